@@ -1,0 +1,117 @@
+#include "SqliteSupport.h"
+
+#include <sqlite3.h>
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "DbError.h"
+
+namespace korvane::db {
+
+namespace {
+constexpr const char* kDateTimeFormat = "yyyy-MM-dd hh:mm:ss";
+
+void SysdateFunction(sqlite3_context* ctx, int, sqlite3_value**) {
+    const QByteArray now =
+        QDateTime::currentDateTime().toString(QLatin1String(kDateTimeFormat)).toUtf8();
+    sqlite3_result_text(ctx, now.constData(), static_cast<int>(now.size()), SQLITE_TRANSIENT);
+}
+
+// Oracle's to_date for the one format the module writes; anything else is an error, as Oracle
+// would raise one for a literal that does not match.
+void ToDateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const auto* format = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    if (format == nullptr || QByteArray(format).toUpper() != "YYYYMMDD") {
+        sqlite3_result_error(ctx, "to_date: only the format 'YYYYMMDD' is supported", -1);
+        return;
+    }
+    const QDate date = QDate::fromString(QString::fromUtf8(text), QStringLiteral("yyyyMMdd"));
+    if (!date.isValid() || qstrlen(text) != 8) {
+        sqlite3_result_error(ctx, "to_date: literal does not match format 'YYYYMMDD'", -1);
+        return;
+    }
+    const QByteArray out =
+        date.startOfDay().toString(QLatin1String(kDateTimeFormat)).toUtf8();
+    sqlite3_result_text(ctx, out.constData(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+sqlite3* Handle(QSqlDatabase& db) {
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) {
+        throw DbError(QStringLiteral("SQLite 驱动没有提供连接句柄"));
+    }
+    return *static_cast<sqlite3* const*>(v.constData());
+}
+
+void Exec(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery q(db);
+    if (!q.exec(sql)) {
+        throw DbError(QStringLiteral("SQLite 初始化失败 (%1): %2").arg(sql, q.lastError().text()));
+    }
+}
+
+QString QuoteLiteral(const QString& text) {
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + quoted + u'\'';
+}
+}  // namespace
+
+QString SqliteSchemaFile(const QString& databaseFile, const QString& schema) {
+    if (databaseFile == u":memory:") {
+        return databaseFile;
+    }
+    return databaseFile + u'.' + schema;
+}
+
+void CheckSqliteLocation(const QString& databaseFile) {
+    if (databaseFile == u":memory:") {
+        return;
+    }
+    const QFileInfo file(databaseFile);
+    const QFileInfo dir(file.absolutePath());
+    if (!dir.exists() || !dir.isDir()) {
+        throw DbError(QStringLiteral("数据库目录不存在: %1").arg(dir.absoluteFilePath()));
+    }
+    if (!dir.isWritable()) {
+        throw DbError(QStringLiteral("数据库目录不可写: %1").arg(dir.absoluteFilePath()));
+    }
+    if (file.exists() && (!file.isFile() || !file.isWritable())) {
+        throw DbError(QStringLiteral("数据库文件不可写: %1").arg(file.absoluteFilePath()));
+    }
+}
+
+void PrepareSqliteConnection(QSqlDatabase& db, const QString& databaseFile) {
+    sqlite3* h = Handle(db);
+    const int flags = SQLITE_UTF8;
+    if (sqlite3_create_function(h, "sysdate", 0, flags, nullptr, SysdateFunction, nullptr,
+                                nullptr) != SQLITE_OK ||
+        sqlite3_create_function(h, "to_date", 2, flags | SQLITE_DETERMINISTIC, nullptr,
+                                ToDateFunction, nullptr, nullptr) != SQLITE_OK) {
+        throw DbError(QStringLiteral("SQLite 函数注册失败: %1")
+                          .arg(QString::fromUtf8(sqlite3_errmsg(h))));
+    }
+    const bool onDisk = databaseFile != u":memory:";
+    if (onDisk) {
+        Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));
+    }
+    for (const QString& schema : {QStringLiteral("zy"), QStringLiteral("xg")}) {
+        Exec(db, QStringLiteral("ATTACH DATABASE %1 AS %2")
+                     .arg(QuoteLiteral(SqliteSchemaFile(databaseFile, schema)), schema));
+        if (onDisk) {
+            Exec(db, QStringLiteral("PRAGMA %1.journal_mode=WAL").arg(schema));
+        }
+    }
+}
+
+}  // namespace korvane::db

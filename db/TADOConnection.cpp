@@ -1,0 +1,106 @@
+#include "TADOConnection.h"
+
+#include <QSqlError>
+#include <atomic>
+
+#include "DbError.h"
+#include "SqliteSupport.h"
+
+namespace korvane::db {
+
+namespace {
+QString NextConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("korvane-%1").arg(++counter);
+}
+
+QString BackendName(Backend b) {
+    switch (b) {
+        case Backend::Oracle:
+            return QStringLiteral("Oracle");
+        case Backend::SQLite:
+            return QStringLiteral("SQLite");
+        case Backend::PostgreSQL:
+            return QStringLiteral("PostgreSQL");
+        case Backend::Odbc:
+            return QStringLiteral("ODBC");
+    }
+    return QString();
+}
+}  // namespace
+
+TADOConnection::TADOConnection() : name_(NextConnectionName()) {}
+
+TADOConnection::~TADOConnection() {
+    Close();
+    if (QSqlDatabase::contains(name_)) {
+        QSqlDatabase::removeDatabase(name_);
+    }
+}
+
+void TADOConnection::SetConnected(bool connected) {
+    if (!connected) {
+        Close();
+        return;
+    }
+    if (Connected()) {
+        return;
+    }
+    Open(MapConnectionString(connectionString_));
+}
+
+void TADOConnection::Open(const ConnectionSpec& spec) {
+    if (!QSqlDatabase::isDriverAvailable(spec.driver)) {
+        throw DbError(QStringLiteral("数据库驱动 %1 不可用（%2），请安装该驱动")
+                          .arg(spec.driver, BackendName(spec.backend)));
+    }
+    if (spec.backend == Backend::SQLite) {
+        CheckSqliteLocation(spec.databaseName);
+    }
+    if (QSqlDatabase::contains(name_)) {
+        QSqlDatabase::removeDatabase(name_);
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(spec.driver, name_);
+    db.setDatabaseName(spec.databaseName);
+    db.setUserName(spec.user);
+    db.setPassword(spec.password);
+    if (!spec.host.isEmpty()) {
+        db.setHostName(spec.host);
+    }
+    if (spec.port > 0) {
+        db.setPort(spec.port);
+    }
+    if (spec.backend == Backend::SQLite) {
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs));
+    } else if (spec.backend == Backend::PostgreSQL) {
+        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    }
+    if (!db.open()) {
+        const QString reason = db.lastError().text();
+        throw DbError(QStringLiteral("连接数据库失败（%1 %2）: %3")
+                          .arg(BackendName(spec.backend), spec.databaseName, reason));
+    }
+    backend_ = spec.backend;
+    if (spec.backend == Backend::SQLite) {
+        try {
+            PrepareSqliteConnection(db, spec.databaseName);
+        } catch (...) {
+            db.close();
+            throw;
+        }
+    }
+}
+
+bool TADOConnection::Connected() const {
+    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+}
+
+void TADOConnection::Close() {
+    if (QSqlDatabase::contains(name_)) {
+        QSqlDatabase::database(name_, false).close();
+    }
+}
+
+QSqlDatabase TADOConnection::Database() const { return QSqlDatabase::database(name_, false); }
+
+}  // namespace korvane::db

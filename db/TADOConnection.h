@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include "ConnectionString.h"
+
+namespace korvane::db {
+
+// The form's database connection. Its connection string takes effect at the next connect;
+// connecting raises DbError with a clear reason (bad string, missing driver, unreachable
+// database, missing directory).
+class TADOConnection {
+public:
+    TADOConnection();
+    ~TADOConnection();
+    TADOConnection(const TADOConnection&) = delete;
+    TADOConnection& operator=(const TADOConnection&) = delete;
+
+    void SetConnectionString(const QString& text) { connectionString_ = text; }
+    const QString& ConnectionString() const { return connectionString_; }
+
+    // true connects (throws DbError on failure); false closes.
+    void SetConnected(bool connected);
+    bool Connected() const;
+    void Close();
+
+    Backend CurrentBackend() const { return backend_; }
+    QSqlDatabase Database() const;
+
+    // Milliseconds an SQLite connection waits for another process's lock before it fails.
+    static constexpr int kSqliteBusyTimeoutMs = 30000;
+
+private:
+    void Open(const ConnectionSpec& spec);
+
+    QString connectionString_;
+    QString name_;
+    Backend backend_ = Backend::Oracle;
+};
+
+}  // namespace korvane::db

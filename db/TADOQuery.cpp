@@ -1,0 +1,135 @@
+#include "TADOQuery.h"
+
+#include <QDateTime>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <limits>
+
+#include "DbError.h"
+#include "SqlDialect.h"
+#include "TADOConnection.h"
+
+namespace korvane::db {
+
+TADOQuery::TADOQuery(TADOConnection& connection) : connection_(connection) {}
+
+TADOQuery::~TADOQuery() = default;
+
+void TADOQuery::Close() {
+    query_.reset();
+    active_ = false;
+    eof_ = true;
+    recordCount_ = -1;
+}
+
+void TADOQuery::ClearSQL() { lines_.clear(); }
+
+void TADOQuery::AddSQL(const QString& line) { lines_.append(line); }
+
+void TADOQuery::Open() { Run(true); }
+
+void TADOQuery::ExecSQL() { Run(false); }
+
+void TADOQuery::Run(bool withRows) {
+    Close();
+    if (!connection_.Connected()) {
+        throw DbError(QStringLiteral("数据库未连接"));
+    }
+    auto query = std::make_unique<QSqlQuery>(connection_.Database());
+    // Scrollable so the record count can be taken on drivers that do not report a size.
+    query->setForwardOnly(false);
+    const QString sql = BridgeSql(SQLText(), connection_.CurrentBackend());
+    if (!query->exec(sql)) {
+        throw DbError(query->lastError().text());
+    }
+    if (!withRows) {
+        return;
+    }
+    if (!query->isSelect()) {
+        throw DbError(QStringLiteral("语句没有返回结果集"));
+    }
+    eof_ = !query->first();
+    active_ = true;
+    query_ = std::move(query);
+}
+
+bool TADOQuery::Eof() const { return !active_ || eof_; }
+
+void TADOQuery::Next() {
+    if (!active_) {
+        throw DbError(QStringLiteral("查询没有打开的结果集"));
+    }
+    if (!eof_) {
+        eof_ = !query_->next();
+    }
+}
+
+QVariant TADOQuery::FieldValue(const QString& name) const {
+    if (!active_ || eof_) {
+        throw DbError(QStringLiteral("没有当前记录，不能读取字段 %1").arg(name));
+    }
+    const int index = query_->record().indexOf(name);
+    if (index < 0) {
+        throw DbError(QStringLiteral("结果集中没有字段 %1").arg(name));
+    }
+    return query_->value(index);
+}
+
+QString TADOQuery::FieldAsString(const QString& name) const {
+    const QVariant v = FieldValue(name);
+    if (v.isNull()) {
+        return QString();
+    }
+    switch (v.typeId()) {
+        case QMetaType::QDateTime:
+            return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        case QMetaType::QDate:
+            return v.toDate().startOfDay().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        case QMetaType::Double:
+            return QString::number(v.toDouble(), 'g', 15);
+        default:
+            return v.toString();
+    }
+}
+
+int32_t TADOQuery::FieldAsInteger(const QString& name) const {
+    const QVariant v = FieldValue(name);
+    if (v.isNull()) {
+        return 0;
+    }
+    bool ok = false;
+    const qlonglong value = v.toLongLong(&ok);
+    if (!ok) {
+        throw DbError(QStringLiteral("字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
+    }
+    if (value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<int32_t>::max()) {
+        throw DbError(QStringLiteral("字段 %1 的值 %2 超出 32 位整数范围").arg(name).arg(value));
+    }
+    return static_cast<int32_t>(value);
+}
+
+int TADOQuery::RecordCount() {
+    if (!active_) {
+        throw DbError(QStringLiteral("查询没有打开的结果集"));
+    }
+    if (recordCount_ >= 0) {
+        return recordCount_;
+    }
+    if (connection_.Database().driver()->hasFeature(QSqlDriver::QuerySize)) {
+        recordCount_ = query_->size();
+        return recordCount_;
+    }
+    const int here = query_->at();
+    recordCount_ = query_->last() ? query_->at() + 1 : 0;
+    // Return to where the caller was; past the end stays past the end.
+    if (here >= 0) {
+        query_->seek(here);
+    } else if (here == QSql::AfterLastRow) {
+        query_->next();
+    }
+    return recordCount_;
+}
+
+}  // namespace korvane::db

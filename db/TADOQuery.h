@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+
+namespace korvane::db {
+
+class TADOConnection;
+
+// The form's one query object, bound to its connection. Statements are whole texts without
+// parameters; failures raise DbError. Dates read as text have the form yyyy-MM-dd hh:mm:ss.
+class TADOQuery {
+public:
+    explicit TADOQuery(TADOConnection& connection);
+    ~TADOQuery();
+    TADOQuery(const TADOQuery&) = delete;
+    TADOQuery& operator=(const TADOQuery&) = delete;
+
+    void Close();  // harmless when no result set is open
+    void ClearSQL();
+    void AddSQL(const QString& line);
+    QString SQLText() const { return lines_.join(u'\n'); }
+
+    void Open();     // a statement with rows: positions on the first row
+    void ExecSQL();  // a statement without rows
+    bool Active() const { return active_; }
+
+    bool Eof() const;  // true past the last row, and without a result set
+    void Next();
+    QString FieldAsString(const QString& name) const;
+    int32_t FieldAsInteger(const QString& name) const;
+    // Rows of the open result set; raises DbError without one.
+    int RecordCount();
+
+private:
+    void Run(bool withRows);
+    QVariant FieldValue(const QString& name) const;
+
+    TADOConnection& connection_;
+    QStringList lines_;
+    std::unique_ptr<QSqlQuery> query_;
+    bool active_ = false;
+    bool eof_ = true;
+    int recordCount_ = -1;
+};
+
+}  // namespace korvane::db

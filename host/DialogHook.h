@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "HostApi.h"
+
+namespace telmaris {
+
+// Every modal box that a business module shows goes through the host library. A hook, when set,
+// receives the request instead of a real dialog and answers it at once, so tests and scripted
+// runs never block on a person.
+enum class DialogKind { GuiMessage, PlainMessage, OpenFile, Keyword, Confirm };
+
+struct DialogRequest {
+    DialogKind kind = DialogKind::GuiMessage;
+    QString title;
+    QString text;
+    int style = 0;               // GuiMessage: 16 error, 64 information, 0 no icon
+    QString filter;              // OpenFile: the file-type filter
+    QString preset;              // OpenFile: the preset file-name pattern
+    QPointer<QWidget> target;    // Keyword: the combo box
+    bool waitBoxShown = false;   // whether a wait box was up when the box was asked for
+};
+
+struct DialogAnswer {
+    bool accepted = true;  // OK / Yes; false is Cancel / No
+    QString text;          // OpenFile: the chosen path; Keyword: the keyword
+};
+
+using DialogHook = std::function<DialogAnswer(const DialogRequest&)>;
+
+// Installs a hook (an empty function restores the real dialogs).
+TELMARIS_HOST_API void SetDialogHook(DialogHook hook);
+
+// Answers through the hook when one is set; otherwise returns no value.
+TELMARIS_HOST_API bool AnswerByHook(const DialogRequest& request, DialogAnswer& answer);
+
+}  // namespace telmaris

@@ -1,0 +1,255 @@
+#include "GuiServices.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QVBoxLayout>
+
+#include "DialogHook.h"
+
+namespace telmaris {
+
+namespace {
+DialogHook& Hook() {
+    static DialogHook hook;
+    return hook;
+}
+
+QPointer<QWidget>& WaitBox() {
+    static QPointer<QWidget> box;
+    return box;
+}
+
+QWidget* ActiveParent() { return QApplication::activeWindow(); }
+
+QMessageBox::Icon IconForStyle(int style) {
+    switch (style & 0xF0) {
+        case MB_ICONERROR:
+            return QMessageBox::Critical;
+        case MB_ICONINFORMATION:
+            return QMessageBox::Information;
+        case 48:
+            return QMessageBox::Warning;
+        case 32:
+            return QMessageBox::Question;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+void ShowBox(const QString& title, const QString& text, QMessageBox::Icon icon) {
+    QMessageBox box(icon, title, text, QMessageBox::Ok, ActiveParent());
+    box.exec();
+}
+
+DialogRequest MakeRequest(DialogKind kind, const QString& title, const QString& text) {
+    DialogRequest r;
+    r.kind = kind;
+    r.title = title;
+    r.text = text;
+    r.waitBoxShown = IsWaitBoxShown();
+    return r;
+}
+
+// Asks the keyword dialog; returns false when cancelled.
+bool AskKeyword(QComboBox* comboBox, QString& keyword) {
+    QDialog dialog(comboBox ? comboBox->window() : nullptr);
+    dialog.setWindowTitle(QStringLiteral("关键字查找"));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("请输入关键字:"), &dialog));
+    auto* edit = new QLineEdit(&dialog);
+    edit->setObjectName(QStringLiteral("edKeyword"));
+    layout->addWidget(edit);
+    auto* buttons =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    keyword = edit->text();
+    return true;
+}
+}  // namespace
+
+void SetDialogHook(DialogHook hook) { Hook() = std::move(hook); }
+
+bool AnswerByHook(const DialogRequest& request, DialogAnswer& answer) {
+    if (!Hook()) {
+        return false;
+    }
+    answer = Hook()(request);
+    return true;
+}
+
+}  // namespace telmaris
+
+using telmaris::AnswerByHook;
+using telmaris::DialogAnswer;
+using telmaris::DialogKind;
+using telmaris::DialogRequest;
+
+void ShowGUIMessage(const QString& text, const QString& title, int style) {
+    DialogRequest r = telmaris::MakeRequest(DialogKind::GuiMessage, title, text);
+    r.style = style;
+    DialogAnswer a;
+    if (!AnswerByHook(r, a)) {
+        telmaris::ShowBox(title, text, telmaris::IconForStyle(style));
+    }
+}
+
+void ShowMessage(const QString& text) {
+    const QString title = QApplication::applicationDisplayName();
+    DialogAnswer a;
+    if (!AnswerByHook(telmaris::MakeRequest(DialogKind::PlainMessage, title, text), a)) {
+        telmaris::ShowBox(title, text, QMessageBox::NoIcon);
+    }
+}
+
+bool AskYesNo(const QString& text, const QString& title) {
+    DialogAnswer a;
+    if (AnswerByHook(telmaris::MakeRequest(DialogKind::Confirm, title, text), a)) {
+        return a.accepted;
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                    telmaris::ActiveParent());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString ChooseOpenFile(QWidget* parent, const QString& filter, const QString& preset) {
+    // "desc|pattern|desc|pattern" becomes Qt's "desc (pattern);;..." form.
+    const QStringList parts = filter.split(u'|');
+    QStringList qtFilters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        qtFilters << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
+    }
+    DialogRequest r = telmaris::MakeRequest(DialogKind::OpenFile, QString(), QString());
+    r.filter = filter;
+    r.preset = preset;
+    DialogAnswer a;
+    if (AnswerByHook(r, a)) {
+        return a.accepted ? a.text : QString();
+    }
+    QFileDialog dialog(parent, QStringLiteral("打开"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(qtFilters);
+    dialog.selectFile(preset);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return QString();
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+void ShowWaitBox(const QString& text) {
+    QPointer<QWidget>& box = telmaris::WaitBox();
+    if (box.isNull()) {
+        box = new QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint |
+                                       Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        box->setObjectName(QStringLiteral("TelmarisWaitBox"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowTitle(QStringLiteral("请稍候"));
+        auto* layout = new QVBoxLayout(box);
+        auto* label = new QLabel(box);
+        label->setObjectName(QStringLiteral("lbWaitText"));
+        label->setMargin(16);
+        layout->addWidget(label);
+    }
+    box->findChild<QLabel*>(QStringLiteral("lbWaitText"))->setText(text);
+    box->adjustSize();
+    box->show();
+    box->raise();
+    box->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void CloseWaitBox() {
+    QPointer<QWidget>& box = telmaris::WaitBox();
+    if (!box.isNull()) {
+        delete box.data();
+        box = nullptr;
+    }
+}
+
+bool IsWaitBoxShown() {
+    const QPointer<QWidget>& box = telmaris::WaitBox();
+    return !box.isNull() && box->isVisible();
+}
+
+int SelectByKeyword(QComboBox* comboBox, const QString& keyword) {
+    if (comboBox == nullptr) {
+        return -1;
+    }
+    for (int i = 0; i < comboBox->count(); ++i) {
+        if (comboBox->itemText(i).contains(keyword, Qt::CaseInsensitive)) {
+            comboBox->setCurrentIndex(i);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void InputKeywordForm(QComboBox* comboBox) {
+    if (comboBox == nullptr) {
+        return;
+    }
+    DialogRequest r = telmaris::MakeRequest(DialogKind::Keyword, QStringLiteral("关键字查找"),
+                                            QString());
+    r.target = comboBox;
+    DialogAnswer a;
+    QString keyword;
+    bool accepted = false;
+    if (AnswerByHook(r, a)) {
+        accepted = a.accepted;
+        keyword = a.text;
+    } else {
+        accepted = telmaris::AskKeyword(comboBox, keyword);
+    }
+    if (accepted && !keyword.isEmpty()) {
+        SelectByKeyword(comboBox, keyword);
+    }
+}
+
+void MakeInit(QWidget* form) {
+    if (form == nullptr) {
+        return;
+    }
+    form->setAutoFillBackground(true);
+    const auto widgets = form->findChildren<QWidget*>();
+    for (QWidget* w : widgets) {
+        if (!w->property("Tag").isValid()) {
+            w->setProperty("Tag", 0);
+        }
+    }
+    if (!form->property("Tag").isValid()) {
+        form->setProperty("Tag", 0);
+    }
+}
+
+void SetGUIStyle(QWidget* form) {
+    if (form == nullptr) {
+        return;
+    }
+    static QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (fusion == nullptr) {
+        return;
+    }
+    form->setStyle(fusion);
+    const auto widgets = form->findChildren<QWidget*>();
+    for (QWidget* w : widgets) {
+        w->setStyle(fusion);
+        if (qobject_cast<QAbstractButton*>(w) != nullptr) {
+            w->setCursor(Qt::PointingHandCursor);
+        }
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include "HostApi.h"
+
+class QComboBox;
+class QWidget;
+
+// Message-box styles of ShowGUIMessage.
+enum : int { MB_NOICON = 0, MB_ICONERROR = 16, MB_ICONINFORMATION = 64 };
+
+// A modal message box with the given title; style selects the icon (16, 64 or 0).
+TELMARIS_HOST_API void ShowGUIMessage(const QString& text, const QString& title, int style);
+
+// The framework's plain message dialog: the application title as caption, OK, no icon.
+TELMARIS_HOST_API void ShowMessage(const QString& text);
+
+// A yes/no question; true when the operator answers yes.
+TELMARIS_HOST_API bool AskYesNo(const QString& text, const QString& title);
+
+// The file-open dialog. filter uses the "description|pattern|..." form; preset is the initial
+// file-name pattern. Returns the chosen file's full path, or an empty text when cancelled.
+TELMARIS_HOST_API QString ChooseOpenFile(QWidget* parent, const QString& filter,
+                                         const QString& preset);
+
+// A modeless wait box, shown and painted before the call returns. Showing it again replaces the
+// text; CloseWaitBox removes it (and does nothing when none is shown).
+TELMARIS_HOST_API void ShowWaitBox(const QString& text);
+TELMARIS_HOST_API void CloseWaitBox();
+TELMARIS_HOST_API bool IsWaitBoxShown();
+
+// The keyword search for a combo box: the operator types a keyword and the first item whose
+// text contains it, ignoring case, becomes the current item.
+TELMARIS_HOST_API void InputKeywordForm(QComboBox* comboBox);
+// The selection step of InputKeywordForm; returns the chosen index or -1 (nothing changes).
+TELMARIS_HOST_API int SelectByKeyword(QComboBox* comboBox, const QString& keyword);
+
+// Common initialisation of a form's control tree, once when the form is loaded: every widget
+// gets the "Tag" property (0) unless it already has one, and the form fills its background
+// with its palette's window colour so the family colour shows.
+TELMARIS_HOST_API void MakeInit(QWidget* form);
+
+// The family's common look, applied last when a form is loaded: the Fusion style for the form
+// and every widget in it, and the pointing-hand cursor on push buttons.
+TELMARIS_HOST_API void SetGUIStyle(QWidget* form);

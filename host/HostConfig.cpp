@@ -1,0 +1,84 @@
+#include "HostConfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+#include <QTextStream>
+
+namespace telmaris {
+
+namespace {
+QString& ExplicitPath() {
+    static QString path;
+    return path;
+}
+}  // namespace
+
+bool IniFile::Load(const QString& path) {
+    lines_.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return false;
+    }
+    const QByteArray raw = file.readAll();
+    if (file.error() != QFile::NoError) {
+        return false;
+    }
+    QString section;
+    const QString text = QString::fromUtf8(raw);
+    for (const QString& rawLine : text.split(u'\n')) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) {
+            continue;
+        }
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0) {
+            continue;
+        }
+        lines_.append({section, line.left(eq).trimmed(), line.mid(eq + 1).trimmed()});
+    }
+    return true;
+}
+
+std::optional<QString> IniFile::Value(const QString& section, const QString& key) const {
+    for (const Line& l : lines_) {
+        if (l.section.compare(section, Qt::CaseInsensitive) == 0 &&
+            l.key.compare(key, Qt::CaseInsensitive) == 0) {
+            return l.value;
+        }
+    }
+    return std::nullopt;
+}
+
+QList<IniFile::Entry> IniFile::Entries(const QString& section) const {
+    QList<Entry> out;
+    for (const Line& l : lines_) {
+        if (l.section.compare(section, Qt::CaseInsensitive) == 0) {
+            out.append({l.key, l.value});
+        }
+    }
+    return out;
+}
+
+QString HostConfigPath() {
+    if (!ExplicitPath().isEmpty()) {
+        return ExplicitPath();
+    }
+    const QString fromEnv = qEnvironmentVariable("TELMARIS_HOST_CONFIG");
+    if (!fromEnv.isEmpty()) {
+        return fromEnv;
+    }
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty()) {
+        base = QDir::homePath() + QStringLiteral("/.config");
+    }
+    return base + QStringLiteral("/telmaris/host.ini");
+}
+
+void SetHostConfigPath(const QString& path) { ExplicitPath() = path; }
+
+}  // namespace telmaris

@@ -1,0 +1,31 @@
+#include "SysMgnt.h"
+
+#include "HostConfig.h"
+
+CSysMgntPublic::CSysMgntPublic() = default;
+CSysMgntPublic::~CSysMgntPublic() = default;
+
+bool CSysMgntPublic::Init(int, int, int, int, int operatorId) {
+    const QString path = telmaris::HostConfigPath();
+    telmaris::IniFile ini;
+    ready_ = ini.Load(path);
+    configPath_ = ready_ ? path : QString();
+    operatorId_ = operatorId;
+    return ready_;
+}
+
+bool CSysMgntPublic::GetSysParaMaxValue(int&, int&, const QString& name, QString& value) {
+    if (!ready_) {
+        return false;
+    }
+    telmaris::IniFile ini;
+    if (!ini.Load(configPath_)) {
+        return false;
+    }
+    const auto found = ini.Value(QStringLiteral("SysPara"), name);
+    if (!found) {
+        return false;
+    }
+    value = *found;
+    return true;
+}

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the normal configuration and runs the benchmarks in bench/. Usage: scripts/bench.sh [name]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build-normal -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-normal --parallel "$(nproc)"
+want=${1:-all}
+if [[ $want == all || $want == lookup ]]; then ./build-normal/bench/lookup_bench; fi

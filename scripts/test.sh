@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the normal and the sanitizer configuration, and runs every
+# test suite in both. Usage: scripts/test.sh [normal|sanitize]...  (default: both)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+bash scripts/install-deps.sh
+
+configs=("$@")
+((${#configs[@]})) || configs=(normal sanitize)
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+
+for config in "${configs[@]}"; do
+  case "$config" in
+    normal)   flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+    sanitize) flags=(-DCMAKE_BUILD_TYPE=Debug -DKORVANE_SANITIZE=ON) ;;
+    *) echo "unknown configuration: $config" >&2; exit 2 ;;
+  esac
+  dir="build-$config"
+  echo "== $config: configure and build in $dir"
+  cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
+  cmake --build "$dir" --parallel "$(nproc)"
+  echo "== $config: tests"
+  ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 600
+done

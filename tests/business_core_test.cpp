@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QListWidget>
+
+#include "DbError.h"
+#include "LookupLoader.h"
+#include "SqlRunner.h"
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+#include "support/DialogRecorder.h"
+#include "support/SqliteDatabase.h"
+#include "support/TempConfig.h"
+
+using korvane::CodeTableAutoLookup;
+using korvane::IsSelectStatement;
+using korvane::RunSQL;
+using korvane::test::DialogRecorder;
+using korvane::test::SqliteDatabase;
+
+namespace {
+
+class RunSqlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connection.SetConnectionString(db.ConnectionString());
+        connection.SetConnected(true);
+    }
+    SqliteDatabase db;
+    korvane::db::TADOConnection connection;
+    korvane::db::TADOQuery query{connection};
+    DialogRecorder dialogs;
+};
+
+TEST(RunSqlJudgement, FirstWordDecidesBetweenOpenAndExecute) {
+    EXPECT_TRUE(IsSelectStatement(QStringLiteral("select 1")));
+    EXPECT_TRUE(IsSelectStatement(QStringLiteral("SeLeCt * from t")));
+    EXPECT_TRUE(IsSelectStatement(QStringLiteral("selectx")));
+    EXPECT_FALSE(IsSelectStatement(QStringLiteral("(select 1)")));
+    EXPECT_FALSE(IsSelectStatement(QStringLiteral("selec")));
+    EXPECT_FALSE(IsSelectStatement(QString()));
+    EXPECT_FALSE(IsSelectStatement(QStringLiteral("insert into t")));
+}
+
+TEST_F(RunSqlTest, LeadingBlanksAndLineBreaksAreTrimmedBeforeJudging) {
+    ASSERT_TRUE(RunSQL(query, QStringLiteral("\n\t  select code_value from xg.sys_base_type  \r\n")));
+    EXPECT_TRUE(query.Active());
+    EXPECT_EQ(query.SQLText(), QStringLiteral("select code_value from xg.sys_base_type"));
+    ASSERT_TRUE(RunSQL(query, QStringLiteral("  insert into xg.sys_base_type values('E','1','A')")));
+    EXPECT_FALSE(query.Active());
+    ASSERT_TRUE(RunSQL(query, QStringLiteral("SELECT cname FROM xg.sys_base_type")));
+    EXPECT_EQ(query.RecordCount(), 1);
+    ASSERT_TRUE(RunSQL(query, QStringLiteral("update xg.sys_base_type set cname='B'")));
+    ASSERT_TRUE(RunSQL(query, QStringLiteral("delete from xg.sys_base_type")));
+    EXPECT_TRUE(dialogs.requests.isEmpty());
+}
+
+TEST_F(RunSqlTest, FailureShowsOnePlainMessageWithTheUntrimmedStatement) {
+    const QString bad = QStringLiteral("  select * from zy.missing  ");
+    EXPECT_FALSE(RunSQL(query, bad));
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::PlainMessage);
+    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("执行SQL出错了呀！") + bad);
+    EXPECT_TRUE(query.Eof());
+    EXPECT_THROW(query.RecordCount(), korvane::db::DbError);
+}
+
+TEST_F(RunSqlTest, BracketFirstAndBlankStatementsAreExecutedNotOpened) {
+    // Executed, a bracketed SELECT is no statement SQLite runs: one message, no result set.
+    EXPECT_FALSE(RunSQL(query, QStringLiteral("(select 1)")));
+    EXPECT_FALSE(query.Active());
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    dialogs.requests.clear();
+    EXPECT_FALSE(RunSQL(query, QStringLiteral("   ")));
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("执行SQL出错了呀！   "));
+}
+
+TEST_F(RunSqlTest, NoConnectionIsReportedNotThrown) {
+    connection.Close();
+    EXPECT_FALSE(RunSQL(query, QStringLiteral("select 1")));
+    EXPECT_FALSE(RunSQL(query, QStringLiteral("insert into x values(1)")));
+    EXPECT_EQ(dialogs.requests.size(), 2);
+}
+
+// Lookup ---------------------------------------------------------------------------------
+
+CodeTableAutoLookup MakeLookup(const TCNameCodeInfoList& list) {
+    return CodeTableAutoLookup(list, &TCNameCodeInfo::GetCode, &TCNameCodeInfo::GetName);
+}
+
+TEST(Lookup, TextByCodeGivesItemTextOrBareNumber) {
+    auto lookup = MakeLookup({{501, "张三"}, {7, "Li Si"}});
+    EXPECT_EQ(lookup.GetTextByCode(501), "[501] 张三");
+    EXPECT_EQ(lookup.GetTextByCode(8), "8");
+    EXPECT_EQ(lookup.GetTextByCode(-5), "-5");
+    EXPECT_EQ(lookup.GetNameByCode(7), "Li Si");
+    EXPECT_EQ(lookup.GetNameByCode(8), "");
+}
+
+TEST(Lookup, NegativeAndExtremeCodesAreFormattedSigned) {
+    auto lookup = MakeLookup({{-3, "neg"}, {INT64_MIN, "min"}, {INT64_MAX, "max"}});
+    EXPECT_EQ(lookup.GetTextByCode(-3), "[-3] neg");
+    EXPECT_EQ(lookup.GetTextByCode(INT64_MIN), "[-9223372036854775808] min");
+    EXPECT_EQ(lookup.GetCodeByText("[9223372036854775807] MAX"), INT64_MAX);
+}
+
+TEST(Lookup, FirstOfDuplicateCodesWinsEverywhere) {
+    auto lookup = MakeLookup({{1, "first"}, {1, "second"}, {2, "first"}});
+    EXPECT_EQ(lookup.GetTextByCode(1), "[1] first");
+    EXPECT_EQ(lookup.GetNameByCode(1), "first");
+    EXPECT_EQ(lookup.GetCodeByName("FIRST"), 1);
+    EXPECT_EQ(lookup.GetCodeByText("[1] second"), 1);
+}
+
+TEST(Lookup, TextAndNameMatchIgnoreAsciiCaseWithNumberFallback) {
+    auto lookup = MakeLookup({{42, "Contract"}, {43, "合同"}});
+    EXPECT_EQ(lookup.GetCodeByText("[42] CONTRACT"), 42);
+    EXPECT_EQ(lookup.GetCodeByText("[43] 合同"), 43);
+    EXPECT_EQ(lookup.GetCodeByText("[99] unknown"), 0) << "item text of a code not held";
+    EXPECT_EQ(lookup.GetCodeByText("  -17abc"), -17) << "bare number fallback";
+    EXPECT_EQ(lookup.GetCodeByText("12"), 12);
+    EXPECT_EQ(lookup.GetCodeByName("contract"), 42);
+    EXPECT_EQ(lookup.GetCodeByName("nobody"), 0);
+    EXPECT_EQ(lookup.GetCodeByName("305"), 305);
+}
+
+TEST(Lookup, ItemTextIsCutTo127BytesFromTheEndOfTheName) {
+    const std::string name(127, 'n');
+    auto lookup = MakeLookup({{12345, name}});
+    const std::string text = lookup.GetTextByCode(12345);
+    EXPECT_EQ(text.size(), 127u);
+    EXPECT_EQ(text.substr(0, 8), "[12345] ");
+    EXPECT_EQ(lookup.GetCodeByText(text), 12345);
+
+    std::string chinese;
+    for (int i = 0; i < 42; ++i) {
+        chinese += "号";
+    }
+    auto cjk = MakeLookup({{1, chinese}});
+    const std::string cut = cjk.GetTextByCode(1);
+    EXPECT_LE(cut.size(), 127u);
+    EXPECT_EQ(cut.size(), 4u + 41u * 3u) << "whole characters only";
+}
+
+TEST(Lookup, FillComboBoxAppendsAndSelectsTheFirstItem) {
+    auto lookup = MakeLookup({{1, "A"}, {2, "B"}});
+    QComboBox combo;
+    combo.addItem(QStringLiteral("old"));
+    combo.setCurrentIndex(-1);
+    lookup.FillComboBox(&combo);
+    ASSERT_EQ(combo.count(), 3);
+    EXPECT_EQ(combo.itemText(1), QStringLiteral("[1] A"));
+    EXPECT_EQ(combo.currentIndex(), 0);
+    lookup.FillComboBox(nullptr);
+
+    QListWidget list;
+    lookup.FillListBox(&list);
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(list.item(1)->text(), QStringLiteral("[2] B"));
+    EXPECT_EQ(list.currentRow(), -1);
+}
+
+TEST(Lookup, LoadCodeTableReplacesTheHeldLookup) {
+    korvane::test::TempConfig config("[CodeTable285]\n501=张三\nx=bad\n");
+    std::unique_ptr<korvane::CodeTableLookup> holder;
+    korvane::LoadCodeTable(285, holder);
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(holder->GetTextByCode(501), "[501] 张三");
+    config.Write("[CodeTable285]\n501=王五\n");
+    korvane::LoadCodeTable(285, holder);
+    EXPECT_EQ(holder->GetTextByCode(501), "[501] 王五");
+    telmaris::SetHostConfigPath(QStringLiteral("/nonexistent.ini"));
+    korvane::LoadCodeTable(285, holder);
+    ASSERT_TRUE(holder) << "an undeliverable table still gives a lookup";
+    EXPECT_EQ(holder->GetTextByCode(501), "501");
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+
+#include "ConnectionString.h"
+#include "DbError.h"
+#include "SqlDialect.h"
+#include "SqlScript.h"
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+#include "support/SqliteDatabase.h"
+
+using korvane::db::Backend;
+using korvane::db::BridgeSql;
+using korvane::db::DbError;
+using korvane::db::MapConnectionString;
+using korvane::db::TADOConnection;
+using korvane::db::TADOQuery;
+using korvane::test::SqliteDatabase;
+
+namespace {
+
+QString ErrorOf(const QString& connectionString) {
+    try {
+        MapConnectionString(connectionString);
+    } catch (const DbError& e) {
+        return e.Message();
+    }
+    return QString();
+}
+
+TEST(ConnectionString, MapsEachProvider) {
+    auto ora = MapConnectionString(
+        QStringLiteral("Provider=MSDAORA.1;Password=tiger;User ID=scott;Data Source=ORCL;"
+                       "Persist Security Info=True"));
+    EXPECT_EQ(ora.backend, Backend::Oracle);
+    EXPECT_EQ(ora.driver, QStringLiteral("QOCI"));
+    EXPECT_EQ(ora.databaseName, QStringLiteral("ORCL"));
+    EXPECT_EQ(ora.user, QStringLiteral("scott"));
+    EXPECT_EQ(ora.password, QStringLiteral("tiger"));
+
+    auto ora2 = MapConnectionString(QStringLiteral("provider=OraOLEDB.Oracle;data source=//db:1521/svc"));
+    EXPECT_EQ(ora2.driver, QStringLiteral("QOCI"));
+    EXPECT_EQ(ora2.databaseName, QStringLiteral("//db:1521/svc"));
+
+    auto noProvider = MapConnectionString(QStringLiteral("Data Source=ORCL"));
+    EXPECT_EQ(noProvider.backend, Backend::Oracle) << "the component's own provider applies";
+
+    auto lite = MapConnectionString(QStringLiteral("Provider=SQLite;Data Source=\"/d/a;b.db\""));
+    EXPECT_EQ(lite.driver, QStringLiteral("QSQLITE"));
+    EXPECT_EQ(lite.databaseName, QStringLiteral("/d/a;b.db")) << "quoted values keep ';'";
+
+    auto pg = MapConnectionString(
+        QStringLiteral("Provider=PostgreSQL;Data Source=dbhost:5433/korvane;User ID=op;Password=p=1"));
+    EXPECT_EQ(pg.driver, QStringLiteral("QPSQL"));
+    EXPECT_EQ(pg.host, QStringLiteral("dbhost"));
+    EXPECT_EQ(pg.port, 5433);
+    EXPECT_EQ(pg.databaseName, QStringLiteral("korvane"));
+    EXPECT_EQ(pg.password, QStringLiteral("p=1"));
+    EXPECT_EQ(MapConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=h/db")).port, -1);
+
+    auto odbc = MapConnectionString(QStringLiteral("Provider=MSDASQL.1;DSN=korvane;UID=x"));
+    EXPECT_EQ(odbc.driver, QStringLiteral("QODBC"));
+    EXPECT_EQ(odbc.databaseName, QStringLiteral("korvane"));
+}
+
+TEST(ConnectionString, BadTextsNameWhatIsWrong) {
+    EXPECT_TRUE(ErrorOf(QString()).contains(QStringLiteral("为空")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("  ; ;")).contains(QStringLiteral("为空")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite;garbage")).contains(QStringLiteral("garbage")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=Foo.1;Data Source=x")).contains(QStringLiteral("Foo.1")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite")).contains(QStringLiteral("Data Source")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=hostonly")).contains(QStringLiteral("hostonly")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=h:99999/db")).contains(QStringLiteral("99999")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite;Data Source='/x.db")).contains(QStringLiteral("引号")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("=x")).contains(QStringLiteral("键名")));
+}
+
+TEST(Connection, FailuresRaiseClearErrors) {
+    auto connectError = [](const QString& text) {
+        TADOConnection c;
+        c.SetConnectionString(text);
+        try {
+            c.SetConnected(true);
+        } catch (const DbError& e) {
+            EXPECT_FALSE(c.Connected());
+            return e.Message();
+        }
+        return QStringLiteral("connected");
+    };
+    EXPECT_TRUE(connectError(QStringLiteral("Provider=MSDAORA.1;Data Source=ORCL"))
+                    .contains(QStringLiteral("QOCI")));
+    EXPECT_TRUE(connectError(QStringLiteral("Provider=SQLite;Data Source=/no/such/dir/k.db"))
+                    .contains(QStringLiteral("/no/such/dir")));
+    if (geteuid() != 0) {
+        EXPECT_TRUE(connectError(QStringLiteral("Provider=SQLite;Data Source=/proc/k.db"))
+                        .contains(QStringLiteral("不可写")));
+    }
+    EXPECT_TRUE(connectError(QString()).contains(QStringLiteral("为空")));
+}
+
+TEST(Dialect, SysdateIsBridgedOutsideLiteralsOnly) {
+    const QString sql = QStringLiteral(
+        "insert into t values(sysdate,'sysdate',SYSDATE) -- sysdate\n/* sysdate */ x.sysdate my_sysdate");
+    EXPECT_EQ(BridgeSql(sql, Backend::SQLite),
+              QStringLiteral("insert into t values(sysdate(),'sysdate',sysdate()) -- sysdate\n"
+                             "/* sysdate */ x.sysdate my_sysdate"));
+    EXPECT_EQ(BridgeSql(QStringLiteral("select sysdate from dual"), Backend::PostgreSQL),
+              QStringLiteral("select localtimestamp(0) from dual"));
+    EXPECT_EQ(BridgeSql(sql, Backend::Oracle), sql);
+    EXPECT_EQ(BridgeSql(QStringLiteral("'it''s sysdate'"), Backend::SQLite),
+              QStringLiteral("'it''s sysdate'"));
+    EXPECT_EQ(BridgeSql(QStringLiteral("'unterminated sysdate"), Backend::SQLite),
+              QStringLiteral("'unterminated sysdate"));
+}
+
+TEST(SqlScript, SplitsAtSemicolonsOutsideLiteralsAndComments) {
+    const auto parts = korvane::db::SplitSqlScript(QStringLiteral(
+        "-- header; with semicolon\ncreate table a (x int);\ninsert into a values(';');\n\n-- end\n"));
+    ASSERT_EQ(parts.size(), 2);
+    EXPECT_TRUE(parts[0].endsWith(QStringLiteral("create table a (x int)")));
+    EXPECT_EQ(parts[1], QStringLiteral("insert into a values(';')"));
+}
+
+class SqliteQuery : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connection.SetConnectionString(db.ConnectionString());
+        connection.SetConnected(true);
+    }
+    void Exec(const QString& sql) { SqliteDatabase::Exec(query, sql); }
+    void Open(const QString& sql) {
+        query.Close();
+        query.ClearSQL();
+        query.AddSQL(sql);
+        query.Open();
+    }
+
+    SqliteDatabase db;
+    TADOConnection connection;
+    TADOQuery query{connection};
+};
+
+TEST_F(SqliteQuery, RunsTheModulesThreeStatementShapes) {
+    Exec(QStringLiteral("insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','A')"));
+    Exec(QStringLiteral("insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','B')"));
+    Exec(QStringLiteral("insert into xg.sys_base_type values('OTHER','9','Z')"));
+    Open(QStringLiteral(
+        "select code_value,cname from xg.sys_base_type where enum_name='RES_DOWNLOAD_PATH@DOWN_TYPE'"));
+    QStringList items;
+    while (!query.Eof()) {
+        items << QStringLiteral("[%1] %2").arg(query.FieldAsString(QStringLiteral("code_value")),
+                                               query.FieldAsString(QStringLiteral("cname")));
+        query.Next();
+    }
+    EXPECT_EQ(items, QStringList({QStringLiteral("[1] A"), QStringLiteral("[2] B")}));
+
+    Exec(QStringLiteral(
+        "insert into zy.res_download_path(down_id,down_type,down_path,op_id,create_date,remark) "
+        "values(1024,3,'1024_contract.txt',501,sysdate,'signed copy')"));
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(QStringLiteral("yyyyMMdd"));
+    Open(QStringLiteral("select * from zy.res_download_path where 1=1 and down_id=1024 and "
+                        "down_type=3 and down_path like '%%contract%%' and "
+                        "create_date>=to_date('%1','YYYYMMDD') and create_date<to_date('%2','YYYYMMDD')")
+             .arg(today, tomorrow));
+    ASSERT_FALSE(query.Eof());
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_id")), QStringLiteral("1024"));
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_type")), QStringLiteral("3"));
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_path")), QStringLiteral("1024_contract.txt"));
+    EXPECT_EQ(query.FieldAsInteger(QStringLiteral("op_id")), 501);
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("remark")), QStringLiteral("signed copy"));
+    const QString created = query.FieldAsString(QStringLiteral("create_date"));
+    EXPECT_TRUE(QDateTime::fromString(created, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid())
+        << created.toStdString();
+    EXPECT_TRUE(created.startsWith(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    query.Next();
+    EXPECT_TRUE(query.Eof());
+    EXPECT_EQ(query.RecordCount(), 1);
+}
+
+TEST_F(SqliteQuery, DateRangeIncludesBeginDayAndExcludesEndDay) {
+    for (const char* when : {"2008-03-01 00:00:00", "2008-03-01 23:59:59", "2008-03-02 00:00:00",
+                             "2008-02-29 23:59:59"}) {
+        Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,'%1','')")
+                 .arg(QLatin1String(when)));
+    }
+    Open(QStringLiteral("select * from zy.res_download_path where create_date>=to_date('20080301','YYYYMMDD') "
+                        "and create_date<to_date('20080302','YYYYMMDD')"));
+    EXPECT_EQ(query.RecordCount(), 2);
+    Open(QStringLiteral("select * from zy.res_download_path where create_date>=to_date('20080301','YYYYMMDD') "
+                        "and create_date<to_date('20080301','YYYYMMDD')"));
+    EXPECT_TRUE(query.Eof());
+    EXPECT_EQ(query.RecordCount(), 0);
+}
+
+TEST_F(SqliteQuery, RecordCountKeepsThePosition) {
+    for (int i = 0; i < 5; ++i) {
+        Exec(QStringLiteral("insert into zy.res_download_path values(%1,1,'f',1,sysdate,'')").arg(i));
+    }
+    Open(QStringLiteral("select * from zy.res_download_path order by down_id"));
+    query.Next();
+    EXPECT_EQ(query.RecordCount(), 5);
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_id")), QStringLiteral("1"));
+    QStringList rest;
+    for (query.Next(); !query.Eof(); query.Next()) {
+        rest << query.FieldAsString(QStringLiteral("down_id"));
+    }
+    EXPECT_EQ(rest, QStringList({QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")}));
+    EXPECT_EQ(query.RecordCount(), 5);
+}
+
+TEST_F(SqliteQuery, FailuresRaiseAndLeaveNoResultSet) {
+    EXPECT_THROW(Open(QStringLiteral("select * from zy.no_such_table")), DbError);
+    EXPECT_TRUE(query.Eof());
+    EXPECT_THROW(query.RecordCount(), DbError);
+    EXPECT_THROW(Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'")), DbError);
+    EXPECT_THROW(Open(QStringLiteral("select to_date('2008-03-01','YYYYMMDD')")), DbError);
+    EXPECT_THROW(Open(QStringLiteral("select to_date('20080301','DD.MM.YYYY')")), DbError);
+    Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'')"));
+    Open(QStringLiteral("select * from zy.res_download_path"));
+    EXPECT_THROW(query.FieldAsString(QStringLiteral("nope")), DbError);
+    EXPECT_THROW(query.FieldAsInteger(QStringLiteral("down_path")), DbError);
+    query.Close();
+    EXPECT_THROW(query.FieldAsString(QStringLiteral("down_id")), DbError);
+}
+
+TEST_F(SqliteQuery, OrderNumbersTooLongForAnIntegerAreRefusedNotRounded) {
+    EXPECT_THROW(Exec(QStringLiteral(
+                     "insert into zy.res_download_path values(12345678901234567890123,1,'f',1,sysdate,'')")),
+                 DbError);
+    Exec(QStringLiteral("insert into zy.res_download_path values(123456789012345678,1,'f',1,sysdate,'')"));
+    Open(QStringLiteral("select * from zy.res_download_path"));
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_id")), QStringLiteral("123456789012345678"));
+}
+
+TEST_F(SqliteQuery, WithoutConnectionStatementsFail) {
+    connection.Close();
+    EXPECT_THROW(Open(QStringLiteral("select 1")), DbError);
+    EXPECT_THROW(Exec(QStringLiteral("delete from zy.res_download_path")), DbError);
+}
+
+TEST_F(SqliteQuery, TwoConnectionsSeeEachOthersRows) {
+    TADOConnection other;
+    other.SetConnectionString(db.ConnectionString());
+    other.SetConnected(true);
+    TADOQuery otherQuery(other);
+    SqliteDatabase::Exec(otherQuery,
+                         QStringLiteral("insert into zy.res_download_path values(7,1,'f',1,sysdate,'')"));
+    Open(QStringLiteral("select * from zy.res_download_path"));
+    EXPECT_EQ(query.RecordCount(), 1);
+    EXPECT_TRUE(QFile::exists(db.File() + QStringLiteral(".zy")));
+}
+
+}  // namespace

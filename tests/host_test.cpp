@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QWidget>
+
+#include "BaseData.h"
+#include "BusinessCommon.h"
+#include "GuiServices.h"
+#include "HostConfig.h"
+#include "SysMgnt.h"
+#include "TextLimits.h"
+#include "support/DialogRecorder.h"
+#include "support/TempConfig.h"
+
+using korvane::test::DialogRecorder;
+using korvane::test::TempConfig;
+
+namespace {
+
+const QByteArray kConfig =
+    "; telmaris host\n"
+    "[SysPara]\n"
+    "korvane_conn = Provider=SQLite;Data Source=/tmp/x.db\n"
+    "korvane_ip=127.0.0.1:2121\n"
+    "korvane_pwd=\n"
+    "[CodeTable285]\n"
+    "501=张三\n"
+    "7=Li Si\n"
+    "abc=skipped\n"
+    "-3=负数\n"
+    "501=second 501\n"
+    "[CodeTable9]\n"
+    "1=other table\n";
+
+TEST(SysMgnt, ReadsParametersAfterInitAndRereadsTheFile) {
+    TempConfig config(kConfig);
+    CSysMgntPublic sys;
+    int s1 = 0, s2 = 0;
+    QString value = QStringLiteral("untouched");
+    EXPECT_FALSE(sys.GetSysParaMaxValue(s1, s2, QStringLiteral("korvane_ip"), value))
+        << "before Init the service answers nothing";
+    EXPECT_EQ(value, QStringLiteral("untouched"));
+
+    ASSERT_TRUE(sys.Init(0, 0, 0, 0, 501));
+    ASSERT_TRUE(sys.GetSysParaMaxValue(s1, s2, QStringLiteral("korvane_conn"), value));
+    EXPECT_EQ(value, QStringLiteral("Provider=SQLite;Data Source=/tmp/x.db"));
+    ASSERT_TRUE(sys.GetSysParaMaxValue(s1, s2, QStringLiteral("KORVANE_PWD"), value));
+    EXPECT_EQ(value, QString());
+    value = QStringLiteral("kept");
+    EXPECT_FALSE(sys.GetSysParaMaxValue(s1, s2, QStringLiteral("korvane_user"), value));
+    EXPECT_EQ(value, QStringLiteral("kept"));
+
+    config.Write("[SysPara]\nkorvane_ip=10.0.0.9\n");
+    ASSERT_TRUE(sys.GetSysParaMaxValue(s1, s2, QStringLiteral("korvane_ip"), value));
+    EXPECT_EQ(value, QStringLiteral("10.0.0.9")) << "a changed parameter takes effect at once";
+}
+
+TEST(SysMgnt, InitFailsWithoutReadableConfiguration) {
+    telmaris::SetHostConfigPath(QStringLiteral("/nonexistent/telmaris/host.ini"));
+    CSysMgntPublic sys;
+    EXPECT_FALSE(sys.Init(0, 0, 0, 0, 1));
+    TCNameCodeInfoList list;
+    EXPECT_FALSE(GetCodeCNameTable(285, list, nullptr));
+    EXPECT_TRUE(list.empty());
+    telmaris::SetHostConfigPath(QString());
+}
+
+TEST(HostConfig, PathComesFromOptionThenEnvironmentThenXdg) {
+    qputenv("TELMARIS_HOST_CONFIG", "/from/env.ini");
+    EXPECT_EQ(telmaris::HostConfigPath(), QStringLiteral("/from/env.ini"));
+    telmaris::SetHostConfigPath(QStringLiteral("/from/option.ini"));
+    EXPECT_EQ(telmaris::HostConfigPath(), QStringLiteral("/from/option.ini"));
+    telmaris::SetHostConfigPath(QString());
+    qunsetenv("TELMARIS_HOST_CONFIG");
+    qputenv("XDG_CONFIG_HOME", "/xdg");
+    EXPECT_EQ(telmaris::HostConfigPath(), QStringLiteral("/xdg/telmaris/host.ini"));
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(BaseData, CodeTableKeepsFileOrderAndSkipsNonNumbers) {
+    TempConfig config(kConfig);
+    TCNameCodeInfoList list;
+    int32_t loaded = -1;
+    ASSERT_TRUE(GetCodeCNameTable(285, list, &loaded));
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(loaded, 4);
+    EXPECT_EQ(list[0].GetCode(), 501);
+    EXPECT_EQ(list[0].GetName(), "张三");
+    EXPECT_EQ(list[1].GetCode(), 7);
+    EXPECT_EQ(list[2].GetCode(), -3);
+    EXPECT_EQ(list[3].GetName(), "second 501");
+}
+
+TEST(BaseData, LongNamesAreCutAtACharacterBoundary) {
+    std::string name;
+    for (int i = 0; i < 50; ++i) {
+        name += "号";  // three bytes each
+    }
+    const TCNameCodeInfo info(1, name);
+    EXPECT_EQ(info.GetName().size(), 126u) << "42 whole characters fit in 127 bytes";
+    EXPECT_EQ(info.GetName(), name.substr(0, 126));
+}
+
+TEST(ExtractItemCode, ReadsTheBracketedCode) {
+    EXPECT_EQ(ExtractItemCode(QStringLiteral("[0] 所有类型")), 0);
+    EXPECT_EQ(ExtractItemCode(QStringLiteral("[3] 合同")), 3);
+    EXPECT_EQ(ExtractItemCode(QStringLiteral("[-12] x")), -12);
+    EXPECT_EQ(ExtractItemCode(QStringLiteral("[2147483647] max")), 2147483647);
+}
+
+TEST(ExtractItemCode, TextsNotInItemFormGiveZero) {
+    for (const char* text : {"", "3", " [3] x", "[] x", "[-] x", "[3x] x", "[3", "[ 3] x",
+                             "[99999999999] too big", "abc"}) {
+        EXPECT_EQ(ExtractItemCode(QString::fromUtf8(text)), 0) << text;
+    }
+}
+
+TEST(TextLimits, TrimBlanksRemovesControlCharactersAtBothEndsOnly) {
+    EXPECT_EQ(telmaris::TrimBlanks(QStringLiteral("\t\n a b \r\x01")), QStringLiteral("a b"));
+    EXPECT_EQ(telmaris::TrimBlanks(QStringLiteral("   ")), QString());
+    EXPECT_EQ(telmaris::TrimBlanks(QStringLiteral("申请")), QStringLiteral("申请"));
+}
+
+TEST(GuiServices, KeywordSearchSelectsFirstItemContainingKeywordIgnoringCase) {
+    QComboBox combo;
+    combo.addItems({QStringLiteral("[0] 所有类型"), QStringLiteral("[1] Contract"),
+                    QStringLiteral("[2] contract copy")});
+    combo.setCurrentIndex(0);
+    DialogRecorder dialogs;
+    dialogs.Queue(true, QStringLiteral("CONTR"));
+    InputKeywordForm(&combo);
+    EXPECT_EQ(combo.currentIndex(), 1);
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::Keyword);
+    EXPECT_EQ(dialogs.requests[0].target, &combo);
+
+    dialogs.Queue(true, QStringLiteral("missing"));
+    InputKeywordForm(&combo);
+    EXPECT_EQ(combo.currentIndex(), 1) << "no match leaves the selection";
+    dialogs.Queue(false, QStringLiteral("copy"));
+    InputKeywordForm(&combo);
+    EXPECT_EQ(combo.currentIndex(), 1) << "cancel leaves the selection";
+}
+
+TEST(GuiServices, MessagesReportTheWaitBoxState) {
+    DialogRecorder dialogs;
+    ShowWaitBox(QStringLiteral("正在获取基础数据，请稍后..."));
+    EXPECT_TRUE(IsWaitBoxShown());
+    ShowGUIMessage(QStringLiteral("m1"), QStringLiteral("提示"), MB_ICONERROR);
+    CloseWaitBox();
+    CloseWaitBox();
+    EXPECT_FALSE(IsWaitBoxShown());
+    ShowMessage(QStringLiteral("m2"));
+    ASSERT_EQ(dialogs.requests.size(), 2);
+    EXPECT_TRUE(dialogs.requests[0].waitBoxShown);
+    EXPECT_EQ(dialogs.requests[0].style, 16);
+    EXPECT_EQ(dialogs.requests[0].title, QStringLiteral("提示"));
+    EXPECT_FALSE(dialogs.requests[1].waitBoxShown);
+    EXPECT_EQ(dialogs.requests[1].kind, telmaris::DialogKind::PlainMessage);
+}
+
+TEST(GuiServices, MakeInitGivesEveryWidgetATagButKeepsExistingOnes) {
+    QWidget form;
+    auto* a = new QLineEdit(&form);
+    auto* b = new QLineEdit(&form);
+    b->setProperty("Tag", -666);
+    MakeInit(&form);
+    SetGUIStyle(&form);
+    EXPECT_EQ(a->property("Tag").toInt(), 0);
+    EXPECT_EQ(b->property("Tag").toInt(), -666);
+    EXPECT_EQ(form.property("Tag").toInt(), 0);
+}
+
+}  // namespace
