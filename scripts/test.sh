@@ -26,4 +26,8 @@ for config in "${configs[@]}"; do
   cmake --build "$dir" --parallel "$(nproc)"
   echo "== $config: tests"
   ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 600
+  if [[ $config == sanitize ]]; then
+    echo "== $config: FTP reply parser under libFuzzer"
+    bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+  fi
 done

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ftp {
+
+// One complete server reply: its three-digit code and its whole text, every line with its CRLF.
+struct Reply {
+    int code = 0;
+    std::string text;
+
+    bool Preliminary() const { return code >= 100 && code < 200; }
+    bool Completion() const { return code >= 200 && code < 300; }
+    bool Intermediate() const { return code >= 300 && code < 400; }
+    bool Failed() const { return code >= 400 || code < 100; }
+};
+
+// Assembles replies from the bytes of a control connection (RFC 959, 4.2): a reply is one line
+// "ddd text", or lines from "ddd-text" to a line that starts with the same code and a blank.
+// Lines end at LF (a CR before it is dropped). The text kept for a reply is capped (kMaxText);
+// a line longer than kMaxLine or a first line without a code is a protocol error.
+class ReplyParser {
+public:
+    static constexpr std::size_t kMaxText = 4096;
+    static constexpr std::size_t kMaxLine = 65536;
+
+    enum class State { NeedMore, Complete, Error };
+
+    // Consumes bytes from data up to the end of a complete reply (or all of them) and reports
+    // how many were used in *used. After Complete, TakeReply() yields the reply and the parser
+    // starts afresh; after Error, ErrorText() says why and the parser must be Reset().
+    State Feed(std::string_view data, std::size_t* used);
+    Reply TakeReply();
+    const std::string& ErrorText() const { return error_; }
+    void Reset();
+
+private:
+    State TakeLine(std::string_view line);
+
+    std::string line_;
+    Reply reply_;
+    int multiCode_ = 0;  // code of a multi-line reply in progress
+    bool complete_ = false;
+    std::string error_;
+};
+
+// The three-digit code at the start of a line, or nullopt.
+std::optional<int> LeadingCode(std::string_view line);
+
+}  // namespace ftp

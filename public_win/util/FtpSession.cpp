@@ -1,0 +1,307 @@
+#include "FtpSession.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
+namespace ftp {
+
+namespace {
+thread_local std::string tLastResponse;
+
+void RecordResponse(const Reply& reply) {
+    tLastResponse = reply.text.substr(0, kMaxLastResponse);
+}
+
+bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+
+std::optional<uint64_t> ParseUnsigned(const std::string& digits) {
+    if (digits.empty() || digits.size() > 19 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return std::stoull(digits);
+}
+
+// The argument of a one-line "213 value" reply.
+std::string ReplyArgument(const Reply& reply) {
+    std::string text = reply.text.size() > 4 ? reply.text.substr(4) : std::string();
+    const auto end = text.find_first_of("\r\n");
+    text = text.substr(0, end);
+    const auto first = text.find_first_not_of(' ');
+    const auto last = text.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+}  // namespace
+
+const std::string& LastResponse() { return tLastResponse; }
+void ClearLastResponse() { tLastResponse.clear(); }
+
+std::optional<uint64_t> SizeFromOpeningReply(const std::string& text) {
+    const auto bytes = text.find(" bytes)");
+    if (bytes == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto open = text.rfind('(', bytes);
+    if (open == std::string::npos) {
+        return std::nullopt;
+    }
+    return ParseUnsigned(text.substr(open + 1, bytes - open - 1));
+}
+
+std::optional<std::time_t> TimeFromMdtm(const std::string& value) {
+    if (value.size() < 14 || value.substr(0, 14).find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    std::tm tm{};
+    tm.tm_year = std::stoi(value.substr(0, 4)) - 1900;
+    tm.tm_mon = std::stoi(value.substr(4, 2)) - 1;
+    tm.tm_mday = std::stoi(value.substr(6, 2));
+    tm.tm_hour = std::stoi(value.substr(8, 2));
+    tm.tm_min = std::stoi(value.substr(10, 2));
+    tm.tm_sec = std::stoi(value.substr(12, 2));
+    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_mday > 31) {
+        return std::nullopt;
+    }
+    return timegm(&tm);
+}
+
+std::unique_ptr<Connection> Session::Connect(const std::string& server, const std::string& user,
+                                             const std::string& password) const {
+    ClearLastResponse();
+    SetLastError(0);
+    if (HasLineBreak(user) || HasLineBreak(password) || HasLineBreak(server)) {
+        SetLastError(kErrBadName);
+        return nullptr;
+    }
+    std::string host;
+    uint16_t port = kDefaultPort;
+    if (!SplitHostPort(server, host, port, kDefaultPort)) {
+        SetLastError(kErrNameNotResolved);
+        return nullptr;
+    }
+    Socket control;
+    if (!ConnectTcp(host, port, timeouts_.connectMs, control)) {
+        return nullptr;
+    }
+    auto connection = std::make_unique<Connection>(std::move(control), timeouts_);
+    if (!connection->Login(user, password)) {
+        return nullptr;
+    }
+    return connection;
+}
+
+Connection::Connection(Socket control, const Timeouts& timeouts)
+    : control_(std::move(control)), timeouts_(timeouts) {}
+
+Connection::~Connection() {
+    if (control_.Valid()) {
+        // A polite goodbye; the reply is not waited for.
+        const std::string quit = "QUIT\r\n";
+        send(control_.Fd(), quit.data(), quit.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+}
+
+std::optional<Reply> Connection::ReadReply() {
+    for (;;) {
+        if (!pending_.empty()) {
+            std::size_t used = 0;
+            const auto state = parser_.Feed(pending_, &used);
+            pending_.erase(0, used);
+            if (state == ReplyParser::State::Complete) {
+                Reply reply = parser_.TakeReply();
+                RecordResponse(reply);
+                return reply;
+            }
+            if (state == ReplyParser::State::Error) {
+                parser_.Reset();
+                SetLastError(kErrProtocol);
+                return std::nullopt;
+            }
+        }
+        char buffer[4096];
+        const long got = ReceiveSome(control_.Fd(), buffer, sizeof buffer, timeouts_.replyMs);
+        if (got <= 0) {
+            if (got == 0) {
+                SetLastError(kErrConnectionAborted);
+            }
+            return std::nullopt;
+        }
+        pending_.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+std::optional<Reply> Connection::ReadFinalReply() {
+    for (;;) {
+        auto reply = ReadReply();
+        if (!reply || !reply->Preliminary()) {
+            return reply;
+        }
+    }
+}
+
+bool Connection::Send(const std::string& line) {
+    if (HasLineBreak(line)) {
+        SetLastError(kErrBadName);
+        return false;
+    }
+    const std::string wire = line + "\r\n";
+    return SendAll(control_.Fd(), wire.data(), wire.size(), timeouts_.writeMs, nullptr);
+}
+
+std::optional<Reply> Connection::Exchange(const std::string& line) {
+    if (!Send(line)) {
+        return std::nullopt;
+    }
+    auto reply = ReadFinalReply();
+    if (reply && reply->Failed()) {
+        SetLastError(kErrCommandFailed);
+    }
+    return reply;
+}
+
+bool Connection::Login(const std::string& user, const std::string& password) {
+    const auto greeting = ReadFinalReply();
+    if (!greeting) {
+        return false;
+    }
+    if (!greeting->Completion()) {
+        SetLastError(kErrCannotConnect);
+        return false;
+    }
+    auto reply = Exchange("USER " + user);
+    if (reply && reply->code == 331) {
+        reply = Exchange("PASS " + password);
+    }
+    if (!reply) {
+        return false;
+    }
+    if (!reply->Completion()) {
+        SetLastError(kErrLoginFailure);
+        return false;
+    }
+    return true;
+}
+
+bool Connection::SetCurrentDirectory(const std::string& path) {
+    const auto reply = Exchange("CWD " + path);
+    return reply && reply->Completion();
+}
+
+bool Connection::Command(const std::string& line) {
+    const auto reply = Exchange(line);
+    return reply && !reply->Failed();
+}
+
+bool Connection::EnsureBinary() {
+    if (binary_) {
+        return true;
+    }
+    const auto reply = Exchange("TYPE I");
+    binary_ = reply && reply->Completion();
+    return binary_;
+}
+
+std::optional<uint64_t> Connection::FileSize(const std::string& name) {
+    sizeName_ = name;
+    sizeValue_.reset();
+    if (!EnsureBinary()) {
+        return std::nullopt;
+    }
+    const auto reply = Exchange("SIZE " + name);
+    if (reply && reply->code == 213) {
+        sizeValue_ = ParseUnsigned(ReplyArgument(*reply));
+    }
+    return sizeValue_;
+}
+
+std::optional<std::time_t> Connection::ModificationTime(const std::string& name) {
+    const auto reply = Exchange("MDTM " + name);
+    if (!reply || reply->code != 213) {
+        return std::nullopt;
+    }
+    return TimeFromMdtm(ReplyArgument(*reply));
+}
+
+std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Access access) {
+    if (HasLineBreak(name)) {
+        SetLastError(kErrBadName);
+        return nullptr;
+    }
+    if (!EnsureBinary()) {
+        return nullptr;
+    }
+    Socket listener;
+    sockaddr_storage address{};
+    if (!ListenBeside(control_.Fd(), listener, address)) {
+        return nullptr;
+    }
+    const auto port = Exchange(PortCommand(address));
+    if (!port || !port->Completion()) {
+        return nullptr;
+    }
+    const std::string verb = access == Access::Read ? "RETR " : "STOR ";
+    if (!Send(verb + name)) {
+        return nullptr;
+    }
+    const auto opening = ReadReply();
+    if (!opening) {
+        return nullptr;
+    }
+    if (!opening->Preliminary()) {
+        SetLastError(kErrCommandFailed);
+        return nullptr;
+    }
+    Socket data;
+    if (!AcceptWithin(listener.Fd(), timeouts_.acceptMs, data)) {
+        return nullptr;
+    }
+    std::optional<uint64_t> size;
+    if (access == Access::Read) {
+        size = (sizeName_ == name && sizeValue_) ? sizeValue_ : SizeFromOpeningReply(opening->text);
+    }
+    sizeName_.clear();
+    return std::make_unique<FileTransfer>(*this, std::move(data), timeouts_, size);
+}
+
+FileTransfer::FileTransfer(Connection& connection, Socket data, const Timeouts& timeouts,
+                           std::optional<uint64_t> size)
+    : connection_(connection), data_(std::move(data)), timeouts_(timeouts), size_(size) {}
+
+FileTransfer::~FileTransfer() { Close(); }
+
+bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got) {
+    std::size_t done = 0;
+    while (done < n) {
+        const long k = ReceiveSome(data_.Fd(), buffer + done, n - done, timeouts_.readMs);
+        if (k <= 0) {
+            if (k == 0 && done == 0) {
+                SetLastError(0);  // the end of the data, not an error
+            }
+            break;
+        }
+        done += static_cast<std::size_t>(k);
+    }
+    *got = done;
+    return done > 0 || LastError() == 0;
+}
+
+bool FileTransfer::Write(const char* buffer, std::size_t n, std::size_t* accepted) {
+    return SendAll(data_.Fd(), buffer, n, timeouts_.writeMs, accepted);
+}
+
+bool FileTransfer::Close() {
+    if (closed_) {
+        return false;
+    }
+    closed_ = true;
+    if (data_.Valid()) {
+        shutdown(data_.Fd(), SHUT_WR);
+        data_.Close();
+    }
+    const auto reply = connection_.ReadFinalReply();
+    return reply && reply->Completion();
+}
+
+}  // namespace ftp

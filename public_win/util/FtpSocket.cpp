@@ -1,0 +1,244 @@
+#include "FtpSocket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace ftp {
+
+namespace {
+thread_local int tLastError = 0;
+
+bool SetBlocking(int fd, bool blocking) {
+    const int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0) {
+        return false;
+    }
+    return fcntl(fd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK)) == 0;
+}
+
+// One attempt at one resolved address; 0 on success, else an error number.
+int TryConnect(const addrinfo* ai, int timeoutMs, Socket& out) {
+    Socket s(socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol));
+    if (!s.Valid()) {
+        return errno;
+    }
+    SetBlocking(s.Fd(), false);
+    if (connect(s.Fd(), ai->ai_addr, ai->ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) {
+            return kErrCannotConnect;
+        }
+        if (!WaitFor(s.Fd(), POLLOUT, timeoutMs)) {
+            return LastError() == kErrTimeout ? kErrTimeout : kErrCannotConnect;
+        }
+        int soError = 0;
+        socklen_t len = sizeof soError;
+        getsockopt(s.Fd(), SOL_SOCKET, SO_ERROR, &soError, &len);
+        if (soError != 0) {
+            return kErrCannotConnect;
+        }
+    }
+    out = std::move(s);
+    return 0;
+}
+}  // namespace
+
+int LastError() { return tLastError; }
+void SetLastError(int code) { tLastError = code; }
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.Release();
+    }
+    return *this;
+}
+
+int Socket::Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void Socket::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool WaitFor(int fd, short events, int timeoutMs) {
+    pollfd p{fd, events, 0};
+    for (;;) {
+        const int n = poll(&p, 1, timeoutMs);
+        if (n > 0) {
+            return true;  // readiness or an error condition: the next call tells which
+        }
+        if (n == 0) {
+            SetLastError(kErrTimeout);
+            return false;
+        }
+        if (errno != EINTR) {
+            SetLastError(errno);
+            return false;
+        }
+    }
+}
+
+bool ConnectTcp(const std::string& host, uint16_t port, int timeoutMs, Socket& out) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const std::string service = std::to_string(port);
+    if (host.empty() || getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) {
+        SetLastError(kErrNameNotResolved);
+        return false;
+    }
+    int error = kErrCannotConnect;
+    for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
+        error = TryConnect(ai, timeoutMs, out);
+        if (error == 0) {
+            break;
+        }
+    }
+    freeaddrinfo(list);
+    if (error != 0) {
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs) {
+    for (;;) {
+        if (!WaitFor(fd, POLLIN, timeoutMs)) {
+            return -1;
+        }
+        const ssize_t got = recv(fd, buffer, n, 0);
+        if (got >= 0) {
+            return static_cast<long>(got);
+        }
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            SetLastError(errno == ECONNRESET ? kErrConnectionAborted : errno);
+            return -1;
+        }
+    }
+}
+
+bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t* sent) {
+    std::size_t done = 0;
+    while (done < n) {
+        if (!WaitFor(fd, POLLOUT, timeoutMs)) {
+            break;
+        }
+        const ssize_t k = send(fd, data + done, n - done, MSG_NOSIGNAL);
+        if (k > 0) {
+            done += static_cast<std::size_t>(k);
+        } else if (k < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            SetLastError((errno == EPIPE || errno == ECONNRESET) ? kErrConnectionAborted : errno);
+            break;
+        }
+    }
+    if (sent != nullptr) {
+        *sent = done;
+    }
+    return done == n;
+}
+
+bool ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address) {
+    socklen_t len = sizeof address;
+    if (getsockname(controlFd, reinterpret_cast<sockaddr*>(&address), &len) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    if (address.ss_family == AF_INET) {
+        reinterpret_cast<sockaddr_in*>(&address)->sin_port = 0;
+    } else {
+        reinterpret_cast<sockaddr_in6*>(&address)->sin6_port = 0;
+    }
+    Socket s(socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!s.Valid() || bind(s.Fd(), reinterpret_cast<sockaddr*>(&address), len) != 0 ||
+        listen(s.Fd(), 1) != 0 ||
+        getsockname(s.Fd(), reinterpret_cast<sockaddr*>(&address), &len) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    listener = std::move(s);
+    return true;
+}
+
+bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out) {
+    if (!WaitFor(listenerFd, POLLIN, timeoutMs)) {
+        return false;
+    }
+    const int fd = accept4(listenerFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(errno);
+        return false;
+    }
+    out = Socket(fd);
+    SetBlocking(fd, false);
+    return true;
+}
+
+std::string PortCommand(const sockaddr_storage& address) {
+    char host[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(&address);
+        const auto* a = reinterpret_cast<const unsigned char*>(&in->sin_addr);
+        const unsigned port = ntohs(in->sin_port);
+        return "PORT " + std::to_string(a[0]) + "," + std::to_string(a[1]) + "," +
+               std::to_string(a[2]) + "," + std::to_string(a[3]) + "," +
+               std::to_string(port >> 8) + "," + std::to_string(port & 0xFF);
+    }
+    const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&address);
+    inet_ntop(AF_INET6, &in6->sin6_addr, host, sizeof host);
+    return "EPRT |2|" + std::string(host) + "|" + std::to_string(ntohs(in6->sin6_port)) + "|";
+}
+
+bool SplitHostPort(const std::string& server, std::string& host, uint16_t& port,
+                   uint16_t defaultPort) {
+    port = defaultPort;
+    std::string rest;
+    if (!server.empty() && server.front() == '[') {
+        const auto close = server.find(']');
+        if (close == std::string::npos) {
+            return false;
+        }
+        host = server.substr(1, close - 1);
+        rest = server.substr(close + 1);
+        if (rest.empty()) {
+            return true;
+        }
+        if (rest.front() != ':') {
+            return false;
+        }
+        rest.erase(0, 1);
+    } else {
+        const auto colon = server.find(':');
+        if (colon == std::string::npos || server.find(':', colon + 1) != std::string::npos) {
+            host = server;  // a name, an IPv4 address, or a bare IPv6 address
+            return true;
+        }
+        host = server.substr(0, colon);
+        rest = server.substr(colon + 1);
+    }
+    if (rest.empty() || rest.size() > 5 || rest.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const unsigned long value = std::stoul(rest);
+    if (value == 0 || value > 65535) {
+        return false;
+    }
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+}  // namespace ftp

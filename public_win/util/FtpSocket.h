@@ -1,0 +1,77 @@
+#pragma once
+
+#include <sys/socket.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace ftp {
+
+// Error numbers of the protocol layer. Values below kOwnErrorBase are errno values of the
+// operating system; the layer's own (name not resolved, refused, timed out, ...) have no
+// system text, as with the original internet-client library.
+enum : int {
+    kOwnErrorBase = 12000,
+    kErrTimeout = 12002,
+    kErrNameNotResolved = 12007,
+    kErrProtocol = 12152,       // the server's reply could not be understood
+    kErrLoginFailure = 12015,
+    kErrCannotConnect = 12029,
+    kErrConnectionAborted = 12030,
+    kErrBadName = 12031,        // a name or command with CR or LF, which would split the command
+    kErrCommandFailed = 12003,  // the server refused; the reply says why
+};
+
+// The calling thread's last error number (errno or one of the values above).
+int LastError();
+void SetLastError(int code);
+
+// A socket descriptor that closes itself.
+class Socket {
+public:
+    Socket() = default;
+    explicit Socket(int fd) : fd_(fd) {}
+    ~Socket() { Close(); }
+    Socket(Socket&& other) noexcept : fd_(other.Release()) {}
+    Socket& operator=(Socket&& other) noexcept;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    int Fd() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    int Release();
+    void Close();
+
+private:
+    int fd_ = -1;
+};
+
+// Connects to host:port within timeoutMs, trying every address the name resolves to.
+// On failure sets LastError (kErrNameNotResolved, kErrCannotConnect or kErrTimeout).
+bool ConnectTcp(const std::string& host, uint16_t port, int timeoutMs, Socket& out);
+
+// Waits until fd is readable (events POLLIN) or writable (POLLOUT); false on timeout (LastError
+// kErrTimeout) or error.
+bool WaitFor(int fd, short events, int timeoutMs);
+
+// Receives what is there, up to n bytes, waiting at most timeoutMs. Returns the count (0 at the
+// orderly end of the stream) or -1 with LastError set.
+long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs);
+
+// Sends all n bytes, waiting at most timeoutMs for room each time; *sent receives how many went
+// out. False on error or timeout (LastError set). A reset peer never raises SIGPIPE.
+bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t* sent);
+
+// A listening socket for an active-mode data connection on the local address of control.
+bool ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address);
+bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out);
+
+// The text of a PORT (IPv4) or EPRT (IPv6) command that names address.
+std::string PortCommand(const sockaddr_storage& address);
+
+// Splits "host", "host:port", "[v6]" and "[v6]:port"; a bare IPv6 address has no port.
+bool SplitHostPort(const std::string& server, std::string& host, uint16_t& port,
+                   uint16_t defaultPort);
+
+}  // namespace ftp

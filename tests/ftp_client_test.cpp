@@ -1,0 +1,433 @@
+// CFTPClient against real FTP servers: pyftpdlib with injected faults, and vsftpd.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include "CFTPClient.h"
+#include "support/Files.h"
+#include "support/FtpServers.h"
+
+using korvane::test::FreePort;
+using korvane::test::FtpServer;
+using korvane::test::Pattern;
+using korvane::test::PyFtpServer;
+using korvane::test::ReadFile;
+using korvane::test::VsftpdServer;
+using korvane::test::WriteFile;
+
+namespace {
+
+ftp::Timeouts ShortTimeouts() {
+    ftp::Timeouts t;
+    t.connectMs = 3000;
+    t.replyMs = 3000;
+    t.acceptMs = 3000;
+    t.readMs = 3000;
+    t.writeMs = 3000;
+    return t;
+}
+
+void SetMtime(const QString& path, std::time_t when) {
+    utimbuf times{when, when};
+    utime(QFile::encodeName(path).constData(), &times);
+}
+
+std::string Text(const char* s) { return std::string(s); }
+
+class FtpTest : public ::testing::Test {
+protected:
+    void Start(const QStringList& faults = {}) {
+        server = std::make_unique<PyFtpServer>(faults);
+        ASSERT_TRUE(server->Started()) << server->Error().toStdString();
+    }
+    // A connected client in the server's home directory.
+    void Login(CFTPClient& client) {
+        client.SetTimeouts(ShortTimeouts());
+        ASSERT_TRUE(client.Connect(server->Server().toUtf8(), server->User(), server->Password()))
+            << client.m_szLastError;
+        ASSERT_TRUE(client.SetCurrentDirectory(server->RemoteDir())) << client.m_szLastError;
+    }
+    QByteArray Local(const char* name) const { return QFile::encodeName(local.filePath(QString::fromUtf8(name))); }
+
+    std::unique_ptr<FtpServer> server;
+    QTemporaryDir local;
+    CFTPClient client;
+};
+
+// Downloads ---------------------------------------------------------------------------------
+
+TEST_F(FtpTest, DownloadIntoMissingFileCreatesItWithoutRestart) {
+    Start();
+    const QByteArray content = Pattern(300 * 1024 + 17);
+    server->Put(QStringLiteral("a.bin"), content);
+    server->Put(QStringLiteral("empty.bin"), QByteArray());
+    Login(client);
+    ASSERT_TRUE(client.GetFile("a.bin", Local("a.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("a.bin")), content);
+    EXPECT_EQ(Text(client.m_szLastError), "") << "no restart was negotiated";
+    ASSERT_TRUE(client.GetFile("empty.bin", Local("empty.bin"), -1));
+    EXPECT_TRUE(QFileInfo::exists(local.filePath("empty.bin")));
+    EXPECT_EQ(QFileInfo(local.filePath("empty.bin")).size(), 0);
+}
+
+TEST_F(FtpTest, InterruptedDownloadResumesWithTheRestartReplyAndAppends) {
+    Start({"--rest-reply", "plain", "--drop-after", "100000", "--drop-once"});
+    const QByteArray content = Pattern(256 * 1024, 7);
+    server->Put(QStringLiteral("r.bin"), content);
+    Login(client);
+    EXPECT_FALSE(client.GetFile("r.bin", Local("r.bin"), -1)) << "the data ended early";
+    EXPECT_EQ(ReadFile(local.filePath("r.bin")), content.left(100000)) << "received bytes stay";
+    ASSERT_TRUE(client.GetFile("r.bin", Local("r.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("r.bin")), content);
+    EXPECT_NE(std::strstr(client.m_szLastError, "350 Restarting at 100000"), nullptr)
+        << "after success the text still holds the restart reply: " << client.m_szLastError;
+}
+
+TEST_F(FtpTest, RestartAcceptedInOtherWordsDownloadsTheWholeFileCorrectly) {
+    Start();  // pyftpdlib's own "350 Restarting at position N."
+    const QByteArray content = Pattern(200 * 1024, 3);
+    server->Put(QStringLiteral("w.bin"), content);
+    WriteFile(local.filePath("w.bin"), content.left(5000));
+    Login(client);
+    ASSERT_TRUE(client.GetFile("w.bin", Local("w.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("w.bin")), content)
+        << "the server's marker must be cleared, or the bytes from 5000 land at 0";
+}
+
+TEST_F(FtpTest, LocalCopyAsLongAsRemoteReadsNothingAndSucceeds) {
+    Start({"--rest-reply", "plain"});
+    const QByteArray content = Pattern(64 * 1024, 4);
+    server->Put(QStringLiteral("same.bin"), content);
+    WriteFile(local.filePath("same.bin"), content);
+    Login(client);
+    int calls = 0;
+    static int* sCalls = nullptr;
+    sCalls = &calls;
+    client.m_lpfnProgress = [](const char*, int32_t percent, uint32_t speed, uint32_t) {
+        EXPECT_EQ(percent, 0);
+        EXPECT_EQ(speed, 0u);
+        ++*sCalls;
+    };
+    ASSERT_TRUE(client.GetFile("same.bin", Local("same.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(calls, 1) << "only the opening report";
+    EXPECT_EQ(ReadFile(local.filePath("same.bin")), content);
+}
+
+TEST_F(FtpTest, StaleLocalCopiesAreReplacedNotSpliced) {
+    Start({"--rest-reply", "plain"});
+    const QByteArray content = Pattern(100 * 1024, 5);
+    server->Put(QStringLiteral("s.bin"), content);
+    Login(client);
+
+    WriteFile(local.filePath("s.bin"), Pattern(150 * 1024, 99));  // longer than the remote file
+    ASSERT_TRUE(client.GetFile("s.bin", Local("s.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("s.bin")), content) << "old bytes beyond the end are cut";
+
+    WriteFile(local.filePath("s.bin"), Pattern(30 * 1024, 98));  // shorter but older
+    SetMtime(local.filePath("s.bin"), std::time(nullptr) - 86400);
+    ASSERT_TRUE(client.GetFile("s.bin", Local("s.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("s.bin")), content);
+}
+
+TEST_F(FtpTest, WithoutSizeAndMdtmTheRestartAloneDecides) {
+    Start({"--rest-reply", "plain", "--no-size-mdtm"});
+    const QByteArray content = Pattern(80 * 1024, 6);
+    server->Put(QStringLiteral("n.bin"), content);
+    Login(client);
+    ASSERT_TRUE(client.GetFile("n.bin", Local("n.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("n.bin")), content) << "size unknown: read to the end";
+    WriteFile(local.filePath("n2.bin"), content.left(1000));
+    server->Put(QStringLiteral("n2.bin"), content);
+    ASSERT_TRUE(client.GetFile("n2.bin", Local("n2.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("n2.bin")), content);
+    EXPECT_NE(std::strstr(client.m_szLastError, "350 Restarting at 1000"), nullptr);
+}
+
+TEST_F(FtpTest, MissingRemoteFileFailsWithTheServersReplyAndLeavesAnEmptyFile) {
+    Start();
+    Login(client);
+    EXPECT_FALSE(client.GetFile("nope.bin", Local("nope.bin"), -1));
+    EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
+    EXPECT_TRUE(QFileInfo::exists(local.filePath("nope.bin")));
+    EXPECT_EQ(QFileInfo(local.filePath("nope.bin")).size(), 0);
+    WriteFile(local.filePath("keep.bin"), "partial");
+    EXPECT_FALSE(client.GetFile("nope.bin", Local("keep.bin"), -1));
+    EXPECT_EQ(ReadFile(local.filePath("keep.bin")), QByteArray("partial"));
+}
+
+TEST_F(FtpTest, RateLimitPacesPassesToOneSecond) {
+    Start();
+    const QByteArray content = Pattern(40 * 1024, 8);
+    server->Put(QStringLiteral("slow.bin"), content);
+    Login(client);
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(client.GetFile("slow.bin", Local("slow.bin"), 16)) << client.m_szLastError;
+    EXPECT_GE(timer.elapsed(), 3000) << "16, 16 and 8 KiB in passes of at least a second";
+    EXPECT_EQ(ReadFile(local.filePath("slow.bin")), content);
+}
+
+TEST_F(FtpTest, ProgressReportsCountPercentAndSpeed) {
+    Start();
+    server->Put(QStringLiteral("p.bin"), Pattern(64 * 1024, 9));
+    Login(client);
+    static std::vector<std::pair<int32_t, uint32_t>> reports;
+    reports.clear();
+    client.m_dwUserData = 77;
+    client.m_lpfnProgress = [](const char* name, int32_t percent, uint32_t speed, uint32_t user) {
+        EXPECT_STREQ(name, "p.bin");
+        EXPECT_EQ(user, 77u);
+        reports.emplace_back(percent, speed);
+    };
+    ASSERT_TRUE(client.GetFile("p.bin", Local("p.bin"), 16));
+    // Passes of 16 KiB, a second each: reports after passes 1..4 at 25, 50, 75, 100 percent.
+    ASSERT_EQ(reports.size(), 5u);
+    EXPECT_EQ(reports[0], std::make_pair(0, 0u));
+    EXPECT_EQ(reports[1].first, 25);
+    EXPECT_EQ(reports[4].first, 100);
+    EXPECT_GE(reports[4].second, 14u);
+    EXPECT_LE(reports[4].second, 16u);
+}
+
+TEST_F(FtpTest, DataThatEndsEarlyGivesThreeAttemptsThenFalse) {
+    Start({"--drop-after", "1000"});
+    server->Put(QStringLiteral("d.bin"), Pattern(50 * 1024, 10));
+    Login(client);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client.GetFile("d.bin", Local("d.bin"), -1));
+    EXPECT_GE(timer.elapsed(), 3000);
+    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(QFileInfo(local.filePath("d.bin")).size(), 1000);
+}
+
+TEST_F(FtpTest, StalledDataConnectionEndsWithinTheTimeouts) {
+    Start({"--stall-after", "2000"});
+    server->Put(QStringLiteral("st.bin"), Pattern(50 * 1024, 11));
+    client.SetTimeouts(ShortTimeouts());
+    ftp::Timeouts quick = ShortTimeouts();
+    quick.readMs = 500;
+    client.SetTimeouts(quick);
+    ASSERT_TRUE(client.Connect(server->Server().toUtf8(), "op", "secret"));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client.GetFile("st.bin", Local("st.bin"), -1));
+    EXPECT_LT(timer.elapsed(), 20000);
+    EXPECT_EQ(QFileInfo(local.filePath("st.bin")).size(), 2000);
+}
+
+// Uploads -----------------------------------------------------------------------------------
+
+TEST_F(FtpTest, UploadsEmptyAndLargeFilesByteIdentical) {
+    Start();
+    Login(client);
+    WriteFile(local.filePath("empty.txt"), QByteArray());
+    ASSERT_TRUE(client.PutFile("empty.txt", Local("empty.txt"))) << client.m_szLastError;
+    EXPECT_TRUE(QFileInfo::exists(server->PathOf("empty.txt")));
+    EXPECT_EQ(QFileInfo(server->PathOf("empty.txt")).size(), 0);
+
+    const QByteArray big = Pattern(50 * 1024 * 1024, 12);
+    WriteFile(local.filePath("big.bin"), big);
+    ASSERT_TRUE(client.PutFile("big.bin", Local("big.bin"))) << client.m_szLastError;
+    EXPECT_TRUE(server->Read(QStringLiteral("big.bin")) == big);
+}
+
+TEST_F(FtpTest, UploadOfAMissingLocalFileLeavesTheServerUntouched) {
+    Start();
+    server->Put(QStringLiteral("good.txt"), "the good copy");
+    Login(client);
+    EXPECT_FALSE(client.PutFile("good.txt", Local("missing.txt")));
+    EXPECT_EQ(Text(client.m_szLastError), std::strerror(ENOENT));
+    EXPECT_EQ(server->Read(QStringLiteral("good.txt")), QByteArray("the good copy"));
+    EXPECT_FALSE(client.PutFile("dir.txt", QFile::encodeName(local.path())));
+    EXPECT_FALSE(QFileInfo::exists(server->PathOf("dir.txt")));
+}
+
+TEST_F(FtpTest, StoresTheServerDidNotCompleteFail) {
+    Start({"--store-final", "552 Quota exceeded."});
+    Login(client);
+    WriteFile(local.filePath("q.txt"), Pattern(10000));
+    EXPECT_FALSE(client.PutFile("q.txt", Local("q.txt")));
+    EXPECT_NE(std::strstr(client.m_szLastError, "552"), nullptr) << client.m_szLastError;
+}
+
+TEST_F(FtpTest, StoreThatAcceptsNothingFails) {
+    Start({"--store-accepts-nothing"});
+    Login(client);
+    WriteFile(local.filePath("n.txt"), Pattern(2 * 1024 * 1024));
+    EXPECT_FALSE(client.PutFile("n.txt", Local("n.txt")));
+}
+
+// Sessions ----------------------------------------------------------------------------------
+
+TEST_F(FtpTest, DeadAddressGivesTheUnreachableTextNamingTheServer) {
+    const std::string server = "127.0.0.1:" + std::to_string(FreePort());
+    client.SetTimeouts(ShortTimeouts());
+    EXPECT_FALSE(client.Connect(server.c_str(), "op", "secret"));
+    EXPECT_EQ(Text(client.m_szLastError),
+              "未知错误![" + server + "]主机不可达，请检查IP地址是否正确。");
+    EXPECT_FALSE(client.m_bConnected);
+    EXPECT_NE(client.m_hInternet, nullptr) << "the session stays open";
+    EXPECT_EQ(client.m_hConnect, nullptr);
+    EXPECT_FALSE(client.Connect("no-such-host.invalid", "op", "secret"));
+    EXPECT_EQ(Text(client.m_szLastError),
+              "未知错误![no-such-host.invalid]主机不可达，请检查IP地址是否正确。");
+    EXPECT_FALSE(client.Connect("", "", ""));
+}
+
+TEST_F(FtpTest, WrongPasswordGivesTheServersRefusal) {
+    Start();
+    client.SetTimeouts(ShortTimeouts());
+    EXPECT_FALSE(client.Connect(server->Server().toUtf8(), "op", "wrong"));
+    EXPECT_NE(std::strstr(client.m_szLastError, "530"), nullptr) << client.m_szLastError;
+    EXPECT_EQ(client.m_szServer[0], '\0') << "stored copies keep their earlier values";
+}
+
+TEST_F(FtpTest, SilentServerFailsWithinTheTimeout) {
+    Start({"--silent"});
+    ftp::Timeouts t = ShortTimeouts();
+    t.replyMs = 1500;
+    client.SetTimeouts(t);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(client.Connect(server->Server().toUtf8(), "op", "secret"));
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_NE(std::strstr(client.m_szLastError, "主机不可达"), nullptr);
+}
+
+TEST_F(FtpTest, MissingDirectoryGivesTheServersReply) {
+    Start();
+    client.SetTimeouts(ShortTimeouts());
+    ASSERT_TRUE(client.Connect(server->Server().toUtf8(), "op", "secret"));
+    EXPECT_FALSE(client.SetCurrentDirectory("no/such/dir"));
+    EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
+}
+
+TEST_F(FtpTest, StoredCopiesAreCutAt127AndDisconnectIsIdempotent) {
+    const std::string longUser(200, 'u');
+    server = std::make_unique<PyFtpServer>(QStringList{"--user", QString::fromStdString(longUser)});
+    ASSERT_TRUE(server->Started());
+    client.SetTimeouts(ShortTimeouts());
+    ASSERT_TRUE(client.Connect(server->Server().toUtf8(), longUser.c_str(), "secret"))
+        << client.m_szLastError;
+    EXPECT_EQ(Text(client.m_szUser), longUser.substr(0, 127));
+    EXPECT_EQ(Text(client.m_szServer), server->Server().toStdString());
+    EXPECT_TRUE(client.m_bConnected);
+    client.Disconnect();
+    client.Disconnect();
+    EXPECT_FALSE(client.m_bConnected);
+    EXPECT_EQ(client.m_hConnect, nullptr);
+    EXPECT_EQ(client.m_hInternet, nullptr);
+    EXPECT_EQ(Text(client.m_szUser), longUser.substr(0, 127)) << "copies survive Disconnect";
+    // Connecting again with the client's own stored server text works.
+    EXPECT_TRUE(client.Connect(client.m_szServer, longUser.c_str(), "secret"));
+    EXPECT_EQ(Text(client.m_szServer), server->Server().toStdString());
+}
+
+TEST_F(FtpTest, NamesWithLineBreaksAreRefusedNotSentAsCommands) {
+    Start();
+    Login(client);
+    server->Put(QStringLiteral("victim.txt"), "keep");
+    EXPECT_FALSE(client.GetFile("x\r\nDELE victim.txt", Local("x"), -1));
+    EXPECT_FALSE(client.SetCurrentDirectory("/\r\nDELE victim.txt"));
+    EXPECT_EQ(server->Read(QStringLiteral("victim.txt")), QByteArray("keep"));
+}
+
+TEST_F(FtpTest, OperationsWithoutAConnectionFail) {
+    EXPECT_FALSE(client.SetCurrentDirectory("/"));
+    EXPECT_FALSE(client.GetFile("a", Local("never"), -1));
+    EXPECT_TRUE(QFileInfo::exists(local.filePath("never"))) << "the local file is opened first";
+    WriteFile(local.filePath("up"), "x");
+    EXPECT_FALSE(client.PutFile("a", Local("up")));
+}
+
+TEST_F(FtpTest, SizesAndOffsetsBeyond4GiBWork) {
+    Start({"--rest-reply", "plain"});
+    const qint64 size = (qint64{4} << 30) + 3 * 1024 * 1024;
+    const qint64 have = size - 1024 * 1024;
+    const QByteArray tail = Pattern(1024 * 1024, 13);
+    {
+        QFile remote(server->PathOf(QStringLiteral("huge.bin")));
+        ASSERT_TRUE(remote.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(remote.resize(have));  // sparse
+        remote.seek(have);
+        remote.write(tail);
+    }
+    QFile::setPermissions(server->PathOf(QStringLiteral("huge.bin")), QFile::Permissions(0x6644));
+    {
+        QFile part(local.filePath("huge.bin"));
+        ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(part.resize(have));
+    }
+    Login(client);
+    ASSERT_TRUE(client.GetFile("huge.bin", Local("huge.bin"), -1)) << client.m_szLastError;
+    EXPECT_NE(std::strstr(client.m_szLastError, ("350 Restarting at " + std::to_string(have)).c_str()),
+              nullptr);
+    QFile got(local.filePath("huge.bin"));
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got.size(), size);
+    got.seek(have);
+    EXPECT_TRUE(got.read(tail.size()) == tail);
+}
+
+// Argument checks ---------------------------------------------------------------------------
+
+TEST(FtpClientDeathTest, NullArgumentsAreProgrammingErrors) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CFTPClient c;
+    EXPECT_DEATH(c.Connect(nullptr, "", ""), "Assertion failed: pszServer,");
+    EXPECT_DEATH(c.Connect("", nullptr, ""), "Assertion failed: pszUser,");
+    EXPECT_DEATH(c.Connect("", "", nullptr), "Assertion failed: pszPass,");
+    EXPECT_DEATH(c.SetCurrentDirectory(nullptr), "pszRemotePath != NULL");
+    EXPECT_DEATH(c.GetFile(nullptr, "x", -1), "pszRemoteFile != NULL");
+    EXPECT_DEATH(c.GetFile("x", nullptr, -1), "pszLocalFile != NULL");
+    EXPECT_DEATH(c.PutFile(nullptr, "x"), "pszRemoteFile != NULL");
+    EXPECT_DEATH(c.PutFile("x", nullptr), "pszLocalFile != NULL");
+}
+
+// vsftpd, an independent second server ------------------------------------------------------
+
+class VsftpdTest : public FtpTest {
+protected:
+    void SetUp() override {
+        server = std::make_unique<VsftpdServer>();
+        if (!server->Started()) {
+            GTEST_SKIP() << server->Error().toStdString();
+        }
+    }
+};
+
+TEST_F(VsftpdTest, UploadAndDownloadRoundTrip) {
+    Login(client);
+    const QByteArray content = Pattern(5 * 1024 * 1024, 21);
+    WriteFile(local.filePath("up.bin"), content);
+    ASSERT_TRUE(client.PutFile("1024_up.bin", Local("up.bin"))) << client.m_szLastError;
+    EXPECT_TRUE(server->Read(QStringLiteral("1024_up.bin")) == content);
+    ASSERT_TRUE(client.GetFile("1024_up.bin", Local("down.bin"), -1)) << client.m_szLastError;
+    EXPECT_TRUE(ReadFile(local.filePath("down.bin")) == content);
+}
+
+TEST_F(VsftpdTest, RestartInVsftpdsWordsStillGivesACorrectFile) {
+    const QByteArray content = Pattern(300 * 1024, 22);
+    server->Put(QStringLiteral("r.bin"), content);
+    WriteFile(local.filePath("r.bin"), content.left(70000));
+    Login(client);
+    ASSERT_TRUE(client.GetFile("r.bin", Local("r.bin"), -1)) << client.m_szLastError;
+    EXPECT_TRUE(ReadFile(local.filePath("r.bin")) == content);
+}
+
+TEST_F(VsftpdTest, FailuresCarryTheServersReplies) {
+    Login(client);
+    EXPECT_FALSE(client.SetCurrentDirectory("/missing"));
+    EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
+    EXPECT_FALSE(client.GetFile("missing.bin", Local("m.bin"), -1));
+    EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+#include "FtpServers.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileDevice>
+#include <QStandardPaths>
+#include <QDir>
+#include <QThread>
+
+namespace korvane::test {
+
+namespace {
+constexpr int kStartTimeoutMs = 15000;
+
+bool WaitForListener(int port, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool up = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(fd);
+        if (up) {
+            return true;
+        }
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+void OpenUp(const QString& path) {
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                    QFileDevice::ExeOther);
+}
+}  // namespace
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
+        port = ntohs(a.sin_port);
+    }
+    close(fd);
+    return port;
+}
+
+FtpServer::~FtpServer() = default;
+
+void FtpServer::Stop() {
+    if (process_ && process_->state() != QProcess::NotRunning) {
+        process_->kill();
+        process_->waitForFinished(5000);
+    }
+}
+
+void FtpServer::Put(const QString& name, const QByteArray& content) const {
+    QFile f(PathOf(name));
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(content);
+    f.close();
+    OpenUp(f.fileName());
+}
+
+QByteArray FtpServer::Read(const QString& name) const {
+    QFile f(PathOf(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+PyFtpServer::PyFtpServer(const QStringList& faults) {
+    process_ = std::make_unique<QProcess>();
+    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList args{QStringLiteral(KORVANE_SOURCE_DIR "/tests/fixtures/ftp_server.py"),
+                     QStringLiteral("--root"), dir_.path()};
+    process_->start(QStringLiteral("/usr/bin/python3"), args + faults);
+    QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!deadline.hasExpired() && process_->state() != QProcess::NotRunning) {
+        if (process_->canReadLine()) {
+            const QByteArray line = process_->readLine().trimmed();
+            if (line.startsWith("PORT ")) {
+                port_ = line.mid(5).toInt();
+                return;
+            }
+        }
+        process_->waitForReadyRead(200);
+    }
+    error_ = QStringLiteral("pyftpdlib did not start: ") + process_->errorString();
+}
+
+PyFtpServer::~PyFtpServer() { Stop(); }
+
+VsftpdServer::VsftpdServer() {
+    if (geteuid() != 0) {
+        error_ = QStringLiteral("vsftpd needs root for its configuration");
+        return;
+    }
+    const QString binary = QStandardPaths::findExecutable(QStringLiteral("vsftpd"),
+                                                          {QStringLiteral("/usr/sbin")});
+    if (binary.isEmpty()) {
+        error_ = QStringLiteral("vsftpd is not installed");
+        return;
+    }
+    OpenUp(dir_.path());
+    const QString root = dir_.path() + QStringLiteral("/root");
+    QDir().mkpath(Home());
+    QDir().mkpath(dir_.path() + QStringLiteral("/empty"));
+    OpenUp(root);
+    QFile::setPermissions(Home(), QFileDevice::Permissions(0x7777));
+    const int port = FreePort();
+    const QString config = dir_.path() + QStringLiteral("/vsftpd.conf");
+    QFile conf(config);
+    conf.open(QIODevice::WriteOnly);
+    conf.write(QStringLiteral(
+                   "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                   "background=NO\nanonymous_enable=YES\nno_anon_password=YES\n"
+                   "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                   "anon_other_write_enable=YES\nanon_mkdir_write_enable=YES\nanon_umask=022\n"
+                   "anon_root=%2\nsecure_chroot_dir=%3\nseccomp_sandbox=NO\n"
+                   "port_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
+                   "xferlog_enable=NO\nuse_localtime=NO\nmdtm_write=YES\n"
+                   "max_clients=64\nmax_per_ip=64\n")
+                   .arg(port)
+                   .arg(root, dir_.path() + QStringLiteral("/empty"))
+                   .toUtf8());
+    conf.close();
+    process_ = std::make_unique<QProcess>();
+    process_->setProcessChannelMode(QProcess::ForwardedChannels);
+    process_->start(binary, {config});
+    if (!process_->waitForStarted(kStartTimeoutMs) || !WaitForListener(port, kStartTimeoutMs)) {
+        error_ = QStringLiteral("vsftpd did not start (exit %1)").arg(process_->exitCode());
+        return;
+    }
+    port_ = port;
+}
+
+VsftpdServer::~VsftpdServer() { Stop(); }
+
+}  // namespace korvane::test

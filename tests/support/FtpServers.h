@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace korvane::test {
+
+// A real FTP server on 127.0.0.1 at a free port, serving a temporary directory, stopped when the
+// object goes. Started() is false (with Error() saying why) when it could not be started.
+class FtpServer {
+public:
+    virtual ~FtpServer();
+    bool Started() const { return port_ > 0; }
+    const QString& Error() const { return error_; }
+    int Port() const { return port_; }
+    QString Server() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    // The directory where the login lands, where tests put and find files.
+    virtual QString Home() const = 0;
+    QString PathOf(const QString& name) const { return Home() + u'/' + name; }
+    void Put(const QString& name, const QByteArray& content) const;
+    QByteArray Read(const QString& name) const;
+    // The remote directory of Home(), relative to where the login lands.
+    virtual QByteArray RemoteDir() const = 0;
+    virtual QByteArray User() const = 0;
+    virtual QByteArray Password() const = 0;
+
+protected:
+    void Stop();
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> process_;
+    int port_ = 0;
+    QString error_;
+};
+
+// pyftpdlib with fault switches (see tests/fixtures/ftp_server.py), user "op", password "secret".
+class PyFtpServer : public FtpServer {
+public:
+    explicit PyFtpServer(const QStringList& faults = {});
+    ~PyFtpServer() override;
+    QString Home() const override { return dir_.path(); }
+    QByteArray RemoteDir() const override { return "/"; }
+    QByteArray User() const override { return "op"; }
+    QByteArray Password() const override { return "secret"; }
+};
+
+// vsftpd in the foreground with anonymous login, the home directory "pub" writable.
+// Needs root (its configuration must belong to root).
+class VsftpdServer : public FtpServer {
+public:
+    VsftpdServer();
+    ~VsftpdServer() override;
+    QString Home() const override { return dir_.path() + QStringLiteral("/root/pub"); }
+    QByteArray RemoteDir() const override { return "/pub"; }
+    QByteArray User() const override { return "anonymous"; }
+    QByteArray Password() const override { return ""; }
+};
+
+// A free TCP port on 127.0.0.1 (bound, read, released).
+int FreePort();
+
+}  // namespace korvane::test
