@@ -7,3 +7,7 @@ cmake -S . -B build-normal -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-normal --parallel "$(nproc)"
 want=${1:-all}
 if [[ $want == all || $want == lookup ]]; then ./build-normal/bench/lookup_bench; fi
+if [[ $want == all || $want == ftp ]]; then
+  ./build-normal/bench/ftp_bench 64 3
+  ./build-normal/bench/ftp_bench "${FTP_BENCH_MIB:-1024}" "${FTP_BENCH_ROUNDS:-3}"
+fi

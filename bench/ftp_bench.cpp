@@ -1,0 +1,150 @@
+// FTP throughput: CFTPClient against curl in active mode, both on the same vsftpd on loopback, in
+// one run, alternating, medians of several rounds. Each transfer runs in a child process so its
+// peak resident memory can be read; a small and a large file show whether memory grows with size.
+//
+//   ftp_bench [MiB] [rounds]     (defaults: 1024 MiB, 3 rounds)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "CFTPClient.h"
+#include "support/FtpServers.h"
+
+namespace {
+
+struct Run {
+    double seconds = 0;
+    long maxRssKiB = 0;
+    bool ok = false;
+};
+
+Run InChild(const std::function<bool()>& work) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        _exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Run r;
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    r.maxRssKiB = usage.ru_maxrss;
+    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return r;
+}
+
+bool Curl(const QStringList& args) {
+    return QProcess::execute(QStringLiteral("curl"),
+                             QStringList{"-s", "-S", "-P", "127.0.0.1"} + args) == 0;
+}
+
+void MakeFile(const QString& path, qint64 mib) {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (qint64 i = 0; i < mib; ++i) {
+        for (int j = 0; j < block.size(); j += 4) {
+            *reinterpret_cast<uint32_t*>(block.data() + j) = static_cast<uint32_t>(i * 2654435761u + j);
+        }
+        f.write(block);
+    }
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Side {
+    std::vector<double> ours, curl;
+    long oursRss = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const qint64 mib = argc > 1 ? std::atoll(argv[1]) : 1024;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    korvane::test::VsftpdServer server;
+    if (!server.Started()) {
+        std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.Error()));
+        return 2;
+    }
+    const QString local = server.Home() + QStringLiteral("/../../local");
+    QDir().mkpath(local);
+    const QString source = local + QStringLiteral("/source.bin");
+    MakeFile(source, mib);
+    const QByteArray url = QStringLiteral("ftp://anonymous:@%1/pub/").arg(server.Server()).toUtf8();
+    const QByteArray server8 = server.Server().toUtf8();
+
+    auto ourPut = [&] {
+        CFTPClient c;
+        return c.Connect(server8, "anonymous", "") && c.SetCurrentDirectory("/pub") &&
+               c.PutFile("ours.bin", QFile::encodeName(source));
+    };
+    auto ourGet = [&] {
+        const QByteArray target = QFile::encodeName(local + QStringLiteral("/ours.down"));
+        QFile::remove(QString::fromUtf8(target));
+        CFTPClient c;
+        return c.Connect(server8, "anonymous", "") && c.SetCurrentDirectory("/pub") &&
+               c.GetFile("ours.bin", target, -1);
+    };
+    auto curlPut = [&] { return Curl({"-T", source, QString::fromUtf8(url + "curl.bin")}); };
+    auto curlGet = [&] {
+        return Curl({"-o", local + QStringLiteral("/curl.down"), QString::fromUtf8(url + "curl.bin")});
+    };
+
+    Side up, down;
+    for (int r = 0; r < rounds; ++r) {
+        const bool oursFirst = r % 2 == 0;
+        for (int k = 0; k < 2; ++k) {
+            if ((k == 0) == oursFirst) {
+                const Run p = InChild(ourPut);
+                const Run g = InChild(ourGet);
+                if (!p.ok || !g.ok) {
+                    std::fprintf(stderr, "our transfer failed\n");
+                    return 1;
+                }
+                up.ours.push_back(p.seconds);
+                down.ours.push_back(g.seconds);
+                up.oursRss = std::max(up.oursRss, p.maxRssKiB);
+                down.oursRss = std::max(down.oursRss, g.maxRssKiB);
+            } else {
+                const Run p = InChild(curlPut);
+                const Run g = InChild(curlGet);
+                if (!p.ok || !g.ok) {
+                    std::fprintf(stderr, "curl transfer failed\n");
+                    return 1;
+                }
+                up.curl.push_back(p.seconds);
+                down.curl.push_back(g.seconds);
+            }
+        }
+    }
+    const bool identical = QProcess::execute(QStringLiteral("cmp"),
+                                             {source, local + QStringLiteral("/ours.down")}) == 0;
+    auto line = [&](const char* what, const Side& s) {
+        const double ours = static_cast<double>(mib) * 1.048576 / Median(s.ours);
+        const double curl = static_cast<double>(mib) * 1.048576 / Median(s.curl);
+        std::printf("%-8s korvane %8.1f MB/s   curl %8.1f MB/s   ratio %.2f   korvane peak RSS %ld KiB\n",
+                    what, ours, curl, ours / curl, s.oursRss);
+    };
+    std::printf("ftp: %lld MiB file, vsftpd on loopback, active mode, median of %d rounds\n",
+                static_cast<long long>(mib), rounds);
+    line("upload", up);
+    line("download", down);
+    std::printf("download byte-identical: %s\n", identical ? "yes" : "NO");
+    QDir(local).removeRecursively();
+    return identical ? 0 : 1;
+}
