@@ -54,7 +54,8 @@ void MakeFile(const QString& path, qint64 mib) {
     QByteArray block(1 << 20, Qt::Uninitialized);
     for (qint64 i = 0; i < mib; ++i) {
         for (int j = 0; j < block.size(); j += 4) {
-            *reinterpret_cast<uint32_t*>(block.data() + j) = static_cast<uint32_t>(i * 2654435761u + j);
+            *reinterpret_cast<uint32_t*>(block.data() + j) =
+                static_cast<uint32_t>(i * 2654435761u + j);
         }
         f.write(block);
     }
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
     };
     auto curlPut = [&] { return Curl({"-T", source, QString::fromUtf8(url + "curl.bin")}); };
     auto curlGet = [&] {
-        return Curl({"-o", local + QStringLiteral("/curl.down"), QString::fromUtf8(url + "curl.bin")});
+        return Curl(
+            {"-o", local + QStringLiteral("/curl.down"), QString::fromUtf8(url + "curl.bin")});
     };
 
     Side up, down;
@@ -137,8 +139,9 @@ int main(int argc, char** argv) {
     auto line = [&](const char* what, const Side& s) {
         const double ours = static_cast<double>(mib) * 1.048576 / Median(s.ours);
         const double curl = static_cast<double>(mib) * 1.048576 / Median(s.curl);
-        std::printf("%-8s korvane %8.1f MB/s   curl %8.1f MB/s   ratio %.2f   korvane peak RSS %ld KiB\n",
-                    what, ours, curl, ours / curl, s.oursRss);
+        std::printf(
+            "%-8s korvane %8.1f MB/s   curl %8.1f MB/s   ratio %.2f   korvane peak RSS %ld KiB\n",
+            what, ours, curl, ours / curl, s.oursRss);
     };
     std::printf("ftp: %lld MiB file, vsftpd on loopback, active mode, median of %d rounds\n",
                 static_cast<long long>(mib), rounds);

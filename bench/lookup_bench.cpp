@@ -51,13 +51,14 @@ int main() {
     // The scan is slow enough that a fiftieth of the calls, scaled up, tells its cost.
     constexpr int kLinearShare = 50;
     const double linear = kLinearShare * Millis([&] {
-        for (int i = 0; i < kCalls / kLinearShare; ++i) {
-            sink += LinearTextByCode(list, codes[i]).size();
-        }
-    });
+                              for (int i = 0; i < kCalls / kLinearShare; ++i) {
+                                  sink += LinearTextByCode(list, codes[i]).size();
+                              }
+                          });
     std::printf("lookup: %d entries, %d GetTextByCode calls\n", kEntries, kCalls);
     std::printf("  indexed lookup : %8.1f ms\n", indexed);
-    std::printf("  linear scan    : %8.1f ms (scaled from %d calls)\n", linear, kCalls / kLinearShare);
+    std::printf("  linear scan    : %8.1f ms (scaled from %d calls)\n", linear,
+                kCalls / kLinearShare);
     std::printf("  ratio linear/indexed: %.0fx   (checksum %zu)\n", linear / indexed, sink);
     return indexed < 50.0 ? 0 : 1;
 }

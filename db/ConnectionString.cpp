@@ -59,7 +59,8 @@ void MapPostgres(const QMap<QString, QString>& pairs, ConnectionSpec& spec) {
         bool ok = false;
         spec.port = hostPort.mid(colon + 1).toInt(&ok);
         if (!ok || spec.port < 1 || spec.port > 65535) {
-            throw DbError(kPrefix + QStringLiteral("端口 \"%1\" 无效").arg(hostPort.mid(colon + 1)));
+            throw DbError(kPrefix +
+                          QStringLiteral("端口 \"%1\" 无效").arg(hostPort.mid(colon + 1)));
         }
     }
     if (spec.host.isEmpty()) {
@@ -131,8 +132,9 @@ ConnectionSpec MapConnectionString(const QString& text) {
         spec.driver = QStringLiteral("QODBC");
         MapOdbc(pairs, spec);
     } else {
-        throw DbError(kPrefix + QStringLiteral("未知的 Provider \"%1\"")
-                                    .arg(pairs.value(QStringLiteral("provider"))));
+        throw DbError(
+            kPrefix +
+            QStringLiteral("未知的 Provider \"%1\"").arg(pairs.value(QStringLiteral("provider"))));
     }
     return spec;
 }

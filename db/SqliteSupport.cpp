@@ -40,8 +40,7 @@ void ToDateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
         sqlite3_result_error(ctx, "to_date: literal does not match format 'YYYYMMDD'", -1);
         return;
     }
-    const QByteArray out =
-        date.startOfDay().toString(QLatin1String(kDateTimeFormat)).toUtf8();
+    const QByteArray out = date.startOfDay().toString(QLatin1String(kDateTimeFormat)).toUtf8();
     sqlite3_result_text(ctx, out.constData(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
 }
 
@@ -98,8 +97,8 @@ void PrepareSqliteConnection(QSqlDatabase& db, const QString& databaseFile) {
                                 nullptr) != SQLITE_OK ||
         sqlite3_create_function(h, "to_date", 2, flags | SQLITE_DETERMINISTIC, nullptr,
                                 ToDateFunction, nullptr, nullptr) != SQLITE_OK) {
-        throw DbError(QStringLiteral("SQLite 函数注册失败: %1")
-                          .arg(QString::fromUtf8(sqlite3_errmsg(h))));
+        throw DbError(
+            QStringLiteral("SQLite 函数注册失败: %1").arg(QString::fromUtf8(sqlite3_errmsg(h))));
     }
     const bool onDisk = databaseFile != u":memory:";
     if (onDisk) {

@@ -101,6 +101,8 @@ void TADOConnection::Close() {
     }
 }
 
-QSqlDatabase TADOConnection::Database() const { return QSqlDatabase::database(name_, false); }
+QSqlDatabase TADOConnection::Database() const {
+    return QSqlDatabase::database(name_, false);
+}
 
 }  // namespace korvane::db

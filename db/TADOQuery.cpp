@@ -23,13 +23,21 @@ void TADOQuery::Close() {
     recordCount_ = -1;
 }
 
-void TADOQuery::ClearSQL() { lines_.clear(); }
+void TADOQuery::ClearSQL() {
+    lines_.clear();
+}
 
-void TADOQuery::AddSQL(const QString& line) { lines_.append(line); }
+void TADOQuery::AddSQL(const QString& line) {
+    lines_.append(line);
+}
 
-void TADOQuery::Open() { Run(true); }
+void TADOQuery::Open() {
+    Run(true);
+}
 
-void TADOQuery::ExecSQL() { Run(false); }
+void TADOQuery::ExecSQL() {
+    Run(false);
+}
 
 void TADOQuery::Run(bool withRows) {
     Close();
@@ -54,7 +62,9 @@ void TADOQuery::Run(bool withRows) {
     query_ = std::move(query);
 }
 
-bool TADOQuery::Eof() const { return !active_ || eof_; }
+bool TADOQuery::Eof() const {
+    return !active_ || eof_;
+}
 
 void TADOQuery::Next() {
     if (!active_) {

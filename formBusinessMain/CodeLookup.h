@@ -16,7 +16,7 @@
 // bytes at a character boundary.
 template <class TList>
 class CBasicLookup {
-public:
+  public:
     explicit CBasicLookup(const TList& list) : list_(list.begin(), list.end()) {}
 
     virtual void FillComboBox(QComboBox* comboBox) = 0;
@@ -27,7 +27,7 @@ public:
     virtual std::string GetNameByCode(int64_t code) = 0;
     virtual ~CBasicLookup() = default;
 
-protected:
+  protected:
     TList list_;
 };
 
@@ -58,7 +58,7 @@ inline int64_t LeadingNumber(const std::string& text) {
 
 template <class TList, class CodeFn, class NameFn>
 class CAutoLookup : public CBasicLookup<TList> {
-public:
+  public:
     CAutoLookup(const TList& list, CodeFn codeOf, NameFn nameOf)
         : CBasicLookup<TList>(list), codeOf_(codeOf), nameOf_(nameOf) {
         BuildIndexes();
@@ -85,13 +85,9 @@ public:
         }
     }
 
-    int64_t GetCodeByText(const std::string& text) override {
-        return CodeOrNumber(byText_, text);
-    }
+    int64_t GetCodeByText(const std::string& text) override { return CodeOrNumber(byText_, text); }
 
-    int64_t GetCodeByName(const std::string& name) override {
-        return CodeOrNumber(byName_, name);
-    }
+    int64_t GetCodeByName(const std::string& name) override { return CodeOrNumber(byName_, name); }
 
     std::string GetTextByCode(int64_t code) override {
         const auto it = byCode_.find(code);
@@ -103,7 +99,7 @@ public:
         return it == byCode_.end() ? std::string() : names_[it->second];
     }
 
-private:
+  private:
     using Index = std::unordered_map<std::string, std::size_t>;
 
     // Indexes keep the first entry of each key, so lookups answer as a scan in list order would.
@@ -113,7 +109,8 @@ private:
         names_.reserve(list.size());
         for (std::size_t i = 0; i < list.size(); ++i) {
             const int64_t code = (list[i].*codeOf_)();
-            const std::string name = telmaris::CutUtf8((list[i].*nameOf_)(), korvane::lookup::kMaxText);
+            const std::string name =
+                telmaris::CutUtf8((list[i].*nameOf_)(), korvane::lookup::kMaxText);
             itemTexts_.push_back(korvane::lookup::FormatItemText(code, name));
             names_.push_back(name);
             codes_.push_back(code);

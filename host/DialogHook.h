@@ -18,11 +18,11 @@ struct DialogRequest {
     DialogKind kind = DialogKind::GuiMessage;
     QString title;
     QString text;
-    int style = 0;               // GuiMessage: 16 error, 64 information, 0 no icon
-    QString filter;              // OpenFile: the file-type filter
-    QString preset;              // OpenFile: the preset file-name pattern
-    QPointer<QWidget> target;    // Keyword: the combo box
-    bool waitBoxShown = false;   // whether a wait box was up when the box was asked for
+    int style = 0;              // GuiMessage: 16 error, 64 information, 0 no icon
+    QString filter;             // OpenFile: the file-type filter
+    QString preset;             // OpenFile: the preset file-name pattern
+    QPointer<QWidget> target;   // Keyword: the combo box
+    bool waitBoxShown = false;  // whether a wait box was up when the box was asked for
 };
 
 struct DialogAnswer {

@@ -29,7 +29,9 @@ QPointer<QWidget>& WaitBox() {
     return box;
 }
 
-QWidget* ActiveParent() { return QApplication::activeWindow(); }
+QWidget* ActiveParent() {
+    return QApplication::activeWindow();
+}
 
 QMessageBox::Icon IconForStyle(int style) {
     switch (style & 0xF0) {
@@ -69,8 +71,7 @@ bool AskKeyword(QComboBox* comboBox, QString& keyword) {
     auto* edit = new QLineEdit(&dialog);
     edit->setObjectName(QStringLiteral("edKeyword"));
     layout->addWidget(edit);
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
@@ -82,7 +83,9 @@ bool AskKeyword(QComboBox* comboBox, QString& keyword) {
 }
 }  // namespace
 
-void SetDialogHook(DialogHook hook) { Hook() = std::move(hook); }
+void SetDialogHook(DialogHook hook) {
+    Hook() = std::move(hook);
+}
 
 bool AnswerByHook(const DialogRequest& request, DialogAnswer& answer) {
     if (!Hook()) {
@@ -154,8 +157,8 @@ QString ChooseOpenFile(QWidget* parent, const QString& filter, const QString& pr
 void ShowWaitBox(const QString& text) {
     QPointer<QWidget>& box = telmaris::WaitBox();
     if (box.isNull()) {
-        box = new QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint |
-                                       Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+        box = new QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                                       Qt::WindowTitleHint);
         box->setObjectName(QStringLiteral("TelmarisWaitBox"));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowTitle(QStringLiteral("请稍候"));
@@ -203,8 +206,8 @@ void InputKeywordForm(QComboBox* comboBox) {
     if (comboBox == nullptr) {
         return;
     }
-    DialogRequest r = telmaris::MakeRequest(DialogKind::Keyword, QStringLiteral("关键字查找"),
-                                            QString());
+    DialogRequest r =
+        telmaris::MakeRequest(DialogKind::Keyword, QStringLiteral("关键字查找"), QString());
     r.target = comboBox;
     DialogAnswer a;
     QString keyword;

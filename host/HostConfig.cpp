@@ -79,6 +79,8 @@ QString HostConfigPath() {
     return base + QStringLiteral("/telmaris/host.ini");
 }
 
-void SetHostConfigPath(const QString& path) { ExplicitPath() = path; }
+void SetHostConfigPath(const QString& path) {
+    ExplicitPath() = path;
+}
 
 }  // namespace telmaris

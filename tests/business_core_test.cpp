@@ -21,7 +21,7 @@ using korvane::test::SqliteDatabase;
 namespace {
 
 class RunSqlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         connection.SetConnectionString(db.ConnectionString());
         connection.SetConnected(true);
@@ -43,10 +43,12 @@ TEST(RunSqlJudgement, FirstWordDecidesBetweenOpenAndExecute) {
 }
 
 TEST_F(RunSqlTest, LeadingBlanksAndLineBreaksAreTrimmedBeforeJudging) {
-    ASSERT_TRUE(RunSQL(query, QStringLiteral("\n\t  select code_value from xg.sys_base_type  \r\n")));
+    ASSERT_TRUE(
+        RunSQL(query, QStringLiteral("\n\t  select code_value from xg.sys_base_type  \r\n")));
     EXPECT_TRUE(query.Active());
     EXPECT_EQ(query.SQLText(), QStringLiteral("select code_value from xg.sys_base_type"));
-    ASSERT_TRUE(RunSQL(query, QStringLiteral("  insert into xg.sys_base_type values('E','1','A')")));
+    ASSERT_TRUE(
+        RunSQL(query, QStringLiteral("  insert into xg.sys_base_type values('E','1','A')")));
     EXPECT_FALSE(query.Active());
     ASSERT_TRUE(RunSQL(query, QStringLiteral("SELECT cname FROM xg.sys_base_type")));
     EXPECT_EQ(query.RecordCount(), 1);

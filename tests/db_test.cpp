@@ -41,7 +41,8 @@ TEST(ConnectionString, MapsEachProvider) {
     EXPECT_EQ(ora.user, QStringLiteral("scott"));
     EXPECT_EQ(ora.password, QStringLiteral("tiger"));
 
-    auto ora2 = MapConnectionString(QStringLiteral("provider=OraOLEDB.Oracle;data source=//db:1521/svc"));
+    auto ora2 =
+        MapConnectionString(QStringLiteral("provider=OraOLEDB.Oracle;data source=//db:1521/svc"));
     EXPECT_EQ(ora2.driver, QStringLiteral("QOCI"));
     EXPECT_EQ(ora2.databaseName, QStringLiteral("//db:1521/svc"));
 
@@ -52,8 +53,8 @@ TEST(ConnectionString, MapsEachProvider) {
     EXPECT_EQ(lite.driver, QStringLiteral("QSQLITE"));
     EXPECT_EQ(lite.databaseName, QStringLiteral("/d/a;b.db")) << "quoted values keep ';'";
 
-    auto pg = MapConnectionString(
-        QStringLiteral("Provider=PostgreSQL;Data Source=dbhost:5433/korvane;User ID=op;Password=p=1"));
+    auto pg = MapConnectionString(QStringLiteral(
+        "Provider=PostgreSQL;Data Source=dbhost:5433/korvane;User ID=op;Password=p=1"));
     EXPECT_EQ(pg.driver, QStringLiteral("QPSQL"));
     EXPECT_EQ(pg.host, QStringLiteral("dbhost"));
     EXPECT_EQ(pg.port, 5433);
@@ -69,12 +70,17 @@ TEST(ConnectionString, MapsEachProvider) {
 TEST(ConnectionString, BadTextsNameWhatIsWrong) {
     EXPECT_TRUE(ErrorOf(QString()).contains(QStringLiteral("为空")));
     EXPECT_TRUE(ErrorOf(QStringLiteral("  ; ;")).contains(QStringLiteral("为空")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite;garbage")).contains(QStringLiteral("garbage")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=Foo.1;Data Source=x")).contains(QStringLiteral("Foo.1")));
+    EXPECT_TRUE(
+        ErrorOf(QStringLiteral("Provider=SQLite;garbage")).contains(QStringLiteral("garbage")));
+    EXPECT_TRUE(
+        ErrorOf(QStringLiteral("Provider=Foo.1;Data Source=x")).contains(QStringLiteral("Foo.1")));
     EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite")).contains(QStringLiteral("Data Source")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=hostonly")).contains(QStringLiteral("hostonly")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=h:99999/db")).contains(QStringLiteral("99999")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite;Data Source='/x.db")).contains(QStringLiteral("引号")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=hostonly"))
+                    .contains(QStringLiteral("hostonly")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=h:99999/db"))
+                    .contains(QStringLiteral("99999")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite;Data Source='/x.db"))
+                    .contains(QStringLiteral("引号")));
     EXPECT_TRUE(ErrorOf(QStringLiteral("=x")).contains(QStringLiteral("键名")));
 }
 
@@ -103,7 +109,8 @@ TEST(Connection, FailuresRaiseClearErrors) {
 
 TEST(Dialect, SysdateIsBridgedOutsideLiteralsOnly) {
     const QString sql = QStringLiteral(
-        "insert into t values(sysdate,'sysdate',SYSDATE) -- sysdate\n/* sysdate */ x.sysdate my_sysdate");
+        "insert into t values(sysdate,'sysdate',SYSDATE) -- sysdate\n/* sysdate */ x.sysdate "
+        "my_sysdate");
     EXPECT_EQ(BridgeSql(sql, Backend::SQLite),
               QStringLiteral("insert into t values(sysdate(),'sysdate',sysdate()) -- sysdate\n"
                              "/* sysdate */ x.sysdate my_sysdate"));
@@ -117,15 +124,16 @@ TEST(Dialect, SysdateIsBridgedOutsideLiteralsOnly) {
 }
 
 TEST(SqlScript, SplitsAtSemicolonsOutsideLiteralsAndComments) {
-    const auto parts = korvane::db::SplitSqlScript(QStringLiteral(
-        "-- header; with semicolon\ncreate table a (x int);\ninsert into a values(';');\n\n-- end\n"));
+    const auto parts = korvane::db::SplitSqlScript(
+        QStringLiteral("-- header; with semicolon\ncreate table a (x int);\ninsert into a "
+                       "values(';');\n\n-- end\n"));
     ASSERT_EQ(parts.size(), 2);
     EXPECT_TRUE(parts[0].endsWith(QStringLiteral("create table a (x int)")));
     EXPECT_EQ(parts[1], QStringLiteral("insert into a values(';')"));
 }
 
 class SqliteQuery : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         connection.SetConnectionString(db.ConnectionString());
         connection.SetConnected(true);
@@ -144,11 +152,14 @@ protected:
 };
 
 TEST_F(SqliteQuery, RunsTheModulesThreeStatementShapes) {
-    Exec(QStringLiteral("insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','A')"));
-    Exec(QStringLiteral("insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','B')"));
+    Exec(QStringLiteral(
+        "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','A')"));
+    Exec(QStringLiteral(
+        "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','B')"));
     Exec(QStringLiteral("insert into xg.sys_base_type values('OTHER','9','Z')"));
-    Open(QStringLiteral(
-        "select code_value,cname from xg.sys_base_type where enum_name='RES_DOWNLOAD_PATH@DOWN_TYPE'"));
+    Open(
+        QStringLiteral("select code_value,cname from xg.sys_base_type where "
+                       "enum_name='RES_DOWNLOAD_PATH@DOWN_TYPE'"));
     QStringList items;
     while (!query.Eof()) {
         items << QStringLiteral("[%1] %2").arg(query.FieldAsString(QStringLiteral("code_value")),
@@ -162,14 +173,16 @@ TEST_F(SqliteQuery, RunsTheModulesThreeStatementShapes) {
         "values(1024,3,'1024_contract.txt',501,sysdate,'signed copy')"));
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
     const QString tomorrow = QDate::currentDate().addDays(1).toString(QStringLiteral("yyyyMMdd"));
-    Open(QStringLiteral("select * from zy.res_download_path where 1=1 and down_id=1024 and "
-                        "down_type=3 and down_path like '%%contract%%' and "
-                        "create_date>=to_date('%1','YYYYMMDD') and create_date<to_date('%2','YYYYMMDD')")
+    Open(QStringLiteral(
+             "select * from zy.res_download_path where 1=1 and down_id=1024 and "
+             "down_type=3 and down_path like '%%contract%%' and "
+             "create_date>=to_date('%1','YYYYMMDD') and create_date<to_date('%2','YYYYMMDD')")
              .arg(today, tomorrow));
     ASSERT_FALSE(query.Eof());
     EXPECT_EQ(query.FieldAsString(QStringLiteral("down_id")), QStringLiteral("1024"));
     EXPECT_EQ(query.FieldAsString(QStringLiteral("down_type")), QStringLiteral("3"));
-    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_path")), QStringLiteral("1024_contract.txt"));
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_path")),
+              QStringLiteral("1024_contract.txt"));
     EXPECT_EQ(query.FieldAsInteger(QStringLiteral("op_id")), 501);
     EXPECT_EQ(query.FieldAsString(QStringLiteral("remark")), QStringLiteral("signed copy"));
     const QString created = query.FieldAsString(QStringLiteral("create_date"));
@@ -187,18 +200,21 @@ TEST_F(SqliteQuery, DateRangeIncludesBeginDayAndExcludesEndDay) {
         Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,'%1','')")
                  .arg(QLatin1String(when)));
     }
-    Open(QStringLiteral("select * from zy.res_download_path where create_date>=to_date('20080301','YYYYMMDD') "
-                        "and create_date<to_date('20080302','YYYYMMDD')"));
+    Open(QStringLiteral(
+        "select * from zy.res_download_path where create_date>=to_date('20080301','YYYYMMDD') "
+        "and create_date<to_date('20080302','YYYYMMDD')"));
     EXPECT_EQ(query.RecordCount(), 2);
-    Open(QStringLiteral("select * from zy.res_download_path where create_date>=to_date('20080301','YYYYMMDD') "
-                        "and create_date<to_date('20080301','YYYYMMDD')"));
+    Open(QStringLiteral(
+        "select * from zy.res_download_path where create_date>=to_date('20080301','YYYYMMDD') "
+        "and create_date<to_date('20080301','YYYYMMDD')"));
     EXPECT_TRUE(query.Eof());
     EXPECT_EQ(query.RecordCount(), 0);
 }
 
 TEST_F(SqliteQuery, RecordCountKeepsThePosition) {
     for (int i = 0; i < 5; ++i) {
-        Exec(QStringLiteral("insert into zy.res_download_path values(%1,1,'f',1,sysdate,'')").arg(i));
+        Exec(QStringLiteral("insert into zy.res_download_path values(%1,1,'f',1,sysdate,'')")
+                 .arg(i));
     }
     Open(QStringLiteral("select * from zy.res_download_path order by down_id"));
     query.Next();
@@ -216,7 +232,9 @@ TEST_F(SqliteQuery, FailuresRaiseAndLeaveNoResultSet) {
     EXPECT_THROW(Open(QStringLiteral("select * from zy.no_such_table")), DbError);
     EXPECT_TRUE(query.Eof());
     EXPECT_THROW(query.RecordCount(), DbError);
-    EXPECT_THROW(Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'")), DbError);
+    EXPECT_THROW(
+        Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'")),
+        DbError);
     EXPECT_THROW(Open(QStringLiteral("select to_date('2008-03-01','YYYYMMDD')")), DbError);
     EXPECT_THROW(Open(QStringLiteral("select to_date('20080301','DD.MM.YYYY')")), DbError);
     Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'')"));
@@ -228,10 +246,12 @@ TEST_F(SqliteQuery, FailuresRaiseAndLeaveNoResultSet) {
 }
 
 TEST_F(SqliteQuery, OrderNumbersTooLongForAnIntegerAreRefusedNotRounded) {
-    EXPECT_THROW(Exec(QStringLiteral(
-                     "insert into zy.res_download_path values(12345678901234567890123,1,'f',1,sysdate,'')")),
-                 DbError);
-    Exec(QStringLiteral("insert into zy.res_download_path values(123456789012345678,1,'f',1,sysdate,'')"));
+    EXPECT_THROW(
+        Exec(QStringLiteral(
+            "insert into zy.res_download_path values(12345678901234567890123,1,'f',1,sysdate,'')")),
+        DbError);
+    Exec(QStringLiteral(
+        "insert into zy.res_download_path values(123456789012345678,1,'f',1,sysdate,'')"));
     Open(QStringLiteral("select * from zy.res_download_path"));
     EXPECT_EQ(query.FieldAsString(QStringLiteral("down_id")), QStringLiteral("123456789012345678"));
 }
@@ -247,8 +267,9 @@ TEST_F(SqliteQuery, TwoConnectionsSeeEachOthersRows) {
     other.SetConnectionString(db.ConnectionString());
     other.SetConnected(true);
     TADOQuery otherQuery(other);
-    SqliteDatabase::Exec(otherQuery,
-                         QStringLiteral("insert into zy.res_download_path values(7,1,'f',1,sysdate,'')"));
+    SqliteDatabase::Exec(
+        otherQuery,
+        QStringLiteral("insert into zy.res_download_path values(7,1,'f',1,sysdate,'')"));
     Open(QStringLiteral("select * from zy.res_download_path"));
     EXPECT_EQ(query.RecordCount(), 1);
     EXPECT_TRUE(QFile::exists(db.File() + QStringLiteral(".zy")));

@@ -38,10 +38,12 @@ void SetMtime(const QString& path, std::time_t when) {
     utime(QFile::encodeName(path).constData(), &times);
 }
 
-std::string Text(const char* s) { return std::string(s); }
+std::string Text(const char* s) {
+    return std::string(s);
+}
 
 class FtpTest : public ::testing::Test {
-protected:
+  protected:
     void Start(const QStringList& faults = {}) {
         server = std::make_unique<PyFtpServer>(faults);
         ASSERT_TRUE(server->Started()) << server->Error().toStdString();
@@ -53,7 +55,9 @@ protected:
             << client.m_szLastError;
         ASSERT_TRUE(client.SetCurrentDirectory(server->RemoteDir())) << client.m_szLastError;
     }
-    QByteArray Local(const char* name) const { return QFile::encodeName(local.filePath(QString::fromUtf8(name))); }
+    QByteArray Local(const char* name) const {
+        return QFile::encodeName(local.filePath(QString::fromUtf8(name)));
+    }
 
     std::unique_ptr<FtpServer> server;
     QTemporaryDir local;
@@ -367,8 +371,9 @@ TEST_F(FtpTest, SizesAndOffsetsBeyond4GiBWork) {
     }
     Login(client);
     ASSERT_TRUE(client.GetFile("huge.bin", Local("huge.bin"), -1)) << client.m_szLastError;
-    EXPECT_NE(std::strstr(client.m_szLastError, ("350 Restarting at " + std::to_string(have)).c_str()),
-              nullptr);
+    EXPECT_NE(
+        std::strstr(client.m_szLastError, ("350 Restarting at " + std::to_string(have)).c_str()),
+        nullptr);
     QFile got(local.filePath("huge.bin"));
     ASSERT_TRUE(got.open(QIODevice::ReadOnly));
     EXPECT_EQ(got.size(), size);
@@ -394,7 +399,7 @@ TEST(FtpClientDeathTest, NullArgumentsAreProgrammingErrors) {
 // vsftpd, an independent second server ------------------------------------------------------
 
 class VsftpdTest : public FtpTest {
-protected:
+  protected:
     void SetUp() override {
         server = std::make_unique<VsftpdServer>();
         if (!server->Started()) {

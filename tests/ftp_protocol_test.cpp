@@ -22,7 +22,8 @@ std::vector<ftp::Reply> ParseAll(std::string_view wire, bool* error = nullptr) {
         if (state == ReplyParser::State::Complete) {
             out.push_back(parser.TakeReply());
         } else if (state == ReplyParser::State::Error) {
-            if (error) *error = true;
+            if (error)
+                *error = true;
             break;
         }
     }
@@ -69,7 +70,8 @@ TEST(ReplyParser, MalformedAndOversizedInputIsAnErrorNotACrash) {
     EXPECT_TRUE(error);
 
     std::string big = "220-start\r\n";
-    for (int i = 0; i < 2000; ++i) big += " filler line of text\r\n";
+    for (int i = 0; i < 2000; ++i)
+        big += " filler line of text\r\n";
     big += "220 end\r\n";
     const auto replies = ParseAll(big);
     ASSERT_EQ(replies.size(), 1u);
@@ -115,7 +117,8 @@ TEST(FtpAddress, PortAndEprtCommands) {
 }
 
 TEST(FtpTexts, SizesAndTimes) {
-    EXPECT_EQ(ftp::SizeFromOpeningReply("150 Opening BINARY mode data connection for x (5368709120 bytes)."),
+    EXPECT_EQ(ftp::SizeFromOpeningReply(
+                  "150 Opening BINARY mode data connection for x (5368709120 bytes)."),
               5368709120ull);
     EXPECT_FALSE(ftp::SizeFromOpeningReply("150 File status okay."));
     EXPECT_FALSE(ftp::SizeFromOpeningReply("150 (12x bytes)"));

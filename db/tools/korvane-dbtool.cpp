@@ -53,7 +53,8 @@ int Run(const QCommandLineParser& args) {
             std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
             return 1;
         }
-        for (const QString& statement : korvane::db::SplitSqlScript(QString::fromUtf8(file.readAll()))) {
+        for (const QString& statement :
+             korvane::db::SplitSqlScript(QString::fromUtf8(file.readAll()))) {
             Execute(query, statement);
         }
     }
@@ -73,11 +74,16 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCommandLineParser args;
     args.addHelpOption();
-    args.addOption({QStringLiteral("conn"), QStringLiteral("ADO connection string"), QStringLiteral("text")});
-    args.addOption({QStringLiteral("script"), QStringLiteral("schema script to apply"), QStringLiteral("file")});
-    args.addOption({QStringLiteral("exec"), QStringLiteral("statement without rows"), QStringLiteral("sql")});
-    args.addOption({QStringLiteral("query"), QStringLiteral("statement with rows"), QStringLiteral("sql")});
-    args.addOption({QStringLiteral("columns"), QStringLiteral("columns to print, comma-separated"), QStringLiteral("names")});
+    args.addOption(
+        {QStringLiteral("conn"), QStringLiteral("ADO connection string"), QStringLiteral("text")});
+    args.addOption({QStringLiteral("script"), QStringLiteral("schema script to apply"),
+                    QStringLiteral("file")});
+    args.addOption(
+        {QStringLiteral("exec"), QStringLiteral("statement without rows"), QStringLiteral("sql")});
+    args.addOption(
+        {QStringLiteral("query"), QStringLiteral("statement with rows"), QStringLiteral("sql")});
+    args.addOption({QStringLiteral("columns"), QStringLiteral("columns to print, comma-separated"),
+                    QStringLiteral("names")});
     args.process(app);
     try {
         return Run(args);

@@ -14,13 +14,13 @@
 #include <vector>
 
 // Argument checks are contract checks and stay active in every build.
-#define FTP_REQUIRE(expr)                                                                  \
-    do {                                                                                   \
-        if (!(expr)) {                                                                     \
+#define FTP_REQUIRE(expr)                                                                     \
+    do {                                                                                      \
+        if (!(expr)) {                                                                        \
             std::fprintf(stderr, "Assertion failed: %s, file %s, line %d\n", #expr, __FILE__, \
-                         __LINE__);                                                        \
-            std::abort();                                                                  \
-        }                                                                                  \
+                         __LINE__);                                                           \
+            std::abort();                                                                     \
+        }                                                                                     \
     } while (0)
 
 namespace {
@@ -29,12 +29,17 @@ constexpr const char* kUnreachable = "未知错误![%s]主机不可达，请检�
 
 uint32_t TickCount() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-void Pause(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Pause(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-void SaveErrno() { ftp::SetLastError(errno); }
+void SaveErrno() {
+    ftp::SetLastError(errno);
+}
 
 void CopyLimited(char* dst, const char* src, std::size_t size) {
     if (dst == src) {
@@ -46,7 +51,7 @@ void CopyLimited(char* dst, const char* src, std::size_t size) {
 
 // A local file descriptor that closes itself.
 class LocalFile {
-public:
+  public:
     explicit LocalFile(int fd) : fd_(fd) {}
     ~LocalFile() { Close(); }
     LocalFile(const LocalFile&) = delete;
@@ -60,7 +65,7 @@ public:
         }
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -98,24 +103,22 @@ bool WriteAll(int fd, const char* data, std::size_t n) {
 }  // namespace
 
 struct CFTPClient::Progress {
-    uint64_t count = 0;   // R or N
-    uint32_t elapsed = 0; // E: time spent in passes, ms
+    uint64_t count = 0;    // R or N
+    uint32_t elapsed = 0;  // E: time spent in passes, ms
     uint32_t lastReport = 0;
 };
 
 CFTPClient::CFTPClient()
-    : m_hInternet(),
-      m_hConnect(),
-      m_bConnected(false),
-      m_lpfnProgress(nullptr),
-      m_dwUserData(0) {
+    : m_hInternet(), m_hConnect(), m_bConnected(false), m_lpfnProgress(nullptr), m_dwUserData(0) {
     std::memset(m_szServer, 0, sizeof m_szServer);
     std::memset(m_szUser, 0, sizeof m_szUser);
     std::memset(m_szPass, 0, sizeof m_szPass);
     std::memset(m_szLastError, 0, sizeof m_szLastError);
 }
 
-CFTPClient::~CFTPClient() { Disconnect(); }
+CFTPClient::~CFTPClient() {
+    Disconnect();
+}
 
 void CFTPClient::SetErrorFromResponse() {
     std::memset(m_szLastError, 0, sizeof m_szLastError);
@@ -184,8 +187,8 @@ void CFTPClient::Report(const char* pszRemoteFile, Progress& p, uint64_t total) 
     if (m_lpfnProgress == nullptr || p.elapsed - p.lastReport < 1000) {
         return;
     }
-    const auto percent = static_cast<int32_t>(static_cast<double>(p.count) /
-                                              static_cast<double>(total) * 100.0);
+    const auto percent =
+        static_cast<int32_t>(static_cast<double>(p.count) / static_cast<double>(total) * 100.0);
     const auto speed = static_cast<uint32_t>((p.count / 1024) / (p.elapsed / 1000));
     m_lpfnProgress(pszRemoteFile, percent, speed, m_dwUserData);
     p.lastReport = p.elapsed;
@@ -373,7 +376,8 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
         }
         std::size_t accepted = 0;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (remote->Write(buffer.data(), static_cast<std::size_t>(n), &accepted) || accepted > 0) {
+            if (remote->Write(buffer.data(), static_cast<std::size_t>(n), &accepted) ||
+                accepted > 0) {
                 break;
             }
             Pause(kRetryPauseMs);

@@ -14,7 +14,9 @@ void RecordResponse(const Reply& reply) {
     tLastResponse = reply.text.substr(0, kMaxLastResponse);
 }
 
-bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+bool HasLineBreak(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
+}
 
 std::optional<uint64_t> ParseUnsigned(const std::string& digits) {
     if (digits.empty() || digits.size() > 19 ||
@@ -35,8 +37,12 @@ std::string ReplyArgument(const Reply& reply) {
 }
 }  // namespace
 
-const std::string& LastResponse() { return tLastResponse; }
-void ClearLastResponse() { tLastResponse.clear(); }
+const std::string& LastResponse() {
+    return tLastResponse;
+}
+void ClearLastResponse() {
+    tLastResponse.clear();
+}
 
 std::optional<uint64_t> SizeFromOpeningReply(const std::string& text) {
     const auto bytes = text.find(" bytes)");
@@ -51,7 +57,8 @@ std::optional<uint64_t> SizeFromOpeningReply(const std::string& text) {
 }
 
 std::optional<std::time_t> TimeFromMdtm(const std::string& value) {
-    if (value.size() < 14 || value.substr(0, 14).find_first_not_of("0123456789") != std::string::npos) {
+    if (value.size() < 14 ||
+        value.substr(0, 14).find_first_not_of("0123456789") != std::string::npos) {
         return std::nullopt;
     }
     std::tm tm{};
@@ -269,7 +276,9 @@ FileTransfer::FileTransfer(Connection& connection, Socket data, const Timeouts& 
                            std::optional<uint64_t> size)
     : connection_(connection), data_(std::move(data)), timeouts_(timeouts), size_(size) {}
 
-FileTransfer::~FileTransfer() { Close(); }
+FileTransfer::~FileTransfer() {
+    Close();
+}
 
 bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got) {
     std::size_t done = 0;

@@ -49,8 +49,12 @@ int TryConnect(const addrinfo* ai, int timeoutMs, Socket& out) {
 }
 }  // namespace
 
-int LastError() { return tLastError; }
-void SetLastError(int code) { tLastError = code; }
+int LastError() {
+    return tLastError;
+}
+void SetLastError(int code) {
+    tLastError = code;
+}
 
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
@@ -195,8 +199,8 @@ std::string PortCommand(const sockaddr_storage& address) {
         const auto* a = reinterpret_cast<const unsigned char*>(&in->sin_addr);
         const unsigned port = ntohs(in->sin_port);
         return "PORT " + std::to_string(a[0]) + "," + std::to_string(a[1]) + "," +
-               std::to_string(a[2]) + "," + std::to_string(a[3]) + "," +
-               std::to_string(port >> 8) + "," + std::to_string(port & 0xFF);
+               std::to_string(a[2]) + "," + std::to_string(a[3]) + "," + std::to_string(port >> 8) +
+               "," + std::to_string(port & 0xFF);
     }
     const auto* in6 = reinterpret_cast<const sockaddr_in6*>(&address);
     inet_ntop(AF_INET6, &in6->sin6_addr, host, sizeof host);
@@ -230,7 +234,8 @@ bool SplitHostPort(const std::string& server, std::string& host, uint16_t& port,
         host = server.substr(0, colon);
         rest = server.substr(colon + 1);
     }
-    if (rest.empty() || rest.size() > 5 || rest.find_first_not_of("0123456789") != std::string::npos) {
+    if (rest.empty() || rest.size() > 5 ||
+        rest.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
     const unsigned long value = std::stoul(rest);

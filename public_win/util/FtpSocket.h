@@ -15,7 +15,7 @@ enum : int {
     kOwnErrorBase = 12000,
     kErrTimeout = 12002,
     kErrNameNotResolved = 12007,
-    kErrProtocol = 12152,       // the server's reply could not be understood
+    kErrProtocol = 12152,  // the server's reply could not be understood
     kErrLoginFailure = 12015,
     kErrCannotConnect = 12029,
     kErrConnectionAborted = 12030,
@@ -29,7 +29,7 @@ void SetLastError(int code);
 
 // A socket descriptor that closes itself.
 class Socket {
-public:
+  public:
     Socket() = default;
     explicit Socket(int fd) : fd_(fd) {}
     ~Socket() { Close(); }
@@ -43,7 +43,7 @@ public:
     int Release();
     void Close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QStandardPaths>
-#include <QDir>
 #include <QThread>
 
 namespace korvane::test {
@@ -100,15 +100,17 @@ PyFtpServer::PyFtpServer(const QStringList& faults) {
     error_ = QStringLiteral("pyftpdlib did not start: ") + process_->errorString();
 }
 
-PyFtpServer::~PyFtpServer() { Stop(); }
+PyFtpServer::~PyFtpServer() {
+    Stop();
+}
 
 VsftpdServer::VsftpdServer() {
     if (geteuid() != 0) {
         error_ = QStringLiteral("vsftpd needs root for its configuration");
         return;
     }
-    const QString binary = QStandardPaths::findExecutable(QStringLiteral("vsftpd"),
-                                                          {QStringLiteral("/usr/sbin")});
+    const QString binary =
+        QStandardPaths::findExecutable(QStringLiteral("vsftpd"), {QStringLiteral("/usr/sbin")});
     if (binary.isEmpty()) {
         error_ = QStringLiteral("vsftpd is not installed");
         return;
@@ -123,18 +125,18 @@ VsftpdServer::VsftpdServer() {
     const QString config = dir_.path() + QStringLiteral("/vsftpd.conf");
     QFile conf(config);
     conf.open(QIODevice::WriteOnly);
-    conf.write(QStringLiteral(
-                   "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
-                   "background=NO\nanonymous_enable=YES\nno_anon_password=YES\n"
-                   "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                   "anon_other_write_enable=YES\nanon_mkdir_write_enable=YES\nanon_umask=022\n"
-                   "anon_root=%2\nsecure_chroot_dir=%3\nseccomp_sandbox=NO\n"
-                   "port_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
-                   "xferlog_enable=NO\nuse_localtime=NO\nmdtm_write=YES\n"
-                   "max_clients=64\nmax_per_ip=64\n")
-                   .arg(port)
-                   .arg(root, dir_.path() + QStringLiteral("/empty"))
-                   .toUtf8());
+    conf.write(
+        QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
+                       "background=NO\nanonymous_enable=YES\nno_anon_password=YES\n"
+                       "local_enable=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                       "anon_other_write_enable=YES\nanon_mkdir_write_enable=YES\nanon_umask=022\n"
+                       "anon_root=%2\nsecure_chroot_dir=%3\nseccomp_sandbox=NO\n"
+                       "port_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
+                       "xferlog_enable=NO\nuse_localtime=NO\nmdtm_write=YES\n"
+                       "max_clients=64\nmax_per_ip=64\n")
+            .arg(port)
+            .arg(root, dir_.path() + QStringLiteral("/empty"))
+            .toUtf8());
     conf.close();
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -146,6 +148,8 @@ VsftpdServer::VsftpdServer() {
     port_ = port;
 }
 
-VsftpdServer::~VsftpdServer() { Stop(); }
+VsftpdServer::~VsftpdServer() {
+    Stop();
+}
 
 }  // namespace korvane::test
