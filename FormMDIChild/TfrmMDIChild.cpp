@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTimer>
@@ -371,6 +372,23 @@ void TfrmMDIChild::closeEvent(QCloseEvent* event) {
 
 void TfrmMDIChild::FormClose(QObject*, TCloseAction& action) {
     action = caFree;
+}
+
+void TfrmMDIChild::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    const QByteArray handler = property("OnShow").toString().toLatin1();
+    if (!handler.isEmpty() && !event->spontaneous()) {
+        Guarded(
+            [&] { QMetaObject::invokeMethod(this, handler.constData(), Qt::DirectConnection); });
+    }
+}
+
+void TfrmMDIChild::Guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowException(QString::fromUtf8(e.what()));
+    }
 }
 
 void TfrmMDIChild::actCloseExecute() {

@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QSet>
 #include <QWidget>
+#include <functional>
+
+#include "KorvaneExport.h"
 
 class QActionGroup;
 class QComboBox;
@@ -21,7 +24,7 @@ class frmMDIChild;
 // Handlers are bound by name from form descriptions: the dynamic properties OnKeyPress (on edit
 // boxes: one of the five filters), OnKeyDown, OnMouseMove and OnClose (on the form), and the
 // .ui connections for signals (a button's clicked() to actCloseExecute()).
-class TfrmMDIChild : public QWidget {
+class KORVANE_EXPORT TfrmMDIChild : public QWidget {
     Q_OBJECT
   public:
     enum TCloseAction { caNone = 0, caHide = 1, caFree = 2, caMinimize = 3 };
@@ -85,6 +88,11 @@ class TfrmMDIChild : public QWidget {
     virtual void CreateParams();
 
     void closeEvent(QCloseEvent* event) override;
+    // Runs the handler named by the description's OnShow property.
+    void showEvent(QShowEvent* event) override;
+    // Runs an event handler; an error that leaves it is shown to the operator as one error
+    // message, as the framework's default handler does, and goes no further.
+    static void Guarded(const std::function<void()>& handler);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:

@@ -18,6 +18,7 @@ TADOQuery::~TADOQuery() = default;
 
 void TADOQuery::Close() {
     query_.reset();
+    record_.clear();
     active_ = false;
     eof_ = true;
     recordCount_ = -1;
@@ -57,6 +58,7 @@ void TADOQuery::Run(bool withRows) {
     if (!query->isSelect()) {
         throw DbError(QStringLiteral("语句没有返回结果集"));
     }
+    record_ = query->record();
     eof_ = !query->first();
     active_ = true;
     query_ = std::move(query);
@@ -79,7 +81,7 @@ QVariant TADOQuery::FieldValue(const QString& name) const {
     if (!active_ || eof_) {
         throw DbError(QStringLiteral("没有当前记录，不能读取字段 %1").arg(name));
     }
-    const int index = query_->record().indexOf(name);
+    const int index = record_.indexOf(name);
     if (index < 0) {
         throw DbError(QStringLiteral("结果集中没有字段 %1").arg(name));
     }

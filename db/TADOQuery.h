@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -42,6 +43,7 @@ class TADOQuery {
     TADOConnection& connection_;
     QStringList lines_;
     std::unique_ptr<QSqlQuery> query_;
+    QSqlRecord record_;  // the result's columns, read once per statement
     bool active_ = false;
     bool eof_ = true;
     int recordCount_ = -1;

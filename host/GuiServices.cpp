@@ -119,6 +119,10 @@ void ShowMessage(const QString& text) {
     }
 }
 
+void ShowException(const QString& text) {
+    ShowGUIMessage(text, QApplication::applicationDisplayName(), MB_ICONERROR);
+}
+
 bool AskYesNo(const QString& text, const QString& title) {
     DialogAnswer a;
     if (AnswerByHook(telmaris::MakeRequest(DialogKind::Confirm, title, text), a)) {

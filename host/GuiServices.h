@@ -16,6 +16,9 @@ TELMARIS_HOST_API void ShowGUIMessage(const QString& text, const QString& title,
 // The framework's plain message dialog: the application title as caption, OK, no icon.
 TELMARIS_HOST_API void ShowMessage(const QString& text);
 
+// An error that left an event handler: one error box titled with the application's name.
+TELMARIS_HOST_API void ShowException(const QString& text);
+
 // A yes/no question; true when the operator answers yes.
 TELMARIS_HOST_API bool AskYesNo(const QString& text, const QString& title);
 

@@ -1,0 +1,82 @@
+#include "Statements.h"
+
+namespace korvane {
+
+QString QuotedSql(const QString& text) {
+    QString doubled = text;
+    doubled.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + doubled + u'\'';
+}
+
+QString BuildSearchStatement(const SearchConditions& c) {
+    QString sql = QStringLiteral("select * from zy.res_download_path where 1=1");
+    if (!c.id.isEmpty()) {
+        sql += QStringLiteral(" and down_id=") + c.id;
+    }
+    if (!c.type.isEmpty()) {
+        sql += QStringLiteral(" and down_type=") + c.type;
+    }
+    if (!c.name.isEmpty()) {
+        QString pattern = c.name;
+        pattern.replace(u'\'', QStringLiteral("''"));
+        sql += QStringLiteral(" and down_path like '%") + pattern + QStringLiteral("%'");
+    }
+    if (c.useDates) {
+        const QString format = QStringLiteral("yyyyMMdd");
+        sql += QStringLiteral(" and create_date>=to_date('") + c.begin.toString(format) +
+               QStringLiteral("','YYYYMMDD')");
+        sql += QStringLiteral(" and create_date<to_date('") + c.end.toString(format) +
+               QStringLiteral("','YYYYMMDD')");
+    }
+    return sql;
+}
+
+QString BuildInsertStatement(const QString& id, const QString& type, const QString& remoteName,
+                             int32_t operatorId, const QString& remark) {
+    return QStringLiteral(
+               "insert into zy.res_download_path(down_id,down_type,down_path,op_id,create_date,"
+               "remark) values(") +
+           id + u',' + type + u',' + QuotedSql(remoteName) + u',' + QString::number(operatorId) +
+           QStringLiteral(",sysdate,") + QuotedSql(remark) + u')';
+}
+
+bool IsOrderNumber(const QString& id) {
+    if (id.isEmpty() || id.size() > kMaxOrderDigits) {
+        return false;
+    }
+    for (const QChar c : id) {
+        if (c < u'0' || c > u'9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString FileNamePart(const QString& path) {
+    qsizetype cut = -1;
+    for (const QChar sep : {u'/', u'\\', u':'}) {
+        cut = qMax(cut, path.lastIndexOf(sep));
+    }
+    return path.mid(cut + 1);
+}
+
+QString RemoteName(const QString& id, const QString& localPath) {
+    return id + u'_' + FileNamePart(localPath);
+}
+
+bool IsPlainFileName(const QString& name) {
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
+           !name.contains(u'\\') && !name.contains(QChar(0));
+}
+
+QString TypeText(const QStringList& typeItems, const QString& code) {
+    const QString needle = u'[' + code + u']';
+    for (const QString& item : typeItems) {
+        if (item.contains(needle)) {
+            return item;
+        }
+    }
+    return code;
+}
+
+}  // namespace korvane

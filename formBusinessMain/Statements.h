@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+namespace korvane {
+
+// The registration search's conditions, as read from the form.
+struct SearchConditions {
+    QString id;    // order number, trimmed; empty for none
+    QString type;  // order-type code in decimal; empty for all types
+    QString name;  // part of the remote file name, trimmed; empty for none
+    bool useDates = false;
+    QDate begin;
+    QDate end;  // exclusive
+};
+
+// "select * from zy.res_download_path where 1=1" and the conditions in a fixed order. The name
+// goes into a like pattern with its quotes doubled, so it can only ever be a pattern (its % and _
+// still act as wildcards).
+QString BuildSearchStatement(const SearchConditions& c);
+
+// The registration INSERT: id and type unquoted, remote name and remark quoted, sysdate.
+QString BuildInsertStatement(const QString& id, const QString& type, const QString& remoteName,
+                             int32_t operatorId, const QString& remark);
+
+// Encloses text in single quotes, doubling the quotes inside.
+QString QuotedSql(const QString& text);
+
+// An order number the statements may carry unquoted: 1 to 18 decimal digits.
+bool IsOrderNumber(const QString& id);
+constexpr int kMaxOrderDigits = 18;
+
+// The file-name part of a local path: what follows its last '/', '\' or ':'.
+QString FileNamePart(const QString& path);
+
+// "<order number>_<file name>".
+QString RemoteName(const QString& id, const QString& localPath);
+
+// A remote name that can be written into the download directory and nowhere else: not empty,
+// not "." or "..", no directory separator.
+bool IsPlainFileName(const QString& name);
+
+// The text shown for an order type in the list: the first item containing "[code]", else the
+// bare code.
+QString TypeText(const QStringList& typeItems, const QString& code);
+
+}  // namespace korvane

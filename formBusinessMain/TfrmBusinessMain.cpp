@@ -1,0 +1,317 @@
+#include "TfrmBusinessMain.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+#include "BusinessCommon.h"
+#include "CFTPClient.h"
+#include "GuiServices.h"
+#include "HostControls.h"
+#include "SqlRunner.h"
+#include "Statements.h"
+#include "TextLimits.h"
+#include "ui_formBusinessMain.h"
+
+namespace {
+const QString kTitle = QStringLiteral("提示");
+const QString kAllTypes = QStringLiteral("[0] 所有类型");
+const QString kOrderTypeSql = QStringLiteral(
+    "select code_value,cname from xg.sys_base_type where enum_name='RES_DOWNLOAD_PATH@DOWN_TYPE'");
+constexpr uint16_t kOperatorTable = 285;
+
+QString Trimmed(const QLineEdit* edit) {
+    return telmaris::TrimBlanks(edit->text());
+}
+
+QString CodeOf(const QComboBox* combo) {
+    return QString::number(ExtractItemCode(combo->currentText()));
+}
+
+// Replaces a combo box's items without touching the text it shows (nothing gets selected).
+void ReplaceItems(QComboBox* combo, const QStringList& items) {
+    const QString shown = combo->currentText();
+    combo->clear();
+    combo->addItems(items);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(shown);
+}
+}  // namespace
+
+TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
+    : TfrmMDIChild(owner, DeferLoad{}), ui(new Ui::frmBusinessMain) {
+    ui->setupUi(this);
+    OpenDialog = new TOpenDialog(this);
+    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+    OpenDialog->Filter = QStringLiteral("*.txt|*.txt|*.sql|*.sql|*.*|*.*");
+    QPalette panel = ui->Panel1->palette();
+    panel.setColor(QPalette::Window, ColorFromBgr(kFormColor));
+    ui->Panel1->setPalette(panel);
+    Loaded();
+}
+
+TfrmBusinessMain::~TfrmBusinessMain() {
+    codeTable_.reset();
+    delete ui;
+}
+
+void TfrmBusinessMain::Notice(const QString& text, int style) {
+    ShowGUIMessage(text, kTitle, style);
+}
+
+bool TfrmBusinessMain::RunSQL(const QString& text) {
+    return korvane::RunSQL(ADOQuery, text);
+}
+
+void TfrmBusinessMain::LoadCodeTable(uint16_t tableNo,
+                                     std::unique_ptr<korvane::CodeTableLookup>& holder) {
+    korvane::LoadCodeTable(tableNo, holder);
+}
+
+bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t second,
+                                        int32_t first, int32_t operatorId,
+                                        const QString& sessionText) {
+    ShowWaitBox(QStringLiteral("正在获取基础数据，请稍后..."));
+    struct CloseOnExit {
+        ~CloseOnExit() { CloseWaitBox(); }
+    } closeOnExit;
+    number_ = number;
+    operatorId_ = operatorId;
+    first_ = first;
+    second_ = second;
+    third_ = third;
+    sessionText_ = sessionText;
+    if (!sysMgnt_.Init(0, 0, 0, 0, operatorId_)) {
+        ShowGUIMessage(QStringLiteral("系统管理服务初始化失败."), kTitle, MB_ICONERROR);
+        return false;
+    }
+    LoadCodeTable(kOperatorTable, codeTable_);
+    return true;
+}
+
+// Showing ----------------------------------------------------------------------------------
+
+void TfrmBusinessMain::FormShow() {
+    QString connection;
+    int scope1 = 0;
+    int scope2 = 0;
+    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_conn"), connection);
+    ADOConnection.SetConnectionString(connection);
+    ADOConnection.SetConnected(true);
+    RunSQL(kOrderTypeSql);
+    FillOrderTypes();
+    const QDateTime now = QDateTime::currentDateTime();
+    ui->dtpBegin->setDateTime(now);
+    ui->dtpEnd->setDateTime(now.addDays(1));
+}
+
+void TfrmBusinessMain::FillOrderTypes() {
+    QStringList items{kAllTypes};
+    while (!ADOQuery.Eof()) {
+        items << u'[' + ADOQuery.FieldAsString(QStringLiteral("code_value")) +
+                     QStringLiteral("] ") + ADOQuery.FieldAsString(QStringLiteral("cname"));
+        ADOQuery.Next();
+    }
+    ReplaceItems(ui->cmbDownType, items);
+    ReplaceItems(ui->cmbDownType2, items);
+}
+
+// Search -----------------------------------------------------------------------------------
+
+void TfrmBusinessMain::btnQueryClick() {
+    Guarded([this] { Search(); });
+}
+
+void TfrmBusinessMain::Search() {
+    korvane::SearchConditions c;
+    c.id = Trimmed(ui->edDownId);
+    c.type = CodeOf(ui->cmbDownType);
+    if (c.type == u"0") {
+        c.type.clear();
+    }
+    c.name = Trimmed(ui->edDownPath);
+    c.useDates = ui->chkDate->isChecked();
+    c.begin = ui->dtpBegin->date();
+    c.end = ui->dtpEnd->date();
+    if (c.id.isEmpty() && c.type.isEmpty() && c.name.isEmpty() && !c.useDates) {
+        Notice(QStringLiteral("请至少确定一个查询条件"));
+        ui->edDownId->setFocus();
+        return;
+    }
+    if (!c.id.isEmpty() && !korvane::IsOrderNumber(c.id)) {
+        Notice(QStringLiteral("申请单号只能是不超过18位的数字，请重新输入！"));
+        ui->edDownId->setFocus();
+        return;
+    }
+    RunSQL(korvane::BuildSearchStatement(c));
+    TListViewEx* list = ui->lvList;
+    list->Clear();
+    if (!ADOQuery.Active()) {
+        return;  // the runner has said why; there is nothing to list
+    }
+    QStringList types;
+    for (int i = 0; i < ui->cmbDownType->count(); ++i) {
+        types << ui->cmbDownType->itemText(i);
+    }
+    QHash<QString, QString> typeTexts;  // the same scan's answer for each code seen
+    list->BeginUpdate();
+    for (; !ADOQuery.Eof(); ADOQuery.Next()) {
+        const int row = list->AddItem(ADOQuery.FieldAsString(QStringLiteral("down_id")));
+        const QString type = ADOQuery.FieldAsString(QStringLiteral("down_type"));
+        auto cached = typeTexts.find(type);
+        if (cached == typeTexts.end()) {
+            cached = typeTexts.insert(type, korvane::TypeText(types, type));
+        }
+        list->AddSubItem(row, cached.value());
+        list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("down_path")));
+        const int32_t op = ADOQuery.FieldAsInteger(QStringLiteral("op_id"));
+        list->AddSubItem(row, codeTable_ ? QString::fromStdString(codeTable_->GetTextByCode(op))
+                                         : QString::number(op));
+        list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("create_date")));
+        list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("remark")));
+    }
+    list->EndUpdate();
+    if (ADOQuery.RecordCount() == 0) {
+        Notice(QStringLiteral("对不起，没找到符合条件的记录！"));
+    }
+}
+
+// Upload -----------------------------------------------------------------------------------
+
+void TfrmBusinessMain::btnOpenFileClick() {
+    Guarded([this] {
+        OpenDialog->FileName = QStringLiteral("*.txt");
+        if (OpenDialog->Execute(this)) {
+            ui->edDownPath2->setText(OpenDialog->FileName);
+        }
+    });
+}
+
+void TfrmBusinessMain::btnFptClick() {
+    Guarded([this] { Upload(); });
+}
+
+bool TfrmBusinessMain::ConfirmReplacing(const QString& remoteName) {
+    const QString sql =
+        QStringLiteral("select down_id from zy.res_download_path where down_path=") +
+        korvane::QuotedSql(remoteName);
+    if (!RunSQL(sql) || ADOQuery.Eof()) {
+        return true;
+    }
+    return AskYesNo(QStringLiteral("服务器上已有登记过的同名文件[%1]，上传将替换该文件。是否继续？")
+                        .arg(remoteName),
+                    kTitle);
+}
+
+void TfrmBusinessMain::Upload() {
+    const QString id = Trimmed(ui->edDownId2);
+    const QString type = CodeOf(ui->cmbDownType2);
+    const QString path = Trimmed(ui->edDownPath2);
+    const QString remark = Trimmed(ui->edRemark);
+    if (id.isEmpty()) {
+        Notice(QStringLiteral("申请单号不能为空，请输入！"));
+        ui->edDownId2->setFocus();
+        return;
+    }
+    if (!korvane::IsOrderNumber(id)) {
+        Notice(QStringLiteral("申请单号只能是不超过18位的数字，请重新输入！"));
+        ui->edDownId2->setFocus();
+        return;
+    }
+    if (type.isEmpty() || type == u"0") {
+        Notice(QStringLiteral("申请单类型不能为空或为[全部]，请重新选择！"));
+        ui->cmbDownType2->setFocus();
+        return;
+    }
+    if (path.isEmpty()) {
+        Notice(QStringLiteral("请确定要上传的文件名称！"));
+        ui->edDownPath2->setFocus();
+        return;
+    }
+    if (!QFileInfo(path).isFile()) {
+        Notice(QStringLiteral("所给上传文件不存在，请重新确定！"));
+        ui->edDownPath2->setFocus();
+        return;
+    }
+    const QString remote = korvane::RemoteName(id, path);
+    if (!ConfirmReplacing(remote)) {
+        return;
+    }
+    if (!FtpTransfer(1, remote, path)) {
+        Notice(QStringLiteral("文件上传失败！"));
+        return;
+    }
+    if (!RunSQL(korvane::BuildInsertStatement(id, type, remote, operatorId_, remark))) {
+        Notice(QStringLiteral("文件上传成功，数据保存失败！"));
+        return;
+    }
+    Notice(QStringLiteral("文件上传成功，数据保存成功！"));
+    ui->edDownId2->clear();
+    ui->edDownPath2->clear();
+    ui->edRemark->clear();
+    ui->cmbDownType2->setCurrentIndex(-1);
+    ui->cmbDownType2->clearEditText();
+}
+
+// Download ---------------------------------------------------------------------------------
+
+void TfrmBusinessMain::btnDownClick() {
+    Guarded([this] { Download(); });
+}
+
+void TfrmBusinessMain::Download() {
+    const int row = ui->lvList->SelectedIndex();
+    if (row < 0) {
+        Notice(QStringLiteral("请选择要下载的记录!"), MB_NOICON);
+        return;
+    }
+    const QString remote = ui->lvList->ItemText(row, 2);
+    if (!korvane::IsPlainFileName(remote)) {
+        Notice(QStringLiteral("文件名称[%1]无效，不能下载！").arg(remote));
+        return;
+    }
+    const QString local = QCoreApplication::applicationDirPath() + u'/' + remote;
+    if (FtpTransfer(2, remote, local)) {
+        ShowMessage(QStringLiteral("下载成功！保存在[") + local + QStringLiteral("]，请查看！"));
+    }
+}
+
+// FTP --------------------------------------------------------------------------------------
+
+bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
+                                   const QString& localFile) {
+    QString server, user, password, directory;
+    int scope1 = 0;
+    int scope2 = 0;
+    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_ip"), server);
+    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_user"), user);
+    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_pwd"), password);
+    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_path"), directory);
+    auto client = std::make_unique<CFTPClient>();
+    client->SetTimeouts(ftpTimeouts_);
+    auto withReason = [&client](const QString& text) {
+        const QString reason = QString::fromUtf8(client->m_szLastError).trimmed();
+        return reason.isEmpty() ? text : text + u'\n' + reason;
+    };
+    if (!client->Connect(server.toUtf8().constData(), user.toUtf8().constData(),
+                         password.toUtf8().constData())) {
+        Notice(withReason(QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！")));
+        return false;
+    }
+    if (!client->SetCurrentDirectory(directory.toUtf8().constData())) {
+        Notice(withReason(QStringLiteral("设置远程路径出错！")));
+        return false;
+    }
+    const QByteArray remote = remoteFile.toUtf8();
+    const QByteArray local = QFile::encodeName(localFile);
+    const bool done = direction == 1 ? client->PutFile(remote.constData(), local.constData())
+                                     : client->GetFile(remote.constData(), local.constData(), -1);
+    if (!done) {
+        Notice(withReason(direction == 1 ? QStringLiteral("上传文件[%1]出错！").arg(remoteFile)
+                                         : QStringLiteral("下载文件[%1]出错！").arg(remoteFile)));
+        return false;
+    }
+    client->Disconnect();
+    return true;
+}

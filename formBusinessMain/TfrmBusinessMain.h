@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "FtpSession.h"
+#include "LookupLoader.h"
+#include "SysMgnt.h"
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+#include "TfrmMDIChild.h"
+
+class TOpenDialog;
+
+namespace Ui {
+class frmBusinessMain;
+}
+
+// The registration window: search the registrations, upload a file to the FTP server and
+// register it, download a listed file into the host executable's directory.
+class TfrmBusinessMain : public TfrmMDIChild {
+    Q_OBJECT
+  public:
+    explicit TfrmBusinessMain(QWidget* owner = nullptr);
+    ~TfrmBusinessMain() override;
+
+    // Stores the session values, initialises the system-management client and loads code
+    // table 285, behind a wait box. False when the client could not be initialised.
+    bool InitBusinessForm(int32_t number, uint16_t third, uint16_t second, int32_t first,
+                          int32_t operatorId, const QString& sessionText);
+    // The one path to the database: opens SELECTs, executes the rest, reports a failure once.
+    bool RunSQL(const QString& text);
+    void LoadCodeTable(uint16_t tableNo, std::unique_ptr<korvane::CodeTableLookup>& holder);
+    // One upload (direction 1) or download (any other direction) with the system's FTP
+    // settings: true when login, directory change and transfer all succeeded.
+    bool FtpTransfer(int direction, const QString& remoteFile, const QString& localFile);
+
+    // Shorter FTP waits than the client's defaults (tests and scripted runs).
+    void SetFtpTimeouts(const ftp::Timeouts& t) { ftpTimeouts_ = t; }
+
+    int32_t Number() const { return number_; }
+    int32_t OperatorId() const { return operatorId_; }
+    int32_t FirstValue() const { return first_; }
+    uint16_t SecondValue() const { return second_; }
+    uint16_t ThirdValue() const { return third_; }
+    const QString& SessionText() const { return sessionText_; }
+    korvane::CodeTableLookup* CodeTable() const { return codeTable_.get(); }
+    korvane::db::TADOConnection& Connection() { return ADOConnection; }
+
+  public slots:
+    void FormShow();
+    void btnQueryClick();
+    void btnOpenFileClick();
+    void btnFptClick();
+    void btnDownClick();
+
+  private:
+    void Search();
+    void Upload();
+    void Download();
+    void FillOrderTypes();
+    bool ConfirmReplacing(const QString& remoteName);
+    void Notice(const QString& text, int style = 64);
+
+    Ui::frmBusinessMain* ui;
+    korvane::db::TADOConnection ADOConnection;
+    korvane::db::TADOQuery ADOQuery{ADOConnection};
+    TOpenDialog* OpenDialog;
+    ftp::Timeouts ftpTimeouts_;
+
+    int32_t number_ = 0;
+    int32_t operatorId_ = 0;
+    int32_t first_ = 0;
+    uint16_t second_ = 0;
+    uint16_t third_ = 0;
+    QString sessionText_;
+    CSysMgntPublic sysMgnt_;
+    std::unique_ptr<korvane::CodeTableLookup> codeTable_;
+};

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QDateEdit>
+#include <QObject>
+#include <QStringList>
+#include <QTableView>
+#include <vector>
+
+#include "HostApi.h"
+
+// Items of a report-style list: one caption and its sub-items per row.
+class TELMARIS_HOST_API TListItemsModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void SetCaptions(const QStringList& captions);
+    void Clear();
+    void BeginUpdate();
+    void EndUpdate();
+    int AddItem(const QString& caption);
+    void AddSubItem(int row, const QString& text);
+    QString Text(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+
+  private:
+    QStringList captions_;
+    std::vector<QStringList> rows_;
+    int updating_ = 0;
+    int insertedFrom_ = 0;
+};
+
+// A list view in report style: column headers, grid lines, whole-row single selection,
+// read-only. Its columns come from the dynamic property "Columns" of the form description, a
+// list of "caption|width" texts.
+class TELMARIS_HOST_API TListViewEx : public QTableView {
+    Q_OBJECT
+  public:
+    explicit TListViewEx(QWidget* parent = nullptr);
+
+    void SetColumns(const QStringList& captionsAndWidths);
+    void Clear();
+    // Brackets many AddItem calls: the view is refreshed once at EndUpdate.
+    void BeginUpdate() { items_->BeginUpdate(); }
+    void EndUpdate() { items_->EndUpdate(); }
+    int AddItem(const QString& caption);
+    void AddSubItem(int row, const QString& text);
+    int Count() const { return items_->rowCount(); }
+    int SelectedIndex() const;
+    // Column 0 is the caption, 1 and up the sub-items.
+    QString ItemText(int row, int column) const { return items_->Text(row, column); }
+
+  protected:
+    bool event(QEvent* e) override;
+
+  private:
+    TListItemsModel* items_;
+};
+
+// A date picker with a drop-down calendar.
+class TELMARIS_HOST_API TFlatDateTimePicker : public QDateEdit {
+    Q_OBJECT
+  public:
+    explicit TFlatDateTimePicker(QWidget* parent = nullptr);
+};
+
+// The file-open dialog component: a filter in "description|pattern|..." form and a file name.
+class TELMARIS_HOST_API TOpenDialog : public QObject {
+    Q_OBJECT
+  public:
+    explicit TOpenDialog(QObject* owner = nullptr) : QObject(owner) {}
+    QString Filter;
+    QString FileName;
+    // True when the operator chose a file; FileName then holds its full path.
+    bool Execute(QWidget* parent);
+};
+
+namespace telmaris {
+
+// The design-time component palette: classes registered on named pages.
+TELMARIS_HOST_API void RegisterComponents(const QString& page,
+                                          const QList<const QMetaObject*>& classes);
+TELMARIS_HOST_API QList<const QMetaObject*> RegisteredComponents(const QString& page);
+
+}  // namespace telmaris

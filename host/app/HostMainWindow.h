@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <vector>
+
+#include "ModuleLoader.h"
+#include "SessionInfo.h"
+
+class QMdiArea;
+
+namespace telmaris {
+
+// The replacement host: a main window with an MDI area and a menu entry per business module.
+class HostMainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit HostMainWindow(SessionInfo session);
+    ~HostMainWindow() override;
+
+    // Loads a module and adds its menu entry; a failure is shown to the operator.
+    bool AddModule(const QString& path);
+    // Opens a new window of module index; null when the module gave none.
+    QWidget* OpenWindow(std::size_t index);
+    QMdiArea* MdiArea() const { return area_; }
+    std::size_t ModuleCount() const { return modules_.size(); }
+
+  private:
+    QMdiArea* area_;
+    QMenu* modulesMenu_;
+    SessionInfo session_;
+    std::vector<std::unique_ptr<BusinessModule>> modules_;
+};
+
+}  // namespace telmaris

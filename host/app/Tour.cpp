@@ -1,0 +1,127 @@
+#include "Tour.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QThread>
+#include <cstdio>
+
+#include "DialogHook.h"
+#include "HostControls.h"
+#include "HostMainWindow.h"
+
+namespace telmaris {
+
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
+bool Shot(HostMainWindow& host, const QString& dir, const QString& name) {
+    Settle();
+    const QString path = QDir(dir).filePath(name);
+    const bool saved = host.grab().save(path);
+    std::printf("  screenshot %s %s\n", saved ? "saved to" : "could not be saved to",
+                qPrintable(path));
+    return saved;
+}
+
+template <class T>
+T* Find(QWidget* form, const char* name) {
+    T* w = form->findChild<T*>(QLatin1String(name));
+    if (w == nullptr) {
+        std::fprintf(stderr, "tour: the window has no %s\n", name);
+    }
+    return w;
+}
+
+QByteArray Contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QString& shotDir) {
+    QDir().mkpath(shotDir);
+    QMdiSubWindow* sub = host.MdiArea()->currentSubWindow();
+    if (sub == nullptr && !host.MdiArea()->subWindowList().isEmpty()) {
+        sub = host.MdiArea()->subWindowList().constFirst();
+    }
+    QWidget* form = sub ? sub->widget() : nullptr;
+    if (form == nullptr) {
+        std::fprintf(stderr, "tour: no korvane window is open\n");
+        return 1;
+    }
+    SetDialogHook([](const DialogRequest& r) {
+        std::printf("  [box] %s\n",
+                    qPrintable(QString(r.text).replace(u'\n', QStringLiteral(" / "))));
+        return DialogAnswer{true, QString()};
+    });
+    std::printf("korvane tour\n1. the window\n");
+    Shot(host, shotDir, QStringLiteral("1-window.png"));
+
+    auto* id2 = Find<QLineEdit>(form, "edDownId2");
+    auto* type2 = Find<QComboBox>(form, "cmbDownType2");
+    auto* path2 = Find<QLineEdit>(form, "edDownPath2");
+    auto* remark = Find<QLineEdit>(form, "edRemark");
+    auto* upload = Find<QAbstractButton>(form, "btnFpt");
+    auto* id = Find<QLineEdit>(form, "edDownId");
+    auto* query = Find<QAbstractButton>(form, "btnQuery");
+    auto* list = Find<TListViewEx>(form, "lvList");
+    auto* download = Find<QAbstractButton>(form, "btnDown");
+    if (!id2 || !type2 || !path2 || !remark || !upload || !id || !query || !list || !download) {
+        return 1;
+    }
+
+    std::printf("2. upload %s as order 1024\n", qPrintable(samplePath));
+    id2->setText(QStringLiteral("1024"));
+    type2->setCurrentIndex(type2->count() > 1 ? 1 : 0);
+    path2->setText(samplePath);
+    remark->setText(QStringLiteral("签字件"));
+    Shot(host, shotDir, QStringLiteral("2-upload-filled.png"));
+    upload->click();
+    Shot(host, shotDir, QStringLiteral("3-uploaded.png"));
+
+    std::printf("3. search order 1024\n");
+    id->setText(QStringLiteral("1024"));
+    query->click();
+    Shot(host, shotDir, QStringLiteral("4-search.png"));
+    const QString remote = QStringLiteral("1024_") + QFileInfo(samplePath).fileName();
+    int row = -1;
+    for (int i = 0; i < list->Count(); ++i) {
+        if (list->ItemText(i, 2) == remote) {
+            row = i;
+        }
+    }
+    std::printf("  %d row(s) listed\n", list->Count());
+    if (row < 0) {
+        std::fprintf(stderr, "tour: %s is not listed\n", qPrintable(remote));
+        return 1;
+    }
+
+    std::printf("4. download %s\n", qPrintable(remote));
+    const QString target = QCoreApplication::applicationDirPath() + u'/' + remote;
+    QFile::remove(target);
+    list->selectRow(row);
+    download->click();
+    Shot(host, shotDir, QStringLiteral("5-downloaded.png"));
+    SetDialogHook({});
+
+    const bool identical = QFileInfo::exists(target) && Contents(target) == Contents(samplePath);
+    std::printf("result: the downloaded file %s\n",
+                identical ? "is byte-identical to the sample" : "DIFFERS from the sample");
+    return identical ? 0 : 1;
+}
+
+}  // namespace telmaris

@@ -1,0 +1,118 @@
+// telmaris-host: the replacement host application. Loads the business modules named on its
+// command line or in its configuration and opens their windows in an MDI area.
+//
+//   telmaris-host [--config FILE] [--operator ID] [--module LIB]... [--screenshot PNG]
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QTimer>
+#include <QTranslator>
+#include <cstdio>
+
+#include "GuiServices.h"
+#include "HostConfig.h"
+#include "HostMainWindow.h"
+#include "Tour.h"
+
+namespace {
+
+// Errors that leave an event handler are shown, never fatal.
+class TelmarisApplication : public QApplication {
+  public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ShowException(QString::fromUtf8(e.what()));
+        }
+        return false;
+    }
+};
+
+SessionInfo MakeSession(const QCommandLineParser& args, const telmaris::IniFile& ini) {
+    SessionInfo session;
+    const QString op = args.isSet(QStringLiteral("operator"))
+                           ? args.value(QStringLiteral("operator"))
+                           : ini.Value(QStringLiteral("Session"), QStringLiteral("OperatorId"))
+                                 .value_or(QStringLiteral("0"));
+    session.OperatorId = op.toInt();
+    session.SessionText = "telmaris-host";
+    return session;
+}
+
+QStringList ModulePaths(const QCommandLineParser& args, const telmaris::IniFile& ini) {
+    QStringList paths = args.values(QStringLiteral("module"));
+    for (const auto& entry : ini.Entries(QStringLiteral("Modules"))) {
+        paths << entry.second;
+    }
+    return paths;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    TelmarisApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("telmaris-host"));
+    QApplication::setApplicationDisplayName(QStringLiteral("TELMARIS"));
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                            QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTranslations);
+    }
+
+    QCommandLineParser args;
+    args.setApplicationDescription(QStringLiteral("TELMARIS host for business modules"));
+    args.addHelpOption();
+    args.addOption({QStringLiteral("config"), QStringLiteral("host configuration (INI)"),
+                    QStringLiteral("file")});
+    args.addOption({QStringLiteral("operator"), QStringLiteral("operator id of the session"),
+                    QStringLiteral("id")});
+    args.addOption({QStringLiteral("module"), QStringLiteral("business module library"),
+                    QStringLiteral("lib")});
+    args.addOption(
+        {QStringLiteral("screenshot"),
+         QStringLiteral(
+             "save a picture of the window and exit (with --tour: the folder for the pictures)"),
+         QStringLiteral("png")});
+    args.addOption(
+        {QStringLiteral("tour"),
+         QStringLiteral(
+             "upload, search and download the sample file in the korvane window, then exit"),
+         QStringLiteral("sample")});
+    args.process(app);
+
+    if (args.isSet(QStringLiteral("config"))) {
+        telmaris::SetHostConfigPath(args.value(QStringLiteral("config")));
+    }
+    telmaris::IniFile ini;
+    if (!ini.Load(telmaris::HostConfigPath())) {
+        std::fprintf(stderr, "telmaris-host: cannot read the configuration %s\n",
+                     qPrintable(telmaris::HostConfigPath()));
+    }
+    telmaris::HostMainWindow window(MakeSession(args, ini));
+    window.show();
+    const QStringList modules = ModulePaths(args, ini);
+    for (const QString& path : modules) {
+        if (window.AddModule(path)) {
+            window.OpenWindow(window.ModuleCount() - 1);
+        }
+    }
+    if (args.isSet(QStringLiteral("tour"))) {
+        const QString sample = args.value(QStringLiteral("tour"));
+        const QString shots = args.value(QStringLiteral("screenshot"));
+        QTimer::singleShot(1500, &window, [&window, sample, shots] {
+            QApplication::exit(telmaris::RunKorvaneTour(window, sample, shots));
+        });
+    } else if (args.isSet(QStringLiteral("screenshot"))) {
+        const QString target = args.value(QStringLiteral("screenshot"));
+        QTimer::singleShot(1500, &window, [&window, target] {
+            const bool saved = window.grab().save(target);
+            std::printf("%s %s\n", saved ? "screenshot saved to" : "could not save",
+                        qPrintable(target));
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return QApplication::exec();
+}
