@@ -1,0 +1,526 @@
+// The registration window: layout, lifecycle, search, upload, download and the FTP driver,
+// against an embedded database and a real FTP server.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "GuiServices.h"
+#include "HostControls.h"
+#include "Statements.h"
+#include "TfrmBusinessMain.h"
+#include "support/DialogRecorder.h"
+#include "support/Files.h"
+#include "support/KorvaneEnvironment.h"
+
+using korvane::test::DialogRecorder;
+using korvane::test::KorvaneEnvironment;
+using korvane::test::Pattern;
+using korvane::test::ReadFile;
+using korvane::test::WriteFile;
+
+namespace {
+
+constexpr const char* kAllTypes = "[0] 所有类型";
+
+ftp::Timeouts Quick() {
+    ftp::Timeouts t;
+    t.connectMs = t.replyMs = t.acceptMs = t.readMs = t.writeMs = 3000;
+    return t;
+}
+
+class FormTest : public ::testing::Test {
+protected:
+    explicit FormTest(const QStringList& faults = {}) : env(faults) {}
+
+    void Open() {
+        form = std::make_unique<TfrmBusinessMain>();
+        form->SetFtpTimeouts(Quick());
+        ASSERT_TRUE(form->InitBusinessForm(1021, 0, 0, 0, 501, QStringLiteral("session")));
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    template <class T>
+    T* W(const char* name) {
+        T* w = form->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit* Edit(const char* name) { return W<QLineEdit>(name); }
+    QComboBox* Combo(const char* name) { return W<QComboBox>(name); }
+    TListViewEx* List() { return W<TListViewEx>("lvList"); }
+    void Click(const char* button) { W<QPushButton>(button)->click(); }
+    QStringList ListRow(int row) {
+        QStringList out;
+        for (int c = 0; c < 6; ++c) out << List()->ItemText(row, c);
+        return out;
+    }
+    QStringList Items(QComboBox* c) {
+        QStringList out;
+        for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
+        return out;
+    }
+    // Fills the upload inputs.
+    void Fill(const QString& id, int typeIndex, const QString& path, const QString& remark) {
+        Edit("edDownId2")->setText(id);
+        Combo("cmbDownType2")->setCurrentIndex(typeIndex);
+        Edit("edDownPath2")->setText(path);
+        Edit("edRemark")->setText(remark);
+    }
+    QString LocalFile(const QString& name, const QByteArray& content) {
+        const QString path = local.filePath(name);
+        WriteFile(path, content);
+        return path;
+    }
+
+    KorvaneEnvironment env;
+    DialogRecorder dialogs;
+    QTemporaryDir local;
+    std::unique_ptr<TfrmBusinessMain> form;
+};
+
+// Layout and lifecycle ----------------------------------------------------------------------
+
+TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem) {
+    Open();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("号码管理之文件上传"));
+    struct Spot {
+        const char* name;
+        QRect rect;
+    };
+    for (const Spot& s : {Spot{"edDownId", {90, 20, 120, 20}}, Spot{"cmbDownType", {290, 20, 120, 20}},
+                          Spot{"edDownPath", {490, 20, 120, 20}}, Spot{"chkDate", {7, 50, 78, 20}},
+                          Spot{"dtpBegin", {90, 50, 120, 20}}, Spot{"btnQuery", {535, 50, 75, 25}},
+                          Spot{"edDownPath2", {290, 20, 257, 20}}, Spot{"btnOpenFile", {560, 18, 51, 25}},
+                          Spot{"edRemark", {290, 50, 320, 20}}, Spot{"btnFpt", {388, 10, 75, 25}},
+                          Spot{"btnDown", {475, 10, 75, 25}}, Spot{"btnExit", {558, 10, 75, 25}}}) {
+        EXPECT_EQ(W<QWidget>(s.name)->geometry(), s.rect) << s.name;
+    }
+    EXPECT_EQ(W<QGroupBox>("GroupBox1")->title(), QStringLiteral("查询条件"));
+    EXPECT_EQ(W<QGroupBox>("GroupBox1")->height(), 85);
+    EXPECT_EQ(W<QGroupBox>("GroupBox2")->title(), QStringLiteral("数据"));
+    EXPECT_EQ(W<QWidget>("Panel1")->height(), 41);
+    EXPECT_TRUE(W<QCheckBox>("chkDate")->isChecked());
+    EXPECT_EQ(W<QDateEdit>("dtpBegin")->displayFormat(), QStringLiteral("yyyy/MM/dd"));
+    EXPECT_TRUE(W<QDateEdit>("dtpEnd")->calendarPopup());
+    const QStringList captions{"申请单号", "申请单类型", "文件名称", "操作员编号", "生成日期", "备注"};
+    const QList<int> widths{80, 80, 200, 80, 100, 80};
+    for (int c = 0; c < 6; ++c) {
+        EXPECT_EQ(List()->model()->headerData(c, Qt::Horizontal).toString(), captions[c]);
+        EXPECT_EQ(List()->columnWidth(c), widths[c]);
+    }
+    // Tab order through the inputs of the upload group.
+    QStringList chain;
+    QWidget* w = Edit("edDownId2");
+    for (int i = 0; i < 5; ++i, w = w->nextInFocusChain()) {
+        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty()) w = w->nextInFocusChain();
+        chain << w->objectName();
+    }
+    EXPECT_EQ(chain, QStringList({"edDownId2", "edDownPath2", "cmbDownType2", "edRemark", "btnOpenFile"}));
+}
+
+TEST_F(FormTest, ShowingFillsBothTypeListsAndTheDateRange) {
+    Open();
+    const QStringList expected{kAllTypes, "[1] 合同", "[2] 身份证"};
+    EXPECT_EQ(Items(Combo("cmbDownType")), expected);
+    EXPECT_EQ(Items(Combo("cmbDownType2")), expected);
+    EXPECT_EQ(Combo("cmbDownType")->currentIndex(), -1);
+    EXPECT_EQ(Combo("cmbDownType2")->currentText(), QString());
+    EXPECT_EQ(W<QDateEdit>("dtpBegin")->date(), QDate::currentDate());
+    EXPECT_EQ(W<QDateEdit>("dtpEnd")->date(), QDate::currentDate().addDays(1));
+    EXPECT_TRUE(dialogs.requests.isEmpty());
+    EXPECT_EQ(form->OperatorId(), 501);
+    EXPECT_EQ(form->Number(), 1021);
+    ASSERT_NE(form->CodeTable(), nullptr);
+    EXPECT_EQ(form->CodeTable()->GetTextByCode(502), "[502] 李四");
+}
+
+TEST_F(FormTest, WithoutOrderTypesOnlyTheAllTypesItemIsListed) {
+    env.Exec(QStringLiteral("delete from xg.sys_base_type"));
+    Open();
+    EXPECT_EQ(Items(Combo("cmbDownType")), QStringList{kAllTypes});
+    EXPECT_EQ(Items(Combo("cmbDownType2")), QStringList{kAllTypes});
+}
+
+TEST_F(FormTest, ABadConnectionStringGivesOneErrorMessageAndTheFormLives) {
+    for (const QString& conn : {QString(""), QStringLiteral("Provider=Nope;Data Source=x"),
+                                QStringLiteral("Provider=SQLite;Data Source=/no/such/dir/k.db")}) {
+        env.WriteConfig(QString(), QString(), QString(), conn);
+        dialogs.requests.clear();
+        Open();
+        ASSERT_EQ(dialogs.requests.size(), 1) << conn.toStdString();
+        EXPECT_EQ(dialogs.requests[0].style, 16);
+        EXPECT_FALSE(dialogs.requests[0].text.isEmpty());
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(Combo("cmbDownType")->count(), 0);
+    }
+}
+
+TEST_F(FormTest, InitFailureIsReportedWhileTheWaitBoxIsUp) {
+    telmaris::SetHostConfigPath(QStringLiteral("/nonexistent/host.ini"));
+    TfrmBusinessMain f;
+    EXPECT_FALSE(f.InitBusinessForm(1021, 3, 2, 1, 501, QStringLiteral("s")));
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("系统管理服务初始化失败."));
+    EXPECT_EQ(dialogs.requests[0].title, QStringLiteral("提示"));
+    EXPECT_EQ(dialogs.requests[0].style, 16);
+    EXPECT_TRUE(dialogs.requests[0].waitBoxShown);
+    EXPECT_FALSE(IsWaitBoxShown());
+    EXPECT_EQ(f.CodeTable(), nullptr);
+    EXPECT_EQ(f.ThirdValue(), 3);
+    telmaris::SetHostConfigPath(env.config.Path());
+}
+
+// Search ------------------------------------------------------------------------------------
+
+class SearchTest : public FormTest {
+protected:
+    void SetUp() override {
+        env.Exec(QStringLiteral("insert into zy.res_download_path values(1024,1,'1024_contract.txt',501,'%1 09:30:00','signed copy')")
+                     .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+        env.Exec(QStringLiteral("insert into zy.res_download_path values(1025,7,'1025_id_card.txt',999,'2008-03-01 00:00:00','')"));
+        env.Exec(QStringLiteral("insert into zy.res_download_path values(1026,2,'1026_50%_off.txt',502,'2008-03-02 23:59:00','it''s')"));
+        Open();
+    }
+    void Search(const QString& id, const QString& name, bool dates, int typeIndex = -1) {
+        Edit("edDownId")->setText(id);
+        Edit("edDownPath")->setText(name);
+        W<QCheckBox>("chkDate")->setChecked(dates);
+        Combo("cmbDownType")->setCurrentIndex(typeIndex);
+        Click("btnQuery");
+    }
+};
+
+TEST_F(SearchTest, NoConditionAsksForOneAndLeavesTheList) {
+    Search(QString(), QString(), true);
+    ASSERT_EQ(List()->Count(), 1);
+    dialogs.requests.clear();
+    Search(QStringLiteral("   "), QStringLiteral(" \t"), false, 0);
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("请至少确定一个查询条件"));
+    EXPECT_EQ(dialogs.requests[0].style, 64);
+    EXPECT_TRUE(Edit("edDownId")->hasFocus());
+    EXPECT_EQ(List()->Count(), 1) << "the list keeps its content";
+}
+
+TEST_F(SearchTest, RowsAreListedColumnByColumn) {
+    Search(QString(), QStringLiteral("  10  "), false);
+    ASSERT_EQ(List()->Count(), 3);
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    EXPECT_EQ(ListRow(0), QStringList({"1024", "[1] 合同", "1024_contract.txt", "[501] 张三",
+                                       today + " 09:30:00", "signed copy"}));
+    EXPECT_EQ(ListRow(1), QStringList({"1025", "7", "1025_id_card.txt", "999", "2008-03-01 00:00:00", ""}))
+        << "unknown type and operator show their bare codes";
+    EXPECT_EQ(ListRow(2)[5], QStringLiteral("it's"));
+    EXPECT_TRUE(dialogs.requests.isEmpty());
+}
+
+TEST_F(SearchTest, ConditionsNarrowTheList) {
+    Search(QStringLiteral("1024"), QString(), false);
+    EXPECT_EQ(List()->Count(), 1);
+    Search(QString(), QString(), false, 2);
+    ASSERT_EQ(List()->Count(), 1);
+    EXPECT_EQ(List()->ItemText(0, 0), QStringLiteral("1026"));
+    W<QDateEdit>("dtpBegin")->setDate(QDate(2008, 3, 1));
+    W<QDateEdit>("dtpEnd")->setDate(QDate(2008, 3, 2));
+    Search(QString(), QString(), true);
+    ASSERT_EQ(List()->Count(), 1) << "the begin day from midnight, the end day excluded";
+    EXPECT_EQ(List()->ItemText(0, 0), QStringLiteral("1025"));
+    W<QDateEdit>("dtpEnd")->setDate(QDate(2008, 3, 1));
+    dialogs.requests.clear();
+    Search(QString(), QString(), true);
+    EXPECT_EQ(List()->Count(), 0);
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("对不起，没找到符合条件的记录！"));
+}
+
+TEST_F(SearchTest, WildcardsInTheNameStillMatchAsPatterns) {
+    Search(QString(), QStringLiteral("50%"), false);
+    ASSERT_EQ(List()->Count(), 1);
+    Search(QString(), QStringLiteral("1_2"), false);
+    EXPECT_EQ(List()->Count(), 3) << "_ matches any one character";
+}
+
+TEST_F(SearchTest, HostileInputNeverChangesWhatTheStatementDoes) {
+    const QStringList hostile{
+        "'", "''", "' or '1'='1", "' or 1=1 --", "'; delete from zy.res_download_path; --",
+        "x' union select * from zy.res_download_path --", "%' or down_id like '%", "\\'",
+        "'/*", "*/'", "');drop table zy.res_download_path;--", "\" or \"1\"=\"1", "' || '",
+        "1' and sleep(5) --", "%'; insert into zy.res_download_path values(1,1,'x',1,sysdate,'x');--",
+        "'; update zy.res_download_path set remark='hacked';--", "' and 1=0 union select 1,2,3,4,5,6 --",
+        "`", "'\n--", "\x01'", "合同'", QString(5000, u'\''), QString(3000, u'A') + "'",
+        "' or ''='", "')--", "' collate nocase --", "%%%'", "';", "'--", "' or true --",
+        "'; attach database '/tmp/x' as y; --"};
+    ASSERT_GE(hostile.size(), 30);
+    const QStringList before = env.Registrations();
+    for (const QString& text : hostile) {
+        dialogs.requests.clear();
+        Search(QString(), text, false);
+        EXPECT_EQ(List()->Count(), 0) << text.left(60).toStdString();
+        ASSERT_EQ(dialogs.requests.size(), 1) << text.left(60).toStdString();
+        EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("对不起，没找到符合条件的记录！"))
+            << "no statement failed for " << text.left(60).toStdString();
+    }
+    EXPECT_EQ(env.Registrations(), before);
+    for (const QString& id : {QStringLiteral("1 or 1=1"), QStringLiteral("1;delete"), QStringLiteral("-1"),
+                              QStringLiteral("1e3"), QStringLiteral("１２"), QString(19, u'9')}) {
+        dialogs.requests.clear();
+        Search(id, QString(), false);
+        ASSERT_EQ(dialogs.requests.size(), 1) << id.toStdString();
+        EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("申请单号只能是不超过18位的数字，请重新输入！"));
+    }
+    EXPECT_EQ(env.Registrations(), before);
+}
+
+TEST_F(SearchTest, WithoutALookupTheOperatorShowsItsNumber) {
+    telmaris::SetHostConfigPath(QStringLiteral("/nonexistent/host.ini"));
+    TfrmBusinessMain bare;
+    bare.InitBusinessForm(1021, 0, 0, 0, 501, QString());
+    telmaris::SetHostConfigPath(env.config.Path());
+    // The failed client reads no connection string; connect this form by hand.
+    bare.Connection().SetConnectionString(env.db.ConnectionString());
+    bare.Connection().SetConnected(true);
+    bare.findChild<QLineEdit*>(QStringLiteral("edDownId"))->setText(QStringLiteral("1024"));
+    bare.findChild<QCheckBox*>(QStringLiteral("chkDate"))->setChecked(false);
+    bare.findChild<QPushButton*>(QStringLiteral("btnQuery"))->click();
+    auto* list = bare.findChild<TListViewEx*>(QStringLiteral("lvList"));
+    ASSERT_EQ(list->Count(), 1);
+    EXPECT_EQ(list->ItemText(0, 3), QStringLiteral("501"));
+}
+
+// Statements --------------------------------------------------------------------------------
+
+TEST(Statements, SearchAndInsertTexts) {
+    korvane::SearchConditions c{QStringLiteral("1024"), QStringLiteral("3"), QStringLiteral("abc"), true,
+                                QDate(2008, 3, 1), QDate(2008, 3, 2)};
+    EXPECT_EQ(korvane::BuildSearchStatement(c),
+              QStringLiteral("select * from zy.res_download_path where 1=1 and down_id=1024 and "
+                             "down_type=3 and down_path like '%abc%' and "
+                             "create_date>=to_date('20080301','YYYYMMDD') and "
+                             "create_date<to_date('20080302','YYYYMMDD')"));
+    EXPECT_EQ(korvane::BuildInsertStatement("1024", "3", korvane::RemoteName("1024", "D:\\docs\\contract.txt"),
+                                            501, "signed copy"),
+              QStringLiteral("insert into zy.res_download_path(down_id,down_type,down_path,op_id,"
+                             "create_date,remark) values(1024,3,'1024_contract.txt',501,sysdate,'signed copy')"));
+    EXPECT_EQ(korvane::QuotedSql("it's"), QStringLiteral("'it''s'"));
+    EXPECT_EQ(korvane::FileNamePart("C:x.txt"), QStringLiteral("x.txt"));
+    EXPECT_EQ(korvane::FileNamePart("/home/op/a b.txt"), QStringLiteral("a b.txt"));
+    EXPECT_FALSE(korvane::IsPlainFileName(".."));
+    EXPECT_FALSE(korvane::IsPlainFileName("a/b"));
+    EXPECT_FALSE(korvane::IsPlainFileName(""));
+    EXPECT_TRUE(korvane::IsPlainFileName("1024_..txt"));
+    EXPECT_EQ(korvane::TypeText({"[0] 所有类型", "[12] x", "[1] y"}, "1"), QStringLiteral("[1] y"));
+    EXPECT_EQ(korvane::TypeText({"[0] 所有类型"}, "0"), QStringLiteral("[0] 所有类型"));
+}
+
+// Upload ------------------------------------------------------------------------------------
+
+TEST_F(FormTest, UploadChecksItsInputsInOrder) {
+    Open();
+    const QString file = LocalFile(QStringLiteral("contract.txt"), "signed");
+    struct Case {
+        QString id;
+        int type;
+        QString path;
+        QString message;
+        const char* focus;
+    };
+    const Case cases[] = {
+        {"", 1, file, "申请单号不能为空，请输入！", "edDownId2"},
+        {"12a", 1, file, "申请单号只能是不超过18位的数字，请重新输入！", "edDownId2"},
+        {"1024", -1, file, "申请单类型不能为空或为[全部]，请重新选择！", "cmbDownType2"},
+        {"1024", 0, file, "申请单类型不能为空或为[全部]，请重新选择！", "cmbDownType2"},
+        {"1024", 1, "  ", "请确定要上传的文件名称！", "edDownPath2"},
+        {"1024", 1, local.filePath("missing.txt"), "所给上传文件不存在，请重新确定！", "edDownPath2"},
+        {"1024", 1, local.path(), "所给上传文件不存在，请重新确定！", "edDownPath2"},
+    };
+    for (const Case& c : cases) {
+        dialogs.requests.clear();
+        Fill(c.id, c.type, c.path, "r");
+        Click("btnFpt");
+        ASSERT_EQ(dialogs.requests.size(), 1) << c.message.toStdString();
+        EXPECT_EQ(dialogs.requests[0].text, c.message);
+        EXPECT_EQ(dialogs.requests[0].style, 64);
+        EXPECT_TRUE(W<QWidget>(c.focus)->hasFocus()) << c.focus;
+    }
+    EXPECT_TRUE(env.Registrations().isEmpty());
+    EXPECT_TRUE(QDir(env.ftp->Home() + "/orders").isEmpty());
+}
+
+TEST_F(FormTest, UploadStoresTheFileAndRegistersItExactly) {
+    Open();
+    const QByteArray content = Pattern(300000, 31);
+    const QString file = LocalFile(QStringLiteral("contract.txt"), content);
+    Fill(QStringLiteral(" 1024 "), 1, QStringLiteral("  ") + file + QStringLiteral(" "),
+         QStringLiteral(" it's signed "));
+    Click("btnFpt");
+    ASSERT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    EXPECT_EQ(ReadFile(env.RemotePath(QStringLiteral("1024_contract.txt"))), content);
+    EXPECT_EQ(env.Registrations(), QStringList{QStringLiteral("1024|1|1024_contract.txt|501|it's signed")});
+    EXPECT_EQ(Edit("edDownId2")->text(), QString());
+    EXPECT_EQ(Edit("edDownPath2")->text(), QString());
+    EXPECT_EQ(Edit("edRemark")->text(), QString());
+    EXPECT_EQ(Combo("cmbDownType2")->currentIndex(), -1);
+    EXPECT_EQ(Combo("cmbDownType2")->currentText(), QString());
+    dialogs.requests.clear();
+    Click("btnFpt");
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("申请单号不能为空，请输入！")});
+}
+
+TEST_F(FormTest, ReplacingARegisteredFileNeedsTheOperatorsYes) {
+    Open();
+    const QString first = LocalFile(QStringLiteral("x.txt"), "first");
+    Fill("7", 1, first, "");
+    Click("btnFpt");
+    QTemporaryDir other;
+    const QString second = other.filePath(QStringLiteral("x.txt"));
+    WriteFile(second, "second");
+    dialogs.requests.clear();
+    dialogs.Queue(false);
+    Fill("7", 2, second, "again");
+    Click("btnFpt");
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::Confirm);
+    EXPECT_EQ(ReadFile(env.RemotePath(QStringLiteral("7_x.txt"))), QByteArray("first"));
+    EXPECT_EQ(env.Registrations().size(), 1);
+    EXPECT_EQ(Edit("edDownPath2")->text(), second) << "no leaves everything as it was";
+
+    dialogs.requests.clear();
+    dialogs.Queue(true);
+    Click("btnFpt");
+    EXPECT_EQ(ReadFile(env.RemotePath(QStringLiteral("7_x.txt"))), QByteArray("second"));
+    EXPECT_EQ(env.Registrations().size(), 2);
+}
+
+TEST_F(FormTest, FailedInsertKeepsTheFileOnTheServer) {
+    env.Exec(QStringLiteral("create trigger zy.refuse before insert on res_download_path "
+                            "begin select raise(abort, 'refused'); end"));
+    Open();
+    const QString file = LocalFile(QStringLiteral("keep.txt"), "kept");
+    Fill("55", 1, file, "r");
+    Click("btnFpt");
+    const QStringList texts = dialogs.Texts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("执行SQL出错了呀！insert into zy.res_download_path(")));
+    EXPECT_EQ(texts[1], QStringLiteral("文件上传成功，数据保存失败！"));
+    EXPECT_EQ(ReadFile(env.RemotePath(QStringLiteral("55_keep.txt"))), QByteArray("kept"));
+    EXPECT_EQ(Edit("edDownId2")->text(), QStringLiteral("55")) << "inputs keep their values";
+}
+
+TEST_F(FormTest, ChoosingAFileFillsThePath) {
+    Open();
+    dialogs.Queue(true, QStringLiteral("/home/op/contract.txt"));
+    Click("btnOpenFile");
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::OpenFile);
+    EXPECT_EQ(dialogs.requests[0].preset, QStringLiteral("*.txt"));
+    EXPECT_EQ(dialogs.requests[0].filter, QStringLiteral("*.txt|*.txt|*.sql|*.sql|*.*|*.*"));
+    EXPECT_EQ(Edit("edDownPath2")->text(), QStringLiteral("/home/op/contract.txt"));
+    dialogs.Queue(false);
+    Click("btnOpenFile");
+    EXPECT_EQ(Edit("edDownPath2")->text(), QStringLiteral("/home/op/contract.txt"));
+}
+
+// FTP driver --------------------------------------------------------------------------------
+
+TEST_F(FormTest, TransferFailuresSayWhy) {
+    Open();
+    const QString file = LocalFile(QStringLiteral("f.txt"), "x");
+    env.WriteConfig(QString(), QStringLiteral("wrong"));
+    EXPECT_FALSE(form->FtpTransfer(1, QStringLiteral("f.txt"), file));
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    QStringList lines = dialogs.requests[0].text.split(u'\n');
+    EXPECT_EQ(lines[0], QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！"));
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("530"))) << lines[1].toStdString();
+
+    env.WriteConfig(QString(), QString(), QStringLiteral("/missing"));
+    dialogs.requests.clear();
+    EXPECT_FALSE(form->FtpTransfer(2, QStringLiteral("f.txt"), local.filePath("g.txt")));
+    lines = dialogs.requests.value(0).text.split(u'\n');
+    EXPECT_EQ(lines[0], QStringLiteral("设置远程路径出错！"));
+    EXPECT_TRUE(lines.value(1).startsWith(QStringLiteral("550")));
+
+    const QString dead = QStringLiteral("127.0.0.1:%1").arg(korvane::test::FreePort());
+    env.WriteConfig(dead);
+    dialogs.requests.clear();
+    EXPECT_FALSE(form->FtpTransfer(1, QStringLiteral("f.txt"), file));
+    lines = dialogs.requests.value(0).text.split(u'\n');
+    EXPECT_EQ(lines[0], QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！"));
+    EXPECT_EQ(lines.value(1), QStringLiteral("未知错误![%1]主机不可达，请检查IP地址是否正确。").arg(dead));
+
+    env.WriteConfig();
+    dialogs.requests.clear();
+    EXPECT_FALSE(form->FtpTransfer(2, QStringLiteral("gone.txt"), local.filePath("gone.txt")));
+    ASSERT_EQ(dialogs.requests.size(), 1) << "a failed transfer is never silent";
+    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("550")));
+    EXPECT_TRUE(form->FtpTransfer(1, QStringLiteral("f.txt"), file)) << "parameters are read anew";
+}
+
+// Download ----------------------------------------------------------------------------------
+
+TEST_F(FormTest, DownloadFetchesTheSelectedRowIntoTheProgramsDirectory) {
+    Open();
+    dialogs.requests.clear();
+    Click("btnDown");
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("请选择要下载的记录!"));
+    EXPECT_EQ(dialogs.requests[0].style, 0);
+
+    const QByteArray content = Pattern(120000, 41);
+    const QString remote = QStringLiteral("4242_download-test.bin");
+    WriteFile(env.RemotePath(remote), content);
+    env.Exec(QStringLiteral("insert into zy.res_download_path values(4242,1,'%1',501,sysdate,'')").arg(remote));
+    env.Exec(QStringLiteral("insert into zy.res_download_path values(4242,1,'../escape.bin',501,sysdate,'')"));
+    Edit("edDownId")->setText(QStringLiteral("4242"));
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 2);
+    const QString target = QCoreApplication::applicationDirPath() + u'/' + remote;
+    QFile::remove(target);
+    dialogs.requests.clear();
+    List()->selectRow(0);
+    Click("btnDown");
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::PlainMessage);
+    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("下载成功！保存在[") + target + QStringLiteral("]，请查看！"));
+    EXPECT_EQ(ReadFile(target), content);
+    QFile::remove(target);
+
+    dialogs.requests.clear();
+    List()->selectRow(1);
+    Click("btnDown");
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("无效")));
+    EXPECT_FALSE(QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/../escape.bin")));
+}
+
+class ResumeTest : public FormTest {
+protected:
+    ResumeTest() : FormTest({"--rest-reply", "plain", "--drop-after", "65536", "--drop-once"}) {}
+};
+
+TEST_F(ResumeTest, AnInterruptedDownloadRepeatedResumes) {
+    Open();
+    const QByteArray content = Pattern(400000, 51);
+    const QString remote = QStringLiteral("77_resume.bin");
+    WriteFile(env.RemotePath(remote), content);
+    const QString target = QCoreApplication::applicationDirPath() + u'/' + remote;
+    QFile::remove(target);
+    EXPECT_FALSE(form->FtpTransfer(2, remote, target));
+    EXPECT_EQ(QFileInfo(target).size(), 65536);
+    dialogs.requests.clear();
+    EXPECT_TRUE(form->FtpTransfer(2, remote, target));
+    EXPECT_TRUE(dialogs.requests.isEmpty());
+    EXPECT_EQ(ReadFile(target), content);
+    QFile::remove(target);
+}
+
+}  // namespace

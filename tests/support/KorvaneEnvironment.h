@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+#include "support/FtpServers.h"
+#include "support/SqliteDatabase.h"
+#include "support/TempConfig.h"
+
+namespace korvane::test {
+
+// What the registration window needs around it: a database made from the schema script with two
+// order types, a real FTP server with the remote directory "orders", and a host configuration
+// naming both, with operators 501 and 502 in code table 285.
+class KorvaneEnvironment {
+public:
+    explicit KorvaneEnvironment(const QStringList& ftpFaults = {})
+        : ftp(std::make_unique<PyFtpServer>(ftpFaults)), config(QByteArray()) {
+        QDir(ftp->Home()).mkpath(QStringLiteral("orders"));
+        Exec(QStringLiteral("insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','合同')"));
+        Exec(QStringLiteral("insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','身份证')"));
+        WriteConfig();
+    }
+
+    // Rewrites the configuration; the arguments replace one system parameter each when given.
+    void WriteConfig(const QString& ip = QString(), const QString& password = QString(),
+                     const QString& path = QString(), const QString& conn = QString()) {
+        const QString text =
+            QStringLiteral(
+                "[SysPara]\nkorvane_conn=%1\nkorvane_ip=%2\nkorvane_user=op\nkorvane_pwd=%3\n"
+                "korvane_path=%4\n[CodeTable285]\n501=张三\n502=李四\n[Session]\nOperatorId=501\n")
+                .arg(conn.isNull() ? db.ConnectionString() : conn,
+                     ip.isNull() ? ftp->Server() : ip, password.isNull() ? QStringLiteral("secret") : password,
+                     path.isNull() ? QStringLiteral("/orders") : path);
+        config.Write(text.toUtf8());
+    }
+
+    void Exec(const QString& sql) {
+        db::TADOConnection c;
+        c.SetConnectionString(db.ConnectionString());
+        c.SetConnected(true);
+        db::TADOQuery q(c);
+        SqliteDatabase::Exec(q, sql);
+    }
+
+    // Rows of zy.res_download_path as "id|type|path|op|remark", in insertion order.
+    QStringList Registrations() {
+        db::TADOConnection c;
+        c.SetConnectionString(db.ConnectionString());
+        c.SetConnected(true);
+        db::TADOQuery q(c);
+        q.AddSQL(QStringLiteral("select * from zy.res_download_path order by rowid"));
+        q.Open();
+        QStringList rows;
+        for (; !q.Eof(); q.Next()) {
+            QStringList r;
+            for (const char* f : {"down_id", "down_type", "down_path", "op_id", "remark"}) {
+                r << q.FieldAsString(QString::fromLatin1(f));
+            }
+            rows << r.join(u'|');
+        }
+        return rows;
+    }
+
+    QString RemotePath(const QString& name) const { return ftp->Home() + QStringLiteral("/orders/") + name; }
+
+    SqliteDatabase db;
+    std::unique_ptr<PyFtpServer> ftp;
+    TempConfig config;
+};
+
+}  // namespace korvane::test
