@@ -23,11 +23,4 @@ KORVANE_EXPORT TfrmBusinessMain* CreateBusinessForm(int32_t ignored, SessionInfo
 // The form pointer of the form unit; the module never sets it.
 extern KORVANE_EXPORT TfrmBusinessMain* frmBusinessMain;
 
-namespace korvane {
-
-constexpr std::size_t kInterfaceTextSize = 2048;
-
-// The interface text as delivered: trailing then leading spaces (code 32 only) removed.
-std::string TrimInterfaceText(const char* area, std::size_t size);
-
-}  // namespace korvane
+#include "InterfaceText.h"

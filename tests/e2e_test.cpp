@@ -1,0 +1,174 @@
+// End to end: the host loads libkorvane.so through its exports and an operator's whole job runs
+// through the real window against the embedded database and a real FTP server.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTest>
+
+#include "HostControls.h"
+#include "HostMainWindow.h"
+#include "support/DialogRecorder.h"
+#include "support/Files.h"
+#include "support/KorvaneEnvironment.h"
+
+using korvane::test::DialogRecorder;
+using korvane::test::KorvaneEnvironment;
+using korvane::test::Pattern;
+using korvane::test::ReadFile;
+using korvane::test::WriteFile;
+
+namespace {
+
+const QString kModule = QStringLiteral(KORVANE_BINARY_DIR "/ModuleTemplate/libkorvane.so");
+
+class EndToEnd : public ::testing::Test {
+protected:
+    explicit EndToEnd(const QStringList& faults = {}) : env(faults) {}
+
+    void SetUp() override {
+        SessionInfo session;
+        session.OperatorId = 501;
+        host = std::make_unique<telmaris::HostMainWindow>(session);
+        host->show();
+        ASSERT_TRUE(host->AddModule(kModule));
+        form = host->OpenWindow(0);
+        ASSERT_NE(form, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
+    }
+    void TearDown() override {
+        host.reset();
+    }
+    template <class T>
+    T* W(const char* name) {
+        T* w = form->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void Click(const char* name) { QTest::mouseClick(W<QPushButton>(name), Qt::LeftButton); }
+    void Upload(const QString& id, const QString& path, const QString& remark) {
+        W<QLineEdit>("edDownId2")->setText(id);
+        W<QComboBox>("cmbDownType2")->setCurrentIndex(1);
+        W<QLineEdit>("edDownPath2")->setText(path);
+        W<QLineEdit>("edRemark")->setText(remark);
+        Click("btnFpt");
+    }
+    int SearchOrder(const QString& id) {
+        W<QLineEdit>("edDownId")->setText(id);
+        W<QCheckBox>("chkDate")->setChecked(false);
+        Click("btnQuery");
+        return W<TListViewEx>("lvList")->Count();
+    }
+    QString Target(const QString& remote) const {
+        return QCoreApplication::applicationDirPath() + u'/' + remote;
+    }
+
+    KorvaneEnvironment env;
+    DialogRecorder dialogs;
+    QTemporaryDir local;
+    std::unique_ptr<telmaris::HostMainWindow> host;
+    QWidget* form = nullptr;
+};
+
+TEST_F(EndToEnd, UploadSearchAndDownloadAFile) {
+    EXPECT_EQ(SearchOrder(QStringLiteral("2048")), 0);
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("对不起，没找到符合条件的记录！")});
+
+    const QByteArray content = Pattern(5 * 1024 * 1024, 61);
+    const QString path = local.filePath(QStringLiteral("扫描件.pdf"));
+    WriteFile(path, content);
+    dialogs.requests.clear();
+    Upload(QStringLiteral("2048"), path, QStringLiteral("原件"));
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    const QString remote = QStringLiteral("2048_扫描件.pdf");
+    EXPECT_TRUE(ReadFile(env.RemotePath(remote)) == content);
+    EXPECT_EQ(env.Registrations(), QStringList{QStringLiteral("2048|1|") + remote + QStringLiteral("|501|原件")});
+
+    dialogs.requests.clear();
+    ASSERT_EQ(SearchOrder(QStringLiteral("2048")), 1);
+    auto* list = W<TListViewEx>("lvList");
+    EXPECT_EQ(list->ItemText(0, 1), QStringLiteral("[1] 合同"));
+    EXPECT_EQ(list->ItemText(0, 2), remote);
+    EXPECT_EQ(list->ItemText(0, 3), QStringLiteral("[501] 张三"));
+    EXPECT_TRUE(list->ItemText(0, 4).startsWith(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+
+    QFile::remove(Target(remote));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 2)).center());
+    ASSERT_EQ(list->SelectedIndex(), 0);
+    Click("btnDown");
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("下载成功！保存在[") + Target(remote) +
+                                           QStringLiteral("]，请查看！")});
+    EXPECT_TRUE(ReadFile(Target(remote)) == content);
+    QFile::remove(Target(remote));
+}
+
+TEST_F(EndToEnd, ServerTroubleReachesTheOperator) {
+    const QString path = local.filePath(QStringLiteral("a.txt"));
+    WriteFile(path, "a");
+    env.WriteConfig(QString(), QStringLiteral("wrong"));
+    Upload(QStringLiteral("1"), path, QString());
+    QStringList texts = dialogs.Texts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！\n530")));
+    EXPECT_EQ(texts[1], QStringLiteral("文件上传失败！"));
+
+    env.WriteConfig(QString(), QString(), QStringLiteral("/no/such/dir"));
+    dialogs.requests.clear();
+    Upload(QStringLiteral("1"), path, QString());
+    texts = dialogs.Texts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("设置远程路径出错！")));
+
+    env.WriteConfig(QStringLiteral("127.0.0.1:%1").arg(korvane::test::FreePort()));
+    dialogs.requests.clear();
+    Upload(QStringLiteral("1"), path, QString());
+    texts = dialogs.Texts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("主机不可达")));
+    EXPECT_TRUE(env.Registrations().isEmpty());
+}
+
+TEST_F(EndToEnd, AFailedInsertLeavesTheFileOnTheServer) {
+    env.Exec(QStringLiteral("create trigger zy.refuse before insert on res_download_path "
+                            "begin select raise(abort, 'refused'); end"));
+    const QString path = local.filePath(QStringLiteral("b.txt"));
+    WriteFile(path, "b");
+    Upload(QStringLiteral("3"), path, QString());
+    const QStringList texts = dialogs.Texts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[1], QStringLiteral("文件上传成功，数据保存失败！"));
+    EXPECT_EQ(ReadFile(env.RemotePath(QStringLiteral("3_b.txt"))), QByteArray("b"));
+}
+
+class InterruptedEndToEnd : public EndToEnd {
+protected:
+    InterruptedEndToEnd() : EndToEnd({"--rest-reply", "plain", "--drop-after", "1048576", "--drop-once"}) {}
+};
+
+TEST_F(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
+    const QByteArray content = Pattern(3 * 1024 * 1024, 71);
+    const QString remote = QStringLiteral("9_big.bin");
+    WriteFile(env.RemotePath(remote), content);
+    env.Exec(QStringLiteral("insert into zy.res_download_path values(9,1,'%1',501,sysdate,'')").arg(remote));
+    ASSERT_EQ(SearchOrder(QStringLiteral("9")), 1);
+    W<TListViewEx>("lvList")->selectRow(0);
+    QFile::remove(Target(remote));
+    dialogs.requests.clear();
+    Click("btnDown");
+    ASSERT_EQ(dialogs.requests.size(), 1) << "the interrupted transfer says so";
+    EXPECT_TRUE(dialogs.requests[0].text.startsWith(QStringLiteral("下载文件[9_big.bin]出错！")));
+    EXPECT_EQ(QFileInfo(Target(remote)).size(), 1048576);
+    dialogs.requests.clear();
+    Click("btnDown");
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::PlainMessage);
+    EXPECT_TRUE(ReadFile(Target(remote)) == content);
+    QFile::remove(Target(remote));
+}
+
+}  // namespace
