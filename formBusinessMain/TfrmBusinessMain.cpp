@@ -154,7 +154,10 @@ void TfrmBusinessMain::Search() {
     for (int i = 0; i < ui->cmbDownType->count(); ++i) {
         types << ui->cmbDownType->itemText(i);
     }
-    QHash<QString, QString> typeTexts;  // the same scan's answer for each code seen
+    // Each code's text is looked up once per search; the answers are those of the scan and the
+    // lookup, which never change while the list is filled.
+    QHash<QString, QString> typeTexts;
+    QHash<int32_t, QString> operatorTexts;
     list->BeginUpdate();
     for (; !ADOQuery.Eof(); ADOQuery.Next()) {
         const int row = list->AddItem(ADOQuery.FieldAsString(QStringLiteral("down_id")));
@@ -166,8 +169,13 @@ void TfrmBusinessMain::Search() {
         list->AddSubItem(row, cached.value());
         list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("down_path")));
         const int32_t op = ADOQuery.FieldAsInteger(QStringLiteral("op_id"));
-        list->AddSubItem(row, codeTable_ ? QString::fromStdString(codeTable_->GetTextByCode(op))
-                                         : QString::number(op));
+        auto opText = operatorTexts.find(op);
+        if (opText == operatorTexts.end()) {
+            opText = operatorTexts.insert(
+                op, codeTable_ ? QString::fromStdString(codeTable_->GetTextByCode(op))
+                               : QString::number(op));
+        }
+        list->AddSubItem(row, opText.value());
         list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("create_date")));
         list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("remark")));
     }

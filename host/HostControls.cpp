@@ -36,7 +36,10 @@ int TListItemsModel::AddItem(const QString& caption) {
     if (updating_ == 0) {
         beginInsertRows({}, row, row);
     }
-    rows_.push_back(QStringList{caption});
+    QStringList items;
+    items.reserve(captions_.size());
+    items.append(caption);
+    rows_.push_back(std::move(items));
     if (updating_ == 0) {
         endInsertRows();
     }

@@ -11,3 +11,4 @@ if [[ $want == all || $want == ftp ]]; then
   ./build-normal/bench/ftp_bench 64 3
   ./build-normal/bench/ftp_bench "${FTP_BENCH_MIB:-1024}" "${FTP_BENCH_ROUNDS:-3}"
 fi
+if [[ $want == all || $want == search ]]; then ./build-normal/bench/search_bench; fi

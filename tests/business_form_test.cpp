@@ -37,7 +37,7 @@ ftp::Timeouts Quick() {
 }
 
 class FormTest : public ::testing::Test {
-protected:
+  protected:
     explicit FormTest(const QStringList& faults = {}) : env(faults) {}
 
     void Open() {
@@ -60,12 +60,14 @@ protected:
     void Click(const char* button) { W<QPushButton>(button)->click(); }
     QStringList ListRow(int row) {
         QStringList out;
-        for (int c = 0; c < 6; ++c) out << List()->ItemText(row, c);
+        for (int c = 0; c < 6; ++c)
+            out << List()->ItemText(row, c);
         return out;
     }
     QStringList Items(QComboBox* c) {
         QStringList out;
-        for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
+        for (int i = 0; i < c->count(); ++i)
+            out << c->itemText(i);
         return out;
     }
     // Fills the upload inputs.
@@ -96,12 +98,13 @@ TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem) {
         const char* name;
         QRect rect;
     };
-    for (const Spot& s : {Spot{"edDownId", {90, 20, 120, 20}}, Spot{"cmbDownType", {290, 20, 120, 20}},
-                          Spot{"edDownPath", {490, 20, 120, 20}}, Spot{"chkDate", {7, 50, 78, 20}},
-                          Spot{"dtpBegin", {90, 50, 120, 20}}, Spot{"btnQuery", {535, 50, 75, 25}},
-                          Spot{"edDownPath2", {290, 20, 257, 20}}, Spot{"btnOpenFile", {560, 18, 51, 25}},
-                          Spot{"edRemark", {290, 50, 320, 20}}, Spot{"btnFpt", {388, 10, 75, 25}},
-                          Spot{"btnDown", {475, 10, 75, 25}}, Spot{"btnExit", {558, 10, 75, 25}}}) {
+    for (const Spot& s :
+         {Spot{"edDownId", {90, 20, 120, 20}}, Spot{"cmbDownType", {290, 20, 120, 20}},
+          Spot{"edDownPath", {490, 20, 120, 20}}, Spot{"chkDate", {7, 50, 78, 20}},
+          Spot{"dtpBegin", {90, 50, 120, 20}}, Spot{"btnQuery", {535, 50, 75, 25}},
+          Spot{"edDownPath2", {290, 20, 257, 20}}, Spot{"btnOpenFile", {560, 18, 51, 25}},
+          Spot{"edRemark", {290, 50, 320, 20}}, Spot{"btnFpt", {388, 10, 75, 25}},
+          Spot{"btnDown", {475, 10, 75, 25}}, Spot{"btnExit", {558, 10, 75, 25}}}) {
         EXPECT_EQ(W<QWidget>(s.name)->geometry(), s.rect) << s.name;
     }
     EXPECT_EQ(W<QGroupBox>("GroupBox1")->title(), QStringLiteral("查询条件"));
@@ -111,7 +114,8 @@ TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem) {
     EXPECT_TRUE(W<QCheckBox>("chkDate")->isChecked());
     EXPECT_EQ(W<QDateEdit>("dtpBegin")->displayFormat(), QStringLiteral("yyyy/MM/dd"));
     EXPECT_TRUE(W<QDateEdit>("dtpEnd")->calendarPopup());
-    const QStringList captions{"申请单号", "申请单类型", "文件名称", "操作员编号", "生成日期", "备注"};
+    const QStringList captions{"申请单号",   "申请单类型", "文件名称",
+                               "操作员编号", "生成日期",   "备注"};
     const QList<int> widths{80, 80, 200, 80, 100, 80};
     for (int c = 0; c < 6; ++c) {
         EXPECT_EQ(List()->model()->headerData(c, Qt::Horizontal).toString(), captions[c]);
@@ -121,10 +125,12 @@ TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem) {
     QStringList chain;
     QWidget* w = Edit("edDownId2");
     for (int i = 0; i < 5; ++i, w = w->nextInFocusChain()) {
-        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty()) w = w->nextInFocusChain();
+        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty())
+            w = w->nextInFocusChain();
         chain << w->objectName();
     }
-    EXPECT_EQ(chain, QStringList({"edDownId2", "edDownPath2", "cmbDownType2", "edRemark", "btnOpenFile"}));
+    EXPECT_EQ(chain,
+              QStringList({"edDownId2", "edDownPath2", "cmbDownType2", "edRemark", "btnOpenFile"}));
 }
 
 TEST_F(FormTest, ShowingFillsBothTypeListsAndTheDateRange) {
@@ -182,12 +188,18 @@ TEST_F(FormTest, InitFailureIsReportedWhileTheWaitBoxIsUp) {
 // Search ------------------------------------------------------------------------------------
 
 class SearchTest : public FormTest {
-protected:
+  protected:
     void SetUp() override {
-        env.Exec(QStringLiteral("insert into zy.res_download_path values(1024,1,'1024_contract.txt',501,'%1 09:30:00','signed copy')")
-                     .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
-        env.Exec(QStringLiteral("insert into zy.res_download_path values(1025,7,'1025_id_card.txt',999,'2008-03-01 00:00:00','')"));
-        env.Exec(QStringLiteral("insert into zy.res_download_path values(1026,2,'1026_50%_off.txt',502,'2008-03-02 23:59:00','it''s')"));
+        env.Exec(
+            QStringLiteral("insert into zy.res_download_path "
+                           "values(1024,1,'1024_contract.txt',501,'%1 09:30:00','signed copy')")
+                .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+        env.Exec(
+            QStringLiteral("insert into zy.res_download_path "
+                           "values(1025,7,'1025_id_card.txt',999,'2008-03-01 00:00:00','')"));
+        env.Exec(
+            QStringLiteral("insert into zy.res_download_path "
+                           "values(1026,2,'1026_50%_off.txt',502,'2008-03-02 23:59:00','it''s')"));
         Open();
     }
     void Search(const QString& id, const QString& name, bool dates, int typeIndex = -1) {
@@ -217,7 +229,8 @@ TEST_F(SearchTest, RowsAreListedColumnByColumn) {
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
     EXPECT_EQ(ListRow(0), QStringList({"1024", "[1] 合同", "1024_contract.txt", "[501] 张三",
                                        today + " 09:30:00", "signed copy"}));
-    EXPECT_EQ(ListRow(1), QStringList({"1025", "7", "1025_id_card.txt", "999", "2008-03-01 00:00:00", ""}))
+    EXPECT_EQ(ListRow(1),
+              QStringList({"1025", "7", "1025_id_card.txt", "999", "2008-03-01 00:00:00", ""}))
         << "unknown type and operator show their bare codes";
     EXPECT_EQ(ListRow(2)[5], QStringLiteral("it's"));
     EXPECT_TRUE(dialogs.requests.isEmpty());
@@ -251,13 +264,36 @@ TEST_F(SearchTest, WildcardsInTheNameStillMatchAsPatterns) {
 
 TEST_F(SearchTest, HostileInputNeverChangesWhatTheStatementDoes) {
     const QStringList hostile{
-        "'", "''", "' or '1'='1", "' or 1=1 --", "'; delete from zy.res_download_path; --",
-        "x' union select * from zy.res_download_path --", "%' or down_id like '%", "\\'",
-        "'/*", "*/'", "');drop table zy.res_download_path;--", "\" or \"1\"=\"1", "' || '",
-        "1' and sleep(5) --", "%'; insert into zy.res_download_path values(1,1,'x',1,sysdate,'x');--",
-        "'; update zy.res_download_path set remark='hacked';--", "' and 1=0 union select 1,2,3,4,5,6 --",
-        "`", "'\n--", "\x01'", "合同'", QString(5000, u'\''), QString(3000, u'A') + "'",
-        "' or ''='", "')--", "' collate nocase --", "%%%'", "';", "'--", "' or true --",
+        "'",
+        "''",
+        "' or '1'='1",
+        "' or 1=1 --",
+        "'; delete from zy.res_download_path; --",
+        "x' union select * from zy.res_download_path --",
+        "%' or down_id like '%",
+        "\\'",
+        "'/*",
+        "*/'",
+        "');drop table zy.res_download_path;--",
+        "\" or \"1\"=\"1",
+        "' || '",
+        "1' and sleep(5) --",
+        "%'; insert into zy.res_download_path values(1,1,'x',1,sysdate,'x');--",
+        "'; update zy.res_download_path set remark='hacked';--",
+        "' and 1=0 union select 1,2,3,4,5,6 --",
+        "`",
+        "'\n--",
+        "\x01'",
+        "合同'",
+        QString(5000, u'\''),
+        QString(3000, u'A') + "'",
+        "' or ''='",
+        "')--",
+        "' collate nocase --",
+        "%%%'",
+        "';",
+        "'--",
+        "' or true --",
         "'; attach database '/tmp/x' as y; --"};
     ASSERT_GE(hostile.size(), 30);
     const QStringList before = env.Registrations();
@@ -270,12 +306,14 @@ TEST_F(SearchTest, HostileInputNeverChangesWhatTheStatementDoes) {
             << "no statement failed for " << text.left(60).toStdString();
     }
     EXPECT_EQ(env.Registrations(), before);
-    for (const QString& id : {QStringLiteral("1 or 1=1"), QStringLiteral("1;delete"), QStringLiteral("-1"),
-                              QStringLiteral("1e3"), QStringLiteral("１２"), QString(19, u'9')}) {
+    for (const QString& id :
+         {QStringLiteral("1 or 1=1"), QStringLiteral("1;delete"), QStringLiteral("-1"),
+          QStringLiteral("1e3"), QStringLiteral("１２"), QString(19, u'9')}) {
         dialogs.requests.clear();
         Search(id, QString(), false);
         ASSERT_EQ(dialogs.requests.size(), 1) << id.toStdString();
-        EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("申请单号只能是不超过18位的数字，请重新输入！"));
+        EXPECT_EQ(dialogs.requests[0].text,
+                  QStringLiteral("申请单号只能是不超过18位的数字，请重新输入！"));
     }
     EXPECT_EQ(env.Registrations(), before);
 }
@@ -299,17 +337,20 @@ TEST_F(SearchTest, WithoutALookupTheOperatorShowsItsNumber) {
 // Statements --------------------------------------------------------------------------------
 
 TEST(Statements, SearchAndInsertTexts) {
-    korvane::SearchConditions c{QStringLiteral("1024"), QStringLiteral("3"), QStringLiteral("abc"), true,
-                                QDate(2008, 3, 1), QDate(2008, 3, 2)};
+    korvane::SearchConditions c{QStringLiteral("1024"), QStringLiteral("3"),
+                                QStringLiteral("abc"),  true,
+                                QDate(2008, 3, 1),      QDate(2008, 3, 2)};
     EXPECT_EQ(korvane::BuildSearchStatement(c),
               QStringLiteral("select * from zy.res_download_path where 1=1 and down_id=1024 and "
                              "down_type=3 and down_path like '%abc%' and "
                              "create_date>=to_date('20080301','YYYYMMDD') and "
                              "create_date<to_date('20080302','YYYYMMDD')"));
-    EXPECT_EQ(korvane::BuildInsertStatement("1024", "3", korvane::RemoteName("1024", "D:\\docs\\contract.txt"),
-                                            501, "signed copy"),
-              QStringLiteral("insert into zy.res_download_path(down_id,down_type,down_path,op_id,"
-                             "create_date,remark) values(1024,3,'1024_contract.txt',501,sysdate,'signed copy')"));
+    EXPECT_EQ(
+        korvane::BuildInsertStatement(
+            "1024", "3", korvane::RemoteName("1024", "D:\\docs\\contract.txt"), 501, "signed copy"),
+        QStringLiteral(
+            "insert into zy.res_download_path(down_id,down_type,down_path,op_id,"
+            "create_date,remark) values(1024,3,'1024_contract.txt',501,sysdate,'signed copy')"));
     EXPECT_EQ(korvane::QuotedSql("it's"), QStringLiteral("'it''s'"));
     EXPECT_EQ(korvane::FileNamePart("C:x.txt"), QStringLiteral("x.txt"));
     EXPECT_EQ(korvane::FileNamePart("/home/op/a b.txt"), QStringLiteral("a b.txt"));
@@ -339,7 +380,8 @@ TEST_F(FormTest, UploadChecksItsInputsInOrder) {
         {"1024", -1, file, "申请单类型不能为空或为[全部]，请重新选择！", "cmbDownType2"},
         {"1024", 0, file, "申请单类型不能为空或为[全部]，请重新选择！", "cmbDownType2"},
         {"1024", 1, "  ", "请确定要上传的文件名称！", "edDownPath2"},
-        {"1024", 1, local.filePath("missing.txt"), "所给上传文件不存在，请重新确定！", "edDownPath2"},
+        {"1024", 1, local.filePath("missing.txt"), "所给上传文件不存在，请重新确定！",
+         "edDownPath2"},
         {"1024", 1, local.path(), "所给上传文件不存在，请重新确定！", "edDownPath2"},
     };
     for (const Case& c : cases) {
@@ -364,7 +406,8 @@ TEST_F(FormTest, UploadStoresTheFileAndRegistersItExactly) {
     Click("btnFpt");
     ASSERT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
     EXPECT_EQ(ReadFile(env.RemotePath(QStringLiteral("1024_contract.txt"))), content);
-    EXPECT_EQ(env.Registrations(), QStringList{QStringLiteral("1024|1|1024_contract.txt|501|it's signed")});
+    EXPECT_EQ(env.Registrations(),
+              QStringList{QStringLiteral("1024|1|1024_contract.txt|501|it's signed")});
     EXPECT_EQ(Edit("edDownId2")->text(), QString());
     EXPECT_EQ(Edit("edDownPath2")->text(), QString());
     EXPECT_EQ(Edit("edRemark")->text(), QString());
@@ -401,15 +444,17 @@ TEST_F(FormTest, ReplacingARegisteredFileNeedsTheOperatorsYes) {
 }
 
 TEST_F(FormTest, FailedInsertKeepsTheFileOnTheServer) {
-    env.Exec(QStringLiteral("create trigger zy.refuse before insert on res_download_path "
-                            "begin select raise(abort, 'refused'); end"));
+    env.Exec(
+        QStringLiteral("create trigger zy.refuse before insert on res_download_path "
+                       "begin select raise(abort, 'refused'); end"));
     Open();
     const QString file = LocalFile(QStringLiteral("keep.txt"), "kept");
     Fill("55", 1, file, "r");
     Click("btnFpt");
     const QStringList texts = dialogs.Texts();
     ASSERT_EQ(texts.size(), 2);
-    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("执行SQL出错了呀！insert into zy.res_download_path(")));
+    EXPECT_TRUE(
+        texts[0].startsWith(QStringLiteral("执行SQL出错了呀！insert into zy.res_download_path(")));
     EXPECT_EQ(texts[1], QStringLiteral("文件上传成功，数据保存失败！"));
     EXPECT_EQ(ReadFile(env.RemotePath(QStringLiteral("55_keep.txt"))), QByteArray("kept"));
     EXPECT_EQ(Edit("edDownId2")->text(), QStringLiteral("55")) << "inputs keep their values";
@@ -455,7 +500,8 @@ TEST_F(FormTest, TransferFailuresSayWhy) {
     EXPECT_FALSE(form->FtpTransfer(1, QStringLiteral("f.txt"), file));
     lines = dialogs.requests.value(0).text.split(u'\n');
     EXPECT_EQ(lines[0], QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！"));
-    EXPECT_EQ(lines.value(1), QStringLiteral("未知错误![%1]主机不可达，请检查IP地址是否正确。").arg(dead));
+    EXPECT_EQ(lines.value(1),
+              QStringLiteral("未知错误![%1]主机不可达，请检查IP地址是否正确。").arg(dead));
 
     env.WriteConfig();
     dialogs.requests.clear();
@@ -478,8 +524,10 @@ TEST_F(FormTest, DownloadFetchesTheSelectedRowIntoTheProgramsDirectory) {
     const QByteArray content = Pattern(120000, 41);
     const QString remote = QStringLiteral("4242_download-test.bin");
     WriteFile(env.RemotePath(remote), content);
-    env.Exec(QStringLiteral("insert into zy.res_download_path values(4242,1,'%1',501,sysdate,'')").arg(remote));
-    env.Exec(QStringLiteral("insert into zy.res_download_path values(4242,1,'../escape.bin',501,sysdate,'')"));
+    env.Exec(QStringLiteral("insert into zy.res_download_path values(4242,1,'%1',501,sysdate,'')")
+                 .arg(remote));
+    env.Exec(QStringLiteral(
+        "insert into zy.res_download_path values(4242,1,'../escape.bin',501,sysdate,'')"));
     Edit("edDownId")->setText(QStringLiteral("4242"));
     Click("btnQuery");
     ASSERT_EQ(List()->Count(), 2);
@@ -490,7 +538,8 @@ TEST_F(FormTest, DownloadFetchesTheSelectedRowIntoTheProgramsDirectory) {
     Click("btnDown");
     ASSERT_EQ(dialogs.requests.size(), 1);
     EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::PlainMessage);
-    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("下载成功！保存在[") + target + QStringLiteral("]，请查看！"));
+    EXPECT_EQ(dialogs.requests[0].text,
+              QStringLiteral("下载成功！保存在[") + target + QStringLiteral("]，请查看！"));
     EXPECT_EQ(ReadFile(target), content);
     QFile::remove(target);
 
@@ -499,11 +548,12 @@ TEST_F(FormTest, DownloadFetchesTheSelectedRowIntoTheProgramsDirectory) {
     Click("btnDown");
     ASSERT_EQ(dialogs.requests.size(), 1);
     EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("无效")));
-    EXPECT_FALSE(QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/../escape.bin")));
+    EXPECT_FALSE(QFileInfo::exists(QCoreApplication::applicationDirPath() +
+                                   QStringLiteral("/../escape.bin")));
 }
 
 class ResumeTest : public FormTest {
-protected:
+  protected:
     ResumeTest() : FormTest({"--rest-reply", "plain", "--drop-after", "65536", "--drop-once"}) {}
 };
 

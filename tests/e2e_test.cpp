@@ -28,7 +28,7 @@ namespace {
 const QString kModule = QStringLiteral(KORVANE_BINARY_DIR "/ModuleTemplate/libkorvane.so");
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     explicit EndToEnd(const QStringList& faults = {}) : env(faults) {}
 
     void SetUp() override {
@@ -41,9 +41,7 @@ protected:
         ASSERT_NE(form, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
     }
-    void TearDown() override {
-        host.reset();
-    }
+    void TearDown() override { host.reset(); }
     template <class T>
     T* W(const char* name) {
         T* w = form->findChild<T*>(QLatin1String(name));
@@ -87,7 +85,8 @@ TEST_F(EndToEnd, UploadSearchAndDownloadAFile) {
     EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
     const QString remote = QStringLiteral("2048_扫描件.pdf");
     EXPECT_TRUE(ReadFile(env.RemotePath(remote)) == content);
-    EXPECT_EQ(env.Registrations(), QStringList{QStringLiteral("2048|1|") + remote + QStringLiteral("|501|原件")});
+    EXPECT_EQ(env.Registrations(),
+              QStringList{QStringLiteral("2048|1|") + remote + QStringLiteral("|501|原件")});
 
     dialogs.requests.clear();
     ASSERT_EQ(SearchOrder(QStringLiteral("2048")), 1);
@@ -95,10 +94,12 @@ TEST_F(EndToEnd, UploadSearchAndDownloadAFile) {
     EXPECT_EQ(list->ItemText(0, 1), QStringLiteral("[1] 合同"));
     EXPECT_EQ(list->ItemText(0, 2), remote);
     EXPECT_EQ(list->ItemText(0, 3), QStringLiteral("[501] 张三"));
-    EXPECT_TRUE(list->ItemText(0, 4).startsWith(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    EXPECT_TRUE(list->ItemText(0, 4).startsWith(
+        QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
 
     QFile::remove(Target(remote));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 2)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(0, 2)).center());
     ASSERT_EQ(list->SelectedIndex(), 0);
     Click("btnDown");
     EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("下载成功！保存在[") + Target(remote) +
@@ -114,7 +115,8 @@ TEST_F(EndToEnd, ServerTroubleReachesTheOperator) {
     Upload(QStringLiteral("1"), path, QString());
     QStringList texts = dialogs.Texts();
     ASSERT_EQ(texts.size(), 2);
-    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！\n530")));
+    EXPECT_TRUE(texts[0].startsWith(
+        QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！\n530")));
     EXPECT_EQ(texts[1], QStringLiteral("文件上传失败！"));
 
     env.WriteConfig(QString(), QString(), QStringLiteral("/no/such/dir"));
@@ -134,8 +136,9 @@ TEST_F(EndToEnd, ServerTroubleReachesTheOperator) {
 }
 
 TEST_F(EndToEnd, AFailedInsertLeavesTheFileOnTheServer) {
-    env.Exec(QStringLiteral("create trigger zy.refuse before insert on res_download_path "
-                            "begin select raise(abort, 'refused'); end"));
+    env.Exec(
+        QStringLiteral("create trigger zy.refuse before insert on res_download_path "
+                       "begin select raise(abort, 'refused'); end"));
     const QString path = local.filePath(QStringLiteral("b.txt"));
     WriteFile(path, "b");
     Upload(QStringLiteral("3"), path, QString());
@@ -146,15 +149,17 @@ TEST_F(EndToEnd, AFailedInsertLeavesTheFileOnTheServer) {
 }
 
 class InterruptedEndToEnd : public EndToEnd {
-protected:
-    InterruptedEndToEnd() : EndToEnd({"--rest-reply", "plain", "--drop-after", "1048576", "--drop-once"}) {}
+  protected:
+    InterruptedEndToEnd()
+        : EndToEnd({"--rest-reply", "plain", "--drop-after", "1048576", "--drop-once"}) {}
 };
 
 TEST_F(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
     const QByteArray content = Pattern(3 * 1024 * 1024, 71);
     const QString remote = QStringLiteral("9_big.bin");
     WriteFile(env.RemotePath(remote), content);
-    env.Exec(QStringLiteral("insert into zy.res_download_path values(9,1,'%1',501,sysdate,'')").arg(remote));
+    env.Exec(QStringLiteral("insert into zy.res_download_path values(9,1,'%1',501,sysdate,'')")
+                 .arg(remote));
     ASSERT_EQ(SearchOrder(QStringLiteral("9")), 1);
     W<TListViewEx>("lvList")->selectRow(0);
     QFile::remove(Target(remote));

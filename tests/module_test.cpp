@@ -11,8 +11,8 @@
 
 #include "GuiServices.h"
 #include "HostControls.h"
-#include "HostWindow.h"
 #include "HostMainWindow.h"
+#include "HostWindow.h"
 #include "InterfaceText.h"
 #include "ModuleLoader.h"
 #include "SessionInfo.h"
@@ -28,7 +28,7 @@ namespace {
 const QString kModule = QStringLiteral(KORVANE_BINARY_DIR "/ModuleTemplate/libkorvane.so");
 
 class ModuleTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         handle = dlopen(QFile::encodeName(kModule).constData(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(handle, nullptr) << dlerror();
@@ -108,14 +108,15 @@ TEST(ModuleFile, CarriesTheFourIdentTexts) {
         const qsizetype at = bytes.indexOf(marker);
         ASSERT_GE(at, 0) << keyword;
         const qsizetype end = bytes.indexOf('\0', at);
-        EXPECT_TRUE(bytes.mid(at, end - at).endsWith(" $")) << bytes.mid(at, end - at).toStdString();
+        EXPECT_TRUE(bytes.mid(at, end - at).endsWith(" $"))
+            << bytes.mid(at, end - at).toStdString();
     }
 }
 
 // Creating forms ----------------------------------------------------------------------------
 
 class CreateFormTest : public ModuleTest {
-protected:
+  protected:
     KorvaneEnvironment env;
     DialogRecorder dialogs;
 };

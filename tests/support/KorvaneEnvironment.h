@@ -14,12 +14,14 @@ namespace korvane::test {
 // order types, a real FTP server with the remote directory "orders", and a host configuration
 // naming both, with operators 501 and 502 in code table 285.
 class KorvaneEnvironment {
-public:
+  public:
     explicit KorvaneEnvironment(const QStringList& ftpFaults = {})
         : ftp(std::make_unique<PyFtpServer>(ftpFaults)), config(QByteArray()) {
         QDir(ftp->Home()).mkpath(QStringLiteral("orders"));
-        Exec(QStringLiteral("insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','合同')"));
-        Exec(QStringLiteral("insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','身份证')"));
+        Exec(QStringLiteral(
+            "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','合同')"));
+        Exec(QStringLiteral(
+            "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','身份证')"));
         WriteConfig();
     }
 
@@ -30,8 +32,8 @@ public:
             QStringLiteral(
                 "[SysPara]\nkorvane_conn=%1\nkorvane_ip=%2\nkorvane_user=op\nkorvane_pwd=%3\n"
                 "korvane_path=%4\n[CodeTable285]\n501=张三\n502=李四\n[Session]\nOperatorId=501\n")
-                .arg(conn.isNull() ? db.ConnectionString() : conn,
-                     ip.isNull() ? ftp->Server() : ip, password.isNull() ? QStringLiteral("secret") : password,
+                .arg(conn.isNull() ? db.ConnectionString() : conn, ip.isNull() ? ftp->Server() : ip,
+                     password.isNull() ? QStringLiteral("secret") : password,
                      path.isNull() ? QStringLiteral("/orders") : path);
         config.Write(text.toUtf8());
     }
@@ -63,7 +65,9 @@ public:
         return rows;
     }
 
-    QString RemotePath(const QString& name) const { return ftp->Home() + QStringLiteral("/orders/") + name; }
+    QString RemotePath(const QString& name) const {
+        return ftp->Home() + QStringLiteral("/orders/") + name;
+    }
 
     SqliteDatabase db;
     std::unique_ptr<PyFtpServer> ftp;

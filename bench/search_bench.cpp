@@ -1,0 +1,143 @@
+// Search speed: 100,000 registrations (5,000 operators, 50 order types) listed into the window's
+// list, from the click to the filled list, against the bare query reading the same rows from the
+// same database, in one run. Also the process's resident memory while listing.
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "HostConfig.h"
+#include "HostControls.h"
+#include "SqlScript.h"
+#include "TADOConnection.h"
+#include "TADOQuery.h"
+#include "TfrmBusinessMain.h"
+
+namespace {
+constexpr int kRows = 100000;
+constexpr int kOperators = 5000;
+constexpr int kTypes = 50;
+
+void Exec(korvane::db::TADOQuery& q, const QString& sql) {
+    q.Close();
+    q.ClearSQL();
+    q.AddSQL(sql);
+    q.ExecSQL();
+}
+
+long StatusKiB(const char* field) {
+    QFile f(QStringLiteral("/proc/self/status"));
+    f.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(static_cast<qsizetype>(std::strlen(field)))
+                .trimmed()
+                .split(' ')
+                .value(0)
+                .toLong();
+        }
+    }
+    return -1;
+}
+
+void Populate(const QString& conn) {
+    korvane::db::TADOConnection c;
+    c.SetConnectionString(conn);
+    c.SetConnected(true);
+    korvane::db::TADOQuery q(c);
+    QFile script(QStringLiteral(KORVANE_SOURCE_DIR "/db/schema/sqlite.sql"));
+    script.open(QIODevice::ReadOnly);
+    for (const QString& s : korvane::db::SplitSqlScript(QString::fromUtf8(script.readAll()))) {
+        Exec(q, s);
+    }
+    Exec(q, QStringLiteral("begin"));
+    for (int t = 1; t <= kTypes; ++t) {
+        Exec(q,
+             QStringLiteral(
+                 "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','%1','类型%1')")
+                 .arg(t));
+    }
+    for (int i = 0; i < kRows; ++i) {
+        Exec(q, QStringLiteral("insert into zy.res_download_path "
+                               "values(%1,%2,'%1_file%3.txt',%4,sysdate,'备注%3')")
+                    .arg(100000 + i / 3)
+                    .arg(1 + i % kTypes)
+                    .arg(i)
+                    .arg(1000 + i % kOperators));
+    }
+    Exec(q, QStringLiteral("commit"));
+}
+
+double BareQuery(const QString& conn) {
+    korvane::db::TADOConnection c;
+    c.SetConnectionString(conn);
+    c.SetConnected(true);
+    korvane::db::TADOQuery q(c);
+    QElapsedTimer t;
+    t.start();
+    q.AddSQL(
+        QStringLiteral("select * from zy.res_download_path where 1=1 and down_path like '%_%'"));
+    q.Open();
+    qsizetype sink = 0;
+    for (; !q.Eof(); q.Next()) {
+        sink += q.FieldAsString(QStringLiteral("down_id")).size() +
+                q.FieldAsString(QStringLiteral("down_type")).size() +
+                q.FieldAsString(QStringLiteral("down_path")).size() +
+                q.FieldAsInteger(QStringLiteral("op_id")) +
+                q.FieldAsString(QStringLiteral("create_date")).size() +
+                q.FieldAsString(QStringLiteral("remark")).size();
+    }
+    const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    std::printf("  bare query     : %8.1f ms  (%d rows, checksum %lld)\n", ms, q.RecordCount(),
+                static_cast<long long>(sink));
+    return ms;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString conn =
+        QStringLiteral("Provider=SQLite;Data Source=") + dir.filePath(QStringLiteral("k.db"));
+    QByteArray ini = "[SysPara]\nkorvane_conn=" + conn.toUtf8() + "\n[CodeTable285]\n";
+    for (int i = 0; i < kOperators; ++i) {
+        ini += QByteArray::number(1000 + i) + "=操作员" + QByteArray::number(i) + "\n";
+    }
+    const QString config = dir.filePath(QStringLiteral("host.ini"));
+    QFile f(config);
+    f.open(QIODevice::WriteOnly);
+    f.write(ini);
+    f.close();
+    telmaris::SetHostConfigPath(config);
+    Populate(conn);
+
+    std::printf("search: %d registrations, %d operators, %d order types (SQLite)\n", kRows,
+                kOperators, kTypes);
+    TfrmBusinessMain form;
+    form.InitBusinessForm(1021, 0, 0, 0, 1000, QString());
+    form.show();
+    QCoreApplication::processEvents();
+    const double bare = BareQuery(conn);
+    const long rssBefore = StatusKiB("VmRSS:");
+    form.findChild<QLineEdit*>(QStringLiteral("edDownPath"))->setText(QStringLiteral("_"));
+    form.findChild<QCheckBox*>(QStringLiteral("chkDate"))->setChecked(false);
+    QElapsedTimer t;
+    t.start();
+    form.findChild<QPushButton*>(QStringLiteral("btnQuery"))->click();
+    QCoreApplication::processEvents();
+    const double listed = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    const int rows = form.findChild<TListViewEx*>(QStringLiteral("lvList"))->Count();
+    std::printf("  click to list  : %8.1f ms  (%d rows listed)\n", listed, rows);
+    std::printf("  ratio list/bare: %.2f\n", listed / bare);
+    std::printf("  resident memory: %ld KiB before the search, %ld KiB after, peak %ld KiB\n",
+                rssBefore, StatusKiB("VmRSS:"), StatusKiB("VmHWM:"));
+    return rows == kRows ? 0 : 1;
+}
