@@ -11,7 +11,7 @@
 // A combo box with a drop-down event: OnDropDown runs each time the list is about to open.
 class TComboBox : public QComboBox {
     Q_OBJECT
-  public:
+public:
     explicit TComboBox(QWidget* parent = nullptr) : QComboBox(parent) {}
     std::function<void(QObject* sender)> OnDropDown;
     void showPopup() override;
@@ -20,7 +20,7 @@ class TComboBox : public QComboBox {
 // A plain container panel.
 class TPanel : public QFrame {
     Q_OBJECT
-  public:
+public:
     explicit TPanel(QWidget* parent = nullptr) : QFrame(parent) {}
 };
 
@@ -28,14 +28,14 @@ class TPanel : public QFrame {
 // load-time walks descend into frames (frames within frames included).
 class TFrame : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit TFrame(QWidget* parent = nullptr) : QWidget(parent) {}
 };
 
 // The small pop-up window that shows an overflow hint.
 class THintWindow : public QLabel {
     Q_OBJECT
-  public:
+public:
     explicit THintWindow(QWidget* owner);
     // The rectangle (at 0,0) that text needs with lines at most maxWidth pixels wide.
     QRect CalcHintRect(int maxWidth, const QString& text) const;

@@ -37,11 +37,11 @@ const QRect kRestoredRect(-6, -6, 640, 500);
 // Sees every key pressed in the application before the focused control does, for the forms
 // whose key preview is on.
 class KeyPreviewFilter : public QObject {
-  public:
+public:
     explicit KeyPreviewFilter(std::function<bool(QObject*, QKeyEvent*)> handler, QObject* parent)
         : QObject(parent), handler_(std::move(handler)) {}
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             return handler_(watched, static_cast<QKeyEvent*>(event));
@@ -49,7 +49,7 @@ class KeyPreviewFilter : public QObject {
         return false;
     }
 
-  private:
+private:
     std::function<bool(QObject*, QKeyEvent*)> handler_;
 };
 

@@ -26,7 +26,7 @@ class frmMDIChild;
 // .ui connections for signals (a button's clicked() to actCloseExecute()).
 class KORVANE_EXPORT TfrmMDIChild : public QWidget {
     Q_OBJECT
-  public:
+public:
     enum TCloseAction { caNone = 0, caHide = 1, caFree = 2, caMinimize = 3 };
 
     // A plain base form: reads its description and loads at once.
@@ -69,13 +69,13 @@ class KORVANE_EXPORT TfrmMDIChild : public QWidget {
     static constexpr unsigned kHintColor = 16775921;  // BGR
     static const char* const kHintWindowName;
 
-  public slots:
+public slots:
     void actCloseExecute();
     void actExitExecute();
     // The deferred next-control request: forward to the next tab stop, else the previous one.
     void NextControl(bool forward);
 
-  protected:
+protected:
     struct DeferLoad {};
     // For derived forms: they read their own description, then call Loaded().
     TfrmMDIChild(QWidget* owner, DeferLoad);
@@ -95,7 +95,7 @@ class KORVANE_EXPORT TfrmMDIChild : public QWidget {
     static void Guarded(const std::function<void()>& handler);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     using KeyPressHandler = void (TfrmMDIChild::*)(QObject*, char&);
     using KeyDownHandler = void (TfrmMDIChild::*)(QObject*, quint16&, Qt::KeyboardModifiers);
 

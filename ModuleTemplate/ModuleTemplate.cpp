@@ -17,7 +17,6 @@ constexpr int32_t kModuleIdCount = 1;
 constexpr int32_t kFormNumber = 1021;
 }  // namespace
 
-
 int32_t QueryCvsIntf(int32_t, char* buffer) {
     if (buffer == nullptr) {
         return -1;

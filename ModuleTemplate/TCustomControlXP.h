@@ -11,12 +11,12 @@
 class KORVANE_EXPORT TCustomControlXP : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QMenu* PopupMenu READ PopupMenu WRITE SetPopupMenu)
-  public:
+public:
     explicit TCustomControlXP(QWidget* owner);
     QMenu* PopupMenu() const { return popupMenu_; }
     void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
 
-  private:
+private:
     QPointer<QMenu> popupMenu_;
 };
 

@@ -11,7 +11,7 @@ namespace korvane::db {
 // connecting raises DbError with a clear reason (bad string, missing driver, unreachable
 // database, missing directory).
 class TADOConnection {
-  public:
+public:
     TADOConnection();
     ~TADOConnection();
     TADOConnection(const TADOConnection&) = delete;
@@ -31,7 +31,7 @@ class TADOConnection {
     // Milliseconds an SQLite connection waits for another process's lock before it fails.
     static constexpr int kSqliteBusyTimeoutMs = 30000;
 
-  private:
+private:
     void Open(const ConnectionSpec& spec);
 
     QString connectionString_;

@@ -14,7 +14,7 @@ class TADOConnection;
 // The form's one query object, bound to its connection. Statements are whole texts without
 // parameters; failures raise DbError. Dates read as text have the form yyyy-MM-dd hh:mm:ss.
 class TADOQuery {
-  public:
+public:
     explicit TADOQuery(TADOConnection& connection);
     ~TADOQuery();
     TADOQuery(const TADOQuery&) = delete;
@@ -36,7 +36,7 @@ class TADOQuery {
     // Rows of the open result set; raises DbError without one.
     int RecordCount();
 
-  private:
+private:
     void Run(bool withRows);
     QVariant FieldValue(const QString& name) const;
 

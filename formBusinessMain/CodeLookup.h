@@ -16,7 +16,7 @@
 // bytes at a character boundary.
 template <class TList>
 class CBasicLookup {
-  public:
+public:
     explicit CBasicLookup(const TList& list) : list_(list.begin(), list.end()) {}
 
     virtual void FillComboBox(QComboBox* comboBox) = 0;
@@ -27,7 +27,7 @@ class CBasicLookup {
     virtual std::string GetNameByCode(int64_t code) = 0;
     virtual ~CBasicLookup() = default;
 
-  protected:
+protected:
     TList list_;
 };
 
@@ -58,7 +58,7 @@ inline int64_t LeadingNumber(const std::string& text) {
 
 template <class TList, class CodeFn, class NameFn>
 class CAutoLookup : public CBasicLookup<TList> {
-  public:
+public:
     CAutoLookup(const TList& list, CodeFn codeOf, NameFn nameOf)
         : CBasicLookup<TList>(list), codeOf_(codeOf), nameOf_(nameOf) {
         BuildIndexes();
@@ -99,7 +99,7 @@ class CAutoLookup : public CBasicLookup<TList> {
         return it == byCode_.end() ? std::string() : names_[it->second];
     }
 
-  private:
+private:
     using Index = std::unordered_map<std::string, std::size_t>;
 
     // Indexes keep the first entry of each key, so lookups answer as a scan in list order would.

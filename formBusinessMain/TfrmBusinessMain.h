@@ -21,7 +21,7 @@ class frmBusinessMain;
 // register it, download a listed file into the host executable's directory.
 class TfrmBusinessMain : public TfrmMDIChild {
     Q_OBJECT
-  public:
+public:
     explicit TfrmBusinessMain(QWidget* owner = nullptr);
     ~TfrmBusinessMain() override;
 
@@ -48,14 +48,14 @@ class TfrmBusinessMain : public TfrmMDIChild {
     korvane::CodeTableLookup* CodeTable() const { return codeTable_.get(); }
     korvane::db::TADOConnection& Connection() { return ADOConnection; }
 
-  public slots:
+public slots:
     void FormShow();
     void btnQueryClick();
     void btnOpenFileClick();
     void btnFptClick();
     void btnDownClick();
 
-  private:
+private:
     void Search();
     void Upload();
     void Download();

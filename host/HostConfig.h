@@ -14,7 +14,7 @@ namespace telmaris {
 // Lines starting with ';' or '#' are comments; a value is everything after the first '=',
 // without surrounding white space. Section and key names are compared ignoring case.
 class TELMARIS_HOST_API IniFile {
-  public:
+public:
     using Entry = QPair<QString, QString>;
 
     // False when the file cannot be opened or read.
@@ -24,7 +24,7 @@ class TELMARIS_HOST_API IniFile {
     // Every key=value line of a section, in file order (repeated keys included).
     QList<Entry> Entries(const QString& section) const;
 
-  private:
+private:
     struct Line {
         QString section;
         QString key;

@@ -12,7 +12,7 @@
 // Items of a report-style list: one caption and its sub-items per row.
 class TELMARIS_HOST_API TListItemsModel : public QAbstractTableModel {
     Q_OBJECT
-  public:
+public:
     using QAbstractTableModel::QAbstractTableModel;
 
     void SetCaptions(const QStringList& captions);
@@ -28,7 +28,7 @@ class TELMARIS_HOST_API TListItemsModel : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
-  private:
+private:
     QStringList captions_;
     std::vector<QStringList> rows_;
     int updating_ = 0;
@@ -40,7 +40,7 @@ class TELMARIS_HOST_API TListItemsModel : public QAbstractTableModel {
 // list of "caption|width" texts.
 class TELMARIS_HOST_API TListViewEx : public QTableView {
     Q_OBJECT
-  public:
+public:
     explicit TListViewEx(QWidget* parent = nullptr);
 
     void SetColumns(const QStringList& captionsAndWidths);
@@ -55,24 +55,24 @@ class TELMARIS_HOST_API TListViewEx : public QTableView {
     // Column 0 is the caption, 1 and up the sub-items.
     QString ItemText(int row, int column) const { return items_->Text(row, column); }
 
-  protected:
+protected:
     bool event(QEvent* e) override;
 
-  private:
+private:
     TListItemsModel* items_;
 };
 
 // A date picker with a drop-down calendar.
 class TELMARIS_HOST_API TFlatDateTimePicker : public QDateEdit {
     Q_OBJECT
-  public:
+public:
     explicit TFlatDateTimePicker(QWidget* parent = nullptr);
 };
 
 // The file-open dialog component: a filter in "description|pattern|..." form and a file name.
 class TELMARIS_HOST_API TOpenDialog : public QObject {
     Q_OBJECT
-  public:
+public:
     explicit TOpenDialog(QObject* owner = nullptr) : QObject(owner) {}
     QString Filter;
     QString FileName;

@@ -7,7 +7,7 @@
 // Client of the host's system-management service. In the replacement host the service is the
 // [SysPara] section of the host configuration file (see HostConfig.h).
 class TELMARIS_HOST_API CSysMgntPublic {
-  public:
+public:
     CSysMgntPublic();
     ~CSysMgntPublic();
     CSysMgntPublic(const CSysMgntPublic&) = delete;
@@ -24,7 +24,7 @@ class TELMARIS_HOST_API CSysMgntPublic {
     bool IsReady() const { return ready_; }
     int OperatorId() const { return operatorId_; }
 
-  private:
+private:
     QString configPath_;
     int operatorId_ = 0;
     bool ready_ = false;

@@ -14,6 +14,14 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
+# One PostgreSQL cluster for the whole run; without it each test program starts its own.
+pgdir=$(mktemp -d /tmp/korvane-pg-XXXXXX)
+trap 'bash scripts/pg-test-cluster.sh stop "$pgdir"' EXIT
+if port=$(bash scripts/pg-test-cluster.sh start "$pgdir"); then
+  export KORVANE_TEST_PG="$port"
+  echo "== PostgreSQL test cluster on 127.0.0.1:$port"
+fi
+
 for config in "${configs[@]}"; do
   case "$config" in
     normal)   flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;

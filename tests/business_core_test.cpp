@@ -21,7 +21,7 @@ using korvane::test::SqliteDatabase;
 namespace {
 
 class RunSqlTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         connection.SetConnectionString(db.ConnectionString());
         connection.SetConnected(true);

@@ -6,11 +6,16 @@
 
 #include "ConnectionString.h"
 #include "DbError.h"
+#include "GuiServices.h"
 #include "SqlDialect.h"
+#include "SqlRunner.h"
 #include "SqlScript.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
-#include "support/SqliteDatabase.h"
+#include "support/DialogRecorder.h"
+#include "support/FtpServers.h"
+#include "support/PostgresServer.h"
+#include "support/TestDatabase.h"
 
 using korvane::db::Backend;
 using korvane::db::BridgeSql;
@@ -18,7 +23,7 @@ using korvane::db::DbError;
 using korvane::db::MapConnectionString;
 using korvane::db::TADOConnection;
 using korvane::db::TADOQuery;
-using korvane::test::SqliteDatabase;
+using korvane::test::TestDatabase;
 
 namespace {
 
@@ -132,13 +137,24 @@ TEST(SqlScript, SplitsAtSemicolonsOutsideLiteralsAndComments) {
     EXPECT_EQ(parts[1], QStringLiteral("insert into a values(';')"));
 }
 
-class SqliteQuery : public ::testing::Test {
-  protected:
+class DatabaseQuery : public ::testing::TestWithParam<Backend> {
+protected:
     void SetUp() override {
-        connection.SetConnectionString(db.ConnectionString());
+        QString why;
+        db = TestDatabase::Create(GetParam(), &why);
+        if (!db) {
+            GTEST_SKIP() << why.toStdString();
+        }
+        connection.SetConnectionString(db->ConnectionString());
         connection.SetConnected(true);
     }
-    void Exec(const QString& sql) { SqliteDatabase::Exec(query, sql); }
+    bool OnSqlite() const { return GetParam() == Backend::SQLite; }
+    void Exec(const QString& sql) {
+        query.Close();
+        query.ClearSQL();
+        query.AddSQL(sql);
+        query.ExecSQL();
+    }
     void Open(const QString& sql) {
         query.Close();
         query.ClearSQL();
@@ -146,12 +162,12 @@ class SqliteQuery : public ::testing::Test {
         query.Open();
     }
 
-    SqliteDatabase db;
+    std::unique_ptr<TestDatabase> db;
     TADOConnection connection;
     TADOQuery query{connection};
 };
 
-TEST_F(SqliteQuery, RunsTheModulesThreeStatementShapes) {
+TEST_P(DatabaseQuery, RunsTheModulesThreeStatementShapes) {
     Exec(QStringLiteral(
         "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','A')"));
     Exec(QStringLiteral(
@@ -194,7 +210,7 @@ TEST_F(SqliteQuery, RunsTheModulesThreeStatementShapes) {
     EXPECT_EQ(query.RecordCount(), 1);
 }
 
-TEST_F(SqliteQuery, DateRangeIncludesBeginDayAndExcludesEndDay) {
+TEST_P(DatabaseQuery, DateRangeIncludesBeginDayAndExcludesEndDay) {
     for (const char* when : {"2008-03-01 00:00:00", "2008-03-01 23:59:59", "2008-03-02 00:00:00",
                              "2008-02-29 23:59:59"}) {
         Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,'%1','')")
@@ -211,7 +227,7 @@ TEST_F(SqliteQuery, DateRangeIncludesBeginDayAndExcludesEndDay) {
     EXPECT_EQ(query.RecordCount(), 0);
 }
 
-TEST_F(SqliteQuery, RecordCountKeepsThePosition) {
+TEST_P(DatabaseQuery, RecordCountKeepsThePosition) {
     for (int i = 0; i < 5; ++i) {
         Exec(QStringLiteral("insert into zy.res_download_path values(%1,1,'f',1,sysdate,'')")
                  .arg(i));
@@ -228,15 +244,17 @@ TEST_F(SqliteQuery, RecordCountKeepsThePosition) {
     EXPECT_EQ(query.RecordCount(), 5);
 }
 
-TEST_F(SqliteQuery, FailuresRaiseAndLeaveNoResultSet) {
+TEST_P(DatabaseQuery, FailuresRaiseAndLeaveNoResultSet) {
     EXPECT_THROW(Open(QStringLiteral("select * from zy.no_such_table")), DbError);
     EXPECT_TRUE(query.Eof());
     EXPECT_THROW(query.RecordCount(), DbError);
     EXPECT_THROW(
         Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'")),
         DbError);
-    EXPECT_THROW(Open(QStringLiteral("select to_date('2008-03-01','YYYYMMDD')")), DbError);
-    EXPECT_THROW(Open(QStringLiteral("select to_date('20080301','DD.MM.YYYY')")), DbError);
+    if (OnSqlite()) {
+        EXPECT_THROW(Open(QStringLiteral("select to_date('2008-03-01','YYYYMMDD')")), DbError);
+        EXPECT_THROW(Open(QStringLiteral("select to_date('20080301','DD.MM.YYYY')")), DbError);
+    }
     Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'')"));
     Open(QStringLiteral("select * from zy.res_download_path"));
     EXPECT_THROW(query.FieldAsString(QStringLiteral("nope")), DbError);
@@ -245,7 +263,7 @@ TEST_F(SqliteQuery, FailuresRaiseAndLeaveNoResultSet) {
     EXPECT_THROW(query.FieldAsString(QStringLiteral("down_id")), DbError);
 }
 
-TEST_F(SqliteQuery, OrderNumbersTooLongForAnIntegerAreRefusedNotRounded) {
+TEST_P(DatabaseQuery, OrderNumbersTooLongForAnIntegerAreRefusedNotRounded) {
     EXPECT_THROW(
         Exec(QStringLiteral(
             "insert into zy.res_download_path values(12345678901234567890123,1,'f',1,sysdate,'')")),
@@ -256,23 +274,71 @@ TEST_F(SqliteQuery, OrderNumbersTooLongForAnIntegerAreRefusedNotRounded) {
     EXPECT_EQ(query.FieldAsString(QStringLiteral("down_id")), QStringLiteral("123456789012345678"));
 }
 
-TEST_F(SqliteQuery, WithoutConnectionStatementsFail) {
+TEST_P(DatabaseQuery, WithoutConnectionStatementsFail) {
     connection.Close();
     EXPECT_THROW(Open(QStringLiteral("select 1")), DbError);
     EXPECT_THROW(Exec(QStringLiteral("delete from zy.res_download_path")), DbError);
 }
 
-TEST_F(SqliteQuery, TwoConnectionsSeeEachOthersRows) {
+TEST_P(DatabaseQuery, TwoConnectionsSeeEachOthersRows) {
     TADOConnection other;
-    other.SetConnectionString(db.ConnectionString());
+    other.SetConnectionString(db->ConnectionString());
     other.SetConnected(true);
     TADOQuery otherQuery(other);
-    SqliteDatabase::Exec(
-        otherQuery,
+    otherQuery.AddSQL(
         QStringLiteral("insert into zy.res_download_path values(7,1,'f',1,sysdate,'')"));
+    otherQuery.ExecSQL();
     Open(QStringLiteral("select * from zy.res_download_path"));
     EXPECT_EQ(query.RecordCount(), 1);
-    EXPECT_TRUE(QFile::exists(db.File() + QStringLiteral(".zy")));
+    if (OnSqlite()) {
+        const QString file = korvane::db::MapConnectionString(db->ConnectionString()).databaseName;
+        EXPECT_TRUE(QFile::exists(file + QStringLiteral(".zy")));
+    }
 }
+
+// A shared server's own troubles --------------------------------------------------------------
+
+TEST(Postgres, BadPasswordDownServerAndMissingSchemaAreClear) {
+    auto& server = korvane::test::PostgresServer::Shared();
+    if (!server.CreateDatabase(QStringLiteral("korvane_noschema"))) {
+        GTEST_SKIP() << server.Error().toStdString();
+    }
+    auto connectError = [](const QString& text) {
+        TADOConnection c;
+        c.SetConnectionString(text);
+        try {
+            c.SetConnected(true);
+        } catch (const DbError& e) {
+            return e.Message();
+        }
+        return QString();
+    };
+    const QString bad = connectError(
+        server.ConnectionString(QStringLiteral("korvane_noschema"), QStringLiteral("wrong")));
+    EXPECT_TRUE(bad.contains(QStringLiteral("连接数据库失败"))) << bad.toStdString();
+    EXPECT_TRUE(bad.contains(QStringLiteral("password"))) << bad.toStdString();
+    const QString down = connectError(
+        QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1:%1/x;User ID=a;Password=b")
+            .arg(korvane::test::FreePort()));
+    EXPECT_TRUE(down.contains(QStringLiteral("连接数据库失败"))) << down.toStdString();
+
+    TADOConnection c;
+    c.SetConnectionString(server.ConnectionString(QStringLiteral("korvane_noschema")));
+    c.SetConnected(true);
+    TADOQuery q(c);
+    korvane::test::DialogRecorder dialogs;
+    EXPECT_FALSE(korvane::RunSQL(q, QStringLiteral("select * from zy.res_download_path")));
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_TRUE(dialogs.requests[0].text.startsWith(QStringLiteral("执行SQL出错了呀！")));
+    c.Close();
+    server.DropDatabase(QStringLiteral("korvane_noschema"));
+}
+
+std::string Named(const ::testing::TestParamInfo<Backend>& info) {
+    return korvane::test::BackendName(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(On, DatabaseQuery, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                         Named);
 
 }  // namespace

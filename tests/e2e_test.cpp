@@ -27,11 +27,16 @@ namespace {
 
 const QString kModule = QStringLiteral(KORVANE_BINARY_DIR "/ModuleTemplate/libkorvane.so");
 
-class EndToEnd : public ::testing::Test {
-  protected:
-    explicit EndToEnd(const QStringList& faults = {}) : env(faults) {}
+class EndToEnd : public ::testing::TestWithParam<korvane::db::Backend> {
+protected:
+    virtual QStringList Faults() const { return {}; }
 
     void SetUp() override {
+        QString why;
+        env = KorvaneEnvironment::Create(GetParam(), Faults(), &why);
+        if (!env) {
+            GTEST_SKIP() << why.toStdString();
+        }
         SessionInfo session;
         session.OperatorId = 501;
         host = std::make_unique<telmaris::HostMainWindow>(session);
@@ -66,14 +71,14 @@ class EndToEnd : public ::testing::Test {
         return QCoreApplication::applicationDirPath() + u'/' + remote;
     }
 
-    KorvaneEnvironment env;
+    std::unique_ptr<KorvaneEnvironment> env;
     DialogRecorder dialogs;
     QTemporaryDir local;
     std::unique_ptr<telmaris::HostMainWindow> host;
     QWidget* form = nullptr;
 };
 
-TEST_F(EndToEnd, UploadSearchAndDownloadAFile) {
+TEST_P(EndToEnd, UploadSearchAndDownloadAFile) {
     EXPECT_EQ(SearchOrder(QStringLiteral("2048")), 0);
     EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("对不起，没找到符合条件的记录！")});
 
@@ -84,8 +89,8 @@ TEST_F(EndToEnd, UploadSearchAndDownloadAFile) {
     Upload(QStringLiteral("2048"), path, QStringLiteral("原件"));
     EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
     const QString remote = QStringLiteral("2048_扫描件.pdf");
-    EXPECT_TRUE(ReadFile(env.RemotePath(remote)) == content);
-    EXPECT_EQ(env.Registrations(),
+    EXPECT_TRUE(ReadFile(env->RemotePath(remote)) == content);
+    EXPECT_EQ(env->Registrations(),
               QStringList{QStringLiteral("2048|1|") + remote + QStringLiteral("|501|原件")});
 
     dialogs.requests.clear();
@@ -108,10 +113,10 @@ TEST_F(EndToEnd, UploadSearchAndDownloadAFile) {
     QFile::remove(Target(remote));
 }
 
-TEST_F(EndToEnd, ServerTroubleReachesTheOperator) {
+TEST_P(EndToEnd, ServerTroubleReachesTheOperator) {
     const QString path = local.filePath(QStringLiteral("a.txt"));
     WriteFile(path, "a");
-    env.WriteConfig(QString(), QStringLiteral("wrong"));
+    env->WriteConfig(QString(), QStringLiteral("wrong"));
     Upload(QStringLiteral("1"), path, QString());
     QStringList texts = dialogs.Texts();
     ASSERT_EQ(texts.size(), 2);
@@ -119,47 +124,46 @@ TEST_F(EndToEnd, ServerTroubleReachesTheOperator) {
         QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！\n530")));
     EXPECT_EQ(texts[1], QStringLiteral("文件上传失败！"));
 
-    env.WriteConfig(QString(), QString(), QStringLiteral("/no/such/dir"));
+    env->WriteConfig(QString(), QString(), QStringLiteral("/no/such/dir"));
     dialogs.requests.clear();
     Upload(QStringLiteral("1"), path, QString());
     texts = dialogs.Texts();
     ASSERT_EQ(texts.size(), 2);
     EXPECT_TRUE(texts[0].startsWith(QStringLiteral("设置远程路径出错！")));
 
-    env.WriteConfig(QStringLiteral("127.0.0.1:%1").arg(korvane::test::FreePort()));
+    env->WriteConfig(QStringLiteral("127.0.0.1:%1").arg(korvane::test::FreePort()));
     dialogs.requests.clear();
     Upload(QStringLiteral("1"), path, QString());
     texts = dialogs.Texts();
     ASSERT_EQ(texts.size(), 2);
     EXPECT_TRUE(texts[0].contains(QStringLiteral("主机不可达")));
-    EXPECT_TRUE(env.Registrations().isEmpty());
+    EXPECT_TRUE(env->Registrations().isEmpty());
 }
 
-TEST_F(EndToEnd, AFailedInsertLeavesTheFileOnTheServer) {
-    env.Exec(
-        QStringLiteral("create trigger zy.refuse before insert on res_download_path "
-                       "begin select raise(abort, 'refused'); end"));
+TEST_P(EndToEnd, AFailedInsertLeavesTheFileOnTheServer) {
+    env->db->RefuseInserts();
     const QString path = local.filePath(QStringLiteral("b.txt"));
     WriteFile(path, "b");
     Upload(QStringLiteral("3"), path, QString());
     const QStringList texts = dialogs.Texts();
     ASSERT_EQ(texts.size(), 2);
     EXPECT_EQ(texts[1], QStringLiteral("文件上传成功，数据保存失败！"));
-    EXPECT_EQ(ReadFile(env.RemotePath(QStringLiteral("3_b.txt"))), QByteArray("b"));
+    EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("3_b.txt"))), QByteArray("b"));
 }
 
 class InterruptedEndToEnd : public EndToEnd {
-  protected:
-    InterruptedEndToEnd()
-        : EndToEnd({"--rest-reply", "plain", "--drop-after", "1048576", "--drop-once"}) {}
+protected:
+    QStringList Faults() const override {
+        return {"--rest-reply", "plain", "--drop-after", "1048576", "--drop-once"};
+    }
 };
 
-TEST_F(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
+TEST_P(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
     const QByteArray content = Pattern(3 * 1024 * 1024, 71);
     const QString remote = QStringLiteral("9_big.bin");
-    WriteFile(env.RemotePath(remote), content);
-    env.Exec(QStringLiteral("insert into zy.res_download_path values(9,1,'%1',501,sysdate,'')")
-                 .arg(remote));
+    WriteFile(env->RemotePath(remote), content);
+    env->Exec(QStringLiteral("insert into zy.res_download_path values(9,1,'%1',501,sysdate,'')")
+                  .arg(remote));
     ASSERT_EQ(SearchOrder(QStringLiteral("9")), 1);
     W<TListViewEx>("lvList")->selectRow(0);
     QFile::remove(Target(remote));
@@ -175,5 +179,16 @@ TEST_F(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
     EXPECT_TRUE(ReadFile(Target(remote)) == content);
     QFile::remove(Target(remote));
 }
+
+std::string Named(const ::testing::TestParamInfo<korvane::db::Backend>& info) {
+    return korvane::test::BackendName(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(On, EndToEnd,
+                         ::testing::Values(korvane::db::Backend::SQLite,
+                                           korvane::db::Backend::PostgreSQL),
+                         Named);
+INSTANTIATE_TEST_SUITE_P(On, InterruptedEndToEnd, ::testing::Values(korvane::db::Backend::SQLite),
+                         Named);
 
 }  // namespace

@@ -43,7 +43,7 @@ std::string Text(const char* s) {
 }
 
 class FtpTest : public ::testing::Test {
-  protected:
+protected:
     void Start(const QStringList& faults = {}) {
         server = std::make_unique<PyFtpServer>(faults);
         ASSERT_TRUE(server->Started()) << server->Error().toStdString();
@@ -399,7 +399,7 @@ TEST(FtpClientDeathTest, NullArgumentsAreProgrammingErrors) {
 // vsftpd, an independent second server ------------------------------------------------------
 
 class VsftpdTest : public FtpTest {
-  protected:
+protected:
     void SetUp() override {
         server = std::make_unique<VsftpdServer>();
         if (!server->Started()) {

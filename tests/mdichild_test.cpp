@@ -27,7 +27,7 @@ namespace {
 // A small derived form: a group box with edits bound to the five filters, a combo box, a
 // nested frame, and an exit button bound to actCloseExecute.
 class TestForm : public TfrmMDIChild {
-  public:
+public:
     explicit TestForm(std::function<void(TestForm*)> beforeLoad = {})
         : TfrmMDIChild(nullptr, DeferLoad{}) {
         setWindowTitle(QStringLiteral("测试窗口"));
@@ -88,7 +88,7 @@ class TestForm : public TfrmMDIChild {
 };
 
 class MdiChildTest : public ::testing::Test {
-  protected:
+protected:
     void Show(TfrmMDIChild* f) {
         f->show();
         QWidget* w = f->SubWindow() ? static_cast<QWidget*>(f->SubWindow()) : f;

@@ -28,7 +28,7 @@ namespace {
 const QString kModule = QStringLiteral(KORVANE_BINARY_DIR "/ModuleTemplate/libkorvane.so");
 
 class ModuleTest : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         handle = dlopen(QFile::encodeName(kModule).constData(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(handle, nullptr) << dlerror();
@@ -116,8 +116,9 @@ TEST(ModuleFile, CarriesTheFourIdentTexts) {
 // Creating forms ----------------------------------------------------------------------------
 
 class CreateFormTest : public ModuleTest {
-  protected:
-    KorvaneEnvironment env;
+protected:
+    void SetUp() override { env = KorvaneEnvironment::Create(korvane::db::Backend::SQLite); }
+    std::unique_ptr<KorvaneEnvironment> env;
     DialogRecorder dialogs;
 };
 
@@ -168,7 +169,7 @@ TEST_F(CreateFormTest, InitFailureStillReturnsTheForm) {
     telmaris::SetHostConfigPath(QStringLiteral("/nonexistent/host.ini"));
     SessionInfo session;
     QWidget* form = Symbol<CreateFn>("CreateBusinessForm")(0, &session);
-    telmaris::SetHostConfigPath(env.config.Path());
+    telmaris::SetHostConfigPath(env->config.Path());
     ASSERT_NE(form, nullptr);
     ASSERT_EQ(dialogs.requests.size(), 1);
     EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("系统管理服务初始化失败."));

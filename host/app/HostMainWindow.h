@@ -14,7 +14,7 @@ namespace telmaris {
 // The replacement host: a main window with an MDI area and a menu entry per business module.
 class HostMainWindow : public QMainWindow {
     Q_OBJECT
-  public:
+public:
     explicit HostMainWindow(SessionInfo session);
     ~HostMainWindow() override;
 
@@ -25,7 +25,7 @@ class HostMainWindow : public QMainWindow {
     QMdiArea* MdiArea() const { return area_; }
     std::size_t ModuleCount() const { return modules_.size(); }
 
-  private:
+private:
     QMdiArea* area_;
     QMenu* modulesMenu_;
     SessionInfo session_;

@@ -13,7 +13,7 @@ namespace telmaris {
 
 // A business module loaded from its library: the three entry points every module exports.
 class BusinessModule {
-  public:
+public:
     using QueryCvsIntfFn = int32_t (*)(int32_t, char*);
     using GetModuleIdFn = int32_t (*)(int32_t);
     using CreateBusinessFormFn = QWidget* (*)(int32_t, SessionInfo*);
@@ -27,7 +27,7 @@ class BusinessModule {
     QString InterfaceText() const;
     QWidget* CreateForm(SessionInfo& session) const;
 
-  private:
+private:
     QString path_;
     std::unique_ptr<QLibrary> library_;
     QueryCvsIntfFn queryCvsIntf_ = nullptr;

@@ -18,7 +18,7 @@ namespace {
 
 // Errors that leave an event handler are shown, never fatal.
 class TelmarisApplication : public QApplication {
-  public:
+public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         try {

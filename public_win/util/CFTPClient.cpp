@@ -51,7 +51,7 @@ void CopyLimited(char* dst, const char* src, std::size_t size) {
 
 // A local file descriptor that closes itself.
 class LocalFile {
-  public:
+public:
     explicit LocalFile(int fd) : fd_(fd) {}
     ~LocalFile() { Close(); }
     LocalFile(const LocalFile&) = delete;
@@ -65,7 +65,7 @@ class LocalFile {
         }
     }
 
-  private:
+private:
     int fd_;
 };
 

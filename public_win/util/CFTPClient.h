@@ -13,7 +13,7 @@ typedef void (*FtpProgressCallBack)(const char* pszRemoteFile, int32_t nPercent,
 // file (resuming a partial local copy) or upload one. Operations report success as a boolean;
 // after false, m_szLastError says why. Every network wait ends after its timeout.
 class CFTPClient {
-  public:
+public:
     CFTPClient();
     ~CFTPClient();
     CFTPClient(const CFTPClient&) = delete;
@@ -43,7 +43,7 @@ class CFTPClient {
     static constexpr int kAttempts = 3;
     static constexpr uint32_t kRetryPauseMs = 1000;
 
-  private:
+private:
     struct Progress;
 
     void SetErrorFromResponse();

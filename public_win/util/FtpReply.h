@@ -23,7 +23,7 @@ struct Reply {
 // Lines end at LF (a CR before it is dropped). The text kept for a reply is capped (kMaxText);
 // a line longer than kMaxLine or a first line without a code is a protocol error.
 class ReplyParser {
-  public:
+public:
     static constexpr std::size_t kMaxText = 4096;
     static constexpr std::size_t kMaxLine = 65536;
 
@@ -37,7 +37,7 @@ class ReplyParser {
     const std::string& ErrorText() const { return error_; }
     void Reset();
 
-  private:
+private:
     State TakeLine(std::string_view line);
 
     std::string line_;

@@ -34,7 +34,7 @@ class FileTransfer;
 
 // An internet session: the settings its connections share.
 class Session {
-  public:
+public:
     explicit Session(std::string agent) : agent_(std::move(agent)) {}
 
     void SetTimeouts(const Timeouts& t) { timeouts_ = t; }
@@ -46,7 +46,7 @@ class Session {
     std::unique_ptr<Connection> Connect(const std::string& server, const std::string& user,
                                         const std::string& password) const;
 
-  private:
+private:
     std::string agent_;
     Timeouts timeouts_;
 };
@@ -56,7 +56,7 @@ enum class Access { Read, Write };
 // A logged-in FTP control connection. Active-mode data connections only; binary type for
 // transfers. One transfer at a time.
 class Connection {
-  public:
+public:
     Connection(Socket control, const Timeouts& timeouts);
     ~Connection();
 
@@ -75,7 +75,7 @@ class Connection {
     // Skips preliminary 1xx replies.
     std::optional<Reply> ReadFinalReply();
 
-  private:
+private:
     bool Send(const std::string& line);
     std::optional<Reply> Exchange(const std::string& line);
     bool EnsureBinary();
@@ -91,7 +91,7 @@ class Connection {
 
 // One retrieval or store, from its opening reply to its final reply.
 class FileTransfer {
-  public:
+public:
     FileTransfer(Connection& connection, Socket data, const Timeouts& timeouts,
                  std::optional<uint64_t> size);
     ~FileTransfer();
@@ -106,7 +106,7 @@ class FileTransfer {
     // Ends the data connection and reads the final reply; true when it is 2xx. Once only.
     bool Close();
 
-  private:
+private:
     Connection& connection_;
     Socket data_;
     Timeouts timeouts_;

@@ -29,7 +29,7 @@ void SetLastError(int code);
 
 // A socket descriptor that closes itself.
 class Socket {
-  public:
+public:
     Socket() = default;
     explicit Socket(int fd) : fd_(fd) {}
     ~Socket() { Close(); }
@@ -43,7 +43,7 @@ class Socket {
     int Release();
     void Close();
 
-  private:
+private:
     int fd_ = -1;
 };
 

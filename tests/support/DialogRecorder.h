@@ -11,7 +11,7 @@ namespace korvane::test {
 // Records every modal box the code under test asks for and answers it without blocking.
 // Answers queued with Queue() are used in order; without one a box is accepted with no text.
 class DialogRecorder {
-  public:
+public:
     DialogRecorder() {
         telmaris::SetDialogHook([this](const telmaris::DialogRequest& r) {
             requests.append(r);
@@ -41,7 +41,7 @@ class DialogRecorder {
 
     QList<telmaris::DialogRequest> requests;
 
-  private:
+private:
     std::deque<telmaris::DialogAnswer> answers_;
 };
 

@@ -12,7 +12,7 @@ namespace korvane::test {
 // A real FTP server on 127.0.0.1 at a free port, serving a temporary directory, stopped when the
 // object goes. Started() is false (with Error() saying why) when it could not be started.
 class FtpServer {
-  public:
+public:
     virtual ~FtpServer();
     bool Started() const { return port_ > 0; }
     const QString& Error() const { return error_; }
@@ -28,7 +28,7 @@ class FtpServer {
     virtual QByteArray User() const = 0;
     virtual QByteArray Password() const = 0;
 
-  protected:
+protected:
     void Stop();
     QTemporaryDir dir_;
     std::unique_ptr<QProcess> process_;
@@ -38,7 +38,7 @@ class FtpServer {
 
 // pyftpdlib with fault switches (see tests/fixtures/ftp_server.py), user "op", password "secret".
 class PyFtpServer : public FtpServer {
-  public:
+public:
     explicit PyFtpServer(const QStringList& faults = {});
     ~PyFtpServer() override;
     QString Home() const override { return dir_.path(); }
@@ -50,7 +50,7 @@ class PyFtpServer : public FtpServer {
 // vsftpd in the foreground with anonymous login, the home directory "pub" writable.
 // Needs root (its configuration must belong to root).
 class VsftpdServer : public FtpServer {
-  public:
+public:
     VsftpdServer();
     ~VsftpdServer() override;
     QString Home() const override { return dir_.path() + QStringLiteral("/root/pub"); }

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QString>
 #include <memory>
 
+#include "TADOConnection.h"
+#include "TADOQuery.h"
 #include "support/FtpServers.h"
-#include "support/SqliteDatabase.h"
 #include "support/TempConfig.h"
+#include "support/TestDatabase.h"
 
 namespace korvane::test {
 
@@ -14,15 +17,17 @@ namespace korvane::test {
 // order types, a real FTP server with the remote directory "orders", and a host configuration
 // naming both, with operators 501 and 502 in code table 285.
 class KorvaneEnvironment {
-  public:
-    explicit KorvaneEnvironment(const QStringList& ftpFaults = {})
-        : ftp(std::make_unique<PyFtpServer>(ftpFaults)), config(QByteArray()) {
-        QDir(ftp->Home()).mkpath(QStringLiteral("orders"));
-        Exec(QStringLiteral(
-            "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','合同')"));
-        Exec(QStringLiteral(
-            "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','身份证')"));
-        WriteConfig();
+public:
+    // Null, with why set, when the backend cannot be had here.
+    static std::unique_ptr<KorvaneEnvironment> Create(db::Backend backend,
+                                                      const QStringList& ftpFaults = {},
+                                                      QString* why = nullptr) {
+        auto database = TestDatabase::Create(backend, why);
+        if (!database) {
+            return nullptr;
+        }
+        return std::unique_ptr<KorvaneEnvironment>(
+            new KorvaneEnvironment(std::move(database), ftpFaults));
     }
 
     // Rewrites the configuration; the arguments replace one system parameter each when given.
@@ -32,27 +37,23 @@ class KorvaneEnvironment {
             QStringLiteral(
                 "[SysPara]\nkorvane_conn=%1\nkorvane_ip=%2\nkorvane_user=op\nkorvane_pwd=%3\n"
                 "korvane_path=%4\n[CodeTable285]\n501=张三\n502=李四\n[Session]\nOperatorId=501\n")
-                .arg(conn.isNull() ? db.ConnectionString() : conn, ip.isNull() ? ftp->Server() : ip,
+                .arg(conn.isNull() ? db->ConnectionString() : conn,
+                     ip.isNull() ? ftp->Server() : ip,
                      password.isNull() ? QStringLiteral("secret") : password,
                      path.isNull() ? QStringLiteral("/orders") : path);
         config.Write(text.toUtf8());
     }
 
-    void Exec(const QString& sql) {
-        db::TADOConnection c;
-        c.SetConnectionString(db.ConnectionString());
-        c.SetConnected(true);
-        db::TADOQuery q(c);
-        SqliteDatabase::Exec(q, sql);
-    }
+    void Exec(const QString& sql) { db->Exec(sql); }
 
-    // Rows of zy.res_download_path as "id|type|path|op|remark", in insertion order.
+    // Rows of zy.res_download_path as "id|type|path|op|remark", ordered by those columns.
     QStringList Registrations() {
         db::TADOConnection c;
-        c.SetConnectionString(db.ConnectionString());
+        c.SetConnectionString(db->ConnectionString());
         c.SetConnected(true);
         db::TADOQuery q(c);
-        q.AddSQL(QStringLiteral("select * from zy.res_download_path order by rowid"));
+        q.AddSQL(QStringLiteral(
+            "select * from zy.res_download_path order by down_id, down_type, down_path, remark"));
         q.Open();
         QStringList rows;
         for (; !q.Eof(); q.Next()) {
@@ -69,9 +70,22 @@ class KorvaneEnvironment {
         return ftp->Home() + QStringLiteral("/orders/") + name;
     }
 
-    SqliteDatabase db;
+    std::unique_ptr<TestDatabase> db;
     std::unique_ptr<PyFtpServer> ftp;
     TempConfig config;
+
+private:
+    KorvaneEnvironment(std::unique_ptr<TestDatabase> database, const QStringList& ftpFaults)
+        : db(std::move(database)),
+          ftp(std::make_unique<PyFtpServer>(ftpFaults)),
+          config(QByteArray()) {
+        QDir(ftp->Home()).mkpath(QStringLiteral("orders"));
+        Exec(QStringLiteral(
+            "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','合同')"));
+        Exec(QStringLiteral(
+            "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','身份证')"));
+        WriteConfig();
+    }
 };
 
 }  // namespace korvane::test

@@ -15,7 +15,7 @@ namespace korvane::test {
 
 // An embedded database in a temporary directory, created from the project's schema script.
 class SqliteDatabase {
-  public:
+public:
     SqliteDatabase() {
         file_ = dir_.filePath(QStringLiteral("korvane.db"));
         db::TADOConnection connection;
@@ -42,7 +42,7 @@ class SqliteDatabase {
         query.ExecSQL();
     }
 
-  private:
+private:
     QTemporaryDir dir_;
     QString file_;
 };

@@ -10,7 +10,7 @@ namespace korvane::test {
 // A host configuration file in a temporary directory, made the host's configuration for the
 // lifetime of the object.
 class TempConfig {
-  public:
+public:
     explicit TempConfig(const QByteArray& content) {
         path_ = dir_.filePath(QStringLiteral("host.ini"));
         Write(content);
@@ -26,7 +26,7 @@ class TempConfig {
     const QString& Path() const { return path_; }
     QString Dir() const { return dir_.path(); }
 
-  private:
+private:
     QTemporaryDir dir_;
     QString path_;
 };

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "ConnectionString.h"
+
+namespace korvane::test {
+
+// A database for one test, created from the project's schema script on one backend: the
+// embedded SQLite default or a PostgreSQL server that the fixture starts itself.
+class TestDatabase {
+public:
+    virtual ~TestDatabase() = default;
+    virtual QString ConnectionString() const = 0;
+    virtual db::Backend Kind() const = 0;
+    // Makes every later INSERT into zy.res_download_path fail, as a database may.
+    virtual void RefuseInserts() = 0;
+
+    // Runs one statement without rows; a failure raises db::DbError.
+    void Exec(const QString& sql) const;
+
+    // Null (with why set) when the backend cannot be had on this machine.
+    static std::unique_ptr<TestDatabase> Create(db::Backend kind, QString* why = nullptr);
+};
+
+// For naming parameterised tests.
+const char* BackendName(db::Backend kind);
+
+}  // namespace korvane::test
