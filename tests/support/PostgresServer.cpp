@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <pwd.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QDeadlineTimer>
@@ -60,7 +59,7 @@ PostgresServer::~PostgresServer() {
 }
 
 bool PostgresServer::Ensure() {
-    if (external_ || (server_ && server_->state() == QProcess::Running)) {
+    if (external_ || running_) {
         return true;
     }
     if (tried_) {
@@ -122,49 +121,32 @@ bool PostgresServer::Start() {
         return false;
     }
     port_ = FreePort();
-    server_ = std::make_unique<QProcess>();
-    server_->setProcessChannelMode(QProcess::MergedChannels);
-    server_->setStandardOutputFile(dir_->filePath(QStringLiteral("server.log")));
     // A test cluster: durability is not what is tested here, speed is welcome.
-    const QStringList args{"-D", data,
-                           "-p", QString::number(port_),
-                           "-k", dir_->path(),
-                           "-c", "listen_addresses=127.0.0.1",
-                           "-c", "fsync=off",
-                           "-c", "synchronous_commit=off",
-                           "-c", "full_page_writes=off",
-                           "-c", "max_connections=64"};
-    const QString postgres = bin_ + QStringLiteral("/postgres");
-    if (geteuid() == 0) {
-        server_->start(QStringLiteral("runuser"),
-                       QStringList{"-u", "postgres", "--", postgres} + args);
-    } else {
-        server_->start(postgres, args);
+    const QString options =
+        QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
+                       "-c synchronous_commit=off -c full_page_writes=off -c max_connections=100")
+            .arg(port_)
+            .arg(dir_->path());
+    if (!RunAsOwner(bin_ + QStringLiteral("/pg_ctl"),
+                    {"-D", data, "-l", dir_->filePath(QStringLiteral("server.log")), "-w", "-t",
+                     QString::number(kStartTimeoutMs / 1000), "-o", options, "start"},
+                    &log)) {
+        QFile serverLog(dir_->filePath(QStringLiteral("server.log")));
+        serverLog.open(QIODevice::ReadOnly);
+        error_ = QStringLiteral("the PostgreSQL server did not start: ") + log.right(300) +
+                 QString::fromLocal8Bit(serverLog.readAll().right(500));
+        return false;
     }
-    QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired() && server_->state() != QProcess::NotRunning) {
-        if (Admin(QStringLiteral("select 1"))) {
-            return true;
-        }
-        QThread::msleep(100);
-    }
-    QFile serverLog(dir_->filePath(QStringLiteral("server.log")));
-    serverLog.open(QIODevice::ReadOnly);
-    error_ = QStringLiteral("the PostgreSQL server did not start: ") +
-             QString::fromLocal8Bit(serverLog.readAll().right(500));
-    return false;
+    running_ = true;
+    return true;
 }
 
 void PostgresServer::Stop() {
-    if (server_ && server_->state() != QProcess::NotRunning) {
-        // SIGINT is the fast shutdown; runuser passes it on to the server.
-        ::kill(static_cast<pid_t>(server_->processId()), SIGINT);
-        if (!server_->waitForFinished(15000)) {
-            server_->kill();
-            server_->waitForFinished(5000);
-        }
+    if (running_) {
+        RunAsOwner(bin_ + QStringLiteral("/pg_ctl"),
+                   {"-D", dir_->filePath(QStringLiteral("data")), "-m", "fast", "-w", "stop"}, nullptr);
+        running_ = false;
     }
-    server_.reset();
     dir_.reset();
 }
 

@@ -36,12 +36,12 @@ private:
     bool Admin(const QString& sql);
 
     std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<QProcess> server_;
     QString bin_;
     int port_ = 0;
     QString error_;
     bool tried_ = false;
     bool external_ = false;
+    bool running_ = false;
 };
 
 }  // namespace korvane::test
