@@ -36,17 +36,8 @@ ftp::Timeouts Quick() {
     return t;
 }
 
-class FormTest : public ::testing::TestWithParam<korvane::db::Backend> {
+class FormTest : public korvane::test::KorvaneBackendTest {
 protected:
-    virtual QStringList Faults() const { return {}; }
-    void SetUp() override {
-        QString why;
-        env = KorvaneEnvironment::Create(GetParam(), Faults(), &why);
-        if (!env) {
-            GTEST_SKIP() << why.toStdString();
-        }
-    }
-
     void Open() {
         form = std::make_unique<TfrmBusinessMain>();
         form->SetFtpTimeouts(Quick());
@@ -90,7 +81,6 @@ protected:
         return path;
     }
 
-    std::unique_ptr<KorvaneEnvironment> env;
     DialogRecorder dialogs;
     QTemporaryDir local;
     std::unique_ptr<TfrmBusinessMain> form;
@@ -584,14 +574,11 @@ TEST_P(ResumeTest, AnInterruptedDownloadRepeatedResumes) {
     QFile::remove(target);
 }
 
-std::string Named(const ::testing::TestParamInfo<korvane::db::Backend>& info) {
-    return korvane::test::BackendName(info.param);
-}
-
 const auto kBackends =
     ::testing::Values(korvane::db::Backend::SQLite, korvane::db::Backend::PostgreSQL);
-INSTANTIATE_TEST_SUITE_P(On, FormTest, kBackends, Named);
-INSTANTIATE_TEST_SUITE_P(On, SearchTest, kBackends, Named);
-INSTANTIATE_TEST_SUITE_P(On, ResumeTest, ::testing::Values(korvane::db::Backend::SQLite), Named);
+INSTANTIATE_TEST_SUITE_P(On, FormTest, kBackends, korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, SearchTest, kBackends, korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, ResumeTest, ::testing::Values(korvane::db::Backend::SQLite),
+                         korvane::test::BackendTestName);
 
 }  // namespace

@@ -60,16 +60,14 @@ TEST_P(Concurrency, EightOperatorsRegisterAtOnceWithoutLossOrDoubles) {
     EXPECT_EQ(rows, kWorkers * kPerWorker);
     EXPECT_EQ(q.FieldAsInteger(QStringLiteral("paths")), kWorkers * kPerWorker) << "no row doubled";
     EXPECT_EQ(q.FieldAsInteger(QStringLiteral("ids")), kWorkers * kPerWorker);
-    std::printf("[ figures ] %s: %d processes x %d rows -> %d rows in %.1f s (%.0f rows/s), "
-                "%d failing processes\n",
-                korvane::test::BackendName(GetParam()), kWorkers, kPerWorker, rows, seconds,
-                rows / seconds, failures);
+    std::printf(
+        "[ figures ] %s: %d processes x %d rows -> %d rows in %.1f s (%.0f rows/s), "
+        "%d failing processes\n",
+        korvane::test::BackendName(GetParam()), kWorkers, kPerWorker, rows, seconds, rows / seconds,
+        failures);
 }
 
-std::string Named(const ::testing::TestParamInfo<Backend>& info) {
-    return korvane::test::BackendName(info.param);
-}
-
-INSTANTIATE_TEST_SUITE_P(On, Concurrency, ::testing::Values(Backend::SQLite, Backend::PostgreSQL), Named);
+INSTANTIATE_TEST_SUITE_P(On, Concurrency, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                         korvane::test::BackendTestName);
 
 }  // namespace

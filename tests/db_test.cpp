@@ -89,18 +89,21 @@ TEST(ConnectionString, BadTextsNameWhatIsWrong) {
     EXPECT_TRUE(ErrorOf(QStringLiteral("=x")).contains(QStringLiteral("键名")));
 }
 
+// The error that connecting with text raises, or "connected".
+QString ConnectError(const QString& text) {
+    TADOConnection c;
+    c.SetConnectionString(text);
+    try {
+        c.SetConnected(true);
+    } catch (const DbError& e) {
+        EXPECT_FALSE(c.Connected());
+        return e.Message();
+    }
+    return QStringLiteral("connected");
+}
+
 TEST(Connection, FailuresRaiseClearErrors) {
-    auto connectError = [](const QString& text) {
-        TADOConnection c;
-        c.SetConnectionString(text);
-        try {
-            c.SetConnected(true);
-        } catch (const DbError& e) {
-            EXPECT_FALSE(c.Connected());
-            return e.Message();
-        }
-        return QStringLiteral("connected");
-    };
+    const auto connectError = ConnectError;
     EXPECT_TRUE(connectError(QStringLiteral("Provider=MSDAORA.1;Data Source=ORCL"))
                     .contains(QStringLiteral("QOCI")));
     EXPECT_TRUE(connectError(QStringLiteral("Provider=SQLite;Data Source=/no/such/dir/k.db"))
@@ -303,16 +306,7 @@ TEST(Postgres, BadPasswordDownServerAndMissingSchemaAreClear) {
     if (!server.CreateDatabase(QStringLiteral("korvane_noschema"))) {
         GTEST_SKIP() << server.Error().toStdString();
     }
-    auto connectError = [](const QString& text) {
-        TADOConnection c;
-        c.SetConnectionString(text);
-        try {
-            c.SetConnected(true);
-        } catch (const DbError& e) {
-            return e.Message();
-        }
-        return QString();
-    };
+    const auto connectError = ConnectError;
     const QString bad = connectError(
         server.ConnectionString(QStringLiteral("korvane_noschema"), QStringLiteral("wrong")));
     EXPECT_TRUE(bad.contains(QStringLiteral("连接数据库失败"))) << bad.toStdString();
@@ -334,11 +328,7 @@ TEST(Postgres, BadPasswordDownServerAndMissingSchemaAreClear) {
     server.DropDatabase(QStringLiteral("korvane_noschema"));
 }
 
-std::string Named(const ::testing::TestParamInfo<Backend>& info) {
-    return korvane::test::BackendName(info.param);
-}
-
 INSTANTIATE_TEST_SUITE_P(On, DatabaseQuery, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         Named);
+                         korvane::test::BackendTestName);
 
 }  // namespace

@@ -27,15 +27,12 @@ namespace {
 
 const QString kModule = QStringLiteral(KORVANE_BINARY_DIR "/ModuleTemplate/libkorvane.so");
 
-class EndToEnd : public ::testing::TestWithParam<korvane::db::Backend> {
+class EndToEnd : public korvane::test::KorvaneBackendTest {
 protected:
-    virtual QStringList Faults() const { return {}; }
-
     void SetUp() override {
-        QString why;
-        env = KorvaneEnvironment::Create(GetParam(), Faults(), &why);
-        if (!env) {
-            GTEST_SKIP() << why.toStdString();
+        KorvaneBackendTest::SetUp();
+        if (IsSkipped()) {
+            return;
         }
         SessionInfo session;
         session.OperatorId = 501;
@@ -71,7 +68,6 @@ protected:
         return QCoreApplication::applicationDirPath() + u'/' + remote;
     }
 
-    std::unique_ptr<KorvaneEnvironment> env;
     DialogRecorder dialogs;
     QTemporaryDir local;
     std::unique_ptr<telmaris::HostMainWindow> host;
@@ -180,15 +176,11 @@ TEST_P(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
     QFile::remove(Target(remote));
 }
 
-std::string Named(const ::testing::TestParamInfo<korvane::db::Backend>& info) {
-    return korvane::test::BackendName(info.param);
-}
-
 INSTANTIATE_TEST_SUITE_P(On, EndToEnd,
                          ::testing::Values(korvane::db::Backend::SQLite,
                                            korvane::db::Backend::PostgreSQL),
-                         Named);
+                         korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, InterruptedEndToEnd, ::testing::Values(korvane::db::Backend::SQLite),
-                         Named);
+                         korvane::test::BackendTestName);
 
 }  // namespace

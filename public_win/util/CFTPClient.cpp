@@ -135,6 +135,21 @@ void CFTPClient::SetErrorFromSystem() {
     std::strncpy(m_szLastError, std::strerror(code), sizeof m_szLastError - 1);
 }
 
+bool CFTPClient::FailWithSystemError() {
+    SaveErrno();
+    SetErrorFromSystem();
+    return false;
+}
+
+bool CFTPClient::RequireConnection() {
+    if (m_hConnect) {
+        return true;
+    }
+    ftp::SetLastError(ftp::kErrCannotConnect);
+    SetErrorIfEmpty();
+    return false;
+}
+
 void CFTPClient::SetErrorIfEmpty() {
     SetErrorFromResponse();
     if (m_szLastError[0] == '\0') {
@@ -239,19 +254,13 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
     FTP_REQUIRE(pszLocalFile != NULL);
     LocalFile local(OpenDownloadTarget(pszLocalFile));
     if (!local.Valid()) {
-        SaveErrno();
-        SetErrorFromSystem();
-        return false;
+        return FailWithSystemError();
     }
     const off_t end = lseek(local.Fd(), 0, SEEK_END);
     if (end < 0) {
-        SaveErrno();
-        SetErrorFromSystem();
-        return false;
+        return FailWithSystemError();
     }
-    if (!m_hConnect) {
-        ftp::SetLastError(ftp::kErrCannotConnect);
-        SetErrorIfEmpty();
+    if (!RequireConnection()) {
         return false;
     }
     int64_t restart = 0;
@@ -343,13 +352,9 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
         if (local.Valid()) {
             errno = EISDIR;
         }
-        SaveErrno();
-        SetErrorFromSystem();
-        return false;
+        return FailWithSystemError();
     }
-    if (!m_hConnect) {
-        ftp::SetLastError(ftp::kErrCannotConnect);
-        SetErrorIfEmpty();
+    if (!RequireConnection()) {
         return false;
     }
     auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);

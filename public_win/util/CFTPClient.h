@@ -49,6 +49,10 @@ private:
     void SetErrorFromResponse();
     void SetErrorFromSystem();
     void SetErrorIfEmpty();
+    // Keeps errno's text as the last error; false.
+    bool FailWithSystemError();
+    // False (with a last error) when no session is connected.
+    bool RequireConnection();
     int64_t NegotiateRestart(int fd, int64_t localSize, const char* pszRemoteFile);
     bool ResumeAllowed(int fd, int64_t localSize, const char* pszRemoteFile);
     void Report(const char* pszRemoteFile, Progress& p, uint64_t total);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QByteArray>
 #include <QDir>
 #include <QString>
@@ -86,6 +87,21 @@ private:
             "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','2','身份证')"));
         WriteConfig();
     }
+};
+
+// A test that runs on each backend with its own environment (skipped where the backend cannot
+// be had). Faults() are the FTP server's injected faults.
+class KorvaneBackendTest : public ::testing::TestWithParam<db::Backend> {
+protected:
+    virtual QStringList Faults() const { return {}; }
+    void SetUp() override {
+        QString why;
+        env = KorvaneEnvironment::Create(GetParam(), Faults(), &why);
+        if (!env) {
+            GTEST_SKIP() << why.toStdString();
+        }
+    }
+    std::unique_ptr<KorvaneEnvironment> env;
 };
 
 }  // namespace korvane::test

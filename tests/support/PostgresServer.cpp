@@ -123,8 +123,9 @@ bool PostgresServer::Start() {
     port_ = FreePort();
     // A test cluster: durability is not what is tested here, speed is welcome.
     const QString options =
-        QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
-                       "-c synchronous_commit=off -c full_page_writes=off -c max_connections=100")
+        QStringLiteral(
+            "-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
+            "-c synchronous_commit=off -c full_page_writes=off -c max_connections=100")
             .arg(port_)
             .arg(dir_->path());
     if (!RunAsOwner(bin_ + QStringLiteral("/pg_ctl"),
@@ -144,7 +145,8 @@ bool PostgresServer::Start() {
 void PostgresServer::Stop() {
     if (running_) {
         RunAsOwner(bin_ + QStringLiteral("/pg_ctl"),
-                   {"-D", dir_->filePath(QStringLiteral("data")), "-m", "fast", "-w", "stop"}, nullptr);
+                   {"-D", dir_->filePath(QStringLiteral("data")), "-m", "fast", "-w", "stop"},
+                   nullptr);
         running_ = false;
     }
     dir_.reset();

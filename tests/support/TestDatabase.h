@@ -1,7 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "ConnectionString.h"
 
@@ -24,7 +26,11 @@ public:
     static std::unique_ptr<TestDatabase> Create(db::Backend kind, QString* why = nullptr);
 };
 
-// For naming parameterised tests.
 const char* BackendName(db::Backend kind);
+
+// Names the instances of a test parameterised over backends.
+inline std::string BackendTestName(const ::testing::TestParamInfo<db::Backend>& info) {
+    return BackendName(info.param);
+}
 
 }  // namespace korvane::test
