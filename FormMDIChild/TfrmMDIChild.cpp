@@ -258,9 +258,6 @@ void TfrmMDIChild::InitTComboBox(QObject* component) {
     const QList<QObject*> owned = OwnedComponents(component);
     for (auto it = owned.crbegin(); it != owned.crend(); ++it) {
         QObject* o = *it;
-        if (o->parent() && qobject_cast<TFrame*>(o->parent()) && o->parent() != component) {
-            continue;  // belongs to a frame, reached through it
-        }
         if (auto* combo = qobject_cast<QComboBox*>(o)) {
             AttachComboAids(combo);
         } else if (qobject_cast<TFrame*>(o)) {

@@ -130,6 +130,24 @@ TEST_P(FormTest, ControlsStandWhereTheLayoutPutsThem) {
               QStringList({"edDownId2", "edDownPath2", "cmbDownType2", "edRemark", "btnOpenFile"}));
 }
 
+TEST_P(FormTest, OrderNumberBoxesTakeDigitsOnlyAndEnterMovesOn) {
+    Open();
+    for (const char* name : {"edDownId", "edDownId2"}) {
+        QLineEdit* box = Edit(name);
+        box->setFocus();
+        for (const QString& typed : {QStringLiteral("1"), QStringLiteral("a"), QStringLiteral("号"),
+                                     QStringLiteral("2"), QStringLiteral("-")}) {
+            QTest::sendKeyEvent(QTest::Press, box, Qt::Key_unknown, typed, Qt::NoModifier);
+        }
+        EXPECT_EQ(box->text(), QStringLiteral("12")) << name;
+    }
+    Edit("edDownId2")->setFocus();
+    QTest::sendKeyEvent(QTest::Press, Edit("edDownId2"), Qt::Key_Return, QStringLiteral("\r"),
+                        Qt::NoModifier);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Edit("edDownPath2")->hasFocus()) << "Enter moves to the next tab stop";
+}
+
 TEST_P(FormTest, ShowingFillsBothTypeListsAndTheDateRange) {
     Open();
     const QStringList expected{kAllTypes, "[1] 合同", "[2] 身份证"};
