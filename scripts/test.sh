@@ -32,10 +32,10 @@ for config in "${configs[@]}"; do
   echo "== $config: configure and build in $dir"
   cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
-  echo "== $config: tests"
-  ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 600
   if [[ $config == sanitize ]]; then
     echo "== $config: FTP reply parser under libFuzzer"
     bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
   fi
+  echo "== $config: tests"
+  ctest --test-dir "$dir" --output-on-failure --parallel "$(nproc)" --timeout 600
 done
