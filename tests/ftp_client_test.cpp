@@ -146,6 +146,19 @@ TEST_F(FtpTest, WithoutSizeAndMdtmTheRestartAloneDecides) {
     Login(client);
     ASSERT_TRUE(client.GetFile("n.bin", Local("n.bin"), -1)) << client.m_szLastError;
     EXPECT_EQ(ReadFile(local.filePath("n.bin")), content) << "size unknown: read to the end";
+    static std::vector<int32_t> percents;
+    percents.clear();
+    client.m_lpfnProgress = [](const char*, int32_t percent, uint32_t, uint32_t) {
+        percents.push_back(percent);
+    };
+    server->Put(QStringLiteral("n3.bin"), content.left(40 * 1024));
+    ASSERT_TRUE(client.GetFile("n3.bin", Local("n3.bin"), 16)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("n3.bin")), content.left(40 * 1024));
+    ASSERT_GE(percents.size(), 2u);
+    for (int32_t p : percents) {
+        EXPECT_EQ(p, 0) << "no share without a size";
+    }
+    client.m_lpfnProgress = nullptr;
     WriteFile(local.filePath("n2.bin"), content.left(1000));
     server->Put(QStringLiteral("n2.bin"), content);
     ASSERT_TRUE(client.GetFile("n2.bin", Local("n2.bin"), -1)) << client.m_szLastError;

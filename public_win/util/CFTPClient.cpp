@@ -202,8 +202,10 @@ void CFTPClient::Report(const char* pszRemoteFile, Progress& p, uint64_t total) 
     if (m_lpfnProgress == nullptr || p.elapsed - p.lastReport < 1000) {
         return;
     }
-    const auto percent =
-        static_cast<int32_t>(static_cast<double>(p.count) / static_cast<double>(total) * 100.0);
+    // Without a known size there is no share to report.
+    const auto percent = total == 0 ? 0
+                                    : static_cast<int32_t>(static_cast<double>(p.count) /
+                                                           static_cast<double>(total) * 100.0);
     const auto speed = static_cast<uint32_t>((p.count / 1024) / (p.elapsed / 1000));
     m_lpfnProgress(pszRemoteFile, percent, speed, m_dwUserData);
     p.lastReport = p.elapsed;
