@@ -7,16 +7,24 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QTemporaryDir runtimeDir(QDir::tempPath() + QStringLiteral("/korvane-xdg-XXXXXX"));
-    if (runtimeDir.isValid()) {
-        QFile::setPermissions(runtimeDir.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toUtf8());
+    // A private runtime directory, unless one is set already (death tests re-run this program
+    // with the parent's environment, and must not leave directories of their own behind).
+    std::unique_ptr<QTemporaryDir> runtimeDir;
+    const QString inherited = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (inherited.isEmpty() || !QDir(inherited).exists()) {
+        runtimeDir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                     QStringLiteral("/korvane-xdg-XXXXXX"));
+        if (runtimeDir->isValid()) {
+            QFile::setPermissions(runtimeDir->path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", runtimeDir->path().toUtf8());
+        }
     }
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("telmaris"));
