@@ -66,9 +66,28 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-struct Side {
-    std::vector<double> ours, curl;
-    long oursRss = 0;
+// One client's upload and download timings over the rounds, and its peak memory.
+struct Contender {
+    const char* name;
+    std::function<bool()> put;
+    std::function<bool()> get;
+    std::vector<double> up, down;
+    long upRss = 0, downRss = 0;
+
+    // Uploads then downloads once, each in a child process; false when either failed.
+    bool Round() {
+        const Run p = InChild(put);
+        const Run g = InChild(get);
+        if (!p.ok || !g.ok) {
+            std::fprintf(stderr, "%s: transfer failed\n", name);
+            return false;
+        }
+        up.push_back(p.seconds);
+        down.push_back(g.seconds);
+        upRss = std::max(upRss, p.maxRssKiB);
+        downRss = std::max(downRss, g.maxRssKiB);
+        return true;
+    }
 };
 
 }  // namespace
@@ -107,46 +126,30 @@ int main(int argc, char** argv) {
             {"-o", local + QStringLiteral("/curl.down"), QString::fromUtf8(url + "curl.bin")});
     };
 
-    Side up, down;
+    Contender ours{"korvane", ourPut, ourGet, {}, {}};
+    Contender curl{"curl", curlPut, curlGet, {}, {}};
     for (int r = 0; r < rounds; ++r) {
-        const bool oursFirst = r % 2 == 0;
-        for (int k = 0; k < 2; ++k) {
-            if ((k == 0) == oursFirst) {
-                const Run p = InChild(ourPut);
-                const Run g = InChild(ourGet);
-                if (!p.ok || !g.ok) {
-                    std::fprintf(stderr, "our transfer failed\n");
-                    return 1;
-                }
-                up.ours.push_back(p.seconds);
-                down.ours.push_back(g.seconds);
-                up.oursRss = std::max(up.oursRss, p.maxRssKiB);
-                down.oursRss = std::max(down.oursRss, g.maxRssKiB);
-            } else {
-                const Run p = InChild(curlPut);
-                const Run g = InChild(curlGet);
-                if (!p.ok || !g.ok) {
-                    std::fprintf(stderr, "curl transfer failed\n");
-                    return 1;
-                }
-                up.curl.push_back(p.seconds);
-                down.curl.push_back(g.seconds);
-            }
+        // Alternate who goes first, so neither always meets a cold or a warm cache.
+        Contender& first = r % 2 == 0 ? ours : curl;
+        Contender& second = r % 2 == 0 ? curl : ours;
+        if (!first.Round() || !second.Round()) {
+            return 1;
         }
     }
     const bool identical = QProcess::execute(QStringLiteral("cmp"),
                                              {source, local + QStringLiteral("/ours.down")}) == 0;
-    auto line = [&](const char* what, const Side& s) {
-        const double ours = static_cast<double>(mib) * 1.048576 / Median(s.ours);
-        const double curl = static_cast<double>(mib) * 1.048576 / Median(s.curl);
+    auto line = [&](const char* what, const std::vector<double>& o, const std::vector<double>& c,
+                    long rss) {
+        const double a = static_cast<double>(mib) * 1.048576 / Median(o);
+        const double b = static_cast<double>(mib) * 1.048576 / Median(c);
         std::printf(
             "%-8s korvane %8.1f MB/s   curl %8.1f MB/s   ratio %.2f   korvane peak RSS %ld KiB\n",
-            what, ours, curl, ours / curl, s.oursRss);
+            what, a, b, a / b, rss);
     };
     std::printf("ftp: %lld MiB file, vsftpd on loopback, active mode, median of %d rounds\n",
                 static_cast<long long>(mib), rounds);
-    line("upload", up);
-    line("download", down);
+    line("upload", ours.up, curl.up, ours.upRss);
+    line("download", ours.down, curl.down, ours.downRss);
     std::printf("download byte-identical: %s\n", identical ? "yes" : "NO");
     QDir(local).removeRecursively();
     return identical ? 0 : 1;

@@ -23,13 +23,6 @@ constexpr int kRows = 100000;
 constexpr int kOperators = 5000;
 constexpr int kTypes = 50;
 
-void Exec(korvane::db::TADOQuery& q, const QString& sql) {
-    q.Close();
-    q.ClearSQL();
-    q.AddSQL(sql);
-    q.ExecSQL();
-}
-
 long StatusKiB(const char* field) {
     QFile f(QStringLiteral("/proc/self/status"));
     f.open(QIODevice::ReadOnly);
@@ -52,25 +45,25 @@ void Populate(const QString& conn) {
     korvane::db::TADOQuery q(c);
     QFile script(QStringLiteral(KORVANE_SOURCE_DIR "/db/schema/sqlite.sql"));
     script.open(QIODevice::ReadOnly);
-    for (const QString& s : korvane::db::SplitSqlScript(QString::fromUtf8(script.readAll()))) {
-        Exec(q, s);
-    }
-    Exec(q, QStringLiteral("begin"));
+    korvane::db::ApplyScript(q, QString::fromUtf8(script.readAll()));
+    korvane::db::ExecStatement(q, QStringLiteral("begin"));
     for (int t = 1; t <= kTypes; ++t) {
-        Exec(q,
-             QStringLiteral(
-                 "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','%1','类型%1')")
-                 .arg(t));
+        korvane::db::ExecStatement(
+            q,
+            QStringLiteral(
+                "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','%1','类型%1')")
+                .arg(t));
     }
     for (int i = 0; i < kRows; ++i) {
-        Exec(q, QStringLiteral("insert into zy.res_download_path "
-                               "values(%1,%2,'%1_file%3.txt',%4,sysdate,'备注%3')")
-                    .arg(100000 + i / 3)
-                    .arg(1 + i % kTypes)
-                    .arg(i)
-                    .arg(1000 + i % kOperators));
+        korvane::db::ExecStatement(
+            q, QStringLiteral("insert into zy.res_download_path "
+                              "values(%1,%2,'%1_file%3.txt',%4,sysdate,'备注%3')")
+                   .arg(100000 + i / 3)
+                   .arg(1 + i % kTypes)
+                   .arg(i)
+                   .arg(1000 + i % kOperators));
     }
-    Exec(q, QStringLiteral("commit"));
+    korvane::db::ExecStatement(q, QStringLiteral("commit"));
 }
 
 double BareQuery(const QString& conn) {

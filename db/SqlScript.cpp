@@ -1,5 +1,7 @@
 #include "SqlScript.h"
 
+#include "TADOQuery.h"
+
 namespace korvane::db {
 
 namespace {
@@ -45,6 +47,30 @@ QStringList SplitSqlScript(const QString& script) {
         out << current.trimmed();
     }
     return out;
+}
+
+namespace {
+void SetStatement(TADOQuery& query, const QString& sql) {
+    query.Close();
+    query.ClearSQL();
+    query.AddSQL(sql);
+}
+}  // namespace
+
+void ExecStatement(TADOQuery& query, const QString& sql) {
+    SetStatement(query, sql);
+    query.ExecSQL();
+}
+
+void OpenStatement(TADOQuery& query, const QString& sql) {
+    SetStatement(query, sql);
+    query.Open();
+}
+
+void ApplyScript(TADOQuery& query, const QString& script) {
+    for (const QString& statement : SplitSqlScript(script)) {
+        ExecStatement(query, statement);
+    }
 }
 
 }  // namespace korvane::db

@@ -135,18 +135,18 @@ bool AskYesNo(const QString& text, const QString& title) {
 }
 
 QString ChooseOpenFile(QWidget* parent, const QString& filter, const QString& preset) {
-    // "desc|pattern|desc|pattern" becomes Qt's "desc (pattern);;..." form.
-    const QStringList parts = filter.split(u'|');
-    QStringList qtFilters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        qtFilters << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
-    }
     DialogRequest r = telmaris::MakeRequest(DialogKind::OpenFile, QString(), QString());
     r.filter = filter;
     r.preset = preset;
     DialogAnswer a;
     if (AnswerByHook(r, a)) {
         return a.accepted ? a.text : QString();
+    }
+    // "desc|pattern|desc|pattern" becomes Qt's "desc (pattern)" list.
+    const QStringList parts = filter.split(u'|');
+    QStringList qtFilters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        qtFilters << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
     }
     QFileDialog dialog(parent, QStringLiteral("打开"));
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -9,24 +9,24 @@
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "support/DialogRecorder.h"
-#include "support/SqliteDatabase.h"
 #include "support/TempConfig.h"
+#include "support/TestDatabase.h"
 
 using korvane::CodeTableAutoLookup;
 using korvane::IsSelectStatement;
 using korvane::RunSQL;
 using korvane::test::DialogRecorder;
-using korvane::test::SqliteDatabase;
+using korvane::test::TestDatabase;
 
 namespace {
 
 class RunSqlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        connection.SetConnectionString(db.ConnectionString());
+        connection.SetConnectionString(db->ConnectionString());
         connection.SetConnected(true);
     }
-    SqliteDatabase db;
+    std::unique_ptr<TestDatabase> db = TestDatabase::Create(korvane::db::Backend::SQLite);
     korvane::db::TADOConnection connection;
     korvane::db::TADOQuery query{connection};
     DialogRecorder dialogs;

@@ -152,18 +152,8 @@ protected:
         connection.SetConnected(true);
     }
     bool OnSqlite() const { return GetParam() == Backend::SQLite; }
-    void Exec(const QString& sql) {
-        query.Close();
-        query.ClearSQL();
-        query.AddSQL(sql);
-        query.ExecSQL();
-    }
-    void Open(const QString& sql) {
-        query.Close();
-        query.ClearSQL();
-        query.AddSQL(sql);
-        query.Open();
-    }
+    void Exec(const QString& sql) { korvane::db::ExecStatement(query, sql); }
+    void Open(const QString& sql) { korvane::db::OpenStatement(query, sql); }
 
     std::unique_ptr<TestDatabase> db;
     TADOConnection connection;

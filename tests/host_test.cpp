@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
 #include <QWidget>
 
 #include "BaseData.h"
@@ -160,14 +162,20 @@ TEST(GuiServices, MessagesReportTheWaitBoxState) {
     EXPECT_EQ(dialogs.requests[1].kind, telmaris::DialogKind::PlainMessage);
 }
 
-TEST(GuiServices, MakeInitGivesEveryWidgetATagButKeepsExistingOnes) {
+TEST(GuiServices, MakeInitAndStyleSetTagsColourStyleAndCursors) {
     QWidget form;
     auto* a = new QLineEdit(&form);
     auto* b = new QLineEdit(&form);
     b->setProperty("Tag", -666);
+    auto* button = new QPushButton(QStringLiteral("查询"), &form);
     MakeInit(&form);
     SetGUIStyle(&form);
     EXPECT_EQ(a->property("Tag").toInt(), 0);
+    EXPECT_TRUE(form.autoFillBackground()) << "the family colour is painted";
+    EXPECT_EQ(form.style()->name(), QStringLiteral("fusion"));
+    EXPECT_EQ(a->style(), form.style());
+    EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_NE(a->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(b->property("Tag").toInt(), -666);
     EXPECT_EQ(form.property("Tag").toInt(), 0);
 }

@@ -20,18 +20,8 @@ using korvane::db::TADOConnection;
 using korvane::db::TADOQuery;
 
 namespace {
-void Execute(TADOQuery& query, const QString& sql) {
-    query.Close();
-    query.ClearSQL();
-    query.AddSQL(sql);
-    query.ExecSQL();
-}
-
 void PrintRows(TADOQuery& query, const QString& sql, const QStringList& columns) {
-    query.Close();
-    query.ClearSQL();
-    query.AddSQL(sql);
-    query.Open();
+    korvane::db::OpenStatement(query, sql);
     while (!query.Eof()) {
         QStringList row;
         for (const QString& c : columns) {
@@ -53,13 +43,10 @@ int Run(const QCommandLineParser& args) {
             std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
             return 1;
         }
-        for (const QString& statement :
-             korvane::db::SplitSqlScript(QString::fromUtf8(file.readAll()))) {
-            Execute(query, statement);
-        }
+        korvane::db::ApplyScript(query, QString::fromUtf8(file.readAll()));
     }
     for (const QString& sql : args.values(QStringLiteral("exec"))) {
-        Execute(query, sql);
+        korvane::db::ExecStatement(query, sql);
     }
     const QStringList columns =
         args.value(QStringLiteral("columns")).split(u',', Qt::SkipEmptyParts);

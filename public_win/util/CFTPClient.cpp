@@ -162,7 +162,7 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
     FTP_REQUIRE(pszUser);
     FTP_REQUIRE(pszPass);
     if (!m_hInternet) {
-        m_hInternet = std::make_unique<ftp::Session>("WIN32");
+        m_hInternet = std::make_unique<ftp::Session>();
     }
     m_hInternet->SetTimeouts(m_timeouts);
     m_hConnect = m_hInternet->Connect(pszServer, pszUser, pszPass);

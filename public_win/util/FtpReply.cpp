@@ -24,7 +24,6 @@ void ReplyParser::Reset() {
     line_.clear();
     reply_ = Reply{};
     multiCode_ = 0;
-    complete_ = false;
     error_.clear();
 }
 
@@ -71,12 +70,10 @@ ReplyParser::State ReplyParser::TakeLine(std::string_view line) {
             multiCode_ = *code;
             return State::NeedMore;
         }
-        complete_ = true;
         return State::Complete;
     }
     // Inside a multi-line reply only "<same code><blank>" (or the bare code) ends it.
     if (code && *code == multiCode_ && (line.size() == 3 || line[3] == ' ')) {
-        complete_ = true;
         return State::Complete;
     }
     return State::NeedMore;

@@ -43,7 +43,6 @@ private:
     std::string line_;
     Reply reply_;
     int multiCode_ = 0;  // code of a multi-line reply in progress
-    bool complete_ = false;
     std::string error_;
 };
 

@@ -35,8 +35,6 @@ class FileTransfer;
 // An internet session: the settings its connections share.
 class Session {
 public:
-    explicit Session(std::string agent) : agent_(std::move(agent)) {}
-
     void SetTimeouts(const Timeouts& t) { timeouts_ = t; }
     const Timeouts& GetTimeouts() const { return timeouts_; }
 
@@ -47,7 +45,6 @@ public:
                                         const std::string& password) const;
 
 private:
-    std::string agent_;
     Timeouts timeouts_;
 };
 

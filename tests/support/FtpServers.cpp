@@ -1,5 +1,7 @@
 #include "FtpServers.h"
 
+#include "Files.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -68,16 +70,12 @@ void FtpServer::Stop() {
 }
 
 void FtpServer::Put(const QString& name, const QByteArray& content) const {
-    QFile f(PathOf(name));
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(content);
-    f.close();
-    OpenUp(f.fileName());
+    WriteFile(PathOf(name), content);
+    OpenUp(PathOf(name));  // the server may run as another user
 }
 
 QByteArray FtpServer::Read(const QString& name) const {
-    QFile f(PathOf(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return ReadFile(PathOf(name));
 }
 
 PyFtpServer::PyFtpServer(const QStringList& faults) {

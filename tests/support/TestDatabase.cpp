@@ -15,24 +15,19 @@ namespace korvane::test {
 
 namespace {
 
-void ApplyScript(const QString& connectionString, const QString& script) {
+void ApplySchemaFile(const QString& connectionString, const QString& script) {
     db::TADOConnection c;
     c.SetConnectionString(connectionString);
     c.SetConnected(true);
     db::TADOQuery q(c);
     QFile file(QStringLiteral(KORVANE_SOURCE_DIR "/db/schema/") + script);
     file.open(QIODevice::ReadOnly);
-    for (const QString& statement : db::SplitSqlScript(QString::fromUtf8(file.readAll()))) {
-        q.Close();
-        q.ClearSQL();
-        q.AddSQL(statement);
-        q.ExecSQL();
-    }
+    db::ApplyScript(q, QString::fromUtf8(file.readAll()));
 }
 
 class Sqlite : public TestDatabase {
 public:
-    Sqlite() { ApplyScript(ConnectionString(), QStringLiteral("sqlite.sql")); }
+    Sqlite() { ApplySchemaFile(ConnectionString(), QStringLiteral("sqlite.sql")); }
     QString ConnectionString() const override {
         return QStringLiteral("Provider=SQLite;Data Source=") +
                dir_.filePath(QStringLiteral("korvane.db"));
@@ -51,7 +46,7 @@ private:
 class Postgres : public TestDatabase {
 public:
     explicit Postgres(QString name) : name_(std::move(name)) {
-        ApplyScript(ConnectionString(), QStringLiteral("postgresql.sql"));
+        ApplySchemaFile(ConnectionString(), QStringLiteral("postgresql.sql"));
     }
     ~Postgres() override { PostgresServer::Shared().DropDatabase(name_); }
     QString ConnectionString() const override {
@@ -78,8 +73,7 @@ void TestDatabase::Exec(const QString& sql) const {
     c.SetConnectionString(ConnectionString());
     c.SetConnected(true);
     db::TADOQuery q(c);
-    q.AddSQL(sql);
-    q.ExecSQL();
+    db::ExecStatement(q, sql);
 }
 
 std::unique_ptr<TestDatabase> TestDatabase::Create(db::Backend kind, QString* why) {

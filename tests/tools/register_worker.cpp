@@ -33,9 +33,10 @@ int main(int argc, char** argv) {
     int inserted = 0;
     for (int i = 0; i < count; ++i) {
         const QString id = QString::number(op * 100000 + i);
-        const QString remote = korvane::RemoteName(id, QStringLiteral("op%1_file%2.txt").arg(op).arg(i));
-        if (korvane::RunSQL(query, korvane::BuildInsertStatement(id, QStringLiteral("1"), remote, op,
-                                                                 QStringLiteral("worker")))) {
+        const QString remote =
+            korvane::RemoteName(id, QStringLiteral("op%1_file%2.txt").arg(op).arg(i));
+        if (korvane::RunSQL(query, korvane::BuildInsertStatement(id, QStringLiteral("1"), remote,
+                                                                 op, QStringLiteral("worker")))) {
             ++inserted;
         }
     }
