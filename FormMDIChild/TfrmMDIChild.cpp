@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -422,31 +423,67 @@ void TfrmMDIChild::OnEditKeyPressEmail(QObject*, char& key) {
     key = korvane::keys::PassSingleByte(static_cast<signed char>(key)) ? key : 0;
 }
 
-bool TfrmMDIChild::FilterKeyPress(QObject* watched, QKeyEvent* event) {
-    const KeyPressHandler handler = keyPress_.value(watched);
-    const QString text = event->text();
-    if (handler == nullptr || text.isEmpty()) {
-        return false;
+namespace {
+// Keys that act at key-down, before or without a character: Tab moves the focus, Delete
+// deletes, Escape and Enter reach the control. X11 gives them a control character as text,
+// which the filter judges like any other; the key itself goes on.
+bool ActsAtKeyDown(int key) {
+    switch (key) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Delete:
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return true;
+        default:
+            return false;
     }
-    const QString passed = korvane::keys::FilterTypedText(text, [&](signed char c) {
+}
+}  // namespace
+
+QString TfrmMDIChild::FilterText(QObject* watched, const QString& text) {
+    const KeyPressHandler handler = keyPress_.value(watched);
+    return korvane::keys::FilterTypedText(text, [&](signed char c) {
         char key = static_cast<char>(c);
         (this->*handler)(watched, key);
         return key != 0;
     });
+}
+
+bool TfrmMDIChild::FilterKeyPress(QObject* watched, QKeyEvent* event) {
+    const QString text = event->text();
+    if (text.isEmpty()) {
+        return false;
+    }
+    const QString passed = FilterText(watched, text);
     if (passed == text) {
         return false;
     }
-    if (!passed.isEmpty()) {
-        QKeyEvent replacement(QEvent::KeyPress, 0, event->modifiers(), passed);
+    // The replacement carries only what passed; a key that acts at key-down keeps its code.
+    const int key = ActsAtKeyDown(event->key()) ? event->key() : 0;
+    if (!passed.isEmpty() || key != 0) {
+        QKeyEvent replacement(QEvent::KeyPress, key, event->modifiers(), passed);
+        forwarding_ = true;
         QCoreApplication::sendEvent(watched, &replacement);
+        forwarding_ = false;
     }
     return true;
+}
+
+// Committed input-method text is typed text: the same filter judges it.
+void TfrmMDIChild::FilterInputMethod(QObject* watched, QInputMethodEvent* event) {
+    const QString commit = event->commitString();
+    if (!commit.isEmpty()) {
+        event->setCommitString(FilterText(watched, commit), event->replacementStart(),
+                               event->replacementLength());
+    }
 }
 
 bool TfrmMDIChild::PreviewKeyDown(QObject* watched, QKeyEvent* event) {
     QWidget* focus = QApplication::focusWidget();
     auto* target = qobject_cast<QWidget*>(watched);
-    if (target == nullptr || (focus != nullptr && target != focus)) {
+    if (forwarding_ || target == nullptr || (focus != nullptr && target != focus)) {
         return false;  // only the first delivery, to the focused control
     }
     for (auto it = keyDown_.cbegin(); it != keyDown_.cend(); ++it) {
@@ -484,6 +521,11 @@ bool TfrmMDIChild::eventFilter(QObject* watched, QEvent* event) {
             }
             return keyPress_.contains(watched) && FilterKeyPress(watched, key);
         }
+        case QEvent::InputMethod:
+            if (keyPress_.contains(watched)) {
+                FilterInputMethod(watched, static_cast<QInputMethodEvent*>(event));
+            }
+            return false;
         case QEvent::ContextMenu: {
             auto* menu = static_cast<QContextMenuEvent*>(event);
             if (contextPending_ && menu->globalPos() == lastContextPos_) {

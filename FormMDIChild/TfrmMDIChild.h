@@ -12,6 +12,7 @@
 class QActionGroup;
 class QComboBox;
 class QKeyEvent;
+class QInputMethodEvent;
 
 namespace Ui {
 class frmMDIChild;
@@ -105,7 +106,10 @@ private:
     void BindDescribedKeyFilters();
     void BindMouseMove(QWidget* w);
     void AttachComboAids(QComboBox* combo);
+    // What of text the filter bound to watched lets through.
+    QString FilterText(QObject* watched, const QString& text);
     bool FilterKeyPress(QObject* watched, QKeyEvent* event);
+    void FilterInputMethod(QObject* watched, QInputMethodEvent* event);
     bool PreviewKeyDown(QObject* watched, QKeyEvent* event);
 
     Ui::frmMDIChild* ui_;
@@ -118,6 +122,7 @@ private:
     QSet<QObject*> comboContext_;
     bool appFilterInstalled_ = false;
     QList<QMetaObject::Connection> forgetters_;
+    bool forwarding_ = false;      // a filtered key is on its way; the form has seen it already
     bool contextPending_ = false;  // a context request is being passed up from an editor
     QPoint lastContextPos_;
 };

@@ -100,6 +100,8 @@ void PrepareSqliteConnection(QSqlDatabase& db, const QString& databaseFile) {
         throw DbError(
             QStringLiteral("SQLite 函数注册失败: %1").arg(QString::fromUtf8(sqlite3_errmsg(h))));
     }
+    // like is case-sensitive on the other backends; a search must list the same rows here.
+    Exec(db, QStringLiteral("PRAGMA case_sensitive_like=ON"));
     const bool onDisk = databaseFile != u":memory:";
     if (onDisk) {
         Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));

@@ -12,7 +12,7 @@ bool IsSelectStatement(const QString& trimmedStatement) {
     return trimmedStatement.left(6).toUpper() == QStringLiteral("SELECT");
 }
 
-bool RunSQL(db::TADOQuery& query, const QString& text) {
+bool TryRunSQL(db::TADOQuery& query, const QString& text, QString* reason) {
     const QString statement = telmaris::TrimBlanks(text);
     query.Close();
     query.ClearSQL();
@@ -24,10 +24,25 @@ bool RunSQL(db::TADOQuery& query, const QString& text) {
             query.ExecSQL();
         }
         return true;
-    } catch (const std::exception&) {
-        ShowMessage(QStringLiteral("执行SQL出错了呀！") + text);
+    } catch (const std::exception& e) {
+        if (reason != nullptr) {
+            *reason = QString::fromUtf8(e.what()).trimmed();
+        }
         return false;
     }
+}
+
+bool RunSQL(db::TADOQuery& query, const QString& text) {
+    QString reason;
+    if (TryRunSQL(query, text, &reason)) {
+        return true;
+    }
+    QString message = QStringLiteral("执行SQL出错了呀！") + text;
+    if (!reason.isEmpty()) {
+        message += u'\n' + reason;
+    }
+    ShowMessage(message);
+    return false;
 }
 
 }  // namespace korvane

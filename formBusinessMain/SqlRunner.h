@@ -12,8 +12,11 @@ class TADOQuery;
 bool IsSelectStatement(const QString& trimmedStatement);
 
 // Runs one statement on the form's query: trimmed, opened when it is a SELECT, executed
-// otherwise. A failure shows "执行SQL出错了呀！" followed by the statement as passed (untrimmed)
-// in the plain message dialog and returns false.
+// otherwise. False on failure, with the database's reason in *reason; shows nothing.
+bool TryRunSQL(db::TADOQuery& query, const QString& text, QString* reason);
+
+// TryRunSQL, where a failure shows "执行SQL出错了呀！" followed by the statement as passed
+// (untrimmed) and, on a second line, the database's reason, in the plain message dialog.
 bool RunSQL(db::TADOQuery& query, const QString& text);
 
 }  // namespace korvane

@@ -52,12 +52,9 @@ bool IsOrderNumber(const QString& id) {
     return true;
 }
 
+// Only '/' separates directories here; ':' and '\\' are ordinary characters of a name.
 QString FileNamePart(const QString& path) {
-    qsizetype cut = -1;
-    for (const QChar sep : {u'/', u'\\', u':'}) {
-        cut = qMax(cut, path.lastIndexOf(sep));
-    }
-    return path.mid(cut + 1);
+    return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
 QString RemoteName(const QString& id, const QString& localPath) {
@@ -66,7 +63,7 @@ QString RemoteName(const QString& id, const QString& localPath) {
 
 bool IsPlainFileName(const QString& name) {
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
-           !name.contains(u'\\') && !name.contains(QChar(0));
+           !name.contains(QChar(0));
 }
 
 QString TypeText(const QStringList& typeItems, const QString& code) {

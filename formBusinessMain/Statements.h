@@ -32,7 +32,8 @@ QString QuotedSql(const QString& text);
 bool IsOrderNumber(const QString& id);
 constexpr int kMaxOrderDigits = 18;
 
-// The file-name part of a local path: what follows its last '/', '\' or ':'.
+// The file-name part of a local path: what follows its last '/'. On Linux ':' and '\' are
+// ordinary characters of a name.
 QString FileNamePart(const QString& path);
 
 // "<order number>_<file name>".

@@ -204,12 +204,19 @@ bool TfrmBusinessMain::ConfirmReplacing(const QString& remoteName) {
     const QString sql =
         QStringLiteral("select down_id from zy.res_download_path where down_path=") +
         korvane::QuotedSql(remoteName);
-    if (!RunSQL(sql) || ADOQuery.Eof()) {
-        return true;
+    QString question =
+        QStringLiteral("服务器上已有登记过的同名文件[%1]，上传将替换该文件。是否继续？")
+            .arg(remoteName);
+    QString reason;
+    if (korvane::TryRunSQL(ADOQuery, sql, &reason)) {
+        if (ADOQuery.Eof()) {
+            return true;
+        }
+    } else {
+        // Without the registrations nobody can tell: ask rather than replace silently.
+        question += QStringLiteral("\n（无法读取已登记的文件，不能确认是否同名：%1）").arg(reason);
     }
-    return AskYesNo(QStringLiteral("服务器上已有登记过的同名文件[%1]，上传将替换该文件。是否继续？")
-                        .arg(remoteName),
-                    kTitle);
+    return AskYesNo(question, kTitle);
 }
 
 void TfrmBusinessMain::Upload() {

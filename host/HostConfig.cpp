@@ -8,6 +8,15 @@
 namespace telmaris {
 
 namespace {
+// A value in double quotes keeps its blanks (a password may begin or end with one); the quotes
+// themselves are not part of it.
+QString Unquoted(const QString& value) {
+    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"')) {
+        return value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
 QString& ExplicitPath() {
     static QString path;
     return path;
@@ -39,7 +48,7 @@ bool IniFile::Load(const QString& path) {
         if (eq <= 0) {
             continue;
         }
-        lines_.append({section, line.left(eq).trimmed(), line.mid(eq + 1).trimmed()});
+        lines_.append({section, line.left(eq).trimmed(), Unquoted(line.mid(eq + 1).trimmed())});
     }
     return true;
 }

@@ -62,7 +62,10 @@ TEST_F(RunSqlTest, FailureShowsOnePlainMessageWithTheUntrimmedStatement) {
     EXPECT_FALSE(RunSQL(query, bad));
     ASSERT_EQ(dialogs.requests.size(), 1);
     EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::PlainMessage);
-    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("执行SQL出错了呀！") + bad);
+    const QStringList lines = dialogs.requests[0].text.split(u'\n');
+    ASSERT_EQ(lines.size(), 2) << dialogs.requests[0].text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("执行SQL出错了呀！") + bad);
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("missing"))) << "the database's reason follows";
     EXPECT_TRUE(query.Eof());
     EXPECT_THROW(query.RecordCount(), korvane::db::DbError);
 }

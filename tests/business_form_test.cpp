@@ -258,6 +258,11 @@ TEST_P(SearchTest, RowsAreListedColumnByColumn) {
 TEST_P(SearchTest, ConditionsNarrowTheList) {
     Search(QStringLiteral("1024"), QString(), false);
     EXPECT_EQ(List()->Count(), 1);
+    Search(QString(), QStringLiteral("contract"), false);
+    EXPECT_EQ(List()->Count(), 1);
+    dialogs.requests.clear();
+    Search(QString(), QStringLiteral("Contract"), false);
+    EXPECT_EQ(List()->Count(), 0) << "names match with their letter case, as on every backend";
     Search(QString(), QString(), false, 2);
     ASSERT_EQ(List()->Count(), 1);
     EXPECT_EQ(List()->ItemText(0, 0), QStringLiteral("1026"));
@@ -365,14 +370,28 @@ TEST(Statements, SearchAndInsertTexts) {
                              "create_date>=to_date('20080301','YYYYMMDD') and "
                              "create_date<to_date('20080302','YYYYMMDD')"));
     EXPECT_EQ(
-        korvane::BuildInsertStatement(
-            "1024", "3", korvane::RemoteName("1024", "D:\\docs\\contract.txt"), 501, "signed copy"),
+        korvane::BuildInsertStatement("1024", "3",
+                                      korvane::RemoteName("1024", "/home/op/docs/contract.txt"),
+                                      501, "signed copy"),
         QStringLiteral(
             "insert into zy.res_download_path(down_id,down_type,down_path,op_id,"
             "create_date,remark) values(1024,3,'1024_contract.txt',501,sysdate,'signed copy')"));
     EXPECT_EQ(korvane::QuotedSql("it's"), QStringLiteral("'it''s'"));
-    EXPECT_EQ(korvane::FileNamePart("C:x.txt"), QStringLiteral("x.txt"));
-    EXPECT_EQ(korvane::FileNamePart("/home/op/a b.txt"), QStringLiteral("a b.txt"));
+    // Only '/' separates directories: names with ':' or '\\' keep them, so two files of one
+    // order never collide under one remote name.
+    const std::pair<const char*, const char*> names[] = {
+        {"/home/op/a b.txt", "a b.txt"},
+        {"/home/op/会议 10:30.txt", "会议 10:30.txt"},
+        {"/tmp/会议 10:31.txt", "会议 10:31.txt"},
+        {"C:x.txt", "C:x.txt"},
+        {"/data/a\\b.txt", "a\\b.txt"},
+        {"plain.txt", "plain.txt"},
+    };
+    for (const auto& [path, name] : names) {
+        EXPECT_EQ(korvane::FileNamePart(QString::fromUtf8(path)), QString::fromUtf8(name)) << path;
+    }
+    EXPECT_TRUE(korvane::IsPlainFileName(QStringLiteral("9201_会议 10:30.txt")));
+    EXPECT_TRUE(korvane::IsPlainFileName(QStringLiteral("9201_a\\b.txt")));
     EXPECT_FALSE(korvane::IsPlainFileName(".."));
     EXPECT_FALSE(korvane::IsPlainFileName("a/b"));
     EXPECT_FALSE(korvane::IsPlainFileName(""));
@@ -460,6 +479,25 @@ TEST_P(FormTest, ReplacingARegisteredFileNeedsTheOperatorsYes) {
     Click("btnFpt");
     EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("7_x.txt"))), QByteArray("second"));
     EXPECT_EQ(env->Registrations().size(), 2);
+}
+
+TEST_P(FormTest, AnUnreadableRegistrationTableStillAsksBeforeReplacing) {
+    Open();
+    const QString file = LocalFile(QStringLiteral("y.txt"), "first");
+    Fill("8", 1, file, "");
+    Click("btnFpt");
+    WriteFile(file, "second");
+    form->Connection().SetConnected(false);  // the database is gone
+    dialogs.requests.clear();
+    dialogs.Queue(false);
+    Fill("8", 1, file, "");
+    Click("btnFpt");
+    ASSERT_EQ(dialogs.requests.size(), 1) << dialogs.Texts().join(u'|').toStdString();
+    EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::Confirm);
+    EXPECT_TRUE(dialogs.requests[0].text.startsWith(
+        QStringLiteral("服务器上已有登记过的同名文件[8_y.txt]，上传将替换该文件。是否继续？\n")));
+    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("无法读取")));
+    EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("8_y.txt"))), QByteArray("first"));
 }
 
 TEST_P(FormTest, FailedInsertKeepsTheFileOnTheServer) {

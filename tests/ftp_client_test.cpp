@@ -166,28 +166,67 @@ TEST_F(FtpTest, WithoutSizeAndMdtmTheRestartAloneDecides) {
     EXPECT_NE(std::strstr(client.m_szLastError, "350 Restarting at 1000"), nullptr);
 }
 
-TEST_F(FtpTest, MissingRemoteFileFailsWithTheServersReplyAndLeavesAnEmptyFile) {
+TEST_F(FtpTest, FailedDownloadRemovesOnlyAFileItCreated) {
     Start();
     Login(client);
     EXPECT_FALSE(client.GetFile("nope.bin", Local("nope.bin"), -1));
     EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
-    EXPECT_TRUE(QFileInfo::exists(local.filePath("nope.bin")));
-    EXPECT_EQ(QFileInfo(local.filePath("nope.bin")).size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(local.filePath("nope.bin"))) << "nothing arrived";
     WriteFile(local.filePath("keep.bin"), "partial");
     EXPECT_FALSE(client.GetFile("nope.bin", Local("keep.bin"), -1));
     EXPECT_EQ(ReadFile(local.filePath("keep.bin")), QByteArray("partial"));
+    WriteFile(local.filePath("empty.bin"), QByteArray());
+    EXPECT_FALSE(client.GetFile("nope.bin", Local("empty.bin"), -1));
+    EXPECT_TRUE(QFileInfo::exists(local.filePath("empty.bin"))) << "it was there before";
 }
 
-TEST_F(FtpTest, RateLimitPacesPassesToOneSecond) {
-    Start();
-    const QByteArray content = Pattern(40 * 1024, 8);
+TEST_F(FtpTest, RestartPastTheEndWithoutSizeDownloadsFromZero) {
+    Start({"--rest-reply", "plain", "--no-size-mdtm"});
+    const QByteArray content = Pattern(1000, 21);
+    server->Put(QStringLiteral("short.bin"), content);
+    WriteFile(local.filePath("short.bin"), Pattern(5000, 22));
+    Login(client);
+    ASSERT_TRUE(client.GetFile("short.bin", Local("short.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("short.bin")), content) << "a longer copy is not a success";
+}
+
+// Pacing: passes of rate KiB at least a second each; the share counts the bytes already held.
+TEST_F(FtpTest, RateLimitPacesPassesAndProgressCountsTheBytesHeld) {
+    Start({"--rest-reply", "plain"});
+    const QByteArray content = Pattern(64 * 1024, 8);
     server->Put(QStringLiteral("slow.bin"), content);
     Login(client);
-    QElapsedTimer timer;
-    timer.start();
-    ASSERT_TRUE(client.GetFile("slow.bin", Local("slow.bin"), 16)) << client.m_szLastError;
-    EXPECT_GE(timer.elapsed(), 3000) << "16, 16 and 8 KiB in passes of at least a second";
-    EXPECT_EQ(ReadFile(local.filePath("slow.bin")), content);
+    static std::vector<int32_t> percents;
+    client.m_lpfnProgress = [](const char*, int32_t percent, uint32_t, uint32_t) {
+        percents.push_back(percent);
+    };
+    struct Row {
+        const char* name;
+        int held;  // KiB already in the local copy
+        int rate;
+        std::vector<int32_t> expected;
+        int minMs, maxMs;
+    };
+    const Row rows[] = {
+        {"40 KiB at 16: reads of 16, 16 and 8", 24, 16, {0, 62, 87, 100}, 2500, 15000},
+        {"resumed at 32 of 64", 32, 16, {0, 75, 100}, 1500, 15000},
+        {"unlimited is not paced", 0, -1, {0}, 0, 900},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        percents.clear();
+        const QString target = local.filePath(QString::fromUtf8(row.name).left(6));
+        WriteFile(target, content.left(row.held * 1024));
+        QElapsedTimer timer;
+        timer.start();
+        ASSERT_TRUE(client.GetFile("slow.bin", QFile::encodeName(target), row.rate))
+            << client.m_szLastError;
+        EXPECT_GE(timer.elapsed(), row.minMs);
+        EXPECT_LT(timer.elapsed(), row.maxMs);
+        EXPECT_EQ(percents, row.expected);
+        EXPECT_EQ(ReadFile(target), content);
+    }
+    client.m_lpfnProgress = nullptr;
 }
 
 TEST_F(FtpTest, ProgressReportsCountPercentAndSpeed) {
@@ -327,13 +366,18 @@ TEST_F(FtpTest, MissingDirectoryGivesTheServersReply) {
 }
 
 TEST_F(FtpTest, StoredCopiesAreCutAt127AndDisconnectIsIdempotent) {
-    const std::string longUser(200, 'u');
+    // 11 + 60 * 3 bytes: a plain cut at 127 would split the 39th character in two.
+    std::string longUser(11, 'u');
+    for (int i = 0; i < 60; ++i) {
+        longUser += "张";
+    }
+    const std::string stored = longUser.substr(0, 11 + 38 * 3);
     server = std::make_unique<PyFtpServer>(QStringList{"--user", QString::fromStdString(longUser)});
     ASSERT_TRUE(server->Started());
     client.SetTimeouts(ShortTimeouts());
     ASSERT_TRUE(client.Connect(server->Server().toUtf8(), longUser.c_str(), "secret"))
         << client.m_szLastError;
-    EXPECT_EQ(Text(client.m_szUser), longUser.substr(0, 127));
+    EXPECT_EQ(Text(client.m_szUser), stored);
     EXPECT_EQ(Text(client.m_szServer), server->Server().toStdString());
     EXPECT_TRUE(client.m_bConnected);
     client.Disconnect();
@@ -341,7 +385,7 @@ TEST_F(FtpTest, StoredCopiesAreCutAt127AndDisconnectIsIdempotent) {
     EXPECT_FALSE(client.m_bConnected);
     EXPECT_EQ(client.m_hConnect, nullptr);
     EXPECT_EQ(client.m_hInternet, nullptr);
-    EXPECT_EQ(Text(client.m_szUser), longUser.substr(0, 127)) << "copies survive Disconnect";
+    EXPECT_EQ(Text(client.m_szUser), stored) << "copies survive Disconnect";
     // Connecting again with the client's own stored server text works.
     EXPECT_TRUE(client.Connect(client.m_szServer, longUser.c_str(), "secret"));
     EXPECT_EQ(Text(client.m_szServer), server->Server().toStdString());

@@ -58,6 +58,29 @@ TEST(SysMgnt, ReadsParametersAfterInitAndRereadsTheFile) {
     EXPECT_EQ(value, QStringLiteral("10.0.0.9")) << "a changed parameter takes effect at once";
 }
 
+TEST(SysMgnt, QuotedValuesKeepTheirBlanksAndUnquotedOnesAreTrimmed) {
+    TempConfig config(
+        "[SysPara]\n"
+        "korvane_pwd=\" secret \"\n"
+        "korvane_user=  op  \n"
+        "korvane_path=\"\"\n"
+        "korvane_ip=\"half\n");
+    CSysMgntPublic sys;
+    ASSERT_TRUE(sys.Init(0, 0, 0, 0, 501));
+    int s1 = 0, s2 = 0;
+    const std::pair<const char*, const char*> rows[] = {
+        {"korvane_pwd", " secret "},
+        {"korvane_user", "op"},
+        {"korvane_path", ""},
+        {"korvane_ip", "\"half"},  // one quote alone is part of the value
+    };
+    for (const auto& [name, expected] : rows) {
+        QString value;
+        ASSERT_TRUE(sys.GetSysParaMaxValue(s1, s2, QString::fromLatin1(name), value)) << name;
+        EXPECT_EQ(value, QString::fromUtf8(expected)) << name;
+    }
+}
+
 TEST(SysMgnt, InitFailsWithoutReadableConfiguration) {
     telmaris::SetHostConfigPath(QStringLiteral("/nonexistent/telmaris/host.ini"));
     CSysMgntPublic sys;

@@ -320,10 +320,12 @@ TEST(MdiChildDescription, ActionListAndLook) {
         {"actClear", {"清空", 15}}, {"actPrint", {"打印", 4}},   {"actHelp", {"帮助", 1}},
         {"actOK", {"确定", 17}},    {"actCancel", {"取消", 16}}, {"actExit", {"退出", 24}}};
     QSet<QString> names;
+    QSet<int> indexes;
     for (QAction* a : actions) {
         names.insert(a->objectName());
         EXPECT_FALSE(a->text().isEmpty()) << a->objectName().toStdString();
         const int index = a->property("ImageIndex").toInt();
+        indexes.insert(index);
         EXPECT_GE(index, 0);
         EXPECT_LE(index, 73);
         if (auto it = common.find(a->objectName()); it != common.end()) {
@@ -332,6 +334,8 @@ TEST(MdiChildDescription, ActionListAndLook) {
         }
     }
     EXPECT_EQ(names.size(), 73);
+    EXPECT_EQ(indexes.size(), 73) << "each action its own image";
+    EXPECT_TRUE(indexes.contains(0) && indexes.contains(73)) << "the indexes run from 0 to 73";
     EXPECT_EQ(form.palette().color(QPalette::Window), QColor(205, 215, 255));
     EXPECT_EQ(form.font().pixelSize(), 12);
     EXPECT_TRUE(form.property("KeyPreview").toBool());

@@ -1,5 +1,7 @@
 #include "CFTPClient.h"
 
+#include "Utf8Boundary.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -41,12 +43,13 @@ void SaveErrno() {
     ftp::SetLastError(errno);
 }
 
+// Copies at most size - 1 bytes and never splits a character of a name.
 void CopyLimited(char* dst, const char* src, std::size_t size) {
     if (dst == src) {
         return;
     }
     std::memset(dst, 0, size);
-    std::strncpy(dst, src, size - 1);
+    std::memcpy(dst, src, korvane::Utf8BoundaryAtMost(src, std::strlen(src), size - 1));
 }
 
 // A local file descriptor that closes itself.
@@ -71,8 +74,13 @@ private:
 
 // Opens the download target for reading and writing, creating it when missing and keeping its
 // content, and takes it for this process alone (no other download may write it meanwhile).
-int OpenDownloadTarget(const char* path) {
-    const int fd = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+// *created says whether this call made the file.
+int OpenDownloadTarget(const char* path, bool* created) {
+    int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    *created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) {
+        fd = ::open(path, O_RDWR | O_CLOEXEC);
+    }
     if (fd < 0) {
         return -1;
     }
@@ -123,7 +131,8 @@ CFTPClient::~CFTPClient() {
 void CFTPClient::SetErrorFromResponse() {
     std::memset(m_szLastError, 0, sizeof m_szLastError);
     const std::string& reply = ftp::LastResponse();
-    std::memcpy(m_szLastError, reply.data(), std::min(reply.size(), sizeof m_szLastError - 1));
+    std::memcpy(m_szLastError, reply.data(),
+                korvane::Utf8BoundaryAtMost(reply.data(), reply.size(), sizeof m_szLastError - 1));
 }
 
 void CFTPClient::SetErrorFromSystem() {
@@ -254,7 +263,8 @@ int64_t CFTPClient::NegotiateRestart(int fd, int64_t localSize, const char* pszR
 bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, int nMaxRate) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     FTP_REQUIRE(pszLocalFile != NULL);
-    LocalFile local(OpenDownloadTarget(pszLocalFile));
+    bool created = false;
+    LocalFile local(OpenDownloadTarget(pszLocalFile, &created));
     if (!local.Valid()) {
         return FailWithSystemError();
     }
@@ -271,15 +281,32 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
     } else {
         m_hConnect->FileSize(pszRemoteFile);
     }
+    Retrieval r = Retrieve(pszRemoteFile, local.Fd(), restart, nMaxRate);
+    if (r.ok && !r.sizeKnown && restart > 0 && r.count == static_cast<uint64_t>(restart)) {
+        // The restart was accepted but no byte came and nothing says how long the remote file
+        // is: the local copy may be longer than it. Only a download from 0 can tell.
+        lseek(local.Fd(), 0, SEEK_SET);
+        r = Retrieve(pszRemoteFile, local.Fd(), 0, nMaxRate);
+    }
+    if (!r.ok && created && r.count == 0) {
+        // Nothing arrived: leave no empty file that was not there before.
+        ::unlink(pszLocalFile);
+    }
+    return r.ok;
+}
+
+CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, int64_t restart,
+                                           int nMaxRate) {
+    Retrieval r;
     auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Read);
     if (!remote) {
         SetErrorIfEmpty();
-        return false;
+        return r;
     }
     const int rate = (nMaxRate < 1 || nMaxRate > 128) ? 128 : nMaxRate;
     std::size_t chunk = static_cast<std::size_t>(rate) * 1024;
     std::vector<char> buffer(kBufferSize);
-    const bool sizeKnown = remote->Size().has_value();
+    r.sizeKnown = remote->Size().has_value();
     const uint64_t total = remote->Size().value_or(0);
     if (m_lpfnProgress != nullptr) {
         m_lpfnProgress(pszRemoteFile, 0, 0, m_dwUserData);
@@ -287,9 +314,9 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
     Progress p;
     p.count = static_cast<uint64_t>(restart);
     bool failed = false;
-    while (!sizeKnown || p.count < total) {
+    while (!r.sizeKnown || p.count < total) {
         const uint32_t t0 = TickCount();
-        if (sizeKnown && total - p.count < chunk) {
+        if (r.sizeKnown && total - p.count < chunk) {
             chunk = static_cast<std::size_t>(total - p.count);
         }
         std::size_t got = 0;
@@ -299,19 +326,19 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
             if (ok && got > 0) {
                 break;
             }
-            if (!sizeKnown && ok) {
+            if (!r.sizeKnown && ok) {
                 break;  // without a size, the end of the data is the end of the file
             }
             Pause(kRetryPauseMs);
         }
         if (got == 0) {
-            failed = sizeKnown || !ok;
+            failed = r.sizeKnown || !ok;
             if (failed) {
                 SetErrorIfEmpty();
             }
             break;
         }
-        if (!WriteAll(local.Fd(), buffer.data(), got)) {
+        if (!WriteAll(fd, buffer.data(), got)) {
             SaveErrno();
             SetErrorFromSystem();
             failed = true;
@@ -329,18 +356,16 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
     // A download that started from the beginning replaces the whole local file: nothing of an
     // older, longer copy may remain beyond the new end.
     if (restart == 0) {
-        const off_t here = lseek(local.Fd(), 0, SEEK_CUR);
-        if (here >= 0 && ftruncate(local.Fd(), here) != 0) {
+        const off_t here = lseek(fd, 0, SEEK_CUR);
+        if (here >= 0 && ftruncate(fd, here) != 0) {
             SaveErrno();
             SetErrorFromSystem();
         }
     }
-    local.Close();
     const bool closedCleanly = remote->Close();
-    if (!sizeKnown) {
-        return closedCleanly && !failed;
-    }
-    return p.count == total;
+    r.count = p.count;
+    r.ok = r.sizeKnown ? p.count == total : closedCleanly && !failed;
+    return r;
 }
 
 bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {

@@ -45,6 +45,14 @@ public:
 
 private:
     struct Progress;
+    // One retrieval into fd from offset restart: ok, the bytes the local file then holds, and
+    // whether the remote size was known.
+    struct Retrieval {
+        bool ok = false;
+        bool sizeKnown = false;
+        uint64_t count = 0;
+    };
+    Retrieval Retrieve(const char* pszRemoteFile, int fd, int64_t restart, int nMaxRate);
 
     void SetErrorFromResponse();
     void SetErrorFromSystem();
