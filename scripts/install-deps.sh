@@ -11,7 +11,7 @@ packages=(
   qt6-translations-l10n fonts-wqy-microhei
   python3-pyftpdlib vsftpd curl
   postgresql
-  xvfb xauth
+  xvfb xauth xdotool
 )
 
 missing=()

@@ -87,6 +87,24 @@ public:
     QPushButton* exit;
 };
 
+// Counts the presses of one key that reach a widget.
+class KeySpy : public QObject {
+public:
+    KeySpy(int key, int* count) : key_(key), count_(count) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == key_) {
+            ++*count_;
+        }
+        return false;
+    }
+
+private:
+    int key_;
+    int* count_;
+};
+
 class MdiChildTest : public ::testing::Test {
 protected:
     void Show(TfrmMDIChild* f) {
@@ -195,6 +213,77 @@ TEST_F(MdiChildTest, EditingKeysPassAndUndoIsSwallowedByDigitFilters) {
     TypeText(ascii, QStringLiteral("ab"));
     Type(ascii, Qt::Key_Z, QStringLiteral("\x1a"), Qt::ControlModifier);
     EXPECT_NE(ascii->text(), QStringLiteral("ab")) << "the single-byte filters let Ctrl+Z undo";
+}
+
+// On X11 Tab, Delete, Escape and Enter carry a control character as text. The filter judges
+// that character alone; the key still acts.
+TEST_F(MdiChildTest, KeysThatActAtKeyDownPassTheDigitFiltersAsX11SendsThem) {
+    TestForm form;
+    Show(&form);
+    struct Row {
+        const char* name;
+        Qt::Key key;
+        const char* text;
+    };
+    const Row rows[] = {{"Tab", Qt::Key_Tab, "\t"},
+                        {"Delete", Qt::Key_Delete, "\x7f"},
+                        {"Escape", Qt::Key_Escape, "\x1b"},
+                        {"Return", Qt::Key_Return, "\r"}};
+    for (int i = 0; i < 3; ++i) {
+        QLineEdit* box = form.edits[i];
+        for (const Row& row : rows) {
+            SCOPED_TRACE(box->property("OnKeyPress").toString().toStdString() + " " + row.name);
+            box->setText(QStringLiteral("123"));
+            box->setCursorPosition(1);
+            box->setFocus();
+            Settle();
+            QSignalSpy returned(box, &QLineEdit::returnPressed);
+            int reachedParent = 0;  // an ignored key goes on to the parent after the box had it
+            auto* spy = new KeySpy(row.key, &reachedParent);
+            box->parentWidget()->installEventFilter(spy);
+            Type(box, row.key, QString::fromLatin1(row.text));
+            Settle();
+            delete spy;
+            switch (row.key) {
+                case Qt::Key_Tab:
+                    EXPECT_NE(QApplication::focusWidget(), box) << "Tab leaves the box";
+                    EXPECT_EQ(box->text(), QStringLiteral("123"));
+                    break;
+                case Qt::Key_Delete:
+                    EXPECT_EQ(box->text(), QStringLiteral("13"));
+                    break;
+                case Qt::Key_Escape:
+                    EXPECT_EQ(reachedParent, 1);
+                    EXPECT_EQ(box->text(), QStringLiteral("123"));
+                    break;
+                default:
+                    EXPECT_EQ(returned.count(), 1) << "Enter reaches the box as a key";
+                    EXPECT_EQ(box->text(), QStringLiteral("123"));
+                    EXPECT_NE(QApplication::focusWidget(), box) << "and moves on";
+                    break;
+            }
+        }
+    }
+}
+
+TEST_F(MdiChildTest, CommittedInputMethodTextIsFilteredLikeTypedText) {
+    TestForm form;
+    Show(&form);
+    const QStringList expected{QStringLiteral("12"), QStringLiteral("1.2"), QStringLiteral("1 2"),
+                               QStringLiteral("1 .2"), QStringLiteral("1 .2")};
+    for (int i = 0; i < 5; ++i) {
+        QLineEdit* box = form.edits[i];
+        box->setFocus();
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("申请1 .2号"));
+        QCoreApplication::sendEvent(box, &commit);
+        EXPECT_EQ(box->text(), expected[i]) << i;
+    }
+    form.plainEdit->setFocus();
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("申请"));
+    QCoreApplication::sendEvent(form.plainEdit, &commit);
+    EXPECT_EQ(form.plainEdit->text(), QStringLiteral("申请")) << "unbound boxes take everything";
 }
 
 // Enter traversal -------------------------------------------------------------------------

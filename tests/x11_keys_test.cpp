@@ -1,0 +1,105 @@
+// The digit filter under X11 key events, as an operator's keyboard produces them: the xcb
+// platform on Xvfb, keys sent by xdotool through the X server. X11 gives Tab, Delete, Escape
+// and Enter a control character as text, which offscreen events do not.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "TfrmMDIChild.h"
+
+namespace {
+
+class KeysForm : public TfrmMDIChild {
+public:
+    KeysForm() : TfrmMDIChild(nullptr, DeferLoad{}) {
+        digits = new QLineEdit(this);
+        digits->setGeometry(10, 10, 120, 20);
+        digits->setProperty("OnKeyPress", QStringLiteral("OnEditKeyPress"));
+        next = new QLineEdit(this);
+        next->setGeometry(10, 40, 120, 20);
+        Loaded();
+    }
+    QLineEdit* digits;
+    QLineEdit* next;
+};
+
+// Counts the Escape presses that the box passed on to its form.
+class EscapeSpy : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+            ++count;
+        }
+        return false;
+    }
+};
+
+class X11Keys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+    // Sends keys through the X server to the window that has the input focus.
+    static void XKeys(const QStringList& args) {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"), args);
+        ASSERT_TRUE(xdotool.waitForFinished(10000)) << xdotool.errorString().toStdString();
+        ASSERT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().toStdString();
+    }
+    void Reset() {
+        form.digits->setText(QStringLiteral("123"));
+        form.digits->setFocus();
+        form.digits->setCursorPosition(1);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form.digits->hasFocus(); }, 3000));
+    }
+    KeysForm form;
+};
+
+TEST_F(X11Keys, TypedCharactersAreFilteredAndEditingKeysAct) {
+    Reset();
+    form.digits->clear();
+    XKeys({"type", "--delay", "20", "1a2-3"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.digits->text() == u"123"; }, 3000))
+        << form.digits->text().toStdString();
+
+    Reset();
+    XKeys({"key", "Delete"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.digits->text() == u"13"; }, 3000))
+        << "Delete deletes: " << form.digits->text().toStdString();
+
+    Reset();
+    XKeys({"key", "Tab"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.next->hasFocus(); }, 3000)) << "Tab leaves";
+    EXPECT_EQ(form.digits->text(), QStringLiteral("123"));
+
+    Reset();
+    QSignalSpy returned(form.digits, &QLineEdit::returnPressed);
+    XKeys({"key", "Return"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return returned.count() == 1; }, 3000))
+        << "Enter reaches the box as a key";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.next->hasFocus(); }, 3000))
+        << "and moves to the next tab stop";
+    EXPECT_EQ(form.digits->text(), QStringLiteral("123"));
+
+    Reset();
+    EscapeSpy spy;
+    form.installEventFilter(&spy);
+    XKeys({"key", "Escape"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count == 1; }, 3000))
+        << "Escape reaches the box, which passes it on";
+    form.removeEventFilter(&spy);
+}
+
+}  // namespace
