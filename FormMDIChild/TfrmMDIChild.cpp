@@ -338,8 +338,13 @@ void TfrmMDIChild::setVisible(bool visible) {
         created_ = true;
         CreateParams();
         if (subWindow_) {
+            // The sub-window shows its widget more than once while it maximises; the form is
+            // shown once.
+            opening_ = true;
             QWidget::setVisible(true);
             subWindow_->showMaximized();
+            opening_ = false;
+            RunOnShow();
             return;
         }
     }
@@ -374,8 +379,14 @@ void TfrmMDIChild::FormClose(QObject*, TCloseAction& action) {
 
 void TfrmMDIChild::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (!event->spontaneous() && !opening_) {
+        RunOnShow();
+    }
+}
+
+void TfrmMDIChild::RunOnShow() {
     const QByteArray handler = property("OnShow").toString().toLatin1();
-    if (!handler.isEmpty() && !event->spontaneous()) {
+    if (!handler.isEmpty()) {
         Guarded(
             [&] { QMetaObject::invokeMethod(this, handler.constData(), Qt::DirectConnection); });
     }

@@ -101,6 +101,7 @@ private:
     using KeyDownHandler = void (TfrmMDIChild::*)(QObject*, quint16&, Qt::KeyboardModifiers);
 
     void SetupDescription();
+    void RunOnShow();
     // Drops o's bindings when it is destroyed.
     void Forget(QObject* o);
     void BindDescribedKeyFilters();
@@ -115,6 +116,7 @@ private:
     Ui::frmMDIChild* ui_;
     QPointer<QMdiSubWindow> subWindow_;
     bool created_ = false;
+    bool opening_ = false;  // the first show inside the host's MDI area is under way
     QHash<QObject*, KeyPressHandler> keyPress_;
     QHash<QObject*, KeyDownHandler> keyDown_;  // forms with key preview
     QHash<QObject*, KeyDownHandler> comboKeyDown_;

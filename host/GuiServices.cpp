@@ -2,16 +2,22 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTableView>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 #include "DialogHook.h"
@@ -227,6 +233,23 @@ void InputKeywordForm(QComboBox* comboBox) {
     }
 }
 
+namespace {
+// The calendar's own size hint gives each of its seven rows (day names and six weeks) less than
+// a line of its font, so the last week is cut off; give every row a line and some air.
+void FitCalendar(QCalendarWidget* calendar) {
+    auto* grid = calendar ? calendar->findChild<QTableView*>() : nullptr;
+    auto* bar = calendar
+                    ? calendar->findChild<QWidget*>(QStringLiteral("qt_calendar_navigationbar"))
+                    : nullptr;
+    if (grid == nullptr || bar == nullptr) {
+        return;
+    }
+    constexpr int kRows = 7;
+    const int row = grid->fontMetrics().height() + 6;
+    calendar->setMinimumHeight(bar->sizeHint().height() + kRows * row + 2 * grid->frameWidth());
+}
+}  // namespace
+
 void MakeInit(QWidget* form) {
     if (form == nullptr) {
         return;
@@ -258,5 +281,20 @@ void SetGUIStyle(QWidget* form) {
         if (qobject_cast<QAbstractButton*>(w) != nullptr) {
             w->setCursor(Qt::PointingHandCursor);
         }
+        if (auto* picker = qobject_cast<QDateTimeEdit*>(w); picker && picker->calendarPopup()) {
+            FitCalendar(picker->calendarWidget());
+        }
     }
+}
+
+bool InstallChineseLanguage() {
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
+    static QTranslator qtTranslations;
+    if (!qtTranslations.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    QCoreApplication::installTranslator(&qtTranslations);
+    return true;
 }

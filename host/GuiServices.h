@@ -46,4 +46,9 @@ TELMARIS_HOST_API void MakeInit(QWidget* form);
 
 // The family's common look, applied last when a form is loaded: the Fusion style for the form
 // and every widget in it, and the pointing-hand cursor on push buttons.
+// Date pickers get a calendar popup that shows whole weeks.
 TELMARIS_HOST_API void SetGUIStyle(QWidget* form);
+
+// The language of the system's texts: Chinese as the default locale (calendars, dates) and Qt's
+// own Chinese translations (standard buttons). False when the translations are missing.
+TELMARIS_HOST_API bool InstallChineseLanguage();

@@ -136,6 +136,16 @@ TEST_P(EndToEnd, ServerTroubleReachesTheOperator) {
     EXPECT_TRUE(env->Registrations().isEmpty());
 }
 
+TEST_P(EndToEnd, AFailedConnectionAtTheFirstShowSpeaksOnce) {
+    env->WriteConfig(QString(), QString(), QString(),
+                     QStringLiteral("Provider=SQLite;Data Source=/no/such/dir/k.db"));
+    dialogs.requests.clear();
+    QWidget* second = host->OpenWindow(0);
+    ASSERT_NE(second, nullptr);
+    QTest::qWait(50);
+    EXPECT_EQ(dialogs.requests.size(), 1) << dialogs.Texts().join(u'|').toStdString();
+}
+
 TEST_P(EndToEnd, AFailedInsertLeavesTheFileOnTheServer) {
     env->db->RefuseInserts();
     const QString path = local.filePath(QStringLiteral("b.txt"));

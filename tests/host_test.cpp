@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -201,6 +203,16 @@ TEST(GuiServices, MakeInitAndStyleSetTagsColourStyleAndCursors) {
     EXPECT_NE(a->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(b->property("Tag").toInt(), -666);
     EXPECT_EQ(form.property("Tag").toInt(), 0);
+}
+
+TEST(GuiServices, ChineseLanguageForCalendarsAndStandardButtons) {
+    ASSERT_TRUE(InstallChineseLanguage());
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(buttons.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+    QCalendarWidget calendar;
+    EXPECT_EQ(calendar.locale().language(), QLocale::Chinese);
+    EXPECT_EQ(QLocale().monthName(12), QStringLiteral("十二月"));
+    QLocale::setDefault(QLocale::c());
 }
 
 }  // namespace

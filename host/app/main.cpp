@@ -4,9 +4,7 @@
 //   telmaris-host [--config FILE] [--operator ID] [--module LIB]... [--screenshot PNG]
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLibraryInfo>
 #include <QTimer>
-#include <QTranslator>
 #include <cstdio>
 
 #include "GuiServices.h"
@@ -55,11 +53,8 @@ int main(int argc, char** argv) {
     TelmarisApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("telmaris-host"));
     QApplication::setApplicationDisplayName(QStringLiteral("TELMARIS"));
-    QTranslator qtTranslations;
-    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                            QStringLiteral("_"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslations);
+    if (!InstallChineseLanguage()) {
+        std::fprintf(stderr, "telmaris-host: Qt's Chinese translations are not installed\n");
     }
 
     QCommandLineParser args;
