@@ -22,6 +22,7 @@
 #include <QToolBar>
 
 #include "Controls.h"
+#include "FormScroller.h"
 #include "GuiServices.h"
 #include "HostWindow.h"
 #include "KeyFilters.h"
@@ -324,7 +325,7 @@ void TfrmMDIChild::SetNextFocus(QObject* control) {
 
 void TfrmMDIChild::CreateParams() {
     if (QMdiArea* area = telmaris::HostMdiArea()) {
-        subWindow_ = area->addSubWindow(this, Qt::SubWindow | kChildFlags);
+        subWindow_ = area->addSubWindow(new FormScroller(this), Qt::SubWindow | kChildFlags);
         subWindow_->setAttribute(Qt::WA_DeleteOnClose);
         subWindow_->setGeometry(kRestoredRect);
         return;

@@ -8,7 +8,12 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include "HostControls.h"
@@ -144,6 +149,34 @@ TEST_P(EndToEnd, AFailedConnectionAtTheFirstShowSpeaksOnce) {
     ASSERT_NE(second, nullptr);
     QTest::qWait(50);
     EXPECT_EQ(dialogs.requests.size(), 1) << dialogs.Texts().join(u'|').toStdString();
+}
+
+TEST_P(EndToEnd, ASmallHostScrollsTheFormAndAChildCanBeMaximisedAgain) {
+    QMdiSubWindow* sub = host->MdiArea()->subWindowList().constFirst();
+    auto* scroller = qobject_cast<QScrollArea*>(sub->widget());
+    ASSERT_NE(scroller, nullptr);
+    EXPECT_GE(form->width(), 640) << "a large area: the form fills it";
+    host->resize(520, 380);
+    QTest::qWait(50);
+    EXPECT_TRUE(sub->isMaximized());
+    EXPECT_EQ(form->size(), QSize(640, 480)) << "the fixed layout is kept";
+    EXPECT_TRUE(scroller->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(scroller->horizontalScrollBar()->isVisible());
+    auto* exit = W<QPushButton>("btnExit");
+    scroller->ensureWidgetVisible(exit);
+    EXPECT_FALSE(exit->visibleRegion().isEmpty()) << "every control can be scrolled to";
+
+    host->MdiArea()->tileSubWindows();
+    EXPECT_FALSE(sub->isMaximized());
+    QAction* maximise = nullptr;
+    for (QAction* menu : host->menuBar()->actions()) {
+        for (QAction* a : menu->menu()->actions()) {
+            maximise = a->text() == u"最大化" ? a : maximise;
+        }
+    }
+    ASSERT_NE(maximise, nullptr);
+    maximise->trigger();
+    EXPECT_TRUE(sub->isMaximized());
 }
 
 TEST_P(EndToEnd, AFailedInsertLeavesTheFileOnTheServer) {

@@ -322,6 +322,23 @@ TEST_F(MdiChildTest, EnterMovesToTheNextTabStopAndWraps) {
     EXPECT_EQ(QApplication::focusWidget(), last) << "the first stop follows the last";
 }
 
+TEST_F(MdiChildTest, EnterMovesOnInsideTheHostsMdiArea) {
+    QMdiArea area;
+    area.resize(1000, 700);
+    area.show();
+    telmaris::SetHostMdiArea(&area);
+    auto* form = new TestForm;
+    Show(form);
+    QWidget::setTabOrder(form->edits[0], form->edits[1]);
+    form->edits[0]->setFocus();
+    Type(form->edits[0], Qt::Key_Return, QStringLiteral("\r"));
+    Settle();
+    EXPECT_EQ(QApplication::focusWidget(), form->edits[1]);
+    telmaris::SetHostMdiArea(nullptr);
+    form->SubWindow()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 TEST_F(MdiChildTest, OptedOutControlKeepsFocusAndHandlesEnterItself) {
     TestForm form;
     Show(&form);

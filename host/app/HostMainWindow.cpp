@@ -19,6 +19,12 @@ HostMainWindow::HostMainWindow(SessionInfo session)
     QMenu* windows = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
     windows->addAction(QStringLiteral("层叠"), area_, &QMdiArea::cascadeSubWindows);
     windows->addAction(QStringLiteral("平铺"), area_, &QMdiArea::tileSubWindows);
+    // Child windows have no maximise box; after tiling or cascading this brings one back.
+    windows->addAction(QStringLiteral("最大化"), this, [this] {
+        if (QMdiSubWindow* sub = area_->activeSubWindow()) {
+            sub->showMaximized();
+        }
+    });
     windows->addAction(QStringLiteral("退出"), this, &QWidget::close);
     SetHostMdiArea(area_);
     resize(1024, 700);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollArea>
 #include <QThread>
 #include <cstdio>
 
@@ -59,6 +60,9 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
         sub = host.MdiArea()->subWindowList().constFirst();
     }
     QWidget* form = sub ? sub->widget() : nullptr;
+    if (auto* scroller = qobject_cast<QScrollArea*>(form)) {
+        form = scroller->widget();  // forms scroll inside their sub-windows
+    }
     if (form == nullptr) {
         std::fprintf(stderr, "tour: no korvane window is open\n");
         return 1;
