@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -91,22 +92,56 @@ protected:
 TEST_P(FormTest, ControlsStandWhereTheLayoutPutsThem) {
     Open();
     EXPECT_EQ(form->windowTitle(), QStringLiteral("号码管理之文件上传"));
+    // Every control of the description: name, caption (where it has one), left, top and width
+    // (height where the description gives one, else 0: not checked).
     struct Spot {
         const char* name;
+        const char* caption;
         QRect rect;
     };
-    for (const Spot& s :
-         {Spot{"edDownId", {90, 20, 120, 20}}, Spot{"cmbDownType", {290, 20, 120, 20}},
-          Spot{"edDownPath", {490, 20, 120, 20}}, Spot{"chkDate", {7, 50, 78, 20}},
-          Spot{"dtpBegin", {90, 50, 120, 20}}, Spot{"btnQuery", {535, 50, 75, 25}},
-          Spot{"edDownPath2", {290, 20, 257, 20}}, Spot{"btnOpenFile", {560, 18, 51, 25}},
-          Spot{"edRemark", {290, 50, 320, 20}}, Spot{"btnFpt", {388, 10, 75, 25}},
-          Spot{"btnDown", {475, 10, 75, 25}}, Spot{"btnExit", {558, 10, 75, 25}}}) {
-        EXPECT_EQ(W<QWidget>(s.name)->geometry(), s.rect) << s.name;
+    const Spot spots[] = {
+        {"Label1", "申请单号", {38, 20, 0, 0}},       {"edDownId", nullptr, {90, 20, 120, 20}},
+        {"Label2", "申请单类型", {225, 22, 0, 0}},    {"cmbDownType", nullptr, {290, 20, 120, 20}},
+        {"Label3", "文件名称", {433, 20, 0, 0}},      {"edDownPath", nullptr, {490, 20, 120, 20}},
+        {"chkDate", "生成日期起", {7, 50, 78, 20}},   {"dtpBegin", nullptr, {90, 50, 120, 20}},
+        {"Label5", "生成日期止", {225, 50, 0, 0}},    {"dtpEnd", nullptr, {290, 50, 120, 20}},
+        {"btnQuery", "查询", {535, 50, 75, 25}},      {"Label6", "申请单号", {37, 20, 0, 0}},
+        {"edDownId2", nullptr, {90, 20, 120, 20}},    {"Label8", "文件名称", {234, 20, 0, 0}},
+        {"edDownPath2", nullptr, {290, 20, 257, 20}}, {"btnOpenFile", "...", {560, 18, 51, 25}},
+        {"Label7", "申请单类型", {25, 50, 0, 0}},     {"cmbDownType2", nullptr, {90, 50, 120, 20}},
+        {"Label4", "备注", {258, 50, 0, 0}},          {"edRemark", nullptr, {290, 50, 320, 20}},
+        {"btnFpt", "上传", {388, 10, 75, 25}},        {"btnDown", "下载", {475, 10, 75, 25}},
+        {"btnExit", "退出", {558, 10, 75, 25}},
+    };
+    for (const Spot& s : spots) {
+        SCOPED_TRACE(s.name);
+        QWidget* w = W<QWidget>(s.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->pos(), s.rect.topLeft());
+        if (s.rect.width() > 0) {
+            EXPECT_EQ(w->size(), s.rect.size());
+        }
+        if (s.caption != nullptr) {
+            const QString caption = w->property("text").toString();
+            EXPECT_EQ(caption, QString::fromUtf8(s.caption));
+        }
     }
-    EXPECT_EQ(W<QGroupBox>("GroupBox1")->title(), QStringLiteral("查询条件"));
-    EXPECT_EQ(W<QGroupBox>("GroupBox1")->height(), 85);
-    EXPECT_EQ(W<QGroupBox>("GroupBox2")->title(), QStringLiteral("数据"));
+    form->showNormal();  // the containers' rows at the description's client size
+    form->resize(640, 480);
+    QCoreApplication::processEvents();
+    struct Box {
+        const char* name;
+        const char* title;
+        int top, height;
+    };
+    for (const Box& b : {Box{"GroupBox1", "查询条件", 0, 85}, Box{"GroupBox2", "数据", 85, 85},
+                         Box{"GroupBox3", "列表", 170, 269}}) {
+        SCOPED_TRACE(b.name);
+        EXPECT_EQ(W<QGroupBox>(b.name)->title(), QString::fromUtf8(b.title));
+        EXPECT_EQ(W<QGroupBox>(b.name)->y(), b.top);
+        EXPECT_EQ(W<QGroupBox>(b.name)->height(), b.height);
+    }
+    EXPECT_EQ(W<QWidget>("Panel1")->y(), 439);
     EXPECT_EQ(W<QWidget>("Panel1")->height(), 41);
     EXPECT_TRUE(W<QCheckBox>("chkDate")->isChecked());
     EXPECT_EQ(W<QDateEdit>("dtpBegin")->displayFormat(), QStringLiteral("yyyy/MM/dd"));
@@ -118,16 +153,23 @@ TEST_P(FormTest, ControlsStandWhereTheLayoutPutsThem) {
         EXPECT_EQ(List()->model()->headerData(c, Qt::Horizontal).toString(), captions[c]);
         EXPECT_EQ(List()->columnWidth(c), widths[c]);
     }
-    // Tab order through the inputs of the upload group.
-    QStringList chain;
-    QWidget* w = Edit("edDownId2");
-    for (int i = 0; i < 5; ++i, w = w->nextInFocusChain()) {
-        while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty())
-            w = w->nextInFocusChain();
-        chain << w->objectName();
+    // Tab order inside each container.
+    const QList<QStringList> chains{
+        {"edDownId", "cmbDownType", "edDownPath", "chkDate", "dtpBegin", "dtpEnd", "btnQuery"},
+        {"edDownId2", "edDownPath2", "cmbDownType2", "edRemark", "btnOpenFile"},
+        {"btnFpt", "btnDown", "btnExit"}};
+    for (const QStringList& expected : chains) {
+        QStringList chain;
+        QWidget* w = W<QWidget>(expected.first().toLatin1().constData());
+        for (int i = 0; i < expected.size(); ++i, w = w->nextInFocusChain()) {
+            // Inner parts of combo boxes and date pickers are not stops of their own.
+            while (w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty() ||
+                   qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
+                w = w->nextInFocusChain();
+            chain << w->objectName();
+        }
+        EXPECT_EQ(chain.join(u' ').toStdString(), expected.join(u' ').toStdString());
     }
-    EXPECT_EQ(chain,
-              QStringList({"edDownId2", "edDownPath2", "cmbDownType2", "edRemark", "btnOpenFile"}));
 }
 
 TEST_P(FormTest, OrderNumberBoxesTakeDigitsOnlyAndEnterMovesOn) {

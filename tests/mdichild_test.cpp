@@ -478,6 +478,35 @@ TEST_F(MdiChildTest, HintAppearsOnlyWhenTextPlusMarginExceedsTheWidth) {
     EXPECT_FALSE(hint->isVisible()) << "an empty text never shows a hint";
 }
 
+TEST_F(MdiChildTest, ComboBoxHintsMeasureWithTheComboBoxsOwnFont) {
+    TestForm form;
+    Show(&form);
+    THintWindow* hint = Hint(&form);
+    QFont large = form.font();
+    large.setPixelSize(20);
+    form.combo->setFont(large);
+    form.combo->setEditText(QStringLiteral("[7] 合同扫描"));
+    const QString text = form.combo->currentText();
+    const int own = QFontMetrics(large).horizontalAdvance(text);
+    ASSERT_LT(QFontMetrics(form.font()).horizontalAdvance(text) + 32, own + 32);
+    form.combo->resize(own + 31, 20);  // too narrow in its own font only
+    form.combo->setEnabled(false);     // disabled: the move reaches the group beneath
+    const QPoint over = form.combo->geometry().center();
+    QTest::mouseMove(form.group, over);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_EQ(hint->text(), text);
+    form.combo->resize(own + 32, 20);
+    QTest::mouseMove(form.group, over + QPoint(1, 0));
+    EXPECT_FALSE(hint->isVisible());
+
+    form.combo->resize(own + 31, 20);
+    QTest::mouseMove(form.group, over);
+    ASSERT_TRUE(hint->isVisible());
+    form.combo->setEnabled(true);
+    QTest::mouseMove(form.combo, QPoint(5, 5));
+    EXPECT_TRUE(hint->isVisible()) << "an enabled combo box leaves the hint as it was";
+}
+
 TEST_F(MdiChildTest, PasswordBoxesNeverRevealAndEnabledBoxesHideTheHint) {
     TestForm form;
     Show(&form);
@@ -516,26 +545,37 @@ TEST_F(MdiChildTest, InitFormTwiceLeavesOneHintWindow) {
 TEST_F(MdiChildTest, DropDownListWidensToItsWidestItem) {
     TestForm form;
     Show(&form);
+    QFont small = form.font();
+    small.setPixelSize(8);  // the combo box's own font: the rule measures with the form's
+    form.combo->setFont(small);
     const QFontMetrics metrics(form.font());
     QString wide = QStringLiteral("[1] ");
     while (metrics.horizontalAdvance(wide) < 150) {
         wide += QStringLiteral("宽");
     }
     const int widest = metrics.horizontalAdvance(wide);
-    auto widthFor = [&](int items) {
+    ASSERT_LT(QFontMetrics(small).horizontalAdvance(wide) + 16 + 22, widest);
+    struct Row {
+        int items;
+        int width;
+    };
+    ASSERT_EQ(form.combo->width(), 120);
+    for (const Row row : {Row{10, widest + 16 + 22}, Row{8, widest + 16}, Row{0, 120 + 16}}) {
+        SCOPED_TRACE(row.items);
         form.combo->clear();
-        for (int i = 0; i < items; ++i) {
-            form.combo->addItem(i == items / 2 ? wide : QStringLiteral("[%1] x").arg(i));
+        for (int i = 0; i < row.items; ++i) {
+            form.combo->addItem(i == row.items / 2 ? wide : QStringLiteral("[%1] x").arg(i));
         }
         form.combo->view()->setMinimumWidth(0);
         form.combo->showPopup();
+        QWidget* list = form.combo->view()->window();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(list));
+        EXPECT_GE(list->width(), row.width) << "the list that opens is as wide as the rule says";
+        if (row.items > 0) {
+            EXPECT_LT(list->width(), row.width + 8) << "and no wider";
+        }
         form.combo->hidePopup();
-        return form.combo->view()->minimumWidth();
-    };
-    ASSERT_EQ(form.combo->width(), 120);
-    EXPECT_EQ(widthFor(10), widest + 16 + 22);
-    EXPECT_EQ(widthFor(8), widest + 16);
-    EXPECT_EQ(widthFor(0), 120 + 16);
+    }
 }
 
 TEST_F(MdiChildTest, OwnDropDownHandlerIsKeptAndKeywordSearchStillOpens) {
