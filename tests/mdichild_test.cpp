@@ -115,6 +115,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(w->window()));
         QCoreApplication::processEvents();
     }
+    // A new form opened inside area as the host's MDI area.
+    TestForm* ShowInArea(QMdiArea& area) {
+        area.resize(1000, 700);
+        area.show();
+        telmaris::SetHostMdiArea(&area);
+        auto* form = new TestForm;
+        Show(form);
+        return form;
+    }
     static void Type(QWidget* w, Qt::Key key, const QString& text,
                      Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::sendKeyEvent(QTest::Press, w, key, text, mods);
@@ -324,11 +333,7 @@ TEST_F(MdiChildTest, EnterMovesToTheNextTabStopAndWraps) {
 
 TEST_F(MdiChildTest, EnterMovesOnInsideTheHostsMdiArea) {
     QMdiArea area;
-    area.resize(1000, 700);
-    area.show();
-    telmaris::SetHostMdiArea(&area);
-    auto* form = new TestForm;
-    Show(form);
+    TestForm* form = ShowInArea(area);
     QWidget::setTabOrder(form->edits[0], form->edits[1]);
     form->edits[0]->setFocus();
     Type(form->edits[0], Qt::Key_Return, QStringLiteral("\r"));
@@ -362,11 +367,7 @@ TEST_F(MdiChildTest, OptedOutControlKeepsFocusAndHandlesEnterItself) {
 
 TEST_F(MdiChildTest, OpensMaximisedInTheHostAreaAndRestoresToTheFixedRectangle) {
     QMdiArea area;
-    area.resize(1000, 700);
-    area.show();
-    telmaris::SetHostMdiArea(&area);
-    auto* form = new TestForm;
-    Show(form);
+    TestForm* form = ShowInArea(area);
     ASSERT_NE(form->SubWindow(), nullptr);
     EXPECT_TRUE(form->SubWindow()->isMaximized());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("测试窗口"));
