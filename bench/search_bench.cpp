@@ -41,6 +41,7 @@ long StatusKiB(const char* field) {
 void Populate(const QString& conn) {
     korvane::db::TADOConnection c;
     c.SetConnectionString(conn);
+    c.SetCreateMissing(true);
     c.SetConnected(true);
     korvane::db::TADOQuery q(c);
     QFile script(QStringLiteral(KORVANE_SOURCE_DIR "/db/schema/sqlite.sql"));

@@ -7,6 +7,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 
 #include "DbError.h"
@@ -73,9 +74,30 @@ QString SqliteSchemaFile(const QString& databaseFile, const QString& schema) {
     return databaseFile + u'.' + schema;
 }
 
-void CheckSqliteLocation(const QString& databaseFile) {
+QString SqliteOpenName(const QString& databaseFile, bool createMissing) {
+    if (databaseFile == u":memory:") {
+        return databaseFile;
+    }
+    // mode=rw: SQLite itself refuses to create a missing file, whatever happens meanwhile.
+    return QStringLiteral("file:") +
+           QString::fromLatin1(QUrl::toPercentEncoding(databaseFile, "/")) +
+           (createMissing ? QStringLiteral("?mode=rwc") : QStringLiteral("?mode=rw"));
+}
+
+void CheckSqliteLocation(const QString& databaseFile, bool createMissing) {
     if (databaseFile == u":memory:") {
         return;
+    }
+    if (!createMissing) {
+        for (const QString& path :
+             {databaseFile, SqliteSchemaFile(databaseFile, QStringLiteral("zy")),
+              SqliteSchemaFile(databaseFile, QStringLiteral("xg"))}) {
+            if (!QFileInfo::exists(path)) {
+                throw DbError(QStringLiteral("数据库文件不存在: %1（请用 korvane-dbtool --script "
+                                             "创建数据库）")
+                                  .arg(QFileInfo(path).absoluteFilePath()));
+            }
+        }
     }
     const QFileInfo file(databaseFile);
     const QFileInfo dir(file.absolutePath());

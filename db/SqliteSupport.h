@@ -17,6 +17,8 @@ QString SqliteSchemaFile(const QString& databaseFile, const QString& schema);
 
 // Checks before opening that the database's directory exists and is writable, so the operator
 // gets a clear reason instead of SQLite's "unable to open database file". Throws DbError.
-void CheckSqliteLocation(const QString& databaseFile);
+void CheckSqliteLocation(const QString& databaseFile, bool createMissing);
+// The name to open databaseFile by: a URI that lets SQLite create the file only when asked.
+QString SqliteOpenName(const QString& databaseFile, bool createMissing);
 
 }  // namespace korvane::db

@@ -55,13 +55,15 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
                           .arg(spec.driver, BackendName(spec.backend)));
     }
     if (spec.backend == Backend::SQLite) {
-        CheckSqliteLocation(spec.databaseName);
+        CheckSqliteLocation(spec.databaseName, createMissing_);
     }
     if (QSqlDatabase::contains(name_)) {
         QSqlDatabase::removeDatabase(name_);
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(spec.driver, name_);
-    db.setDatabaseName(spec.databaseName);
+    db.setDatabaseName(spec.backend == Backend::SQLite
+                           ? SqliteOpenName(spec.databaseName, createMissing_)
+                           : spec.databaseName);
     db.setUserName(spec.user);
     db.setPassword(spec.password);
     if (!spec.host.isEmpty()) {
@@ -71,7 +73,8 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
         db.setPort(spec.port);
     }
     if (spec.backend == Backend::SQLite) {
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs));
     } else if (spec.backend == Backend::PostgreSQL) {
         db.setConnectOptions(QStringLiteral("connect_timeout=10"));
     }

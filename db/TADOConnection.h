@@ -22,6 +22,9 @@ public:
 
     // true connects (throws DbError on failure); false closes.
     void SetConnected(bool connected);
+    // An SQLite database is opened only when its files exist, so a wrong path is reported
+    // instead of becoming an empty database. Only the tool that applies schema scripts creates.
+    void SetCreateMissing(bool create) { createMissing_ = create; }
     bool Connected() const;
     void Close();
 
@@ -37,6 +40,7 @@ private:
     QString connectionString_;
     QString name_;
     Backend backend_ = Backend::Oracle;
+    bool createMissing_ = false;
 };
 
 }  // namespace korvane::db

@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include "ConnectionString.h"
 #include "DbError.h"
@@ -113,6 +115,25 @@ TEST(Connection, FailuresRaiseClearErrors) {
                         .contains(QStringLiteral("不可写")));
     }
     EXPECT_TRUE(connectError(QString()).contains(QStringLiteral("为空")));
+}
+
+TEST(Connection, AMissingSqliteFileIsNamedAndNeverCreated) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("typo.db"));
+    const QString conn = QStringLiteral("Provider=SQLite;Data Source=") + path;
+    const QString error = ConnectError(conn);
+    EXPECT_TRUE(error.contains(QStringLiteral("数据库文件不存在"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(path)) << error.toStdString();
+    EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "no file, no schema file left behind";
+    // A database without one of its schema files is as missing.
+    korvane::db::TADOConnection creator;
+    creator.SetConnectionString(conn);
+    creator.SetCreateMissing(true);
+    creator.SetConnected(true);
+    creator.Close();
+    QFile::remove(path + QStringLiteral(".xg"));
+    EXPECT_TRUE(ConnectError(conn).contains(path + QStringLiteral(".xg")));
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".xg")));
 }
 
 TEST(Dialect, SysdateIsBridgedOutsideLiteralsOnly) {

@@ -35,6 +35,8 @@ void PrintRows(TADOQuery& query, const QString& sql, const QStringList& columns)
 int Run(const QCommandLineParser& args) {
     TADOConnection connection;
     connection.SetConnectionString(args.value(QStringLiteral("conn")));
+    // Applying schema scripts is how a database comes to be; anything else needs one already.
+    connection.SetCreateMissing(args.isSet(QStringLiteral("script")));
     connection.SetConnected(true);
     TADOQuery query(connection);
     for (const QString& path : args.values(QStringLiteral("script"))) {

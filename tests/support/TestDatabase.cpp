@@ -18,6 +18,7 @@ namespace {
 void ApplySchemaFile(const QString& connectionString, const QString& script) {
     db::TADOConnection c;
     c.SetConnectionString(connectionString);
+    c.SetCreateMissing(true);
     c.SetConnected(true);
     db::TADOQuery q(c);
     QFile file(QStringLiteral(KORVANE_SOURCE_DIR "/db/schema/") + script);
