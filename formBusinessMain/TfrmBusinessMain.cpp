@@ -4,9 +4,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include "BusinessCommon.h"
 #include "CFTPClient.h"
+#include "DownloadFolder.h"
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "SqlRunner.h"
@@ -286,7 +288,19 @@ void TfrmBusinessMain::Download() {
         Notice(QStringLiteral("文件名称[%1]无效，不能下载！").arg(remote));
         return;
     }
-    const QString local = QCoreApplication::applicationDirPath() + u'/' + remote;
+    QString configured;
+    int scope1 = 0;
+    int scope2 = 0;
+    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_down_dir"), configured);
+    const korvane::DownloadFolder folder = korvane::ChooseDownloadFolder(
+        telmaris::TrimBlanks(configured), QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
+        korvane::CanCreateFilesIn);
+    if (folder.path.isEmpty()) {
+        Notice(folder.error);
+        return;
+    }
+    const QString local = folder.path + u'/' + remote;
     if (FtpTransfer(2, remote, local)) {
         ShowMessage(QStringLiteral("下载成功！保存在[") + local + QStringLiteral("]，请查看！"));
     }

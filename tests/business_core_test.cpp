@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QTemporaryDir>
 
 #include "DbError.h"
+#include "DownloadFolder.h"
 #include "LookupLoader.h"
 #include "SqlRunner.h"
 #include "TADOConnection.h"
@@ -19,6 +23,52 @@ using korvane::test::DialogRecorder;
 using korvane::test::TestDatabase;
 
 namespace {
+
+// Download folder: the configured one first, else the program's when writable, else the
+// operator's downloads; a chosen folder that cannot be used is named and nothing else is tried.
+TEST(DownloadFolder, ChoiceFollowsTheRulesAndCreatesOnlyTheChosenFolder) {
+    struct Row {
+        const char* name;
+        const char* configured;  // relative to a fresh temporary root; "" = not set
+        QStringList readOnly;    // folders the probe says cannot be written
+        const char* chosen;      // "" = none
+        const char* named;       // the folder the error names
+    };
+    const Row rows[] = {
+        {"configured wins", "site/down", {}, "site/down", ""},
+        {"configured unusable, no fallback", "site/down", {"site/down"}, "", "site/down"},
+        {"program dir", "", {}, "bin", ""},
+        {"read-only program dir", "", {"bin"}, "home/Downloads", ""},
+        {"nowhere to write", "", {"bin", "home/Downloads"}, "", "home/Downloads"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir root;
+        QDir(root.path()).mkpath(QStringLiteral("bin"));
+        auto at = [&](const QString& rel) { return root.filePath(rel); };
+        const auto probe = [&](const QString& dir) {
+            for (const QString& ro : row.readOnly) {
+                if (QDir::cleanPath(dir) == at(ro)) {
+                    return false;
+                }
+            }
+            return korvane::CanCreateFilesIn(dir);
+        };
+        const QString configured = *row.configured ? at(row.configured) : QString();
+        const auto folder =
+            korvane::ChooseDownloadFolder(configured, at("bin"), at("home/Downloads"), probe);
+        EXPECT_EQ(folder.path, *row.chosen ? at(row.chosen) : QString());
+        if (*row.named) {
+            EXPECT_TRUE(folder.error.contains(at(row.named))) << folder.error.toStdString();
+        } else {
+            EXPECT_TRUE(folder.error.isEmpty()) << folder.error.toStdString();
+            EXPECT_TRUE(QFileInfo(folder.path).isDir());
+        }
+        if (QString(row.chosen) != u"home/Downloads" && QString(row.named) != u"home/Downloads") {
+            EXPECT_FALSE(QFileInfo::exists(at("home"))) << "nothing made elsewhere";
+        }
+    }
+}
 
 class RunSqlTest : public ::testing::Test {
 protected:

@@ -649,6 +649,39 @@ TEST_P(FormTest, DownloadFetchesTheSelectedRowIntoTheProgramsDirectory) {
                                    QStringLiteral("/../escape.bin")));
 }
 
+TEST_P(FormTest, DownloadsGoToTheConfiguredFolderOrSayWhyNot) {
+    const QString remote = QStringLiteral("5150_site.bin");
+    WriteFile(env->RemotePath(remote), "site copy");
+    env->Exec(QStringLiteral(
+        "insert into zy.res_download_path values(5150,1,'5150_site.bin',501,sysdate,'')"));
+    QTemporaryDir site;
+    const QString folder = site.filePath(QStringLiteral("downloads/korvane"));
+    env->WriteConfig(QString(), QString(), QString(), QString(),
+                     QStringLiteral("korvane_down_dir=") + folder);
+    Open();
+    Edit("edDownId")->setText(QStringLiteral("5150"));
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 1);
+    List()->selectRow(0);
+    dialogs.requests.clear();
+    Click("btnDown");
+    const QString target = folder + u'/' + remote;
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("下载成功！保存在[") + target +
+                                           QStringLiteral("]，请查看！")});
+    EXPECT_EQ(ReadFile(target), QByteArray("site copy"));
+
+    const QString blocked = site.filePath(QStringLiteral("a-file/sub"));
+    WriteFile(site.filePath(QStringLiteral("a-file")), "x");
+    env->WriteConfig(QString(), QString(), QString(), QString(),
+                     QStringLiteral("korvane_down_dir=") + blocked);
+    dialogs.requests.clear();
+    Click("btnDown");
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_TRUE(dialogs.requests[0].text.contains(blocked)) << dialogs.Texts()[0].toStdString();
+    EXPECT_FALSE(QFileInfo::exists(QCoreApplication::applicationDirPath() + u'/' + remote))
+        << "nothing is written elsewhere";
+}
+
 class ResumeTest : public FormTest {
 protected:
     QStringList Faults() const override {

@@ -10,10 +10,12 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollArea>
+#include <QStandardPaths>
 #include <QThread>
 #include <cstdio>
 
 #include "DialogHook.h"
+#include "HostConfig.h"
 #include "HostControls.h"
 #include "HostMainWindow.h"
 
@@ -51,6 +53,32 @@ QByteArray Contents(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Every folder a download may land in: the configured one, the program's, the user's.
+QStringList DownloadCandidates() {
+    IniFile ini;
+    ini.Load(HostConfigPath());
+    QStringList dirs{QCoreApplication::applicationDirPath(),
+                     QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)};
+    if (const auto configured =
+            ini.Value(QStringLiteral("SysPara"), QStringLiteral("korvane_down_dir"));
+        configured && !configured->isEmpty()) {
+        dirs.prepend(*configured);
+    }
+    return dirs;
+}
+
+// The path that the download's message names: "下载成功！保存在[<path>]，请查看！".
+QString SavedPath(const QString& message) {
+    const QString open = QStringLiteral("保存在[");
+    const QString close = QStringLiteral("]，请查看！");
+    const qsizetype begin = message.indexOf(open);
+    const qsizetype end = message.lastIndexOf(close);
+    if (begin < 0 || end < begin) {
+        return QString();
+    }
+    return message.mid(begin + open.size(), end - begin - open.size());
+}
+
 }  // namespace
 
 int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QString& shotDir) {
@@ -67,7 +95,9 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
         std::fprintf(stderr, "tour: no korvane window is open\n");
         return 1;
     }
+    static QString lastMessage;
     SetDialogHook([](const DialogRequest& r) {
+        lastMessage = r.text;
         std::printf("  [box] %s\n",
                     qPrintable(QString(r.text).replace(u'\n', QStringLiteral(" / "))));
         return DialogAnswer{true, QString()};
@@ -115,12 +145,17 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     }
 
     std::printf("4. download %s\n", qPrintable(remote));
-    const QString target = QCoreApplication::applicationDirPath() + u'/' + remote;
-    QFile::remove(target);
+    // A copy from an earlier tour would be resumed, not replaced: none may be left where the
+    // download can land.
+    for (const QString& dir : DownloadCandidates()) {
+        QFile::remove(dir + u'/' + remote);
+    }
     list->selectRow(row);
     download->click();
     Shot(host, shotDir, QStringLiteral("5-downloaded.png"));
     SetDialogHook({});
+    const QString target = SavedPath(lastMessage);
+    std::printf("  saved as %s\n", qPrintable(target));
 
     const bool identical = QFileInfo::exists(target) && Contents(target) == Contents(samplePath);
     std::printf("result: the downloaded file %s\n",

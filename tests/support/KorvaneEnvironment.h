@@ -31,17 +31,20 @@ public:
             new KorvaneEnvironment(std::move(database), ftpFaults));
     }
 
-    // Rewrites the configuration; the arguments replace one system parameter each when given.
+    // Rewrites the configuration; the arguments replace one system parameter each when given,
+    // and extra holds further "name=value" lines of [SysPara].
     void WriteConfig(const QString& ip = QString(), const QString& password = QString(),
-                     const QString& path = QString(), const QString& conn = QString()) {
+                     const QString& path = QString(), const QString& conn = QString(),
+                     const QString& extra = QString()) {
         const QString text =
             QStringLiteral(
                 "[SysPara]\nkorvane_conn=%1\nkorvane_ip=%2\nkorvane_user=op\nkorvane_pwd=%3\n"
-                "korvane_path=%4\n[CodeTable285]\n501=张三\n502=李四\n[Session]\nOperatorId=501\n")
+                "korvane_path=%4\n%5\n[CodeTable285]\n501=张三\n502=李四\n[Session]\n"
+                "OperatorId=501\n")
                 .arg(conn.isNull() ? db->ConnectionString() : conn,
                      ip.isNull() ? ftp->Server() : ip,
                      password.isNull() ? QStringLiteral("secret") : password,
-                     path.isNull() ? QStringLiteral("/orders") : path);
+                     path.isNull() ? QStringLiteral("/orders") : path, extra);
         config.Write(text.toUtf8());
     }
 
