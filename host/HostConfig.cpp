@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QTextStream>
 
@@ -73,6 +74,22 @@ QList<IniFile::Entry> IniFile::Entries(const QString& section) const {
     return out;
 }
 
+QStringList HostConfigCandidates() {
+    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (home.isEmpty()) {
+        home = QDir::homePath() + QStringLiteral("/.config");
+    }
+    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (dirs.isEmpty()) {
+        dirs = QStringLiteral("/etc/xdg");
+    }
+    QStringList out{home + QStringLiteral("/telmaris/host.ini")};
+    for (const QString& dir : dirs.split(u':', Qt::SkipEmptyParts)) {
+        out << dir + QStringLiteral("/telmaris/host.ini");
+    }
+    return out;
+}
+
 QString HostConfigPath() {
     if (!ExplicitPath().isEmpty()) {
         return ExplicitPath();
@@ -81,11 +98,27 @@ QString HostConfigPath() {
     if (!fromEnv.isEmpty()) {
         return fromEnv;
     }
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty()) {
-        base = QDir::homePath() + QStringLiteral("/.config");
+    const QStringList candidates = HostConfigCandidates();
+    for (const QString& path : candidates) {
+        if (QFileInfo::exists(path)) {
+            return path;
+        }
     }
-    return base + QStringLiteral("/telmaris/host.ini");
+    return candidates.constFirst();
+}
+
+QString PasswordExposureWarning(const QString& path, const IniFile& ini) {
+    if (!ini.Value(QStringLiteral("SysPara"), QStringLiteral("korvane_pwd"))) {
+        return QString();
+    }
+    const QFileDevice::Permissions perms = QFile::permissions(path);
+    if (!(perms & (QFileDevice::ReadGroup | QFileDevice::ReadOther))) {
+        return QString();
+    }
+    return QStringLiteral(
+               "telmaris-host: WARNING: %1 holds korvane_pwd and can be read by other users; "
+               "run: chmod 600 %1")
+        .arg(path);
 }
 
 void SetHostConfigPath(const QString& path) {

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "HostApi.h"
@@ -12,7 +13,8 @@ namespace telmaris {
 // The replacement host's configuration file: an INI file read in file order.
 // [SysPara] holds system parameters, [CodeTable<N>] code=name entries, [Session] the operator.
 // Lines starting with ';' or '#' are comments; a value is everything after the first '=',
-// without surrounding white space. Section and key names are compared ignoring case.
+// without surrounding white space; a value in double quotes keeps its blanks. Section and key names
+// are compared ignoring case.
 class TELMARIS_HOST_API IniFile {
 public:
     using Entry = QPair<QString, QString>;
@@ -34,9 +36,15 @@ private:
 };
 
 // Where the host's configuration lives: the path set by the host application (its --config
-// option), else $TELMARIS_HOST_CONFIG, else $XDG_CONFIG_HOME/telmaris/host.ini
-// (~/.config when XDG_CONFIG_HOME is unset).
+// option), else $TELMARIS_HOST_CONFIG, else the first telmaris/host.ini that exists in
+// $XDG_CONFIG_HOME (~/.config when unset) and then in each of $XDG_CONFIG_DIRS (/etc/xdg when
+// unset), so an operator's own file overrides the machine's. With none, the operator's path.
 TELMARIS_HOST_API QString HostConfigPath();
+TELMARIS_HOST_API QStringList HostConfigCandidates();
+
+// A warning for the host's standard error when the file at path holds korvane_pwd and others
+// than its owner may read it; empty otherwise.
+TELMARIS_HOST_API QString PasswordExposureWarning(const QString& path, const IniFile& ini);
 TELMARIS_HOST_API void SetHostConfigPath(const QString& path);
 
 }  // namespace telmaris

@@ -12,6 +12,7 @@ packages=(
   python3-pyftpdlib vsftpd curl
   postgresql
   xvfb xauth xdotool
+  dpkg-dev file lintian
 )
 
 missing=()

@@ -3,9 +3,12 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include "BaseData.h"
@@ -102,7 +105,44 @@ TEST(HostConfig, PathComesFromOptionThenEnvironmentThenXdg) {
     qunsetenv("TELMARIS_HOST_CONFIG");
     qputenv("XDG_CONFIG_HOME", "/xdg");
     EXPECT_EQ(telmaris::HostConfigPath(), QStringLiteral("/xdg/telmaris/host.ini"));
+    // The machine's file serves when the operator has none; the operator's own overrides it.
+    QTemporaryDir dirs;
+    const QString home = dirs.filePath(QStringLiteral("home"));
+    const QString site = dirs.filePath(QStringLiteral("etc-xdg"));
+    qputenv("XDG_CONFIG_HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_DIRS", (dirs.filePath(QStringLiteral("none")) + u':' + site).toUtf8());
+    QDir().mkpath(site + QStringLiteral("/telmaris"));
+    QFile(site + QStringLiteral("/telmaris/host.ini")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(telmaris::HostConfigPath(), site + QStringLiteral("/telmaris/host.ini"));
+    QDir().mkpath(home + QStringLiteral("/telmaris"));
+    QFile(home + QStringLiteral("/telmaris/host.ini")).open(QIODevice::WriteOnly);
+    EXPECT_EQ(telmaris::HostConfigPath(), home + QStringLiteral("/telmaris/host.ini"));
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CONFIG_DIRS");
+}
+
+TEST(HostConfig, AReadablePasswordFileGetsAWarningNamingTheFix) {
+    TempConfig config("[SysPara]\nkorvane_pwd=secret\n");
+    telmaris::IniFile ini;
+    ASSERT_TRUE(ini.Load(config.Path()));
+    struct Row {
+        QFileDevice::Permissions perms;
+        bool warned;
+    };
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    for (const Row row : {Row{owner, false}, Row{owner | QFileDevice::ReadGroup, true},
+                          Row{owner | QFileDevice::ReadOther, true}}) {
+        QFile::setPermissions(config.Path(), row.perms);
+        const QString warning = telmaris::PasswordExposureWarning(config.Path(), ini);
+        EXPECT_EQ(!warning.isEmpty(), row.warned) << int(row.perms);
+        if (row.warned) {
+            EXPECT_TRUE(warning.contains(QStringLiteral("chmod 600 ") + config.Path()));
+        }
+    }
+    config.Write("[SysPara]\nkorvane_user=op\n");
+    ASSERT_TRUE(ini.Load(config.Path()));
+    EXPECT_TRUE(telmaris::PasswordExposureWarning(config.Path(), ini).isEmpty())
+        << "no password, nothing to warn about";
 }
 
 TEST(BaseData, CodeTableKeepsFileOrderAndSkipsNonNumbers) {

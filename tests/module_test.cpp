@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QTemporaryDir>
 
 #include "GuiServices.h"
 #include "HostControls.h"
@@ -97,6 +98,21 @@ TEST_F(ModuleTest, PaletteRegistration) {
     ASSERT_EQ(classes.size(), 1);
     EXPECT_STREQ(classes[0]->className(), "TCustomControlXP");
     EXPECT_GE(classes[0]->indexOfProperty("PopupMenu"), 0);
+}
+
+TEST(ModuleDiscovery, NamedModulesFirstElseEveryModuleInTheFolder) {
+    QTemporaryDir dir;
+    for (const char* name : {"libb.so", "liba.so", "notes.txt", "libc.so.1"}) {
+        QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+    }
+    const QStringList found{dir.filePath(QStringLiteral("liba.so")),
+                            dir.filePath(QStringLiteral("libb.so"))};
+    EXPECT_EQ(telmaris::ChooseModules({}, {}, dir.path()), found);
+    EXPECT_EQ(telmaris::ChooseModules({QStringLiteral("/x/arg.so")}, {}, dir.path()),
+              QStringList{QStringLiteral("/x/arg.so")});
+    EXPECT_EQ(telmaris::ChooseModules({}, {QStringLiteral("/x/ini.so")}, dir.path()),
+              QStringList{QStringLiteral("/x/ini.so")});
+    EXPECT_TRUE(telmaris::ChooseModules({}, {}, dir.filePath(QStringLiteral("none"))).isEmpty());
 }
 
 TEST(ModuleFile, CarriesTheFourIdentTexts) {

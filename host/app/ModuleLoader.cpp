@@ -1,5 +1,8 @@
 #include "ModuleLoader.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
 #include <QWidget>
 
 namespace telmaris {
@@ -42,6 +45,27 @@ QString BusinessModule::InterfaceText() const {
 
 QWidget* BusinessModule::CreateForm(SessionInfo& session) const {
     return createBusinessForm_(0, &session);
+}
+
+QStringList DiscoverModules(const QString& dir) {
+    QStringList out;
+    const QDir folder(dir);
+    for (const QString& name :
+         folder.entryList({QStringLiteral("*.so")}, QDir::Files | QDir::Readable, QDir::Name)) {
+        out << folder.absoluteFilePath(name);
+    }
+    return out;
+}
+
+QStringList ChooseModules(const QStringList& fromArgs, const QStringList& fromConfig,
+                          const QString& moduleDir) {
+    const QStringList named = fromArgs + fromConfig;
+    return named.isEmpty() ? DiscoverModules(moduleDir) : named;
+}
+
+QString InstalledModuleDir() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/" TELMARIS_MODULE_RELDIR));
 }
 
 }  // namespace telmaris

@@ -2,6 +2,7 @@
 
 #include <QLibrary>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 
@@ -34,5 +35,16 @@ private:
     GetModuleIdFn getModuleId_ = nullptr;
     CreateBusinessFormFn createBusinessForm_ = nullptr;
 };
+
+// The modules in dir: its *.so files, by name.
+QStringList DiscoverModules(const QString& dir);
+
+// The modules the host opens: those named on its command line and in [Modules]; when there are
+// none, every module in moduleDir.
+QStringList ChooseModules(const QStringList& fromArgs, const QStringList& fromConfig,
+                          const QString& moduleDir);
+
+// The folder of installed modules, beside the installed host.
+QString InstalledModuleDir();
 
 }  // namespace telmaris

@@ -10,6 +10,7 @@
 #include "GuiServices.h"
 #include "HostConfig.h"
 #include "HostMainWindow.h"
+#include "ModuleLoader.h"
 #include "Tour.h"
 
 namespace {
@@ -40,11 +41,12 @@ SessionInfo MakeSession(const QCommandLineParser& args, const telmaris::IniFile&
 }
 
 QStringList ModulePaths(const QCommandLineParser& args, const telmaris::IniFile& ini) {
-    QStringList paths = args.values(QStringLiteral("module"));
+    QStringList configured;
     for (const auto& entry : ini.Entries(QStringLiteral("Modules"))) {
-        paths << entry.second;
+        configured << entry.second;
     }
-    return paths;
+    return telmaris::ChooseModules(args.values(QStringLiteral("module")), configured,
+                                   telmaris::InstalledModuleDir());
 }
 
 }  // namespace
@@ -82,9 +84,14 @@ int main(int argc, char** argv) {
         telmaris::SetHostConfigPath(args.value(QStringLiteral("config")));
     }
     telmaris::IniFile ini;
-    if (!ini.Load(telmaris::HostConfigPath())) {
+    const QString configPath = telmaris::HostConfigPath();
+    if (!ini.Load(configPath)) {
         std::fprintf(stderr, "telmaris-host: cannot read the configuration %s\n",
-                     qPrintable(telmaris::HostConfigPath()));
+                     qPrintable(configPath));
+    }
+    if (const QString warning = telmaris::PasswordExposureWarning(configPath, ini);
+        !warning.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(warning));
     }
     telmaris::HostMainWindow window(MakeSession(args, ini));
     window.show();
