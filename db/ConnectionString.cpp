@@ -68,9 +68,27 @@ void MapPostgres(const QMap<QString, QString>& pairs, ConnectionSpec& spec) {
     }
 }
 
+// ODBC takes a DSN by name, or a whole driver connection string ("Driver={...};Server=...").
 void MapOdbc(const QMap<QString, QString>& pairs, ConnectionSpec& spec) {
+    if (spec.user.isEmpty()) {
+        spec.user = pairs.value(QStringLiteral("uid"));
+    }
+    if (spec.password.isEmpty()) {
+        spec.password = pairs.value(QStringLiteral("pwd"));
+    }
     if (pairs.contains(QStringLiteral("dsn"))) {
         spec.databaseName = pairs.value(QStringLiteral("dsn"));
+    } else if (pairs.contains(QStringLiteral("driver"))) {
+        QStringList parts;
+        for (auto it = pairs.cbegin(); it != pairs.cend(); ++it) {
+            static const QStringList kOwn{QStringLiteral("provider"), QStringLiteral("user id"),
+                                          QStringLiteral("password"), QStringLiteral("uid"),
+                                          QStringLiteral("pwd")};
+            if (!kOwn.contains(it.key())) {
+                parts << it.key() + u'=' + it.value();
+            }
+        }
+        spec.databaseName = parts.join(u';');
     } else if (pairs.contains(QStringLiteral("data source"))) {
         spec.databaseName = pairs.value(QStringLiteral("data source"));
     } else {

@@ -1,5 +1,7 @@
 #include "TADOConnection.h"
 
+#include <QSqlDriver>
+
 #include <QSqlError>
 #include <atomic>
 
@@ -49,6 +51,21 @@ void TADOConnection::SetConnected(bool connected) {
     Open(MapConnectionString(connectionString_));
 }
 
+namespace {
+Backend DialectOf(QSqlDriver::DbmsType dbms, Backend backend) {
+    switch (dbms) {
+        case QSqlDriver::PostgreSQL:
+            return Backend::PostgreSQL;
+        case QSqlDriver::SQLite:
+            return Backend::SQLite;
+        case QSqlDriver::Oracle:
+            return Backend::Oracle;
+        default:
+            return backend;
+    }
+}
+}  // namespace
+
 void TADOConnection::Open(const ConnectionSpec& spec) {
     if (!QSqlDatabase::isDriverAvailable(spec.driver)) {
         throw DbError(QStringLiteral("数据库驱动 %1 不可用（%2），请安装该驱动")
@@ -84,6 +101,7 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
                           .arg(BackendName(spec.backend), spec.databaseName, reason));
     }
     backend_ = spec.backend;
+    dialect_ = DialectOf(db.driver()->dbmsType(), spec.backend);
     if (spec.backend == Backend::SQLite) {
         try {
             PrepareSqliteConnection(db, spec.databaseName);

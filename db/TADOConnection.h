@@ -29,6 +29,9 @@ public:
     void Close();
 
     Backend CurrentBackend() const { return backend_; }
+    // Whose SQL the connection speaks: the database behind it, so that ODBC to PostgreSQL is
+    // bridged as PostgreSQL.
+    Backend Dialect() const { return dialect_; }
     QSqlDatabase Database() const;
 
     // Milliseconds an SQLite connection waits for another process's lock before it fails.
@@ -40,6 +43,7 @@ private:
     QString connectionString_;
     QString name_;
     Backend backend_ = Backend::Oracle;
+    Backend dialect_ = Backend::Oracle;
     bool createMissing_ = false;
 };
 

@@ -48,7 +48,7 @@ void TADOQuery::Run(bool withRows) {
     auto query = std::make_unique<QSqlQuery>(connection_.Database());
     // Scrollable so the record count can be taken on drivers that do not report a size.
     query->setForwardOnly(false);
-    const QString sql = BridgeSql(SQLText(), connection_.CurrentBackend());
+    const QString sql = BridgeSql(SQLText(), connection_.Dialect());
     if (!query->exec(sql)) {
         throw DbError(query->lastError().text());
     }

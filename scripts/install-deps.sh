@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config clang
   libgtest-dev googletest
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev
+  libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc odbc-postgresql libsqlite3-dev
   qt6-translations-l10n fonts-wqy-microhei
   python3-pyftpdlib vsftpd curl
   postgresql

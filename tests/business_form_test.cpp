@@ -705,8 +705,8 @@ TEST_P(ResumeTest, AnInterruptedDownloadRepeatedResumes) {
     QFile::remove(target);
 }
 
-const auto kBackends =
-    ::testing::Values(korvane::db::Backend::SQLite, korvane::db::Backend::PostgreSQL);
+const auto kBackends = ::testing::Values(
+    korvane::db::Backend::SQLite, korvane::db::Backend::PostgreSQL, korvane::db::Backend::Odbc);
 INSTANTIATE_TEST_SUITE_P(On, FormTest, kBackends, korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, SearchTest, kBackends, korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, ResumeTest, ::testing::Values(korvane::db::Backend::SQLite),

@@ -72,6 +72,15 @@ TEST(ConnectionString, MapsEachProvider) {
     auto odbc = MapConnectionString(QStringLiteral("Provider=MSDASQL.1;DSN=korvane;UID=x"));
     EXPECT_EQ(odbc.driver, QStringLiteral("QODBC"));
     EXPECT_EQ(odbc.databaseName, QStringLiteral("korvane"));
+    EXPECT_EQ(odbc.user, QStringLiteral("x"));
+    // A driver connection string goes to ODBC whole, without the provider and the credentials.
+    auto driver = MapConnectionString(
+        QStringLiteral("Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=db;Port=5432;"
+                       "Database=korvane;User ID=op;Password=pw"));
+    EXPECT_EQ(driver.databaseName,
+              QStringLiteral("database=korvane;driver={PostgreSQL Unicode};port=5432;server=db"));
+    EXPECT_EQ(driver.user, QStringLiteral("op"));
+    EXPECT_EQ(driver.password, QStringLiteral("pw"));
 }
 
 TEST(ConnectionString, BadTextsNameWhatIsWrong) {
@@ -180,6 +189,11 @@ protected:
     TADOConnection connection;
     TADOQuery query{connection};
 };
+
+TEST_P(DatabaseQuery, TheDialectIsThatOfTheDatabaseBehindTheConnection) {
+    EXPECT_EQ(connection.CurrentBackend(), GetParam());
+    EXPECT_EQ(connection.Dialect(), GetParam() == Backend::Odbc ? Backend::PostgreSQL : GetParam());
+}
 
 TEST_P(DatabaseQuery, RunsTheModulesThreeStatementShapes) {
     Exec(QStringLiteral(
@@ -339,7 +353,8 @@ TEST(Postgres, BadPasswordDownServerAndMissingSchemaAreClear) {
     server.DropDatabase(QStringLiteral("korvane_noschema"));
 }
 
-INSTANTIATE_TEST_SUITE_P(On, DatabaseQuery, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+INSTANTIATE_TEST_SUITE_P(On, DatabaseQuery,
+                         ::testing::Values(Backend::SQLite, Backend::PostgreSQL, Backend::Odbc),
                          korvane::test::BackendTestName);
 
 }  // namespace

@@ -221,7 +221,8 @@ TEST_P(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
 
 INSTANTIATE_TEST_SUITE_P(On, EndToEnd,
                          ::testing::Values(korvane::db::Backend::SQLite,
-                                           korvane::db::Backend::PostgreSQL),
+                                           korvane::db::Backend::PostgreSQL,
+                                           korvane::db::Backend::Odbc),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, InterruptedEndToEnd, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);

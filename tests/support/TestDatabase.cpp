@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <atomic>
 
@@ -63,8 +66,61 @@ public:
                            "for each row execute function zy.refuse()"));
     }
 
-private:
+protected:
     QString name_;
+};
+
+// The same PostgreSQL database reached through ODBC: QODBC, unixODBC and psqlODBC, with a DSN
+// in a private odbc.ini. The schema is applied natively; everything else goes through ODBC.
+class Odbc : public Postgres {
+public:
+    explicit Odbc(QString name) : Postgres(std::move(name)) {}
+    QString ConnectionString() const override {
+        return QStringLiteral("Provider=MSDASQL;DSN=%1;User ID=%2;Password=%3")
+            .arg(name_, PostgresServer::User(), PostgresServer::Password());
+    }
+    db::Backend Kind() const override { return db::Backend::Odbc; }
+
+    // Writes the DSN for database name; false (with why) when ODBC cannot be had here.
+    static bool AddDsn(const QString& name, QString* why) {
+        static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/korvane-odbc-XXXXXX"));
+        static const QString driver = PsqlOdbcDriver();
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")) || driver.isEmpty() ||
+            !dir.isValid()) {
+            if (why) {
+                *why = QStringLiteral("QODBC or psqlODBC is not installed");
+            }
+            return false;
+        }
+        qputenv("ODBCSYSINI", dir.path().toUtf8());
+        qputenv("ODBCINI", dir.filePath(QStringLiteral("odbc.ini")).toUtf8());
+        QFile inst(dir.filePath(QStringLiteral("odbcinst.ini")));
+        if (!inst.exists() && inst.open(QIODevice::WriteOnly)) {
+            inst.write(QStringLiteral("[korvane-psqlodbc]\nDriver=%1\n").arg(driver).toUtf8());
+        }
+        QFile ini(dir.filePath(QStringLiteral("odbc.ini")));
+        if (!ini.open(QIODevice::Append)) {
+            return false;
+        }
+        ini.write(QStringLiteral("[%1]\nDriver=korvane-psqlodbc\nServername=127.0.0.1\nPort=%2\n"
+                                 "Database=%1\n")
+                      .arg(name)
+                      .arg(PostgresServer::Shared().Port())
+                      .toUtf8());
+        return true;
+    }
+
+private:
+    static QString PsqlOdbcDriver() {
+        const QStringList found = QDir(QStringLiteral("/usr/lib")).entryList(QDir::Dirs);
+        for (const QString& sub : found) {
+            const QString path = QStringLiteral("/usr/lib/%1/odbc/psqlodbcw.so").arg(sub);
+            if (QFileInfo::exists(path)) {
+                return path;
+            }
+        }
+        return QString();
+    }
 };
 
 }  // namespace
@@ -89,6 +145,13 @@ std::unique_ptr<TestDatabase> TestDatabase::Create(db::Backend kind, QString* wh
             *why = server.Error();
         }
         return nullptr;
+    }
+    if (kind == db::Backend::Odbc) {
+        if (!Odbc::AddDsn(name, why)) {
+            server.DropDatabase(name);
+            return nullptr;
+        }
+        return std::make_unique<Odbc>(name);
     }
     return std::make_unique<Postgres>(name);
 }

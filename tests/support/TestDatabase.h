@@ -10,7 +10,8 @@
 namespace korvane::test {
 
 // A database for one test, created from the project's schema script on one backend: the
-// embedded SQLite default or a PostgreSQL server that the fixture starts itself.
+// embedded SQLite default, a PostgreSQL server that the fixture starts itself, or that server
+// through ODBC.
 class TestDatabase {
 public:
     virtual ~TestDatabase() = default;
