@@ -91,3 +91,4 @@ if ((${#left[@]})); then
   exit 1
 fi
 echo "removed; nothing of the package is left outside /etc"
+apt-get purge -y -qq telmaris-korvane >/dev/null 2>&1 || true  # and its conffile, for later runs

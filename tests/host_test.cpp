@@ -104,6 +104,7 @@ TEST(HostConfig, PathComesFromOptionThenEnvironmentThenXdg) {
     telmaris::SetHostConfigPath(QString());
     qunsetenv("TELMARIS_HOST_CONFIG");
     qputenv("XDG_CONFIG_HOME", "/xdg");
+    qputenv("XDG_CONFIG_DIRS", "/nonexistent/xdg");  // not this machine's /etc/xdg
     EXPECT_EQ(telmaris::HostConfigPath(), QStringLiteral("/xdg/telmaris/host.ini"));
     // The machine's file serves when the operator has none; the operator's own overrides it.
     QTemporaryDir dirs;
