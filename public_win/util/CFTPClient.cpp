@@ -1,19 +1,17 @@
 #include "CFTPClient.h"
 
-#include "Utf8Boundary.h"
-
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cassert>
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <vector>
+
+#include "LocalFile.h"
+#include "Utf8Boundary.h"
 
 // Argument checks are contract checks and stay active in every build.
 #define FTP_REQUIRE(expr)                                                                     \
@@ -29,16 +27,6 @@ namespace {
 
 constexpr const char* kUnreachable = "未知错误![%s]主机不可达，请检查IP地址是否正确。";
 
-uint32_t TickCount() {
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
-
-void Pause(uint32_t ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
 void SaveErrno() {
     ftp::SetLastError(errno);
 }
@@ -52,62 +40,6 @@ void CopyLimited(char* dst, const char* src, std::size_t size) {
     std::memcpy(dst, src, korvane::Utf8BoundaryAtMost(src, std::strlen(src), size - 1));
 }
 
-// A local file descriptor that closes itself.
-class LocalFile {
-public:
-    explicit LocalFile(int fd) : fd_(fd) {}
-    ~LocalFile() { Close(); }
-    LocalFile(const LocalFile&) = delete;
-    LocalFile& operator=(const LocalFile&) = delete;
-    int Fd() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Close() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-
-private:
-    int fd_;
-};
-
-// Opens the download target for reading and writing, creating it when missing and keeping its
-// content, and takes it for this process alone (no other download may write it meanwhile).
-// *created says whether this call made the file.
-int OpenDownloadTarget(const char* path, bool* created) {
-    int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    *created = fd >= 0;
-    if (fd < 0 && errno == EEXIST) {
-        fd = ::open(path, O_RDWR | O_CLOEXEC);
-    }
-    if (fd < 0) {
-        return -1;
-    }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-        return -1;
-    }
-    return fd;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t n) {
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t k = ::write(fd, data + done, n - done);
-        if (k < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(k);
-    }
-    return true;
-}
-
 }  // namespace
 
 struct CFTPClient::Progress {
@@ -117,7 +49,12 @@ struct CFTPClient::Progress {
 };
 
 CFTPClient::CFTPClient()
-    : m_hInternet(), m_hConnect(), m_bConnected(false), m_lpfnProgress(nullptr), m_dwUserData(0) {
+    : m_hInternet(),
+      m_hConnect(),
+      m_bConnected(false),
+      m_lpfnProgress(nullptr),
+      m_dwUserData(0),
+      m_clock(&ftp::Clock::Real()) {
     std::memset(m_szServer, 0, sizeof m_szServer);
     std::memset(m_szUser, 0, sizeof m_szUser);
     std::memset(m_szPass, 0, sizeof m_szPass);
@@ -135,13 +72,30 @@ void CFTPClient::SetErrorFromResponse() {
                 korvane::Utf8BoundaryAtMost(reply.data(), reply.size(), sizeof m_szLastError - 1));
 }
 
-void CFTPClient::SetErrorFromSystem() {
+void CFTPClient::SetErrorText(const std::string& text) {
     std::memset(m_szLastError, 0, sizeof m_szLastError);
+    std::memcpy(m_szLastError, text.data(),
+                korvane::Utf8BoundaryAtMost(text.data(), text.size(), sizeof m_szLastError - 1));
+}
+
+void CFTPClient::SetErrorFromSystem() {
     const int code = ftp::LastError();
-    if (code <= 0 || code >= ftp::kOwnErrorBase) {
-        return;  // the protocol layer's own errors have no system text
+    if (code >= ftp::kOwnErrorBase) {
+        // The layer's own errors have no system text; a timeout says of what and how long.
+        SetErrorText(ftp::LastErrorText());
+        return;
     }
-    std::strncpy(m_szLastError, std::strerror(code), sizeof m_szLastError - 1);
+    SetErrorText(code > 0 ? std::string(std::strerror(code)) : std::string());
+}
+
+// The reason of a failed network step: what the layer knows of it (a timeout, a broken
+// connection), else the server's reply, else the system's text.
+void CFTPClient::SetErrorFromFailure() {
+    if (!ftp::LastErrorText().empty()) {
+        SetErrorFromSystem();
+        return;
+    }
+    SetErrorIfEmpty();
 }
 
 bool CFTPClient::FailWithSystemError() {
@@ -174,6 +128,7 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
         m_hInternet = std::make_unique<ftp::Session>();
     }
     m_hInternet->SetTimeouts(m_timeouts);
+    m_hInternet->SetDataMode(m_options.mode);
     m_hConnect = m_hInternet->Connect(pszServer, pszUser, pszPass);
     if (!m_hConnect) {
         SetErrorFromSystem();
@@ -198,6 +153,7 @@ bool CFTPClient::SetCurrentDirectory(const char* pszRemotePath) {
         SetErrorFromResponse();
         return false;
     }
+    m_directory = pszRemotePath;
     return true;
 }
 
@@ -220,51 +176,37 @@ void CFTPClient::Report(const char* pszRemoteFile, Progress& p, uint64_t total) 
     p.lastReport = p.elapsed;
 }
 
-// A partial copy may only be continued when it can be a prefix of the remote file: not longer
-// than it and not older than it. Where the server answers neither SIZE nor MDTM, the restart
-// negotiation alone decides.
-bool CFTPClient::ResumeAllowed(int fd, int64_t localSize, const char* pszRemoteFile) {
-    const auto remoteSize = m_hConnect->FileSize(pszRemoteFile);
-    const auto remoteTime = m_hConnect->ModificationTime(pszRemoteFile);
-    if (remoteSize && static_cast<uint64_t>(localSize) > *remoteSize) {
-        return false;
-    }
+// A partial copy is continued only when it is known to be a prefix of the current remote file:
+// not longer than it, not older than it, recorded as a copy of this very version (where the
+// file system keeps the record), and, checked during the retrieval, holding the same bytes
+// in the last kOverlap bytes before its end.
+int64_t CFTPClient::PlanRestart(int fd, int64_t localSize, const ftp::RemoteVersion& remote,
+                                uint64_t* verify) {
+    *verify = 0;
+    const auto local = static_cast<uint64_t>(localSize);
     struct stat st {};
-    if (remoteTime && fstat(fd, &st) == 0 && st.st_mtime < *remoteTime) {
-        return false;
-    }
-    return true;
-}
-
-// Returns the offset at which the retrieval continues: localSize when the server confirmed the
-// restart in the expected words, else 0 (with the file position back at the start).
-int64_t CFTPClient::NegotiateRestart(int fd, int64_t localSize, const char* pszRemoteFile) {
-    if (!ResumeAllowed(fd, localSize, pszRemoteFile)) {
-        lseek(fd, 0, SEEK_SET);
+    const bool allowed =
+        (!remote.size || local <= *remote.size) &&
+        (!remote.modified || (fstat(fd, &st) == 0 && st.st_mtime >= *remote.modified)) &&
+        ftp::CheckRecord(fd, remote) != ftp::RecordCheck::Differs && local > kOverlap;
+    if (!allowed) {
         return 0;
     }
-    const std::string offset = std::to_string(localSize);
-    const bool sent = m_hConnect->Command("REST " + offset);
-    const int replyCode = ftp::LeadingCode(ftp::LastResponse()).value_or(0);
+    const uint64_t offset = local - kOverlap;
+    const bool accepted = m_hConnect->Restart(offset, m_options.restart);
     SetErrorFromResponse();
-    const std::string expected = "350 Restarting at " + offset;
-    if (sent && std::strstr(m_szLastError, expected.c_str()) != nullptr) {
-        return localSize;
+    if (!accepted) {
+        return 0;
     }
-    // Refused. A server that accepted in other words still holds the marker, and the retrieval
-    // would send the bytes from there into the start of the file: clear it.
-    if (replyCode == 350) {
-        m_hConnect->Command("REST 0");
-    }
-    lseek(fd, 0, SEEK_SET);
-    return 0;
+    *verify = kOverlap;
+    return static_cast<int64_t>(offset);
 }
 
 bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, int nMaxRate) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     FTP_REQUIRE(pszLocalFile != NULL);
     bool created = false;
-    LocalFile local(OpenDownloadTarget(pszLocalFile, &created));
+    ftp::LocalFile local(ftp::OpenDownloadTarget(pszLocalFile, &created));
     if (!local.Valid()) {
         return FailWithSystemError();
     }
@@ -275,18 +217,24 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
     if (!RequireConnection()) {
         return false;
     }
-    int64_t restart = 0;
-    if (end > 0) {
-        restart = NegotiateRestart(local.Fd(), end, pszRemoteFile);
-    } else {
-        m_hConnect->FileSize(pszRemoteFile);
+    const auto size = m_hConnect->FileSize(pszRemoteFile);
+    const auto modified = m_hConnect->ModificationTime(pszRemoteFile);
+    const ftp::RemoteVersion remote{m_szServer, m_directory, pszRemoteFile, size, modified};
+    uint64_t verify = 0;
+    const int64_t restart = end > 0 ? PlanRestart(local.Fd(), end, remote, &verify) : 0;
+    if (restart == 0) {
+        ftp::WriteRecord(local.Fd(), remote);
     }
-    Retrieval r = Retrieve(pszRemoteFile, local.Fd(), restart, nMaxRate);
-    if (r.ok && !r.sizeKnown && restart > 0 && r.count == static_cast<uint64_t>(restart)) {
-        // The restart was accepted but no byte came and nothing says how long the remote file
-        // is: the local copy may be longer than it. Only a download from 0 can tell.
+    lseek(local.Fd(), restart, SEEK_SET);
+    Retrieval r = Retrieve(pszRemoteFile, local.Fd(), restart, verify, remote.size, nMaxRate);
+    const bool emptyRestart =
+        r.ok && !r.sizeKnown && restart > 0 && r.count == static_cast<uint64_t>(restart) + verify;
+    if (r.mismatch || emptyRestart) {
+        // The local copy is not a prefix of the remote file, or nothing says how long the
+        // remote file is while the restart brought no new byte: only a download from 0 is safe.
+        ftp::WriteRecord(local.Fd(), remote);
         lseek(local.Fd(), 0, SEEK_SET);
-        r = Retrieve(pszRemoteFile, local.Fd(), 0, nMaxRate);
+        r = Retrieve(pszRemoteFile, local.Fd(), 0, 0, remote.size, nMaxRate);
     }
     if (!r.ok && created && r.count == 0) {
         // Nothing arrived: leave no empty file that was not there before.
@@ -295,12 +243,35 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
     return r.ok;
 }
 
+bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n,
+                                 bool sizeKnown, std::size_t* got) {
+    // The attempts share one read timeout: a stalled server costs one timeout and the pauses.
+    const uint32_t start = m_clock->Ticks();
+    const int budget = m_timeouts.readMs;
+    bool ok = false;
+    *got = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const int used = static_cast<int>(m_clock->Ticks() - start);
+        ok = remote.Read(buffer, n, got, std::max(budget - used, 100));
+        if ((ok && *got > 0) || (!sizeKnown && ok)) {
+            return ok;  // without a size, the end of the data is the end of the file
+        }
+        if (ftp::LastError() == ftp::kErrTimeout &&
+            static_cast<int>(m_clock->Ticks() - start) >= budget) {
+            break;
+        }
+        m_clock->Sleep(kRetryPauseMs);
+    }
+    return ok;
+}
+
 CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, int64_t restart,
+                                           uint64_t verify, std::optional<uint64_t> knownSize,
                                            int nMaxRate) {
     Retrieval r;
-    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Read);
+    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Read, knownSize);
     if (!remote) {
-        SetErrorIfEmpty();
+        SetErrorFromFailure();
         return r;
     }
     const int rate = (nMaxRate < 1 || nMaxRate > 128) ? 128 : nMaxRate;
@@ -313,41 +284,39 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     }
     Progress p;
     p.count = static_cast<uint64_t>(restart);
+    const uint64_t verifiedEnd = p.count + verify;
     bool failed = false;
     while (!r.sizeKnown || p.count < total) {
-        const uint32_t t0 = TickCount();
+        const uint32_t t0 = m_clock->Ticks();
         if (r.sizeKnown && total - p.count < chunk) {
             chunk = static_cast<std::size_t>(total - p.count);
         }
         std::size_t got = 0;
-        bool ok = false;
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            ok = remote->Read(buffer.data(), chunk, &got);
-            if (ok && got > 0) {
-                break;
-            }
-            if (!r.sizeKnown && ok) {
-                break;  // without a size, the end of the data is the end of the file
-            }
-            Pause(kRetryPauseMs);
-        }
+        const bool ok = ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, &got);
         if (got == 0) {
             failed = r.sizeKnown || !ok;
             if (failed) {
-                SetErrorIfEmpty();
+                SetErrorFromFailure();
             }
             break;
         }
-        if (!WriteAll(fd, buffer.data(), got)) {
+        if (p.count < verifiedEnd) {
+            const auto n = static_cast<std::size_t>(std::min<uint64_t>(got, verifiedEnd - p.count));
+            if (!ftp::SameBytesAt(fd, static_cast<int64_t>(p.count), buffer.data(), n)) {
+                r.mismatch = true;
+                break;
+            }
+        }
+        if (!ftp::WriteAll(fd, buffer.data(), got)) {
             SaveErrno();
             SetErrorFromSystem();
             failed = true;
             break;
         }
-        uint32_t pass = TickCount() - t0;
+        const uint32_t pass = m_clock->Ticks() - t0;
         p.elapsed += pass;
         if (rate < 128 && pass < 1000) {
-            Pause(1000 - pass);
+            m_clock->Sleep(1000 - pass);
             p.elapsed += 1000 - pass;
         }
         p.count += got;
@@ -355,16 +324,20 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     }
     // A download that started from the beginning replaces the whole local file: nothing of an
     // older, longer copy may remain beyond the new end.
-    if (restart == 0) {
+    if (restart == 0 && !r.mismatch) {
         const off_t here = lseek(fd, 0, SEEK_CUR);
         if (here >= 0 && ftruncate(fd, here) != 0) {
             SaveErrno();
             SetErrorFromSystem();
         }
     }
+    // The server has the last word: a retrieval it aborted (426) failed, however much came.
     const bool closedCleanly = remote->Close();
+    if (!closedCleanly && !failed && !r.mismatch) {
+        SetErrorFromResponse();
+    }
     r.count = p.count;
-    r.ok = r.sizeKnown ? p.count == total : closedCleanly && !failed;
+    r.ok = !r.mismatch && closedCleanly && (r.sizeKnown ? p.count == total : !failed);
     return r;
 }
 
@@ -373,7 +346,7 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
     FTP_REQUIRE(pszLocalFile != NULL);
     // The local file is opened first: a file that cannot be read must never replace a good
     // remote file with an empty one.
-    LocalFile local(::open(pszLocalFile, O_RDONLY | O_CLOEXEC));
+    ftp::LocalFile local(::open(pszLocalFile, O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (!local.Valid() || fstat(local.Fd(), &st) != 0 || S_ISDIR(st.st_mode)) {
         if (local.Valid()) {
@@ -384,53 +357,79 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
     if (!RequireConnection()) {
         return false;
     }
-    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
-    if (!remote) {
-        SetErrorFromResponse();
+    const std::string name = pszRemoteFile;
+    const std::string stored = m_options.storeViaPart ? name + ".part" : name;
+    if (!Store(stored.c_str(), local.Fd(), static_cast<uint64_t>(st.st_size))) {
         return false;
     }
-    const uint64_t total = static_cast<uint64_t>(st.st_size);
+    if (!m_options.storeViaPart || m_hConnect->Rename(stored, name)) {
+        return true;
+    }
+    // Some servers do not rename over an existing file: the operator agreed to replace it.
+    const std::string refusal = ftp::LastResponse();
+    if (m_hConnect->Delete(name) && m_hConnect->Rename(stored, name)) {
+        return true;
+    }
+    SetErrorText(refusal);
+    return false;
+}
+
+bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
+    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
+    if (!remote) {
+        SetErrorFromFailure();
+        return false;
+    }
     std::vector<char> buffer(kBufferSize);
     if (m_lpfnProgress != nullptr) {
         m_lpfnProgress(pszRemoteFile, 0, 0, m_dwUserData);
     }
     Progress p;
+    bool failed = false;
     while (p.count < total) {
-        const uint32_t t0 = TickCount();
-        const ssize_t n = ::read(local.Fd(), buffer.data(), buffer.size());
+        const uint32_t t0 = m_clock->Ticks();
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n <= 0) {
             if (n == 0) {
                 errno = EIO;  // the file shrank while it was being sent
             }
             SaveErrno();
             SetErrorFromSystem();
+            failed = true;
             break;
         }
         std::size_t accepted = 0;
+        const int budget = m_timeouts.writeMs;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (remote->Write(buffer.data(), static_cast<std::size_t>(n), &accepted) ||
-                accepted > 0) {
+            const int used = static_cast<int>(m_clock->Ticks() - t0);
+            if (remote->Write(buffer.data(), static_cast<std::size_t>(n), &accepted,
+                              std::max(budget - used, 100)) ||
+                accepted > 0 || (ftp::LastError() == ftp::kErrTimeout && used >= budget)) {
                 break;
             }
-            Pause(kRetryPauseMs);
+            m_clock->Sleep(kRetryPauseMs);
         }
-        if (accepted == 0) {
-            SetErrorFromSystem();
-            break;
-        }
-        p.elapsed += TickCount() - t0;
+        p.elapsed += m_clock->Ticks() - t0;
         p.count += accepted;
         Report(pszRemoteFile, p, total);
         if (accepted < static_cast<std::size_t>(n)) {
-            SetErrorFromSystem();
+            SetErrorFromFailure();
+            failed = true;
             break;  // the data connection broke mid-block; the rest cannot follow
         }
     }
-    local.Close();
-    // The server has the last word: a store it did not complete (no space, aborted) failed.
-    const bool stored = remote->Close();
-    if (!stored && p.count == total) {
+    // The server has the last word: a store it did not complete (no space, aborted) failed, and
+    // its reply (451, 552) says why better than the broken connection did.
+    const ftp::SavedError cause;
+    const std::string before = m_szLastError;
+    const bool confirmed = remote->Close();
+    if (!confirmed && ftp::LastResponse().size() >= 3 &&
+        ftp::LeadingCode(ftp::LastResponse()).value_or(0) >= 400) {
         SetErrorFromResponse();
+    } else if (!confirmed && before.empty()) {
+        SetErrorFromFailure();
+    } else {
+        cause.Restore();
     }
-    return p.count == total && stored;
+    return !failed && p.count == total && confirmed;
 }

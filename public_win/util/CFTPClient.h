@@ -2,8 +2,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "FtpClock.h"
 #include "FtpSession.h"
+#include "ResumeRecord.h"
 
 // Progress of a transfer: the remote name as passed, percent done, average KiB/s, user data.
 typedef void (*FtpProgressCallBack)(const char* pszRemoteFile, int32_t nPercent, uint32_t dwSpeed,
@@ -29,6 +33,19 @@ public:
     // Shorter waits than the defaults of about 60 s; takes effect at the next Connect.
     void SetTimeouts(const ftp::Timeouts& timeouts) { m_timeouts = timeouts; }
 
+    // How a site's server is reached; the defaults are the plain client's: active mode, the
+    // restart accepted in the words "350 Restarting at N", stores under the final name.
+    struct Options {
+        ftp::DataMode mode = ftp::DataMode::Active;
+        ftp::RestartRule restart = ftp::RestartRule::Strict;
+        // Store to "<name>.part" and rename it to the final name once the server confirmed the
+        // store, so that a failed upload never damages the file that is there.
+        bool storeViaPart = false;
+    };
+    void SetOptions(const Options& options) { m_options = options; }
+    // The tick count and sleep of the pacing and the retry pauses (tests advance it by hand).
+    void SetClock(ftp::Clock* clock) { m_clock = clock; }
+
     char m_szServer[128];
     char m_szUser[128];
     char m_szPass[128];
@@ -41,18 +58,33 @@ public:
 
     static constexpr std::size_t kBufferSize = 131072;
     static constexpr int kAttempts = 3;
+    // A resume first receives this much of what the local copy holds again and compares it.
+    static constexpr uint64_t kOverlap = 65536;
     static constexpr uint32_t kRetryPauseMs = 1000;
 
 private:
     struct Progress;
-    // One retrieval into fd from offset restart: ok, the bytes the local file then holds, and
-    // whether the remote size was known.
+    // One retrieval into fd from offset restart: ok, the bytes the local file then holds,
+    // whether the remote size was known, and whether the first `verify` bytes differed from
+    // what the local file held there (then nothing was written).
     struct Retrieval {
         bool ok = false;
         bool sizeKnown = false;
+        bool mismatch = false;
         uint64_t count = 0;
     };
-    Retrieval Retrieve(const char* pszRemoteFile, int fd, int64_t restart, int nMaxRate);
+    Retrieval Retrieve(const char* pszRemoteFile, int fd, int64_t restart, uint64_t verify,
+                       std::optional<uint64_t> knownSize, int nMaxRate);
+    // Reads into buffer with up to kAttempts attempts sharing one read timeout.
+    bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool sizeKnown,
+                         std::size_t* got);
+    bool Store(const char* pszRemoteFile, int fd, uint64_t total);
+    // The offset a download continues from (0: from the start), after the checks that keep a
+    // foreign copy from being continued, and the bytes before it that the data must confirm.
+    int64_t PlanRestart(int fd, int64_t localSize, const ftp::RemoteVersion& remote,
+                        uint64_t* verify);
+    void SetErrorText(const std::string& text);
+    void SetErrorFromFailure();
 
     void SetErrorFromResponse();
     void SetErrorFromSystem();
@@ -61,9 +93,10 @@ private:
     bool FailWithSystemError();
     // False (with a last error) when no session is connected.
     bool RequireConnection();
-    int64_t NegotiateRestart(int fd, int64_t localSize, const char* pszRemoteFile);
-    bool ResumeAllowed(int fd, int64_t localSize, const char* pszRemoteFile);
     void Report(const char* pszRemoteFile, Progress& p, uint64_t total);
 
     ftp::Timeouts m_timeouts;
+    Options m_options;
+    ftp::Clock* m_clock;
+    std::string m_directory;  // the remote directory of the last successful change
 };

@@ -1,5 +1,7 @@
 #include "FtpSession.h"
 
+#include "FtpData.h"
+
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -92,15 +94,15 @@ std::unique_ptr<Connection> Session::Connect(const std::string& server, const st
     if (!ConnectTcp(host, port, timeouts_.connectMs, control)) {
         return nullptr;
     }
-    auto connection = std::make_unique<Connection>(std::move(control), timeouts_);
+    auto connection = std::make_unique<Connection>(std::move(control), timeouts_, mode_);
     if (!connection->Login(user, password)) {
         return nullptr;
     }
     return connection;
 }
 
-Connection::Connection(Socket control, const Timeouts& timeouts)
-    : control_(std::move(control)), timeouts_(timeouts) {}
+Connection::Connection(Socket control, const Timeouts& timeouts, DataMode mode)
+    : control_(std::move(control)), timeouts_(timeouts), mode_(mode) {}
 
 Connection::~Connection() {
     if (control_.Valid()) {
@@ -128,7 +130,8 @@ std::optional<Reply> Connection::ReadReply() {
             }
         }
         char buffer[4096];
-        const long got = ReceiveSome(control_.Fd(), buffer, sizeof buffer, timeouts_.replyMs);
+        const long got =
+            ReceiveSome(control_.Fd(), buffer, sizeof buffer, timeouts_.replyMs, waits::kReply);
         if (got <= 0) {
             if (got == 0) {
                 SetLastError(kErrConnectionAborted);
@@ -154,10 +157,11 @@ bool Connection::Send(const std::string& line) {
         return false;
     }
     const std::string wire = line + "\r\n";
-    return SendAll(control_.Fd(), wire.data(), wire.size(), timeouts_.writeMs, nullptr);
+    return SendAll(control_.Fd(), wire.data(), wire.size(), timeouts_.writeMs, nullptr,
+                   waits::kWrite);
 }
 
-std::optional<Reply> Connection::Exchange(const std::string& line) {
+std::optional<Reply> Connection::Command(const std::string& line) {
     if (!Send(line)) {
         return std::nullopt;
     }
@@ -177,9 +181,9 @@ bool Connection::Login(const std::string& user, const std::string& password) {
         SetLastError(kErrCannotConnect);
         return false;
     }
-    auto reply = Exchange("USER " + user);
+    auto reply = Command("USER " + user);
     if (reply && reply->code == 331) {
-        reply = Exchange("PASS " + password);
+        reply = Command("PASS " + password);
     }
     if (!reply) {
         return false;
@@ -192,46 +196,73 @@ bool Connection::Login(const std::string& user, const std::string& password) {
 }
 
 bool Connection::SetCurrentDirectory(const std::string& path) {
-    const auto reply = Exchange("CWD " + path);
+    const auto reply = Command("CWD " + path);
     return reply && reply->Completion();
-}
-
-bool Connection::Command(const std::string& line) {
-    const auto reply = Exchange(line);
-    return reply && !reply->Failed();
 }
 
 bool Connection::EnsureBinary() {
     if (binary_) {
         return true;
     }
-    const auto reply = Exchange("TYPE I");
+    const auto reply = Command("TYPE I");
     binary_ = reply && reply->Completion();
     return binary_;
 }
 
 std::optional<uint64_t> Connection::FileSize(const std::string& name) {
-    sizeName_ = name;
-    sizeValue_.reset();
     if (!EnsureBinary()) {
         return std::nullopt;
     }
-    const auto reply = Exchange("SIZE " + name);
-    if (reply && reply->code == 213) {
-        sizeValue_ = ParseUnsigned(ReplyArgument(*reply));
+    const auto reply = Command("SIZE " + name);
+    if (!reply || reply->code != 213) {
+        return std::nullopt;
     }
-    return sizeValue_;
+    return ParseUnsigned(ReplyArgument(*reply));
 }
 
 std::optional<std::time_t> Connection::ModificationTime(const std::string& name) {
-    const auto reply = Exchange("MDTM " + name);
+    const auto reply = Command("MDTM " + name);
     if (!reply || reply->code != 213) {
         return std::nullopt;
     }
     return TimeFromMdtm(ReplyArgument(*reply));
 }
 
-std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Access access) {
+bool Connection::Restart(uint64_t offset, RestartRule rule) {
+    const std::string n = std::to_string(offset);
+    const auto reply = Command("REST " + n);
+    if (!reply) {
+        return false;
+    }
+    const bool accepted =
+        reply->code == 350 && (rule == RestartRule::AnyCode350 ||
+                               reply->text.find("350 Restarting at " + n) != std::string::npos);
+    if (!accepted && reply->code == 350) {
+        // Accepted in other words: the marker is set, and the retrieval would send the bytes
+        // from there into the start of the file.
+        const Reply refusal = *reply;
+        Command("REST 0");
+        RecordResponse(refusal);
+    }
+    return accepted;
+}
+
+bool Connection::Rename(const std::string& from, const std::string& to) {
+    const auto first = Command("RNFR " + from);
+    if (!first || first->code != 350) {
+        return false;
+    }
+    const auto second = Command("RNTO " + to);
+    return second && second->Completion();
+}
+
+bool Connection::Delete(const std::string& name) {
+    const auto reply = Command("DELE " + name);
+    return reply && reply->Completion();
+}
+
+std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Access access,
+                                                   std::optional<uint64_t> knownSize) {
     if (HasLineBreak(name)) {
         SetLastError(kErrBadName);
         return nullptr;
@@ -239,17 +270,27 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
     if (!EnsureBinary()) {
         return nullptr;
     }
-    Socket listener;
-    sockaddr_storage address{};
-    if (!ListenBeside(control_.Fd(), listener, address)) {
+    const std::string command = (access == Access::Read ? "RETR " : "STOR ") + name;
+    bool fallBack = false;
+    auto transfer = OpenIn(mode_ == DataMode::Passive, command, access, knownSize, &fallBack);
+    if (!transfer && fallBack && mode_ == DataMode::Auto) {
+        mode_ = DataMode::Passive;  // for this transfer and the rest of the session
+        transfer = OpenIn(true, command, access, knownSize, &fallBack);
+    }
+    return transfer;
+}
+
+std::unique_ptr<FileTransfer> Connection::OpenIn(bool passive, const std::string& command,
+                                                 Access access, std::optional<uint64_t> knownSize,
+                                                 bool* fallBack) {
+    *fallBack = false;
+    DataConnection data(*this);
+    const auto ready = passive ? data.Passive(&epsvRefused_) : data.Active();
+    if (!ready) {
+        *fallBack = !passive && data.Refused();
         return nullptr;
     }
-    const auto port = Exchange(PortCommand(address));
-    if (!port || !port->Completion()) {
-        return nullptr;
-    }
-    const std::string verb = access == Access::Read ? "RETR " : "STOR ";
-    if (!Send(verb + name)) {
+    if (!Send(command)) {
         return nullptr;
     }
     const auto opening = ReadReply();
@@ -260,30 +301,35 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
         SetLastError(kErrCommandFailed);
         return nullptr;
     }
-    Socket data;
-    if (!AcceptWithin(listener.Fd(), timeouts_.acceptMs, data)) {
+    Socket socket;
+    if (!data.Establish(socket)) {
+        if (!passive) {
+            // The server could not connect back: it ends the command with its own reply.
+            const SavedError cause;
+            ReadFinalReply();
+            cause.Restore();
+            *fallBack = true;
+        }
         return nullptr;
     }
-    std::optional<uint64_t> size;
-    if (access == Access::Read) {
-        size = (sizeName_ == name && sizeValue_) ? sizeValue_ : SizeFromOpeningReply(opening->text);
+    std::optional<uint64_t> size = knownSize;
+    if (access == Access::Read && !size) {
+        size = SizeFromOpeningReply(opening->text);
     }
-    sizeName_.clear();
-    return std::make_unique<FileTransfer>(*this, std::move(data), timeouts_, size);
+    return std::make_unique<FileTransfer>(*this, std::move(socket), size);
 }
 
-FileTransfer::FileTransfer(Connection& connection, Socket data, const Timeouts& timeouts,
-                           std::optional<uint64_t> size)
-    : connection_(connection), data_(std::move(data)), timeouts_(timeouts), size_(size) {}
+FileTransfer::FileTransfer(Connection& connection, Socket data, std::optional<uint64_t> size)
+    : connection_(connection), data_(std::move(data)), size_(size) {}
 
 FileTransfer::~FileTransfer() {
     Close();
 }
 
-bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got) {
+bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs) {
     std::size_t done = 0;
     while (done < n) {
-        const long k = ReceiveSome(data_.Fd(), buffer + done, n - done, timeouts_.readMs);
+        const long k = ReceiveSome(data_.Fd(), buffer + done, n - done, timeoutMs, waits::kRead);
         if (k <= 0) {
             if (k == 0 && done == 0) {
                 SetLastError(0);  // the end of the data, not an error
@@ -296,8 +342,8 @@ bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got) {
     return done > 0 || LastError() == 0;
 }
 
-bool FileTransfer::Write(const char* buffer, std::size_t n, std::size_t* accepted) {
-    return SendAll(data_.Fd(), buffer, n, timeouts_.writeMs, accepted);
+bool FileTransfer::Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs) {
+    return SendAll(data_.Fd(), buffer, n, timeoutMs, accepted, waits::kWrite);
 }
 
 bool FileTransfer::Close() {

@@ -22,6 +22,14 @@ struct Timeouts {
     int writeMs = 60000;
 };
 
+// How data connections are made: the client listens (PORT/EPRT), the server listens
+// (EPSV, else PASV), or active first and passive for the rest of the session once active fails.
+enum class DataMode { Active, Passive, Auto };
+
+// When a restart is accepted: the reply must contain "350 Restarting at N", or any 350 reply
+// (RFC 959).
+enum class RestartRule { Strict, AnyCode350 };
+
 constexpr uint16_t kDefaultPort = 21;
 constexpr std::size_t kMaxLastResponse = 1023;
 
@@ -37,6 +45,7 @@ class Session {
 public:
     void SetTimeouts(const Timeouts& t) { timeouts_ = t; }
     const Timeouts& GetTimeouts() const { return timeouts_; }
+    void SetDataMode(DataMode mode) { mode_ = mode; }
 
     // Opens the control connection to server ("host" or "host:port", port 21 by default) and
     // logs in. Null on failure, with LastError set and, where the server answered, its reply
@@ -46,67 +55,82 @@ public:
 
 private:
     Timeouts timeouts_;
+    DataMode mode_ = DataMode::Active;
 };
 
 enum class Access { Read, Write };
 
-// A logged-in FTP control connection. Active-mode data connections only; binary type for
-// transfers. One transfer at a time.
+// A logged-in FTP control connection. Binary type for transfers; one transfer at a time.
 class Connection {
 public:
-    Connection(Socket control, const Timeouts& timeouts);
+    Connection(Socket control, const Timeouts& timeouts, DataMode mode);
     ~Connection();
 
     bool Login(const std::string& user, const std::string& password);
     bool SetCurrentDirectory(const std::string& path);
-    // Sends one command line and reads its reply; true unless the reply is 4xx/5xx.
-    bool Command(const std::string& line);
+    // Sends one command line and returns the server's final reply; nullopt when none came
+    // (LastError says why). A 4xx/5xx reply sets LastError to kErrCommandFailed.
+    std::optional<Reply> Command(const std::string& line);
     // SIZE and MDTM in binary type; nullopt when the server does not answer them.
     std::optional<uint64_t> FileSize(const std::string& name);
     std::optional<std::time_t> ModificationTime(const std::string& name);
-    // RETR (Read) or STOR (Write) on a new data connection.
-    std::unique_ptr<FileTransfer> OpenFile(const std::string& name, Access access);
+    // Asks the server to start the next retrieval at offset; true when it accepted under rule.
+    // A refusal leaves no marker behind: an acceptance in words the rule does not take is
+    // cleared with REST 0, so the retrieval starts at 0.
+    bool Restart(uint64_t offset, RestartRule rule);
+    // RETR (Read) or STOR (Write) on a new data connection. knownSize is the remote file's size
+    // where SIZE gave it; else the opening reply's "(N bytes)" is taken.
+    std::unique_ptr<FileTransfer> OpenFile(const std::string& name, Access access,
+                                           std::optional<uint64_t> knownSize = std::nullopt);
+    // RNFR/RNTO; false with the server's reply as the last response.
+    bool Rename(const std::string& from, const std::string& to);
+    bool Delete(const std::string& name);
 
     // Reads the next complete reply (1xx included) and records it as the last response.
     std::optional<Reply> ReadReply();
     // Skips preliminary 1xx replies.
     std::optional<Reply> ReadFinalReply();
 
+    DataMode Mode() const { return mode_; }
+    int ControlFd() const { return control_.Fd(); }
+    const Timeouts& GetTimeouts() const { return timeouts_; }
+
 private:
     bool Send(const std::string& line);
-    std::optional<Reply> Exchange(const std::string& line);
     bool EnsureBinary();
+    // One attempt in the given mode; *fallBack says that active mode failed in a way that
+    // passive mode may mend (refused PORT/EPRT, no connection from the server).
+    std::unique_ptr<FileTransfer> OpenIn(bool passive, const std::string& command, Access access,
+                                         std::optional<uint64_t> knownSize, bool* fallBack);
 
     Socket control_;
     Timeouts timeouts_;
+    DataMode mode_;
     ReplyParser parser_;
     std::string pending_;  // bytes received after the last complete reply
     bool binary_ = false;
-    std::string sizeName_;  // the file whose SIZE was asked last, and its answer
-    std::optional<uint64_t> sizeValue_;
+    bool epsvRefused_ = false;  // PASV from then on
 };
 
 // One retrieval or store, from its opening reply to its final reply.
 class FileTransfer {
 public:
-    FileTransfer(Connection& connection, Socket data, const Timeouts& timeouts,
-                 std::optional<uint64_t> size);
+    FileTransfer(Connection& connection, Socket data, std::optional<uint64_t> size);
     ~FileTransfer();
 
-    // The remote file's size: from SIZE, else from the opening reply's "(N bytes)".
+    // The remote file's size: the known size, else from the opening reply's "(N bytes)".
     std::optional<uint64_t> Size() const { return size_; }
-    // Reads until n bytes or the end of the data; false only when nothing could be read
-    // because of an error or timeout (then *got is 0).
-    bool Read(char* buffer, std::size_t n, std::size_t* got);
+    // Reads until n bytes or the end of the data, waiting at most timeoutMs for each piece;
+    // false only when nothing could be read because of an error or timeout (then *got is 0).
+    bool Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs);
     // Sends n bytes; *accepted says how many went out. False on error or timeout.
-    bool Write(const char* buffer, std::size_t n, std::size_t* accepted);
+    bool Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs);
     // Ends the data connection and reads the final reply; true when it is 2xx. Once only.
     bool Close();
 
 private:
     Connection& connection_;
     Socket data_;
-    Timeouts timeouts_;
     std::optional<uint64_t> size_;
     bool closed_ = false;
 };

@@ -14,6 +14,7 @@ namespace ftp {
 
 namespace {
 thread_local int tLastError = 0;
+thread_local std::string tLastErrorText;
 
 bool SetBlocking(int fd, bool blocking) {
     const int flags = fcntl(fd, F_GETFL, 0);
@@ -23,7 +24,8 @@ bool SetBlocking(int fd, bool blocking) {
     return fcntl(fd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK)) == 0;
 }
 
-// One attempt at one resolved address; 0 on success, else an error number.
+// One attempt at one resolved address; 0 on success, else an error number (errno, such as
+// ECONNREFUSED, or kErrTimeout with its text).
 int TryConnect(const addrinfo* ai, int timeoutMs, Socket& out) {
     Socket s(socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol));
     if (!s.Valid()) {
@@ -32,16 +34,16 @@ int TryConnect(const addrinfo* ai, int timeoutMs, Socket& out) {
     SetBlocking(s.Fd(), false);
     if (connect(s.Fd(), ai->ai_addr, ai->ai_addrlen) != 0) {
         if (errno != EINPROGRESS) {
-            return kErrCannotConnect;
+            return errno;
         }
-        if (!WaitFor(s.Fd(), POLLOUT, timeoutMs)) {
-            return LastError() == kErrTimeout ? kErrTimeout : kErrCannotConnect;
+        if (!WaitFor(s.Fd(), POLLOUT, timeoutMs, waits::kConnect)) {
+            return LastError();
         }
         int soError = 0;
         socklen_t len = sizeof soError;
         getsockopt(s.Fd(), SOL_SOCKET, SO_ERROR, &soError, &len);
         if (soError != 0) {
-            return kErrCannotConnect;
+            return soError;
         }
     }
     out = std::move(s);
@@ -54,6 +56,21 @@ int LastError() {
 }
 void SetLastError(int code) {
     tLastError = code;
+    tLastErrorText.clear();
+}
+const std::string& LastErrorText() {
+    return tLastErrorText;
+}
+SavedError::SavedError() : code(tLastError), text(tLastErrorText) {}
+void SavedError::Restore() const {
+    tLastError = code;
+    tLastErrorText = text;
+}
+
+void SetTimeoutError(const char* what, int timeoutMs) {
+    SetLastError(kErrTimeout);
+    const int seconds = (timeoutMs + 999) / 1000;
+    tLastErrorText = std::string(what) + "超时（" + std::to_string(seconds) + "秒）";
 }
 
 Socket& Socket::operator=(Socket&& other) noexcept {
@@ -77,7 +94,7 @@ void Socket::Close() {
     }
 }
 
-bool WaitFor(int fd, short events, int timeoutMs) {
+bool WaitFor(int fd, short events, int timeoutMs, const char* what) {
     pollfd p{fd, events, 0};
     for (;;) {
         const int n = poll(&p, 1, timeoutMs);
@@ -85,7 +102,7 @@ bool WaitFor(int fd, short events, int timeoutMs) {
             return true;  // readiness or an error condition: the next call tells which
         }
         if (n == 0) {
-            SetLastError(kErrTimeout);
+            SetTimeoutError(what, timeoutMs);
             return false;
         }
         if (errno != EINTR) {
@@ -106,23 +123,26 @@ bool ConnectTcp(const std::string& host, uint16_t port, int timeoutMs, Socket& o
         return false;
     }
     int error = kErrCannotConnect;
+    std::string text;
     for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
         error = TryConnect(ai, timeoutMs, out);
         if (error == 0) {
             break;
         }
+        text = LastErrorText();
     }
     freeaddrinfo(list);
     if (error != 0) {
         SetLastError(error);
+        tLastErrorText = error == kErrTimeout ? text : std::string();
         return false;
     }
     return true;
 }
 
-long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs) {
+long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs, const char* what) {
     for (;;) {
-        if (!WaitFor(fd, POLLIN, timeoutMs)) {
+        if (!WaitFor(fd, POLLIN, timeoutMs, what)) {
             return -1;
         }
         const ssize_t got = recv(fd, buffer, n, 0);
@@ -136,10 +156,11 @@ long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs) {
     }
 }
 
-bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t* sent) {
+bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t* sent,
+             const char* what) {
     std::size_t done = 0;
     while (done < n) {
-        if (!WaitFor(fd, POLLOUT, timeoutMs)) {
+        if (!WaitFor(fd, POLLOUT, timeoutMs, what)) {
             break;
         }
         const ssize_t k = send(fd, data + done, n - done, MSG_NOSIGNAL);
@@ -179,7 +200,7 @@ bool ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address) {
 }
 
 bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out) {
-    if (!WaitFor(listenerFd, POLLIN, timeoutMs)) {
+    if (!WaitFor(listenerFd, POLLIN, timeoutMs, waits::kAccept)) {
         return false;
     }
     const int fd = accept4(listenerFd, nullptr, nullptr, SOCK_CLOEXEC);
@@ -189,6 +210,34 @@ bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out) {
     }
     out = Socket(fd);
     SetBlocking(fd, false);
+    return true;
+}
+
+bool ConnectToPeer(int controlFd, uint16_t port, int timeoutMs, Socket& out) {
+    sockaddr_storage peer{};
+    socklen_t len = sizeof peer;
+    if (getpeername(controlFd, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    if (peer.ss_family == AF_INET) {
+        reinterpret_cast<sockaddr_in*>(&peer)->sin_port = htons(port);
+    } else {
+        reinterpret_cast<sockaddr_in6*>(&peer)->sin6_port = htons(port);
+    }
+    addrinfo ai{};
+    ai.ai_family = peer.ss_family;
+    ai.ai_socktype = SOCK_STREAM;
+    ai.ai_addr = reinterpret_cast<sockaddr*>(&peer);
+    ai.ai_addrlen = len;
+    const int error = TryConnect(&ai, timeoutMs, out);
+    if (error != 0) {
+        SetLastError(error);
+        if (error == kErrTimeout) {
+            SetTimeoutError(waits::kAccept, timeoutMs);
+        }
+        return false;
+    }
     return true;
 }
 

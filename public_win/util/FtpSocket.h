@@ -26,6 +26,28 @@ enum : int {
 // The calling thread's last error number (errno or one of the values above).
 int LastError();
 void SetLastError(int code);
+// The text of the layer's own last error where it has one (a timeout says of what and after how
+// long); empty for errno values and for the own errors that have no text.
+const std::string& LastErrorText();
+// kErrTimeout with the text "<what>超时（N秒）".
+void SetTimeoutError(const char* what, int timeoutMs);
+
+// The thread's last error, kept across steps that would replace it.
+struct SavedError {
+    SavedError();
+    void Restore() const;
+    int code;
+    std::string text;
+};
+
+// What each network wait is for, as the timeout text names it.
+namespace waits {
+constexpr const char* kConnect = "连接服务器";
+constexpr const char* kReply = "等待服务器应答";
+constexpr const char* kAccept = "等待数据连接";
+constexpr const char* kRead = "读取数据";
+constexpr const char* kWrite = "发送数据";
+}  // namespace waits
 
 // A socket descriptor that closes itself.
 class Socket {
@@ -53,19 +75,24 @@ bool ConnectTcp(const std::string& host, uint16_t port, int timeoutMs, Socket& o
 
 // Waits until fd is readable (events POLLIN) or writable (POLLOUT); false on timeout (LastError
 // kErrTimeout) or error.
-bool WaitFor(int fd, short events, int timeoutMs);
+bool WaitFor(int fd, short events, int timeoutMs, const char* what);
 
 // Receives what is there, up to n bytes, waiting at most timeoutMs. Returns the count (0 at the
 // orderly end of the stream) or -1 with LastError set.
-long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs);
+long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs, const char* what);
 
 // Sends all n bytes, waiting at most timeoutMs for room each time; *sent receives how many went
 // out. False on error or timeout (LastError set). A reset peer never raises SIGPIPE.
-bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t* sent);
+bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t* sent,
+             const char* what);
 
 // A listening socket for an active-mode data connection on the local address of control.
 bool ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address);
 bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out);
+
+// A passive-mode data connection: to port on the control connection's peer, whatever address
+// the server named (behind NAT it names one the client cannot reach).
+bool ConnectToPeer(int controlFd, uint16_t port, int timeoutMs, Socket& out);
 
 // The text of a PORT (IPv4) or EPRT (IPv6) command that names address.
 std::string PortCommand(const sockaddr_storage& address);

@@ -1,0 +1,70 @@
+#include "LocalFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace ftp {
+
+void LocalFile::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+int OpenDownloadTarget(const char* path, bool* created) {
+    int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    *created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) {
+        fd = ::open(path, O_RDWR | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        return -1;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return -1;
+    }
+    return fd;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t k = ::write(fd, data + done, n - done);
+        if (k < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(k);
+    }
+    return true;
+}
+
+bool SameBytesAt(int fd, int64_t offset, const char* data, std::size_t n) {
+    std::vector<char> held(n);
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t k = ::pread(fd, held.data() + done, n - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (k <= 0) {
+            if (k < 0 && errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(k);
+    }
+    return std::memcmp(held.data(), data, n) == 0;
+}
+
+}  // namespace ftp

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ftp {
+
+// A local file descriptor that closes itself.
+class LocalFile {
+public:
+    explicit LocalFile(int fd) : fd_(fd) {}
+    ~LocalFile() { Close(); }
+    LocalFile(const LocalFile&) = delete;
+    LocalFile& operator=(const LocalFile&) = delete;
+    int Fd() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    void Close();
+
+private:
+    int fd_;
+};
+
+// Opens the download target for reading and writing, creating it when missing and keeping its
+// content, and takes it for this process alone (no other download may write it meanwhile).
+// *created says whether this call made the file. -1 with errno on failure.
+int OpenDownloadTarget(const char* path, bool* created);
+
+// Writes all n bytes at the file position; false with errno on failure.
+bool WriteAll(int fd, const char* data, std::size_t n);
+
+// Whether the n bytes at offset of fd equal data (false also when they cannot be read).
+bool SameBytesAt(int fd, int64_t offset, const char* data, std::size_t n);
+
+}  // namespace ftp
