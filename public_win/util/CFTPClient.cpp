@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -26,6 +27,38 @@
 namespace {
 
 constexpr const char* kUnreachable = "未知错误![%s]主机不可达，请检查IP地址是否正确。";
+
+// One network timeout shared by the attempts of a step, in real time whatever clock paces.
+class WaitBudget {
+public:
+    explicit WaitBudget(int ms) : ms_(ms), start_(std::chrono::steady_clock::now()) {}
+    int Remaining() const { return std::max(ms_ - Used(), 100); }
+    bool Spent() const { return Used() >= ms_; }
+
+private:
+    int Used() const {
+        return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start_)
+                                    .count());
+    }
+    int ms_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+// Keeps the reason of a failed step while the transfer is closed.
+class SavedFailure {
+public:
+    explicit SavedFailure(bool keep) : keep_(keep) {}
+    void Restore() const {
+        if (keep_) {
+            error_.Restore();
+        }
+    }
+
+private:
+    bool keep_;
+    ftp::SavedError error_;
+};
 
 void SaveErrno() {
     ftp::SetLastError(errno);
@@ -246,18 +279,15 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
 bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n,
                                  bool sizeKnown, std::size_t* got) {
     // The attempts share one read timeout: a stalled server costs one timeout and the pauses.
-    const uint32_t start = m_clock->Ticks();
-    const int budget = m_timeouts.readMs;
+    const WaitBudget budget(m_timeouts.readMs);
     bool ok = false;
     *got = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const int used = static_cast<int>(m_clock->Ticks() - start);
-        ok = remote.Read(buffer, n, got, std::max(budget - used, 100));
+        ok = remote.Read(buffer, n, got, budget.Remaining());
         if ((ok && *got > 0) || (!sizeKnown && ok)) {
             return ok;  // without a size, the end of the data is the end of the file
         }
-        if (ftp::LastError() == ftp::kErrTimeout &&
-            static_cast<int>(m_clock->Ticks() - start) >= budget) {
+        if (budget.Spent()) {
             break;
         }
         m_clock->Sleep(kRetryPauseMs);
@@ -286,13 +316,21 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     p.count = static_cast<uint64_t>(restart);
     const uint64_t verifiedEnd = p.count + verify;
     bool failed = false;
+    ftp::SetLastError(0);
     while (!r.sizeKnown || p.count < total) {
         const uint32_t t0 = m_clock->Ticks();
         if (r.sizeKnown && total - p.count < chunk) {
             chunk = static_cast<std::size_t>(total - p.count);
         }
         std::size_t got = 0;
-        const bool ok = ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, &got);
+        // A pass that ended in a timeout after some data has spent the wait already.
+        const bool stalled = ftp::LastError() == ftp::kErrTimeout;
+        ftp::SetLastError(0);
+        const bool ok =
+            stalled ? false : ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, &got);
+        if (stalled) {
+            ftp::SetTimeoutError(ftp::waits::kRead, m_timeouts.readMs);
+        }
         if (got == 0) {
             failed = r.sizeKnown || !ok;
             if (failed) {
@@ -332,7 +370,10 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
         }
     }
     // The server has the last word: a retrieval it aborted (426) failed, however much came.
-    const bool closedCleanly = remote->Close();
+    // After a broken data connection its word is not worth another whole timeout.
+    const SavedFailure cause(failed);
+    const bool closedCleanly = remote->Close(failed ? kBrokenReplyWaitMs : -1);
+    cause.Restore();
     if (!closedCleanly && !failed && !r.mismatch) {
         SetErrorFromResponse();
     }
@@ -399,12 +440,11 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
             break;
         }
         std::size_t accepted = 0;
-        const int budget = m_timeouts.writeMs;
+        const WaitBudget budget(m_timeouts.writeMs);
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            const int used = static_cast<int>(m_clock->Ticks() - t0);
             if (remote->Write(buffer.data(), static_cast<std::size_t>(n), &accepted,
-                              std::max(budget - used, 100)) ||
-                accepted > 0 || (ftp::LastError() == ftp::kErrTimeout && used >= budget)) {
+                              budget.Remaining()) ||
+                accepted > 0 || budget.Spent()) {
                 break;
             }
             m_clock->Sleep(kRetryPauseMs);

@@ -60,6 +60,8 @@ public:
     static constexpr int kAttempts = 3;
     // A resume first receives this much of what the local copy holds again and compares it.
     static constexpr uint64_t kOverlap = 65536;
+    // How long the server's final reply is awaited after its data connection broke.
+    static constexpr int kBrokenReplyWaitMs = 1000;
     static constexpr uint32_t kRetryPauseMs = 1000;
 
 private:

@@ -112,7 +112,7 @@ Connection::~Connection() {
     }
 }
 
-std::optional<Reply> Connection::ReadReply() {
+std::optional<Reply> Connection::ReadReply(int timeoutMs) {
     for (;;) {
         if (!pending_.empty()) {
             std::size_t used = 0;
@@ -130,8 +130,8 @@ std::optional<Reply> Connection::ReadReply() {
             }
         }
         char buffer[4096];
-        const long got =
-            ReceiveSome(control_.Fd(), buffer, sizeof buffer, timeouts_.replyMs, waits::kReply);
+        const long got = ReceiveSome(control_.Fd(), buffer, sizeof buffer,
+                                     timeoutMs < 0 ? timeouts_.replyMs : timeoutMs, waits::kReply);
         if (got <= 0) {
             if (got == 0) {
                 SetLastError(kErrConnectionAborted);
@@ -142,9 +142,9 @@ std::optional<Reply> Connection::ReadReply() {
     }
 }
 
-std::optional<Reply> Connection::ReadFinalReply() {
+std::optional<Reply> Connection::ReadFinalReply(int timeoutMs) {
     for (;;) {
-        auto reply = ReadReply();
+        auto reply = ReadReply(timeoutMs);
         if (!reply || !reply->Preliminary()) {
             return reply;
         }
@@ -346,7 +346,7 @@ bool FileTransfer::Write(const char* buffer, std::size_t n, std::size_t* accepte
     return SendAll(data_.Fd(), buffer, n, timeoutMs, accepted, waits::kWrite);
 }
 
-bool FileTransfer::Close() {
+bool FileTransfer::Close(int replyTimeoutMs) {
     if (closed_) {
         return false;
     }
@@ -355,7 +355,7 @@ bool FileTransfer::Close() {
         shutdown(data_.Fd(), SHUT_WR);
         data_.Close();
     }
-    const auto reply = connection_.ReadFinalReply();
+    const auto reply = connection_.ReadFinalReply(replyTimeoutMs);
     return reply && reply->Completion();
 }
 

@@ -86,10 +86,11 @@ public:
     bool Rename(const std::string& from, const std::string& to);
     bool Delete(const std::string& name);
 
-    // Reads the next complete reply (1xx included) and records it as the last response.
-    std::optional<Reply> ReadReply();
+    // Reads the next complete reply (1xx included) and records it as the last response;
+    // timeoutMs -1 is the reply timeout.
+    std::optional<Reply> ReadReply(int timeoutMs = -1);
     // Skips preliminary 1xx replies.
-    std::optional<Reply> ReadFinalReply();
+    std::optional<Reply> ReadFinalReply(int timeoutMs = -1);
 
     DataMode Mode() const { return mode_; }
     int ControlFd() const { return control_.Fd(); }
@@ -125,8 +126,9 @@ public:
     bool Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs);
     // Sends n bytes; *accepted says how many went out. False on error or timeout.
     bool Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs);
-    // Ends the data connection and reads the final reply; true when it is 2xx. Once only.
-    bool Close();
+    // Ends the data connection and reads the final reply, waiting at most replyTimeoutMs (-1:
+    // the reply timeout); true when it is 2xx. Once only.
+    bool Close(int replyTimeoutMs = -1);
 
 private:
     Connection& connection_;

@@ -102,7 +102,7 @@ PyFtpServer::~PyFtpServer() {
     Stop();
 }
 
-VsftpdServer::VsftpdServer() {
+VsftpdServer::VsftpdServer(const QString& extraConfig) {
     if (geteuid() != 0) {
         error_ = QStringLiteral("vsftpd needs root for its configuration");
         return;
@@ -131,9 +131,9 @@ VsftpdServer::VsftpdServer() {
                        "anon_root=%2\nsecure_chroot_dir=%3\nseccomp_sandbox=NO\n"
                        "port_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
                        "xferlog_enable=NO\nuse_localtime=NO\nmdtm_write=YES\n"
-                       "max_clients=64\nmax_per_ip=64\n")
+                       "max_clients=64\nmax_per_ip=64\n%4\n")
             .arg(port)
-            .arg(root, dir_.path() + QStringLiteral("/empty"))
+            .arg(root, dir_.path() + QStringLiteral("/empty"), extraConfig)
             .toUtf8());
     conf.close();
     process_ = std::make_unique<QProcess>();

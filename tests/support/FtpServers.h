@@ -51,7 +51,8 @@ public:
 // Needs root (its configuration must belong to root).
 class VsftpdServer : public FtpServer {
 public:
-    VsftpdServer();
+    // extraConfig: further vsftpd.conf lines, which override the defaults (port_enable=NO).
+    explicit VsftpdServer(const QString& extraConfig = QString());
     ~VsftpdServer() override;
     QString Home() const override { return dir_.path() + QStringLiteral("/root/pub"); }
     QByteArray RemoteDir() const override { return "/pub"; }
