@@ -9,6 +9,8 @@
 #include "BusinessCommon.h"
 #include "CFTPClient.h"
 #include "DownloadFolder.h"
+#include "FtpSettings.h"
+#include "FtpTrace.h"
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "SqlRunner.h"
@@ -288,12 +290,9 @@ void TfrmBusinessMain::Download() {
         Notice(QStringLiteral("文件名称[%1]无效，不能下载！").arg(remote));
         return;
     }
-    QString configured;
-    int scope1 = 0;
-    int scope2 = 0;
-    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_down_dir"), configured);
     const korvane::DownloadFolder folder = korvane::ChooseDownloadFolder(
-        telmaris::TrimBlanks(configured), QCoreApplication::applicationDirPath(),
+        telmaris::TrimBlanks(SysPara(QStringLiteral("korvane_down_dir"))),
+        QCoreApplication::applicationDirPath(),
         QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
         korvane::CanCreateFilesIn);
     if (folder.path.isEmpty()) {
@@ -308,27 +307,43 @@ void TfrmBusinessMain::Download() {
 
 // FTP --------------------------------------------------------------------------------------
 
-bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
-                                   const QString& localFile) {
-    QString server, user, password, directory;
+// A system parameter's value, both scope selectors 0; empty when it is absent.
+QString TfrmBusinessMain::SysPara(const QString& name) {
+    QString value;
     int scope1 = 0;
     int scope2 = 0;
-    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_ip"), server);
-    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_user"), user);
-    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_pwd"), password);
-    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_path"), directory);
+    sysMgnt_.GetSysParaMaxValue(scope1, scope2, name, value);
+    return value;
+}
+
+bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
+                                   const QString& localFile) {
+    korvane::FtpSettings settings;
+    QString invalid;
+    const auto parameter = [this](const QString& name) { return SysPara(name); };
+    if (!korvane::ReadFtpSettings(parameter, &settings, &invalid)) {
+        Notice(invalid);  // nothing is transferred with a setting the site did not mean
+        return false;
+    }
+    korvane::InstallFtpTrace();
     auto client = std::make_unique<CFTPClient>();
-    client->SetTimeouts(ftpTimeouts_);
+    ftp::Timeouts timeouts = ftpTimeouts_;
+    if (settings.timeoutSeconds) {
+        const int ms = *settings.timeoutSeconds * 1000;
+        timeouts = {ms, ms, ms, ms, ms};
+    }
+    client->SetTimeouts(timeouts);
+    client->SetOptions(settings.options);
     auto withReason = [&client](const QString& text) {
         const QString reason = QString::fromUtf8(client->m_szLastError).trimmed();
         return reason.isEmpty() ? text : text + u'\n' + reason;
     };
-    if (!client->Connect(server.toUtf8().constData(), user.toUtf8().constData(),
-                         password.toUtf8().constData())) {
+    if (!client->Connect(settings.server.toUtf8().constData(), settings.user.toUtf8().constData(),
+                         settings.password.toUtf8().constData())) {
         Notice(withReason(QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！")));
         return false;
     }
-    if (!client->SetCurrentDirectory(directory.toUtf8().constData())) {
+    if (!client->SetCurrentDirectory(settings.directory.toUtf8().constData())) {
         Notice(withReason(QStringLiteral("设置远程路径出错！")));
         return false;
     }

@@ -56,6 +56,7 @@ public slots:
     void btnDownClick();
 
 private:
+    QString SysPara(const QString& name);
     void Search();
     void Upload();
     void Download();
@@ -67,7 +68,8 @@ private:
     korvane::db::TADOConnection ADOConnection;
     korvane::db::TADOQuery ADOQuery{ADOConnection};
     TOpenDialog* OpenDialog;
-    ftp::Timeouts ftpTimeouts_;
+    // Every network wait of a transfer, unless korvane_ftp_timeout says otherwise.
+    ftp::Timeouts ftpTimeouts_{30000, 30000, 30000, 30000, 30000};
 
     int32_t number_ = 0;
     int32_t operatorId_ = 0;

@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include "DbError.h"
 #include "DownloadFolder.h"
+#include "FtpSettings.h"
 #include "LookupLoader.h"
 #include "SqlRunner.h"
 #include "TADOConnection.h"
@@ -67,6 +69,98 @@ TEST(DownloadFolder, ChoiceFollowsTheRulesAndCreatesOnlyTheChosenFolder) {
         if (QString(row.chosen) != u"home/Downloads" && QString(row.named) != u"home/Downloads") {
             EXPECT_FALSE(QFileInfo::exists(at("home"))) << "nothing made elsewhere";
         }
+    }
+}
+
+// The site's FTP settings: absent or empty means the default, values ignore case and blanks,
+// anything else is refused with a message naming the parameter.
+TEST(FtpSettings, ValuesDefaultsAndRefusals) {
+    struct Row {
+        const char* name;
+        QMap<QString, QString> params;
+        const char* refused;  // the parameter the message names; nullptr: accepted
+        ftp::DataMode mode = ftp::DataMode::Active;
+        ftp::RestartRule restart = ftp::RestartRule::Strict;
+        bool viaPart = true;
+        int timeout = 0;  // 0: unset
+    };
+    using M = ftp::DataMode;
+    using R = ftp::RestartRule;
+    const Row rows[] = {
+        {"defaults", {}, nullptr, M::Active, R::Strict, true, 0},
+        {"empty values",
+         {{"korvane_ftp_mode", ""}, {"korvane_ftp_timeout", " "}},
+         nullptr,
+         M::Active,
+         R::Strict,
+         true,
+         0},
+        {"passive, code, direct, 45",
+         {{"korvane_ftp_mode", " Passive "},
+          {"korvane_ftp_resume", "CODE"},
+          {"korvane_ftp_upload", "direct"},
+          {"korvane_ftp_timeout", "45"}},
+         nullptr,
+         M::Passive,
+         R::AnyCode350,
+         false,
+         45},
+        {"auto", {{"korvane_ftp_mode", "auto"}}, nullptr, M::Auto, R::Strict, true, 0},
+        {"unknown mode",
+         {{"korvane_ftp_mode", "pasv"}},
+         "korvane_ftp_mode",
+         M::Active,
+         R::Strict,
+         true,
+         0},
+        {"unknown resume",
+         {{"korvane_ftp_resume", "yes"}},
+         "korvane_ftp_resume",
+         M::Active,
+         R::Strict,
+         true,
+         0},
+        {"unknown upload",
+         {{"korvane_ftp_upload", "replace"}},
+         "korvane_ftp_upload",
+         M::Active,
+         R::Strict,
+         true,
+         0},
+        {"zero timeout",
+         {{"korvane_ftp_timeout", "0"}},
+         "korvane_ftp_timeout",
+         M::Active,
+         R::Strict,
+         true,
+         0},
+        {"word timeout",
+         {{"korvane_ftp_timeout", "thirty"}},
+         "korvane_ftp_timeout",
+         M::Active,
+         R::Strict,
+         true,
+         0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QMap<QString, QString> params = row.params;
+        params.insert(QStringLiteral("korvane_pwd"), QStringLiteral(" secret "));
+        korvane::FtpSettings settings;
+        QString error;
+        const bool ok = korvane::ReadFtpSettings(
+            [&](const QString& name) { return params.value(name); }, &settings, &error);
+        if (row.refused != nullptr) {
+            EXPECT_FALSE(ok);
+            EXPECT_TRUE(error.contains(QString::fromLatin1(row.refused))) << error.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(ok) << error.toStdString();
+        EXPECT_EQ(settings.password, QStringLiteral(" secret ")) << "used as it comes";
+        EXPECT_EQ(settings.options.mode, row.mode);
+        EXPECT_EQ(settings.options.restart, row.restart);
+        EXPECT_EQ(settings.options.storeViaPart, row.viaPart);
+        EXPECT_EQ(settings.timeoutSeconds.value_or(0), row.timeout);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPushButton>
 #include <QTest>
 
@@ -681,6 +682,48 @@ TEST_P(FormTest, DownloadsGoToTheConfiguredFolderOrSayWhyNot) {
         << "nothing is written elsewhere";
 }
 
+class PassiveOnlyTest : public FormTest {
+protected:
+    QStringList Faults() const override { return {"--no-active"}; }
+};
+
+// The site's FTP settings reach the transfer: passive mode where PORT is refused, a clear
+// message and nothing transferred for a value that is not one of the parameter's, and the
+// control conversation in the korvane.ftp log without the password.
+TEST_P(PassiveOnlyTest, SiteSettingsChooseHowTheServerIsReached) {
+    Open();
+    const QString file = LocalFile(QStringLiteral("nat.txt"), "behind NAT");
+    env->WriteConfig(QString(), QString(), QString(), QString(),
+                     QStringLiteral("korvane_ftp_mode=Passi"));
+    EXPECT_FALSE(form->FtpTransfer(1, QStringLiteral("9_nat.txt"), file));
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("korvane_ftp_mode")));
+    EXPECT_FALSE(QFileInfo::exists(env->RemotePath(QStringLiteral("9_nat.txt"))));
+
+    static QStringList logged;
+    logged.clear();
+    QLoggingCategory::setFilterRules(QStringLiteral("korvane.ftp.debug=true"));
+    const auto previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& text) {
+            if (QLatin1String(context.category) == QLatin1String("korvane.ftp")) {
+                logged << text;
+            }
+        });
+    env->WriteConfig(QString(), QString(), QString(), QString(),
+                     QStringLiteral("korvane_ftp_mode=passive"));
+    dialogs.requests.clear();
+    const bool stored = form->FtpTransfer(1, QStringLiteral("9_nat.txt"), file);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QStringLiteral("korvane.ftp.debug=false"));
+    EXPECT_TRUE(stored) << dialogs.Texts().join(u'|').toStdString();
+    EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("9_nat.txt"))), QByteArray("behind NAT"));
+    EXPECT_TRUE(logged.contains(QStringLiteral("--> PASS ****")));
+    EXPECT_TRUE(logged.contains(QStringLiteral("--> EPSV")));
+    EXPECT_FALSE(logged.join(u'\n').contains(QStringLiteral("secret")));
+    EXPECT_FALSE(QFileInfo::exists(env->RemotePath(QStringLiteral("9_nat.txt.part"))))
+        << "stored under .part and renamed";
+}
+
 class ResumeTest : public FormTest {
 protected:
     QStringList Faults() const override {
@@ -709,6 +752,8 @@ const auto kBackends = ::testing::Values(
 INSTANTIATE_TEST_SUITE_P(On, FormTest, kBackends, korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, SearchTest, kBackends, korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, ResumeTest, ::testing::Values(korvane::db::Backend::SQLite),
+                         korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, PassiveOnlyTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 
 }  // namespace

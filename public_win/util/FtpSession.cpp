@@ -11,6 +11,13 @@ namespace ftp {
 
 namespace {
 thread_local std::string tLastResponse;
+TraceHook gTrace = nullptr;
+
+void Trace(bool sent, const std::string& text) {
+    if (gTrace != nullptr) {
+        gTrace(sent, text.compare(0, 5, "PASS ") == 0 ? std::string("PASS ****") : text);
+    }
+}
 
 void RecordResponse(const Reply& reply) {
     tLastResponse = reply.text.substr(0, kMaxLastResponse);
@@ -38,6 +45,10 @@ std::string ReplyArgument(const Reply& reply) {
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 }  // namespace
+
+void SetTraceHook(TraceHook hook) {
+    gTrace = hook;
+}
 
 const std::string& LastResponse() {
     return tLastResponse;
@@ -121,6 +132,7 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
             if (state == ReplyParser::State::Complete) {
                 Reply reply = parser_.TakeReply();
                 RecordResponse(reply);
+                Trace(false, reply.text);
                 return reply;
             }
             if (state == ReplyParser::State::Error) {
@@ -156,6 +168,7 @@ bool Connection::Send(const std::string& line) {
         SetLastError(kErrBadName);
         return false;
     }
+    Trace(true, line);
     const std::string wire = line + "\r\n";
     return SendAll(control_.Fd(), wire.data(), wire.size(), timeouts_.writeMs, nullptr,
                    waits::kWrite);

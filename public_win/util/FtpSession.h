@@ -33,6 +33,11 @@ enum class RestartRule { Strict, AnyCode350 };
 constexpr uint16_t kDefaultPort = 21;
 constexpr std::size_t kMaxLastResponse = 1023;
 
+// Sees every line of every control conversation: sent (true) or received, and its text; a
+// password is never shown ("PASS ****"). Set once, before any session runs.
+using TraceHook = void (*)(bool sent, const std::string& text);
+void SetTraceHook(TraceHook hook);
+
 // The text of the last server reply received on the calling thread (at most 1023 bytes).
 const std::string& LastResponse();
 void ClearLastResponse();

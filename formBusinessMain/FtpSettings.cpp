@@ -1,0 +1,82 @@
+#include "FtpSettings.h"
+
+#include <QStringList>
+#include <initializer_list>
+#include <utility>
+
+#include "TextLimits.h"
+
+namespace korvane {
+
+namespace {
+
+template <class T>
+using Choices = std::initializer_list<std::pair<const char*, T>>;
+
+QString Invalid(const QString& name, const QString& value, const QString& allowed) {
+    return QStringLiteral("系统参数[%1]的值[%2]无效，应为%3。").arg(name, value, allowed);
+}
+
+// The value of parameter `name` among choices (the first is the default).
+template <class T>
+bool Choose(const std::function<QString(const QString&)>& parameter, const char* name,
+            Choices<T> choices, T* out, QString* error) {
+    const QString key = QString::fromLatin1(name);
+    const QString value = telmaris::TrimBlanks(parameter(key));
+    if (value.isEmpty()) {
+        *out = choices.begin()->second;
+        return true;
+    }
+    QStringList allowed;
+    for (const auto& [text, choice] : choices) {
+        if (value.compare(QLatin1String(text), Qt::CaseInsensitive) == 0) {
+            *out = choice;
+            return true;
+        }
+        allowed << QString::fromLatin1(text);
+    }
+    *error = Invalid(key, value, allowed.join(QStringLiteral("、")));
+    return false;
+}
+
+bool ReadTimeout(const std::function<QString(const QString&)>& parameter, std::optional<int>* out,
+                 QString* error) {
+    const QString key = QStringLiteral("korvane_ftp_timeout");
+    const QString value = telmaris::TrimBlanks(parameter(key));
+    if (value.isEmpty()) {
+        return true;
+    }
+    bool ok = false;
+    const int seconds = value.toInt(&ok);
+    if (!ok || seconds < 1 || seconds > 3600) {
+        *error = Invalid(key, value, QStringLiteral("1 到 3600 之间的秒数"));
+        return false;
+    }
+    *out = seconds;
+    return true;
+}
+
+}  // namespace
+
+bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, FtpSettings* out,
+                     QString* error) {
+    out->server = parameter(QStringLiteral("korvane_ip"));
+    out->user = parameter(QStringLiteral("korvane_user"));
+    out->password = parameter(QStringLiteral("korvane_pwd"));
+    out->directory = parameter(QStringLiteral("korvane_path"));
+    using ftp::DataMode;
+    using ftp::RestartRule;
+    return Choose<DataMode>(parameter, "korvane_ftp_mode",
+                            {{"active", DataMode::Active},
+                             {"passive", DataMode::Passive},
+                             {"auto", DataMode::Auto}},
+                            &out->options.mode, error) &&
+           Choose<RestartRule>(parameter, "korvane_ftp_resume",
+                               {{"strict", RestartRule::Strict}, {"code", RestartRule::AnyCode350}},
+                               &out->options.restart, error) &&
+           Choose<bool>(parameter, "korvane_ftp_upload", {{"rename", true}, {"direct", false}},
+                        &out->options.storeViaPart, error) &&
+           ReadTimeout(parameter, &out->timeoutSeconds, error);
+}
+
+}  // namespace korvane

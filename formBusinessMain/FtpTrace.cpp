@@ -1,0 +1,23 @@
+#include "FtpTrace.h"
+
+#include "FtpSession.h"
+
+namespace korvane {
+
+Q_LOGGING_CATEGORY(lcFtp, "korvane.ftp", QtWarningMsg)
+
+namespace {
+void TraceLine(bool sent, const std::string& text) {
+    if (lcFtp().isDebugEnabled()) {
+        qCDebug(lcFtp).noquote()
+            << (sent ? "-->" : "<--")
+            << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed();
+    }
+}
+}  // namespace
+
+void InstallFtpTrace() {
+    ftp::SetTraceHook(&TraceLine);
+}
+
+}  // namespace korvane
