@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "FtpEncoding.h"
 #include "TextLimits.h"
 
 namespace korvane {
@@ -56,6 +57,19 @@ bool ReadTimeout(const std::function<QString(const QString&)>& parameter, std::o
     return true;
 }
 
+bool ReadEncoding(const std::function<QString(const QString&)>& parameter, std::string* out,
+                  QString* error) {
+    const QString key = QStringLiteral("korvane_ftp_encoding");
+    const QString value = telmaris::TrimBlanks(parameter(key));
+    *out = value.isEmpty() ? std::string("auto") : value.toStdString();
+    if (value.isEmpty() || value.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 ||
+        ftp::NameCodec::Known(*out)) {
+        return true;
+    }
+    *error = Invalid(key, value, QStringLiteral("auto、UTF-8、GBK 或其他 iconv 认识的编码名"));
+    return false;
+}
+
 }  // namespace
 
 bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, FtpSettings* out,
@@ -76,7 +90,8 @@ bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, Ft
                                &out->options.restart, error) &&
            Choose<bool>(parameter, "korvane_ftp_upload", {{"rename", true}, {"direct", false}},
                         &out->options.storeViaPart, error) &&
-           ReadTimeout(parameter, &out->timeoutSeconds, error);
+           ReadTimeout(parameter, &out->timeoutSeconds, error) &&
+           ReadEncoding(parameter, &out->options.encoding, error);
 }
 
 }  // namespace korvane

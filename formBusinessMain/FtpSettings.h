@@ -15,7 +15,7 @@ struct FtpSettings {
     QString password;   // korvane_pwd
     QString directory;  // korvane_path
     // korvane_ftp_mode, korvane_ftp_resume, korvane_ftp_upload (rename by default: a failed
-    // upload never damages the file on the server).
+    // upload never damages the file on the server), korvane_ftp_encoding (auto by default).
     CFTPClient::Options options;
     std::optional<int> timeoutSeconds;  // korvane_ftp_timeout; unset: the driver's default
 };

@@ -83,6 +83,7 @@ TEST(FtpSettings, ValuesDefaultsAndRefusals) {
         ftp::RestartRule restart = ftp::RestartRule::Strict;
         bool viaPart = true;
         int timeout = 0;  // 0: unset
+        const char* encoding = "auto";
     };
     using M = ftp::DataMode;
     using R = ftp::RestartRule;
@@ -161,6 +162,7 @@ TEST(FtpSettings, ValuesDefaultsAndRefusals) {
         EXPECT_EQ(settings.options.restart, row.restart);
         EXPECT_EQ(settings.options.storeViaPart, row.viaPart);
         EXPECT_EQ(settings.timeoutSeconds.value_or(0), row.timeout);
+        EXPECT_EQ(settings.options.encoding, row.encoding);
     }
 }
 

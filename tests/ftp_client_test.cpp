@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "CFTPClient.h"
 #include "support/FakeClock.h"
@@ -656,6 +658,58 @@ TEST_F(FtpTest, AutoModeFallsBackWhenPortIsRefusedAndStaysPassive) {
     EXPECT_EQ(client.m_hConnect->Mode(), ftp::DataMode::Passive) << "for the rest of the session";
     ASSERT_TRUE(client.GetFile("a.bin", Local("b.bin"), -1)) << client.m_szLastError;
     EXPECT_EQ(ReadFile(local.filePath("b.bin")), Pattern(100 * 1024, 26));
+}
+
+// The raw bytes of the names in a server directory.
+std::vector<std::string> RawNames(const QString& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(QFile::encodeName(dir).constData())) {
+        while (const dirent* e = readdir(d)) {
+            names.emplace_back(e->d_name);
+        }
+        closedir(d);
+    }
+    return names;
+}
+
+bool Holds(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Chinese names travel as GBK to a server without UTF8 (vsftpd's default) and as UTF-8 to one
+// with it (pyftpdlib); a name GBK cannot write is refused before anything is sent.
+TEST_F(VsftpdTest, NamesTravelInTheServersEncoding) {
+    CFTPClient::Options options;
+    options.encoding = "auto";
+    client.SetOptions(options);
+    Login(client);
+    WriteFile(local.filePath("up.txt"), "合同扫描件");
+    ASSERT_TRUE(client.PutFile("申请单.txt", Local("up.txt"))) << client.m_szLastError;
+    EXPECT_TRUE(Holds(RawNames(server->Home()), "\xC9\xEA\xC7\xEB\xB5\xA5.txt"))
+        << "GBK bytes on the server's disk";
+    // A file an earlier client stored under its GBK name comes back by its Chinese name.
+    {
+        const QByteArray raw = QFile::encodeName(server->Home()) + "/\xBA\xCF.bin";
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "old", 3), 3);
+        ::close(fd);
+    }
+    ASSERT_TRUE(client.GetFile("合.bin", Local("he.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("he.bin")), QByteArray("old"));
+    EXPECT_FALSE(client.PutFile("\xF0\x9F\x98\x80.txt", Local("up.txt")));
+    EXPECT_NE(std::strstr(client.m_szLastError, "GBK"), nullptr) << client.m_szLastError;
+}
+
+TEST_F(FtpTest, NamesTravelAsUtf8WhereTheServerListsUtf8) {
+    Start();
+    CFTPClient::Options options;
+    options.encoding = "auto";
+    client.SetOptions(options);
+    Login(client);
+    WriteFile(local.filePath("up.txt"), "合同扫描件");
+    ASSERT_TRUE(client.PutFile("申请单.txt", Local("up.txt"))) << client.m_szLastError;
+    EXPECT_TRUE(Holds(RawNames(server->Home()), "申请单.txt")) << "UTF-8 bytes";
 }
 
 TEST_F(VsftpdTest, FailuresCarryTheServersReplies) {

@@ -1,6 +1,8 @@
 // The FTP protocol layer's pure parts: replies, addresses, size and time texts.
 #include <gtest/gtest.h>
 
+#include "FtpEncoding.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
@@ -126,6 +128,19 @@ TEST(FtpTexts, SizesAndTimes) {
     EXPECT_EQ(ftp::TimeFromMdtm("20080301120000.123"), 1204372800);
     EXPECT_FALSE(ftp::TimeFromMdtm("2008"));
     EXPECT_FALSE(ftp::TimeFromMdtm("20081301120000"));
+}
+
+TEST(NameCodec, GbkNamesRoundTripAndBadBytesBecomeReplacementCharacters) {
+    const auto gbk = ftp::NameCodec::Open("GBK");
+    ASSERT_NE(gbk, nullptr);
+    std::string wire;
+    ASSERT_TRUE(gbk->Encode("申请单.txt", &wire));
+    EXPECT_EQ(wire, "\xC9\xEA\xC7\xEB\xB5\xA5.txt");
+    EXPECT_EQ(gbk->Decode(wire), "申请单.txt");
+    EXPECT_FALSE(gbk->Encode("\xF0\x9F\x98\x80.txt", &wire)) << "no emoji in GBK";
+    EXPECT_EQ(gbk->Decode("550 \xC9\xEA\xFF x"), "550 申\xEF\xBF\xBD x");
+    EXPECT_EQ(gbk->Decode("550 \xC9"), "550 \xEF\xBF\xBD") << "a cut character";
+    EXPECT_EQ(ftp::NameCodec::Open("no-such-encoding"), nullptr);
 }
 
 }  // namespace

@@ -41,6 +41,9 @@ public:
         // Store to "<name>.part" and rename it to the final name once the server confirmed the
         // store, so that a failed upload never damages the file that is there.
         bool storeViaPart = false;
+        // The encoding of names on the control connection: "auto" (UTF-8 where FEAT lists
+        // UTF8, else GBK) or a name iconv knows. Names are passed to the client in UTF-8.
+        std::string encoding = "UTF-8";
     };
     void SetOptions(const Options& options) { m_options = options; }
     // The tick count and sleep of the pacing and the retry pauses (tests advance it by hand).

@@ -1,9 +1,12 @@
 #include "FtpSession.h"
 
 #include "FtpData.h"
+#include "FtpPassive.h"
 
 #include <poll.h>
 #include <sys/socket.h>
+
+#include <strings.h>
 
 #include <cerrno>
 
@@ -106,7 +109,7 @@ std::unique_ptr<Connection> Session::Connect(const std::string& server, const st
         return nullptr;
     }
     auto connection = std::make_unique<Connection>(std::move(control), timeouts_, mode_);
-    if (!connection->Login(user, password)) {
+    if (!connection->Login(user, password) || !connection->ChooseEncoding(encoding_)) {
         return nullptr;
     }
     return connection;
@@ -131,6 +134,9 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
             pending_.erase(0, used);
             if (state == ReplyParser::State::Complete) {
                 Reply reply = parser_.TakeReply();
+                if (codec_ && !codec_->IsUtf8()) {
+                    reply.text = codec_->Decode(reply.text);
+                }
                 RecordResponse(reply);
                 Trace(false, reply.text);
                 return reply;
@@ -208,8 +214,49 @@ bool Connection::Login(const std::string& user, const std::string& password) {
     return true;
 }
 
+bool Connection::ChooseEncoding(const std::string& encoding) {
+    std::string chosen = encoding;
+    if (strcasecmp(encoding.c_str(), "auto") == 0) {
+        const auto features = Command("FEAT");
+        const bool utf8 =
+            features && features->code == 211 && FeatureListed(features->text, "UTF8");
+        if (utf8) {
+            Command("OPTS UTF8 ON");
+        }
+        chosen = utf8 ? "UTF-8" : "GBK";
+    }
+    codec_ = NameCodec::Open(chosen);
+    if (!codec_) {
+        SetOwnError(kErrUnencodable, "未知的文件名编码[" + chosen + "]");
+        return false;
+    }
+    return true;
+}
+
+const std::string& Connection::Encoding() const {
+    static const std::string kUtf8 = "UTF-8";
+    return codec_ ? codec_->Name() : kUtf8;
+}
+
+std::optional<std::string> Connection::WireName(const std::string& name) const {
+    std::string wire = name;
+    if (codec_ && !codec_->Encode(name, &wire)) {
+        SetOwnError(kErrUnencodable, "文件名[" + name + "]不能用" + codec_->Name() + "编码表示");
+        return std::nullopt;
+    }
+    return wire;
+}
+
+std::optional<Reply> Connection::NameCommand(const std::string& verb, const std::string& name) {
+    const auto wire = WireName(name);
+    if (!wire) {
+        return std::nullopt;
+    }
+    return Command(verb + " " + *wire);
+}
+
 bool Connection::SetCurrentDirectory(const std::string& path) {
-    const auto reply = Command("CWD " + path);
+    const auto reply = NameCommand("CWD", path);
     return reply && reply->Completion();
 }
 
@@ -226,7 +273,7 @@ std::optional<uint64_t> Connection::FileSize(const std::string& name) {
     if (!EnsureBinary()) {
         return std::nullopt;
     }
-    const auto reply = Command("SIZE " + name);
+    const auto reply = NameCommand("SIZE", name);
     if (!reply || reply->code != 213) {
         return std::nullopt;
     }
@@ -234,7 +281,7 @@ std::optional<uint64_t> Connection::FileSize(const std::string& name) {
 }
 
 std::optional<std::time_t> Connection::ModificationTime(const std::string& name) {
-    const auto reply = Command("MDTM " + name);
+    const auto reply = NameCommand("MDTM", name);
     if (!reply || reply->code != 213) {
         return std::nullopt;
     }
@@ -261,16 +308,16 @@ bool Connection::Restart(uint64_t offset, RestartRule rule) {
 }
 
 bool Connection::Rename(const std::string& from, const std::string& to) {
-    const auto first = Command("RNFR " + from);
+    const auto first = NameCommand("RNFR", from);
     if (!first || first->code != 350) {
         return false;
     }
-    const auto second = Command("RNTO " + to);
+    const auto second = NameCommand("RNTO", to);
     return second && second->Completion();
 }
 
 bool Connection::Delete(const std::string& name) {
-    const auto reply = Command("DELE " + name);
+    const auto reply = NameCommand("DELE", name);
     return reply && reply->Completion();
 }
 
@@ -283,7 +330,11 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
     if (!EnsureBinary()) {
         return nullptr;
     }
-    const std::string command = (access == Access::Read ? "RETR " : "STOR ") + name;
+    const auto wire = WireName(name);
+    if (!wire) {
+        return nullptr;
+    }
+    const std::string command = (access == Access::Read ? "RETR " : "STOR ") + *wire;
     bool fallBack = false;
     auto transfer = OpenIn(mode_ == DataMode::Passive, command, access, knownSize, &fallBack);
     if (!transfer && fallBack && mode_ == DataMode::Auto) {

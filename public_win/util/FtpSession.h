@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "FtpEncoding.h"
 #include "FtpReply.h"
 #include "FtpSocket.h"
 
@@ -51,6 +52,8 @@ public:
     void SetTimeouts(const Timeouts& t) { timeouts_ = t; }
     const Timeouts& GetTimeouts() const { return timeouts_; }
     void SetDataMode(DataMode mode) { mode_ = mode; }
+    // "auto": UTF-8 (with OPTS UTF8 ON) when FEAT lists UTF8, else GBK; or a name iconv knows.
+    void SetEncoding(const std::string& encoding) { encoding_ = encoding; }
 
     // Opens the control connection to server ("host" or "host:port", port 21 by default) and
     // logs in. Null on failure, with LastError set and, where the server answered, its reply
@@ -61,6 +64,7 @@ public:
 private:
     Timeouts timeouts_;
     DataMode mode_ = DataMode::Active;
+    std::string encoding_ = "UTF-8";
 };
 
 enum class Access { Read, Write };
@@ -72,6 +76,9 @@ public:
     ~Connection();
 
     bool Login(const std::string& user, const std::string& password);
+    // The encoding of names from now on; false (kErrUnencodable) when iconv does not know it.
+    bool ChooseEncoding(const std::string& encoding);
+    const std::string& Encoding() const;
     bool SetCurrentDirectory(const std::string& path);
     // Sends one command line and returns the server's final reply; nullopt when none came
     // (LastError says why). A 4xx/5xx reply sets LastError to kErrCommandFailed.
@@ -103,6 +110,11 @@ public:
 
 private:
     bool Send(const std::string& line);
+    // The bytes of name in the session's encoding; nullopt (kErrUnencodable) when it has none.
+    std::optional<std::string> WireName(const std::string& name) const;
+    // Sends verb and name in the session's encoding; nullopt when the name has no bytes there
+    // (nothing is sent) or no reply came.
+    std::optional<Reply> NameCommand(const std::string& verb, const std::string& name);
     bool EnsureBinary();
     // One attempt in the given mode; *fallBack says that active mode failed in a way that
     // passive mode may mend (refused PORT/EPRT, no connection from the server).
@@ -115,7 +127,8 @@ private:
     ReplyParser parser_;
     std::string pending_;  // bytes received after the last complete reply
     bool binary_ = false;
-    bool epsvRefused_ = false;  // PASV from then on
+    bool epsvRefused_ = false;          // PASV from then on
+    std::unique_ptr<NameCodec> codec_;  // null: names and replies pass as UTF-8
 };
 
 // One retrieval or store, from its opening reply to its final reply.

@@ -67,6 +67,11 @@ void SavedError::Restore() const {
     tLastErrorText = text;
 }
 
+void SetOwnError(int code, const std::string& text) {
+    tLastError = code;
+    tLastErrorText = text;
+}
+
 void SetTimeoutError(const char* what, int timeoutMs) {
     SetLastError(kErrTimeout);
     const int seconds = (timeoutMs + 999) / 1000;

@@ -21,6 +21,7 @@ enum : int {
     kErrConnectionAborted = 12030,
     kErrBadName = 12031,        // a name or command with CR or LF, which would split the command
     kErrCommandFailed = 12003,  // the server refused; the reply says why
+    kErrUnencodable = 12032,    // a name has no bytes in the server's encoding
 };
 
 // The calling thread's last error number (errno or one of the values above).
@@ -31,6 +32,8 @@ void SetLastError(int code);
 const std::string& LastErrorText();
 // kErrTimeout with the text "<what>超时（N秒）".
 void SetTimeoutError(const char* what, int timeoutMs);
+// One of the layer's own errors with its text.
+void SetOwnError(int code, const std::string& text);
 
 // The thread's last error, kept across steps that would replace it.
 struct SavedError {
