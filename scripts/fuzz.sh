@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Builds the FTP reply parser's libFuzzer target with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs it. Usage: scripts/fuzz.sh [seconds]   (default 30)
+# Builds the libFuzzer targets of the FTP layer's parsers with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs each for half the time: the reply parser, and the
+# PASV/EPSV/FEAT readers. Usage: scripts/fuzz.sh [seconds]   (default 30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 out=build-fuzz
-mkdir -p "$out/corpus"
-cp -n tests/fuzz/corpus/* "$out/corpus/" 2>/dev/null || true
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -Ipublic_win/util tests/fuzz/reply_fuzz.cpp public_win/util/FtpReply.cpp \
-  public_win/util/FtpSession.cpp public_win/util/FtpSocket.cpp -o "$out/reply_fuzz"
-"$out/reply_fuzz" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 "$out/corpus" \
-  2>"$out/fuzz.log" || { tail -40 "$out/fuzz.log"; exit 1; }
-grep -E 'stat::number_of_executed_units|Done' "$out/fuzz.log" | tail -2
+layer=(public_win/util/FtpReply.cpp public_win/util/FtpSession.cpp public_win/util/FtpSocket.cpp
+       public_win/util/FtpData.cpp public_win/util/FtpPassive.cpp public_win/util/FtpEncoding.cpp)
+flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+       -Ipublic_win/util -Icommon)
+run() {
+  local target=$1 corpus=$2
+  mkdir -p "$out/$target.corpus"
+  cp -n "$corpus"/* "$out/$target.corpus/" 2>/dev/null || true
+  clang++ "${flags[@]}" "tests/fuzz/$target.cpp" "${layer[@]}" -o "$out/$target"
+  "$out/$target" -max_total_time="$((seconds / 2))" -max_len=8192 -print_final_stats=1 \
+    "$out/$target.corpus" 2>"$out/$target.log" || { tail -40 "$out/$target.log"; exit 1; }
+  echo "$target: $(grep -E 'stat::number_of_executed_units' "$out/$target.log" | tail -1)"
+}
+mkdir -p "$out"
+run reply_fuzz tests/fuzz/corpus
+run passive_fuzz tests/fuzz/corpus-passive

@@ -33,7 +33,7 @@ for config in "${configs[@]}"; do
   cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
   cmake --build "$dir" --parallel "$(nproc)"
   if [[ $config == sanitize ]]; then
-    echo "== $config: FTP reply parser under libFuzzer"
+    echo "== $config: FTP parsers under libFuzzer"
     bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
   fi
   echo "== $config: tests"
