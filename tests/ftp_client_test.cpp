@@ -676,15 +676,23 @@ bool Holds(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// Chinese names travel as GBK to a server without UTF8 (vsftpd's default) and as UTF-8 to one
-// with it (pyftpdlib); a name GBK cannot write is refused before anything is sent.
-TEST_F(VsftpdTest, NamesTravelInTheServersEncoding) {
+// Logs in with the encoding chosen by the server's FEAT and stores "申请单.txt".
+void StoreChineseName(FtpServer& server, CFTPClient& client, const QTemporaryDir& local) {
     CFTPClient::Options options;
     options.encoding = "auto";
     client.SetOptions(options);
-    Login(client);
+    client.SetTimeouts(ShortTimeouts());
+    ASSERT_TRUE(client.Connect(server.Server().toUtf8(), server.User(), server.Password()));
+    ASSERT_TRUE(client.SetCurrentDirectory(server.RemoteDir()));
     WriteFile(local.filePath("up.txt"), "合同扫描件");
-    ASSERT_TRUE(client.PutFile("申请单.txt", Local("up.txt"))) << client.m_szLastError;
+    const QByteArray path = QFile::encodeName(local.filePath("up.txt"));
+    ASSERT_TRUE(client.PutFile("申请单.txt", path.constData())) << client.m_szLastError;
+}
+
+// Chinese names travel as GBK to a server without UTF8 (vsftpd's default) and as UTF-8 to one
+// with it (pyftpdlib); a name GBK cannot write is refused before anything is sent.
+TEST_F(VsftpdTest, NamesTravelInTheServersEncoding) {
+    StoreChineseName(*server, client, local);
     EXPECT_TRUE(Holds(RawNames(server->Home()), "\xC9\xEA\xC7\xEB\xB5\xA5.txt"))
         << "GBK bytes on the server's disk";
     // A file an earlier client stored under its GBK name comes back by its Chinese name.
@@ -703,12 +711,7 @@ TEST_F(VsftpdTest, NamesTravelInTheServersEncoding) {
 
 TEST_F(FtpTest, NamesTravelAsUtf8WhereTheServerListsUtf8) {
     Start();
-    CFTPClient::Options options;
-    options.encoding = "auto";
-    client.SetOptions(options);
-    Login(client);
-    WriteFile(local.filePath("up.txt"), "合同扫描件");
-    ASSERT_TRUE(client.PutFile("申请单.txt", Local("up.txt"))) << client.m_szLastError;
+    StoreChineseName(*server, client, local);
     EXPECT_TRUE(Holds(RawNames(server->Home()), "申请单.txt")) << "UTF-8 bytes";
 }
 
