@@ -37,7 +37,7 @@ id "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 rm -rf "$home/korvane" "$home/Downloads" "$home/.config/telmaris"
 install -d -o "$user" -g "$user" "$home/korvane" "$home/korvane/ftp/orders" "$home/korvane/shots"
-install -m 0644 tests/fixtures/ftp_server.py "$home/korvane/ftp_server.py"
+install -m 0644 tests/fixtures/ftp_server.py scripts/host-ini.sh "$home/korvane/"
 cleanup() {
   pkill -u "$user" -f ftp_server.py 2>/dev/null || true
   apt-get remove -y -qq telmaris-korvane >/dev/null 2>&1 || true
@@ -57,18 +57,7 @@ korvane-dbtool --conn "Provider=SQLite;Data Source=$db" \
 for _ in $(seq 100); do grep -q '^PORT ' ftp.port 2>/dev/null && break; sleep 0.1; done
 port=$(sed -n 's/^PORT //p' ftp.port)
 mkdir -p "$HOME/.config/telmaris"
-cat > "$HOME/.config/telmaris/host.ini" <<INI
-[SysPara]
-korvane_conn=Provider=SQLite;Data Source=$db
-korvane_ip=127.0.0.1:$port
-korvane_user=operator
-korvane_pwd=korvane
-korvane_path=/orders
-[CodeTable285]
-501=张三
-[Session]
-OperatorId=501
-INI
+bash host-ini.sh "Provider=SQLite;Data Source=$db" "$port" > "$HOME/.config/telmaris/host.ini"
 chmod 600 "$HOME/.config/telmaris/host.ini"
 sample="$HOME/korvane/site-sample.txt"
 head -c 300000 /dev/urandom | base64 > "$sample"

@@ -45,20 +45,7 @@ port=$(sed -n 's/^PORT //p' "$portfile")
 [[ -n "$port" ]] || { echo "the local FTP server did not start; see $data/runtime/ftp.log" >&2; exit 1; }
 
 config="$data/host.ini"
-cat > "$config" <<INI
-[SysPara]
-korvane_conn=$conn
-korvane_ip=127.0.0.1:$port
-korvane_user=operator
-korvane_pwd=korvane
-korvane_path=/orders
-[CodeTable285]
-501=张三
-502=李四
-503=王五
-[Session]
-OperatorId=501
-INI
+bash scripts/host-ini.sh "$conn" "$port" > "$config"
 
 host=(build-normal/host/app/telmaris-host --config "$config"
       --module build-normal/ModuleTemplate/libkorvane.so)
