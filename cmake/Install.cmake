@@ -3,6 +3,17 @@
 #   lib/<multiarch>/telmaris/libtelmaris_host.so     (private, found through RUNPATH)
 #   lib/<multiarch>/telmaris/modules/libkorvane.so
 #   share/korvane/schema/*.sql, the desktop entry and its icon, /etc/xdg/telmaris/host.ini
+# Debian wants the changelog and the manual pages compressed, reproducibly: <source> is
+# compressed into the build tree as <name>, whose path goes to <var>.
+function(korvane_compressed source name var)
+    set(_out ${CMAKE_CURRENT_BINARY_DIR}/${name})
+    add_custom_command(OUTPUT ${_out}
+                       COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/${source} > ${_out}
+                       DEPENDS ${PROJECT_SOURCE_DIR}/${source})
+    add_custom_target(korvane_${name} ALL DEPENDS ${_out})
+    set(${var} ${_out} PARENT_SCOPE)
+endfunction()
+
 set(TELMARIS_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/telmaris)
 set(TELMARIS_MODULE_INSTALL_DIR ${TELMARIS_PRIVATE_LIBDIR}/modules)
 
@@ -16,16 +27,15 @@ install(TARGETS korvane LIBRARY DESTINATION ${TELMARIS_MODULE_INSTALL_DIR})
 install(DIRECTORY db/schema/ DESTINATION ${CMAKE_INSTALL_DATADIR}/korvane/schema
         FILES_MATCHING PATTERN "*.sql")
 install(FILES packaging/telmaris-host.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+korvane_compressed(packaging/telmaris-host.1 telmaris-host.1.gz _host_page)
+korvane_compressed(packaging/korvane-dbtool.1 korvane-dbtool.1.gz _dbtool_page)
+set(_manpages ${_host_page} ${_dbtool_page})
+install(FILES ${_manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES packaging/telmaris-host.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES packaging/host.ini DESTINATION ${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/telmaris)
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/telmaris-korvane)
-# Debian wants the changelog of a native package compressed, reproducibly.
-set(_changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
-add_custom_command(OUTPUT ${_changelog}
-                   COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > ${_changelog}
-                   DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
-add_custom_target(korvane_changelog ALL DEPENDS ${_changelog})
+korvane_compressed(packaging/changelog changelog.gz _changelog)
 install(FILES ${_changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/telmaris-korvane)
 
 set(CPACK_GENERATOR DEB)
