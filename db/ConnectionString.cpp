@@ -79,11 +79,11 @@ void MapOdbc(const QMap<QString, QString>& pairs, ConnectionSpec& spec) {
     if (pairs.contains(QStringLiteral("dsn"))) {
         spec.databaseName = pairs.value(QStringLiteral("dsn"));
     } else if (pairs.contains(QStringLiteral("driver"))) {
+        static const QStringList kOwn{QStringLiteral("provider"), QStringLiteral("user id"),
+                                      QStringLiteral("password"), QStringLiteral("uid"),
+                                      QStringLiteral("pwd")};
         QStringList parts;
         for (auto it = pairs.cbegin(); it != pairs.cend(); ++it) {
-            static const QStringList kOwn{QStringLiteral("provider"), QStringLiteral("user id"),
-                                          QStringLiteral("password"), QStringLiteral("uid"),
-                                          QStringLiteral("pwd")};
             if (!kOwn.contains(it.key())) {
                 parts << it.key() + u'=' + it.value();
             }

@@ -97,11 +97,7 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
 // Showing ----------------------------------------------------------------------------------
 
 void TfrmBusinessMain::FormShow() {
-    QString connection;
-    int scope1 = 0;
-    int scope2 = 0;
-    sysMgnt_.GetSysParaMaxValue(scope1, scope2, QStringLiteral("korvane_conn"), connection);
-    ADOConnection.SetConnectionString(connection);
+    ADOConnection.SetConnectionString(SysPara(QStringLiteral("korvane_conn")));
     ADOConnection.SetConnected(true);
     RunSQL(kOrderTypeSql);
     FillOrderTypes();

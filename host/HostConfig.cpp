@@ -18,6 +18,23 @@ QString Unquoted(const QString& value) {
     return value;
 }
 
+// Where an operator's file and then the machine's would be.
+QStringList HostConfigCandidates() {
+    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (home.isEmpty()) {
+        home = QDir::homePath() + QStringLiteral("/.config");
+    }
+    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (dirs.isEmpty()) {
+        dirs = QStringLiteral("/etc/xdg");
+    }
+    QStringList out{home + QStringLiteral("/telmaris/host.ini")};
+    for (const QString& dir : dirs.split(u':', Qt::SkipEmptyParts)) {
+        out << dir + QStringLiteral("/telmaris/host.ini");
+    }
+    return out;
+}
+
 QString& ExplicitPath() {
     static QString path;
     return path;
@@ -70,22 +87,6 @@ QList<IniFile::Entry> IniFile::Entries(const QString& section) const {
         if (l.section.compare(section, Qt::CaseInsensitive) == 0) {
             out.append({l.key, l.value});
         }
-    }
-    return out;
-}
-
-QStringList HostConfigCandidates() {
-    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (home.isEmpty()) {
-        home = QDir::homePath() + QStringLiteral("/.config");
-    }
-    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
-    if (dirs.isEmpty()) {
-        dirs = QStringLiteral("/etc/xdg");
-    }
-    QStringList out{home + QStringLiteral("/telmaris/host.ini")};
-    for (const QString& dir : dirs.split(u':', Qt::SkipEmptyParts)) {
-        out << dir + QStringLiteral("/telmaris/host.ini");
     }
     return out;
 }

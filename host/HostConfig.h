@@ -40,7 +40,6 @@ private:
 // $XDG_CONFIG_HOME (~/.config when unset) and then in each of $XDG_CONFIG_DIRS (/etc/xdg when
 // unset), so an operator's own file overrides the machine's. With none, the operator's path.
 TELMARIS_HOST_API QString HostConfigPath();
-TELMARIS_HOST_API QStringList HostConfigCandidates();
 
 // A warning for the host's standard error when the file at path holds korvane_pwd and others
 // than its owner may read it; empty otherwise.

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "TfrmMDIChild.h"
+#include "support/KeySpy.h"
 
 namespace {
 
@@ -26,20 +26,6 @@ public:
     }
     QLineEdit* digits;
     QLineEdit* next;
-};
-
-// Counts the Escape presses that the box passed on to its form.
-class EscapeSpy : public QObject {
-public:
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
-            ++count;
-        }
-        return false;
-    }
 };
 
 class X11Keys : public ::testing::Test {
@@ -94,10 +80,11 @@ TEST_F(X11Keys, TypedCharactersAreFilteredAndEditingKeysAct) {
     EXPECT_EQ(form.digits->text(), QStringLiteral("123"));
 
     Reset();
-    EscapeSpy spy;
+    int escapes = 0;
+    korvane::test::KeySpy spy(Qt::Key_Escape, &escapes);
     form.installEventFilter(&spy);
     XKeys({"key", "Escape"});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count == 1; }, 3000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return escapes == 1; }, 3000))
         << "Escape reaches the box, which passes it on";
     form.removeEventFilter(&spy);
 }

@@ -45,32 +45,22 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-// Keeps the reason of a failed step while the transfer is closed.
-class SavedFailure {
-public:
-    explicit SavedFailure(bool keep) : keep_(keep) {}
-    void Restore() const {
-        if (keep_) {
-            error_.Restore();
-        }
-    }
-
-private:
-    bool keep_;
-    ftp::SavedError error_;
-};
-
 void SaveErrno() {
     ftp::SetLastError(errno);
 }
 
-// Copies at most size - 1 bytes and never splits a character of a name.
-void CopyLimited(char* dst, const char* src, std::size_t size) {
-    if (dst == src) {
-        return;
-    }
+// Fills dst (size bytes, zero-terminated) with at most size - 1 bytes of text, cut at a
+// character boundary.
+void CopyCut(char* dst, std::size_t size, const char* text, std::size_t n) {
     std::memset(dst, 0, size);
-    std::memcpy(dst, src, korvane::Utf8BoundaryAtMost(src, std::strlen(src), size - 1));
+    std::memcpy(dst, text, korvane::Utf8BoundaryAtMost(text, n, size - 1));
+}
+
+// Stores a copy of an argument; one that is the client's own stored buffer stays as it is.
+void CopyLimited(char* dst, const char* src, std::size_t size) {
+    if (dst != src) {
+        CopyCut(dst, size, src, std::strlen(src));
+    }
 }
 
 }  // namespace
@@ -99,16 +89,11 @@ CFTPClient::~CFTPClient() {
 }
 
 void CFTPClient::SetErrorFromResponse() {
-    std::memset(m_szLastError, 0, sizeof m_szLastError);
-    const std::string& reply = ftp::LastResponse();
-    std::memcpy(m_szLastError, reply.data(),
-                korvane::Utf8BoundaryAtMost(reply.data(), reply.size(), sizeof m_szLastError - 1));
+    SetErrorText(ftp::LastResponse());
 }
 
 void CFTPClient::SetErrorText(const std::string& text) {
-    std::memset(m_szLastError, 0, sizeof m_szLastError);
-    std::memcpy(m_szLastError, text.data(),
-                korvane::Utf8BoundaryAtMost(text.data(), text.size(), sizeof m_szLastError - 1));
+    CopyCut(m_szLastError, sizeof m_szLastError, text.data(), text.size());
 }
 
 void CFTPClient::SetErrorFromSystem() {
@@ -323,15 +308,14 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
         if (r.sizeKnown && total - p.count < chunk) {
             chunk = static_cast<std::size_t>(total - p.count);
         }
-        std::size_t got = 0;
-        // A pass that ended in a timeout after some data has spent the wait already.
-        const bool stalled = ftp::LastError() == ftp::kErrTimeout;
-        ftp::SetLastError(0);
-        const bool ok =
-            stalled ? false : ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, &got);
-        if (stalled) {
-            ftp::SetTimeoutError(ftp::waits::kRead, m_timeouts.readMs);
+        if (ftp::LastError() == ftp::kErrTimeout) {
+            // The last pass ended waiting after some data: the read timeout is spent already.
+            SetErrorFromSystem();
+            failed = true;
+            break;
         }
+        std::size_t got = 0;
+        const bool ok = ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, &got);
         if (got == 0) {
             failed = r.sizeKnown || !ok;
             if (failed) {
@@ -372,9 +356,7 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     }
     // The server has the last word: a retrieval it aborted (426) failed, however much came.
     // After a broken data connection its word is not worth another whole timeout.
-    const SavedFailure cause(failed);
     const bool closedCleanly = remote->Close(failed ? kBrokenReplyWaitMs : -1);
-    cause.Restore();
     if (!closedCleanly && !failed && !r.mismatch) {
         SetErrorFromResponse();
     }
@@ -461,16 +443,12 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
     }
     // The server has the last word: a store it did not complete (no space, aborted) failed, and
     // its reply (451, 552) says why better than the broken connection did.
-    const ftp::SavedError cause;
-    const std::string before = m_szLastError;
+    const bool hadReason = m_szLastError[0] != '\0';
     const bool confirmed = remote->Close();
-    if (!confirmed && ftp::LastResponse().size() >= 3 &&
-        ftp::LeadingCode(ftp::LastResponse()).value_or(0) >= 400) {
+    if (!confirmed && ftp::LeadingCode(ftp::LastResponse()).value_or(0) >= 400) {
         SetErrorFromResponse();
-    } else if (!confirmed && before.empty()) {
+    } else if (!confirmed && !hadReason) {
         SetErrorFromFailure();
-    } else {
-        cause.Restore();
     }
     return !failed && p.count == total && confirmed;
 }

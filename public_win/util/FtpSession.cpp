@@ -233,11 +233,6 @@ bool Connection::ChooseEncoding(const std::string& encoding) {
     return true;
 }
 
-const std::string& Connection::Encoding() const {
-    static const std::string kUtf8 = "UTF-8";
-    return codec_ ? codec_->Name() : kUtf8;
-}
-
 std::optional<std::string> Connection::WireName(const std::string& name) const {
     std::string wire = name;
     if (codec_ && !codec_->Encode(name, &wire)) {

@@ -78,7 +78,6 @@ public:
     bool Login(const std::string& user, const std::string& password);
     // The encoding of names from now on; false (kErrUnencodable) when iconv does not know it.
     bool ChooseEncoding(const std::string& encoding);
-    const std::string& Encoding() const;
     bool SetCurrentDirectory(const std::string& path);
     // Sends one command line and returns the server's final reply; nullopt when none came
     // (LastError says why). A 4xx/5xx reply sets LastError to kErrCommandFailed.
