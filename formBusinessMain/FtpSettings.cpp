@@ -1,5 +1,6 @@
 #include "FtpSettings.h"
 
+#include <QFileInfo>
 #include <QStringList>
 #include <initializer_list>
 #include <utility>
@@ -70,6 +71,40 @@ bool ReadEncoding(const std::function<QString(const QString&)>& parameter, std::
     return false;
 }
 
+// A value that is used as it stands once check accepts it.
+bool ReadChecked(const std::function<QString(const QString&)>& parameter, const char* name,
+                 const std::function<bool(const QString&)>& check, const QString& allowed,
+                 std::string* out, QString* error) {
+    const QString key = QString::fromLatin1(name);
+    const QString value = telmaris::TrimBlanks(parameter(key));
+    if (!value.isEmpty() && !check(value)) {
+        *error = Invalid(key, value, allowed);
+        return false;
+    }
+    *out = value.toStdString();
+    return true;
+}
+
+bool ReadTls(const std::function<QString(const QString&)>& parameter, ftp::TlsSettings* out,
+             QString* error) {
+    using ftp::TlsMode;
+    return Choose<TlsMode>(parameter, "korvane_ftp_tls",
+                           {{"off", TlsMode::Off},
+                            {"explicit", TlsMode::Explicit},
+                            {"auto", TlsMode::Auto},
+                            {"implicit", TlsMode::Implicit}},
+                           &out->mode, error) &&
+           ReadChecked(
+               parameter, "korvane_ftp_cafile",
+               [](const QString& v) { return QFileInfo(v).isFile() && QFileInfo(v).isReadable(); },
+               QStringLiteral("可读的PEM证书文件"), &out->caFile, error) &&
+           ReadChecked(
+               parameter, "korvane_ftp_fingerprint",
+               [](const QString& v) { return ftp::ParseFingerprint(v.toStdString()).has_value(); },
+               QStringLiteral("服务器证书的SHA-256指纹（64位十六进制，字节间可用冒号）"),
+               &out->fingerprint, error);
+}
+
 }  // namespace
 
 bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, FtpSettings* out,
@@ -91,7 +126,8 @@ bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, Ft
            Choose<bool>(parameter, "korvane_ftp_upload", {{"rename", true}, {"direct", false}},
                         &out->options.storeViaPart, error) &&
            ReadTimeout(parameter, &out->timeoutSeconds, error) &&
-           ReadEncoding(parameter, &out->options.encoding, error);
+           ReadEncoding(parameter, &out->options.encoding, error) &&
+           ReadTls(parameter, &out->options.tls, error);
 }
 
 }  // namespace korvane

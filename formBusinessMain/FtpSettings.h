@@ -15,7 +15,8 @@ struct FtpSettings {
     QString password;   // korvane_pwd
     QString directory;  // korvane_path
     // korvane_ftp_mode, korvane_ftp_resume, korvane_ftp_upload (rename by default: a failed
-    // upload never damages the file on the server), korvane_ftp_encoding (auto by default).
+    // upload never damages the file on the server), korvane_ftp_encoding (auto by default),
+    // korvane_ftp_tls (off by default), korvane_ftp_cafile, korvane_ftp_fingerprint.
     CFTPClient::Options options;
     std::optional<int> timeoutSeconds;  // korvane_ftp_timeout; unset: the driver's default
 };

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc odbc-postgresql libsqlite3-dev
   qt6-translations-l10n fonts-wqy-microhei
-  python3-pyftpdlib vsftpd curl
+  python3-pyftpdlib python3-openssl vsftpd curl libssl-dev openssl
   postgresql
   xvfb xauth xdotool
   dpkg-dev file lintian

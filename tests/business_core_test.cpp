@@ -84,7 +84,10 @@ TEST(FtpSettings, ValuesDefaultsAndRefusals) {
         bool viaPart = true;
         int timeout = 0;  // 0: unset
         const char* encoding = "auto";
+        ftp::TlsMode tls = ftp::TlsMode::Off;
     };
+    const std::string pin(32, '\xab');
+    const QString colons = QStringLiteral("AB:").repeated(31) + QStringLiteral("ab");
     using M = ftp::DataMode;
     using R = ftp::RestartRule;
     const Row rows[] = {
@@ -142,6 +145,25 @@ TEST(FtpSettings, ValuesDefaultsAndRefusals) {
          R::Strict,
          true,
          0},
+        {"implicit TLS pinned",
+         {{"korvane_ftp_tls", "Implicit"},
+          {"korvane_ftp_fingerprint", colons},
+          {"korvane_ftp_cafile", QStringLiteral(KORVANE_SOURCE_DIR "/README.md")}},
+         nullptr,
+         M::Active,
+         R::Strict,
+         true,
+         0,
+         "auto",
+         ftp::TlsMode::Implicit},
+        {"unknown TLS", {{"korvane_ftp_tls", "ssl"}}, "korvane_ftp_tls"},
+        {"missing CA file", {{"korvane_ftp_cafile", "/nonexistent/ca.pem"}}, "korvane_ftp_cafile"},
+        {"short fingerprint",
+         {{"korvane_ftp_fingerprint", colons.left(94)}},
+         "korvane_ftp_fingerprint"},
+        {"fingerprint missing one colon",
+         {{"korvane_ftp_fingerprint", QString(colons).remove(2, 1)}},
+         "korvane_ftp_fingerprint"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -163,6 +185,10 @@ TEST(FtpSettings, ValuesDefaultsAndRefusals) {
         EXPECT_EQ(settings.options.storeViaPart, row.viaPart);
         EXPECT_EQ(settings.timeoutSeconds.value_or(0), row.timeout);
         EXPECT_EQ(settings.options.encoding, row.encoding);
+        EXPECT_EQ(settings.options.tls.mode, row.tls);
+        if (row.tls != ftp::TlsMode::Off) {
+            EXPECT_EQ(ftp::ParseFingerprint(settings.options.tls.fingerprint), pin);
+        }
     }
 }
 

@@ -21,6 +21,7 @@
 #include "support/DialogRecorder.h"
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
+#include "support/TestCertificate.h"
 
 using korvane::test::DialogRecorder;
 using korvane::test::KorvaneEnvironment;
@@ -747,11 +748,54 @@ TEST_P(ResumeTest, AnInterruptedDownloadRepeatedResumes) {
     QFile::remove(target);
 }
 
+// A site whose server requires TLS: a CA file that does not vouch for the server's certificate
+// stops the upload with OpenSSL's reason and registers nothing; the site's own CA lets it through.
+class TlsSiteTest : public FormTest {
+protected:
+    static const korvane::test::TestCertificate& Certificate() {
+        static const korvane::test::TestCertificate certificate;
+        return certificate;
+    }
+    QStringList Faults() const override {
+        return {QStringLiteral("--tls-cert"), Certificate().PemFile()};
+    }
+};
+
+TEST_P(TlsSiteTest, OnlyATrustedServerGetsTheFile) {
+    ASSERT_TRUE(Certificate().Made()) << Certificate().Error().toStdString();
+    const korvane::test::TestCertificate stranger;
+    ASSERT_TRUE(stranger.Made());
+    Open();
+    const QString file = LocalFile(QStringLiteral("secure.txt"), "over TLS");
+    for (const auto* ca : {&stranger, &Certificate()}) {
+        env->WriteConfig(
+            QString(), QString(), QString(), QString(),
+            QStringLiteral("korvane_ftp_tls=explicit\nkorvane_ftp_cafile=") + ca->CertFile());
+        dialogs.requests.clear();
+        Fill(QStringLiteral("77"), 1, file, QString());
+        Click("btnFpt");
+        if (ca == &stranger) {
+            ASSERT_EQ(dialogs.requests.size(), 2);
+            EXPECT_TRUE(dialogs.Texts()[0].contains(
+                QStringLiteral("certificate verify failed: self-signed certificate")))
+                << dialogs.Texts()[0].toStdString();
+            EXPECT_EQ(dialogs.Texts()[1], QStringLiteral("文件上传失败！"));
+            EXPECT_TRUE(env->Registrations().isEmpty());
+            continue;
+        }
+        EXPECT_EQ(dialogs.Texts()[0], QStringLiteral("文件上传成功，数据保存成功！"));
+        EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("77_secure.txt"))), "over TLS");
+        EXPECT_EQ(env->Registrations().size(), 1);
+    }
+}
+
 const auto kBackends = ::testing::Values(
     korvane::db::Backend::SQLite, korvane::db::Backend::PostgreSQL, korvane::db::Backend::Odbc);
 INSTANTIATE_TEST_SUITE_P(On, FormTest, kBackends, korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, SearchTest, kBackends, korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, ResumeTest, ::testing::Values(korvane::db::Backend::SQLite),
+                         korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, TlsSiteTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, PassiveOnlyTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);

@@ -148,6 +148,7 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
     m_hInternet->SetTimeouts(m_timeouts);
     m_hInternet->SetDataMode(m_options.mode);
     m_hInternet->SetEncoding(m_options.encoding);
+    m_hInternet->SetTls(m_options.tls);
     m_hConnect = m_hInternet->Connect(pszServer, pszUser, pszPass);
     if (!m_hConnect) {
         SetErrorFromSystem();

@@ -44,6 +44,9 @@ public:
         // The encoding of names on the control connection: "auto" (UTF-8 where FEAT lists
         // UTF8, else GBK) or a name iconv knows. Names are passed to the client in UTF-8.
         std::string encoding = "UTF-8";
+        // FTPS: off, explicit (AUTH TLS), auto (where the server offers it) or implicit, and
+        // what the server's certificate is checked against.
+        ftp::TlsSettings tls;
     };
     void SetOptions(const Options& options) { m_options = options; }
     // The tick count and sleep of the pacing and the retry pauses (tests advance it by hand).

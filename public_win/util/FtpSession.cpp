@@ -26,6 +26,9 @@ void RecordResponse(const Reply& reply) {
     tLastResponse = reply.text.substr(0, kMaxLastResponse);
 }
 
+// How long the final reply is awaited after a data connection's handshake failed.
+constexpr int kTlsRefusalWaitMs = 1000;
+
 bool HasLineBreak(const std::string& s) {
     return s.find_first_of("\r\n") != std::string::npos;
 }
@@ -100,29 +103,44 @@ std::unique_ptr<Connection> Session::Connect(const std::string& server, const st
     }
     std::string host;
     uint16_t port = kDefaultPort;
-    if (!SplitHostPort(server, host, port, kDefaultPort)) {
+    const bool implicit = tls_.mode == TlsMode::Implicit;
+    if (!SplitHostPort(server, host, port, implicit ? kImplicitTlsPort : kDefaultPort)) {
         SetLastError(kErrNameNotResolved);
         return nullptr;
     }
-    Socket control;
-    if (!ConnectTcp(host, port, timeouts_.connectMs, control)) {
+    std::unique_ptr<TlsContext> tls;
+    if (tls_.mode != TlsMode::Off && !(tls = TlsContext::Create(tls_, host))) {
         return nullptr;
     }
-    auto connection = std::make_unique<Connection>(std::move(control), timeouts_, mode_);
+    Socket socket;
+    if (!ConnectTcp(host, port, timeouts_.connectMs, socket)) {
+        return nullptr;
+    }
+    auto control = PlainTransport(std::move(socket));
+    if (implicit && !(control = tls->Secure(std::move(control), timeouts_.connectMs, false))) {
+        return nullptr;
+    }
+    auto connection = std::make_unique<Connection>(std::move(control), timeouts_, mode_,
+                                                   std::move(tls), tls_.mode);
     if (!connection->Login(user, password) || !connection->ChooseEncoding(encoding_)) {
         return nullptr;
     }
     return connection;
 }
 
-Connection::Connection(Socket control, const Timeouts& timeouts, DataMode mode)
-    : control_(std::move(control)), timeouts_(timeouts), mode_(mode) {}
+Connection::Connection(std::unique_ptr<Transport> control, const Timeouts& timeouts, DataMode mode,
+                       std::unique_ptr<TlsContext> tls, TlsMode tlsMode)
+    : control_(std::move(control)),
+      timeouts_(timeouts),
+      mode_(mode),
+      tls_(std::move(tls)),
+      tlsMode_(tlsMode) {}
 
 Connection::~Connection() {
-    if (control_.Valid()) {
+    if (control_) {
         // A polite goodbye; the reply is not waited for.
         const std::string quit = "QUIT\r\n";
-        send(control_.Fd(), quit.data(), quit.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        control_->SendNow(quit.data(), quit.size());
     }
 }
 
@@ -148,8 +166,8 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
             }
         }
         char buffer[4096];
-        const long got = ReceiveSome(control_.Fd(), buffer, sizeof buffer,
-                                     timeoutMs < 0 ? timeouts_.replyMs : timeoutMs, waits::kReply);
+        const long got = control_->Receive(
+            buffer, sizeof buffer, timeoutMs < 0 ? timeouts_.replyMs : timeoutMs, waits::kReply);
         if (got <= 0) {
             if (got == 0) {
                 SetLastError(kErrConnectionAborted);
@@ -176,8 +194,7 @@ bool Connection::Send(const std::string& line) {
     }
     Trace(true, line);
     const std::string wire = line + "\r\n";
-    return SendAll(control_.Fd(), wire.data(), wire.size(), timeouts_.writeMs, nullptr,
-                   waits::kWrite);
+    return control_->Send(wire.data(), wire.size(), timeouts_.writeMs, nullptr, waits::kWrite);
 }
 
 std::optional<Reply> Connection::Command(const std::string& line) {
@@ -200,6 +217,9 @@ bool Connection::Login(const std::string& user, const std::string& password) {
         SetLastError(kErrCannotConnect);
         return false;
     }
+    if ((tlsMode_ == TlsMode::Explicit || tlsMode_ == TlsMode::Auto) && !StartTls()) {
+        return false;
+    }
     auto reply = Command("USER " + user);
     if (reply && reply->code == 331) {
         reply = Command("PASS " + password);
@@ -211,7 +231,47 @@ bool Connection::Login(const std::string& user, const std::string& password) {
         SetLastError(kErrLoginFailure);
         return false;
     }
+    return !tls_ || ProtectData();
+}
+
+bool Connection::StartTls() {
+    const auto reply = Command("AUTH TLS");
+    if (!reply) {
+        return false;
+    }
+    if (reply->code != 234) {
+        if (tlsMode_ == TlsMode::Auto) {
+            tls_.reset();  // the server speaks plain FTP only
+            return true;
+        }
+        SetLastError(kErrLoginFailure);  // the refusal is the last response
+        return false;
+    }
+    pending_.clear();  // nothing sent in the clear before the handshake counts
+    control_ = tls_->Secure(std::move(control_), timeouts_.connectMs, false);
+    return control_ != nullptr;
+}
+
+bool Connection::ProtectData() {
+    const auto size = Command("PBSZ 0");
+    const auto reply = size && size->Completion() ? Command("PROT P") : size;
+    if (!reply) {
+        return false;
+    }
+    if (!reply->Completion()) {
+        SetLastError(kErrLoginFailure);
+        return false;
+    }
+    protected_ = true;
     return true;
+}
+
+std::unique_ptr<Transport> Connection::DataStream(Socket socket) {
+    auto stream = PlainTransport(std::move(socket));
+    if (!protected_) {
+        return stream;
+    }
+    return tls_->Secure(std::move(stream), timeouts_.connectMs, true);
 }
 
 bool Connection::ChooseEncoding(const std::string& encoding) {
@@ -361,24 +421,26 @@ std::unique_ptr<FileTransfer> Connection::OpenIn(bool passive, const std::string
         return nullptr;
     }
     Socket socket;
-    if (!data.Establish(socket)) {
-        if (!passive) {
-            // The server could not connect back: it ends the command with its own reply.
-            const SavedError cause;
-            ReadFinalReply();
-            cause.Restore();
-            *fallBack = true;
-        }
+    const bool established = data.Establish(socket);
+    std::unique_ptr<Transport> stream = established ? DataStream(std::move(socket)) : nullptr;
+    if (!stream) {
+        // The server could not connect back, or the data connection's handshake failed: it
+        // ends the command with its own reply.
+        const SavedError cause;
+        ReadFinalReply(established ? kTlsRefusalWaitMs : -1);
+        cause.Restore();
+        *fallBack = !passive && !established;
         return nullptr;
     }
     std::optional<uint64_t> size = knownSize;
     if (access == Access::Read && !size) {
         size = SizeFromOpeningReply(opening->text);
     }
-    return std::make_unique<FileTransfer>(*this, std::move(socket), size);
+    return std::make_unique<FileTransfer>(*this, std::move(stream), size);
 }
 
-FileTransfer::FileTransfer(Connection& connection, Socket data, std::optional<uint64_t> size)
+FileTransfer::FileTransfer(Connection& connection, std::unique_ptr<Transport> data,
+                           std::optional<uint64_t> size)
     : connection_(connection), data_(std::move(data)), size_(size) {}
 
 FileTransfer::~FileTransfer() {
@@ -388,7 +450,7 @@ FileTransfer::~FileTransfer() {
 bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs) {
     std::size_t done = 0;
     while (done < n) {
-        const long k = ReceiveSome(data_.Fd(), buffer + done, n - done, timeoutMs, waits::kRead);
+        const long k = data_->Receive(buffer + done, n - done, timeoutMs, waits::kRead);
         if (k <= 0) {
             if (k == 0 && done == 0) {
                 SetLastError(0);  // the end of the data, not an error
@@ -402,7 +464,7 @@ bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got, int timeo
 }
 
 bool FileTransfer::Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs) {
-    return SendAll(data_.Fd(), buffer, n, timeoutMs, accepted, waits::kWrite);
+    return data_->Send(buffer, n, timeoutMs, accepted, waits::kWrite);
 }
 
 bool FileTransfer::Close(int replyTimeoutMs) {
@@ -410,9 +472,9 @@ bool FileTransfer::Close(int replyTimeoutMs) {
         return false;
     }
     closed_ = true;
-    if (data_.Valid()) {
-        shutdown(data_.Fd(), SHUT_WR);
-        data_.Close();
+    if (data_) {
+        data_->Finish(connection_.GetTimeouts().writeMs);
+        data_.reset();
     }
     const auto reply = connection_.ReadFinalReply(replyTimeoutMs);
     return reply && reply->Completion();

@@ -11,6 +11,8 @@
 #include "FtpEncoding.h"
 #include "FtpReply.h"
 #include "FtpSocket.h"
+#include "FtpTls.h"
+#include "FtpTransport.h"
 
 namespace ftp {
 
@@ -54,10 +56,11 @@ public:
     void SetDataMode(DataMode mode) { mode_ = mode; }
     // "auto": UTF-8 (with OPTS UTF8 ON) when FEAT lists UTF8, else GBK; or a name iconv knows.
     void SetEncoding(const std::string& encoding) { encoding_ = encoding; }
+    void SetTls(const TlsSettings& tls) { tls_ = tls; }
 
-    // Opens the control connection to server ("host" or "host:port", port 21 by default) and
-    // logs in. Null on failure, with LastError set and, where the server answered, its reply
-    // as the last response.
+    // Opens the control connection to server ("host" or "host:port", port 21 by default, 990
+    // for implicit TLS) and logs in. Null on failure, with LastError set and, where the server
+    // answered, its reply as the last response.
     std::unique_ptr<Connection> Connect(const std::string& server, const std::string& user,
                                         const std::string& password) const;
 
@@ -65,6 +68,7 @@ private:
     Timeouts timeouts_;
     DataMode mode_ = DataMode::Active;
     std::string encoding_ = "UTF-8";
+    TlsSettings tls_;
 };
 
 enum class Access { Read, Write };
@@ -72,9 +76,14 @@ enum class Access { Read, Write };
 // A logged-in FTP control connection. Binary type for transfers; one transfer at a time.
 class Connection {
 public:
-    Connection(Socket control, const Timeouts& timeouts, DataMode mode);
+    // tls: null for plain FTP; else the context of the session, and mode says whether the
+    // control connection still has to ask for it (explicit, auto) or runs it already (implicit).
+    Connection(std::unique_ptr<Transport> control, const Timeouts& timeouts, DataMode mode,
+               std::unique_ptr<TlsContext> tls = nullptr, TlsMode tlsMode = TlsMode::Off);
     ~Connection();
 
+    // Reads the greeting, secures the connection where the TLS mode asks for it, logs in, and
+    // protects the data connections (PBSZ 0, PROT P) when TLS runs.
     bool Login(const std::string& user, const std::string& password);
     // The encoding of names from now on; false (kErrUnencodable) when iconv does not know it.
     bool ChooseEncoding(const std::string& encoding);
@@ -104,7 +113,10 @@ public:
     std::optional<Reply> ReadFinalReply(int timeoutMs = -1);
 
     DataMode Mode() const { return mode_; }
-    int ControlFd() const { return control_.Fd(); }
+    int ControlFd() const { return control_->Fd(); }
+    // The stream of a new data connection: TLS resuming the control connection's session when
+    // the data are protected, else the socket as it is. Null with LastError set.
+    std::unique_ptr<Transport> DataStream(Socket socket);
     const Timeouts& GetTimeouts() const { return timeouts_; }
 
 private:
@@ -115,14 +127,20 @@ private:
     // (nothing is sent) or no reply came.
     std::optional<Reply> NameCommand(const std::string& verb, const std::string& name);
     bool EnsureBinary();
+    // AUTH TLS and the handshake; in auto mode a refusal leaves the session plain.
+    bool StartTls();
+    bool ProtectData();
     // One attempt in the given mode; *fallBack says that active mode failed in a way that
     // passive mode may mend (refused PORT/EPRT, no connection from the server).
     std::unique_ptr<FileTransfer> OpenIn(bool passive, const std::string& command, Access access,
                                          std::optional<uint64_t> knownSize, bool* fallBack);
 
-    Socket control_;
+    std::unique_ptr<Transport> control_;
     Timeouts timeouts_;
     DataMode mode_;
+    std::unique_ptr<TlsContext> tls_;
+    TlsMode tlsMode_;
+    bool protected_ = false;  // PROT P: data connections run TLS
     ReplyParser parser_;
     std::string pending_;  // bytes received after the last complete reply
     bool binary_ = false;
@@ -133,7 +151,8 @@ private:
 // One retrieval or store, from its opening reply to its final reply.
 class FileTransfer {
 public:
-    FileTransfer(Connection& connection, Socket data, std::optional<uint64_t> size);
+    FileTransfer(Connection& connection, std::unique_ptr<Transport> data,
+                 std::optional<uint64_t> size);
     ~FileTransfer();
 
     // The remote file's size: the known size, else from the opening reply's "(N bytes)".
@@ -149,7 +168,7 @@ public:
 
 private:
     Connection& connection_;
-    Socket data_;
+    std::unique_ptr<Transport> data_;
     std::optional<uint64_t> size_;
     bool closed_ = false;
 };

@@ -22,6 +22,7 @@ enum : int {
     kErrBadName = 12031,        // a name or command with CR or LF, which would split the command
     kErrCommandFailed = 12003,  // the server refused; the reply says why
     kErrUnencodable = 12032,    // a name has no bytes in the server's encoding
+    kErrSecureChannel = 12157,  // TLS failed: the handshake, the certificate or its pin
 };
 
 // The calling thread's last error number (errno or one of the values above).

@@ -146,6 +146,14 @@ VsftpdServer::VsftpdServer(const QString& extraConfig) {
     port_ = port;
 }
 
+QString VsftpdServer::TlsConfig(const QString& pemFile, bool implicit) {
+    return QStringLiteral(
+               "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+               "force_anon_data_ssl=YES\nssl_ciphers=HIGH\nrsa_cert_file=%1\n"
+               "rsa_private_key_file=%1\nimplicit_ssl=%2\n")
+        .arg(pemFile, implicit ? QStringLiteral("YES") : QStringLiteral("NO"));
+}
+
 VsftpdServer::~VsftpdServer() {
     Stop();
 }

@@ -54,6 +54,9 @@ public:
     // extraConfig: further vsftpd.conf lines, which override the defaults (port_enable=NO).
     explicit VsftpdServer(const QString& extraConfig = QString());
     ~VsftpdServer() override;
+    // The lines of a server that requires TLS for logins and data (session reuse on, as by
+    // default), with the certificate and key of pemFile; implicit: TLS from the first byte.
+    static QString TlsConfig(const QString& pemFile, bool implicit);
     QString Home() const override { return dir_.path() + QStringLiteral("/root/pub"); }
     QByteArray RemoteDir() const override { return "/pub"; }
     QByteArray User() const override { return "anonymous"; }

@@ -1,0 +1,325 @@
+#include "FtpTls.h"
+
+#include <arpa/inet.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <poll.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace ftp {
+
+namespace {
+
+constexpr int kDrainWaitMs = 1000;
+constexpr std::size_t kDrainLimit = 65536;
+
+// The reason of the failed TLS step: OpenSSL's last error, with the certificate check's own
+// text where the check failed.
+void SetTlsError(SSL* ssl) {
+    const unsigned long code = ERR_peek_last_error();
+    const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
+    std::string text = reason != nullptr ? reason : "TLS handshake failed";
+    const long verify = ssl != nullptr ? SSL_get_verify_result(ssl) : X509_V_OK;
+    if (verify != X509_V_OK) {
+        text += std::string(": ") + X509_verify_cert_error_string(verify);
+    }
+    ERR_clear_error();
+    SetOwnError(kErrSecureChannel, text);
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string out;
+    char pair[4];
+    for (const unsigned char b : bytes) {
+        std::snprintf(pair, sizeof pair, out.empty() ? "%02X" : ":%02X", b);
+        out += pair;
+    }
+    return out;
+}
+
+int KeepNewSession(SSL* ssl, SSL_SESSION* session) {
+    auto* context = static_cast<TlsContext*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+    context->Remember(session);
+    return 1;  // the reference is ours now
+}
+
+// OpenSSL writes to the socket with write(), which raises SIGPIPE when the peer has gone; the
+// host's disposition of the signal is not ours to change. The signal is blocked on this thread
+// for the call, and one that the call raised is taken back before it is unblocked.
+class SigpipeGuard {
+public:
+    SigpipeGuard() {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe, &previous_);
+    }
+    ~SigpipeGuard() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
+            sigset_t pipe;
+            sigemptyset(&pipe);
+            sigaddset(&pipe, SIGPIPE);
+            const timespec now{0, 0};
+            sigtimedwait(&pipe, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeGuard(const SigpipeGuard&) = delete;
+    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+private:
+    sigset_t previous_;
+    bool wasPending_ = false;
+};
+
+class Tls final : public Transport {
+public:
+    Tls(std::unique_ptr<Transport> beneath, SSL* ssl) : beneath_(std::move(beneath)), ssl_(ssl) {}
+    ~Tls() override { SSL_free(ssl_); }
+
+    // Handshake as the client.
+    bool Connect(int timeoutMs) {
+        const SigpipeGuard guard;
+        for (;;) {
+            const int r = SSL_connect(ssl_);
+            if (r == 1) {
+                return true;
+            }
+            if (!Await(r, timeoutMs, waits::kConnect)) {
+                return false;
+            }
+        }
+    }
+
+    long Receive(char* buffer, std::size_t n, int timeoutMs, const char* what) override {
+        const SigpipeGuard guard;
+        for (;;) {
+            std::size_t got = 0;
+            const int r = SSL_read_ex(ssl_, buffer, n, &got);
+            if (r == 1) {
+                return static_cast<long>(got);
+            }
+            if (SSL_get_error(ssl_, r) == SSL_ERROR_ZERO_RETURN) {
+                return 0;  // close_notify: the orderly end
+            }
+            if (!Await(r, timeoutMs, what)) {
+                return -1;
+            }
+        }
+    }
+
+    bool Send(const char* data, std::size_t n, int timeoutMs, std::size_t* sent,
+              const char* what) override {
+        const SigpipeGuard guard;
+        std::size_t done = 0;
+        while (done < n) {
+            std::size_t k = 0;
+            const int r = SSL_write_ex(ssl_, data + done, n - done, &k);
+            if (r == 1) {
+                done += k;
+            } else if (!Await(r, timeoutMs, what)) {
+                break;
+            }
+        }
+        if (sent != nullptr) {
+            *sent = done;
+        }
+        return done == n;
+    }
+
+    void Finish(int timeoutMs) override {
+        const SigpipeGuard guard;
+        // close_notify, then the end of the TCP stream; the peer's close_notify is not awaited.
+        for (int i = 0; i < 4 && SSL_shutdown(ssl_) < 0; ++i) {
+            if (SSL_get_error(ssl_, -1) != SSL_ERROR_WANT_WRITE ||
+                !WaitFor(Fd(), POLLOUT, timeoutMs, waits::kWrite)) {
+                break;
+            }
+        }
+        ERR_clear_error();
+        beneath_->Finish(timeoutMs);
+        // What the peer still sends (a TLS 1.3 session ticket) is read before the socket
+        // closes: closing over unread bytes resets the connection, and the peer may then lose
+        // the close_notify and reject the upload. A bounded read: an abandoned download's
+        // rest is not fetched.
+        const SavedError kept;
+        char scratch[4096];
+        const int wait = std::min(timeoutMs, kDrainWaitMs);
+        for (std::size_t drained = 0; drained < kDrainLimit;) {
+            const long k = Receive(scratch, sizeof scratch, wait, waits::kReply);
+            if (k <= 0) {
+                break;
+            }
+            drained += static_cast<std::size_t>(k);
+        }
+        ERR_clear_error();
+        kept.Restore();
+    }
+
+    void SendNow(const char* data, std::size_t n) override {
+        const SigpipeGuard guard;
+        std::size_t k = 0;
+        if (SSL_write_ex(ssl_, data, n, &k) == 1) {
+            SSL_shutdown(ssl_);
+        }
+        ERR_clear_error();
+    }
+
+    int Fd() const override { return beneath_->Fd(); }
+
+private:
+    // Waits for what OpenSSL needs after result r; false when the step failed for good.
+    bool Await(int r, int timeoutMs, const char* what) {
+        switch (SSL_get_error(ssl_, r)) {
+            case SSL_ERROR_WANT_READ:
+                return WaitFor(Fd(), POLLIN, timeoutMs, what);
+            case SSL_ERROR_WANT_WRITE:
+                return WaitFor(Fd(), POLLOUT, timeoutMs, what);
+            case SSL_ERROR_ZERO_RETURN:
+            case SSL_ERROR_SYSCALL:
+                if (ERR_peek_last_error() == 0) {
+                    SetLastError(kErrConnectionAborted);
+                    return false;
+                }
+                [[fallthrough]];
+            default:
+                SetTlsError(ssl_);
+                return false;
+        }
+    }
+
+    std::unique_ptr<Transport> beneath_;
+    SSL* ssl_;
+};
+
+bool IsIpAddress(const std::string& host) {
+    unsigned char buffer[sizeof(in6_addr)];
+    return inet_pton(AF_INET, host.c_str(), buffer) == 1 ||
+           inet_pton(AF_INET6, host.c_str(), buffer) == 1;
+}
+
+}  // namespace
+
+std::optional<std::string> ParseFingerprint(const std::string& text) {
+    std::string digits;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ':' && i % 3 == 2) {
+            continue;  // between two bytes only
+        }
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return std::nullopt;
+        }
+        digits += c;
+    }
+    if (digits.size() != 64 || (text.find(':') != std::string::npos && text.size() != 95)) {
+        return std::nullopt;
+    }
+    std::string raw;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+        raw += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+    }
+    return raw;
+}
+
+std::unique_ptr<TlsContext> TlsContext::Create(const TlsSettings& settings,
+                                               const std::string& host) {
+    std::string pin;
+    if (!settings.fingerprint.empty()) {
+        const auto parsed = ParseFingerprint(settings.fingerprint);
+        if (!parsed) {
+            SetOwnError(kErrSecureChannel, "证书指纹[" + settings.fingerprint + "]格式不对");
+            return nullptr;
+        }
+        pin = *parsed;
+    }
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    if (ctx == nullptr) {
+        SetTlsError(nullptr);
+        return nullptr;
+    }
+    std::unique_ptr<TlsContext> context(new TlsContext(ctx, host, pin));
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    SSL_CTX_set_verify(ctx, pin.empty() ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
+    const bool trusted = settings.caFile.empty() ? SSL_CTX_set_default_verify_paths(ctx) == 1
+                                                 : SSL_CTX_load_verify_locations(
+                                                       ctx, settings.caFile.c_str(), nullptr) == 1;
+    if (!trusted && pin.empty()) {
+        SetTlsError(nullptr);
+        SetOwnError(kErrSecureChannel,
+                    "不能读取CA证书文件[" + settings.caFile + "]：" + LastErrorText());
+        return nullptr;
+    }
+    ERR_clear_error();
+    SSL_CTX_set_app_data(ctx, context.get());
+    SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(ctx, KeepNewSession);
+    return context;
+}
+
+TlsContext::TlsContext(SSL_CTX* ctx, std::string host, std::string pin)
+    : ctx_(ctx), host_(std::move(host)), pin_(std::move(pin)) {}
+
+TlsContext::~TlsContext() {
+    SSL_SESSION_free(latest_);
+    SSL_CTX_free(ctx_);
+}
+
+void TlsContext::Remember(SSL_SESSION* session) {
+    SSL_SESSION_free(latest_);
+    latest_ = session;
+}
+
+bool TlsContext::CheckPin(void* handle) const {
+    if (pin_.empty()) {
+        return true;
+    }
+    SSL* ssl = static_cast<SSL*>(handle);
+    X509* peer = SSL_get1_peer_certificate(ssl);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const bool digested = peer != nullptr && X509_digest(peer, EVP_sha256(), digest, &length) == 1;
+    X509_free(peer);
+    const std::string actual(reinterpret_cast<const char*>(digest), digested ? length : 0);
+    if (actual == pin_) {
+        return true;
+    }
+    SetOwnError(kErrSecureChannel, "服务器证书的SHA-256指纹不符：" + Hex(actual));
+    return false;
+}
+
+std::unique_ptr<Transport> TlsContext::Secure(std::unique_ptr<Transport> beneath, int timeoutMs,
+                                              bool resume) {
+    SSL* ssl = SSL_new(ctx_);
+    if (ssl == nullptr) {
+        SetTlsError(nullptr);
+        return nullptr;
+    }
+    SSL_set_fd(ssl, beneath->Fd());
+    if (IsIpAddress(host_)) {
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host_.c_str());
+    } else {
+        SSL_set_tlsext_host_name(ssl, host_.c_str());
+        SSL_set1_host(ssl, host_.c_str());
+    }
+    if (resume && latest_ != nullptr) {
+        SSL_set_session(ssl, latest_);
+    }
+    auto tls = std::make_unique<Tls>(std::move(beneath), ssl);
+    if (!tls->Connect(timeoutMs) || !CheckPin(ssl)) {
+        return nullptr;
+    }
+    return tls;
+}
+
+}  // namespace ftp
