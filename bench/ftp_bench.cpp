@@ -1,8 +1,12 @@
-// FTP throughput: CFTPClient against curl in active mode, both on the same vsftpd on loopback, in
-// one run, alternating, medians of several rounds. Each transfer runs in a child process so its
-// peak resident memory can be read; a small and a large file show whether memory grows with size.
+// FTP throughput: CFTPClient against curl on the same vsftpd on loopback, in one run, alternating,
+// medians of several rounds, for each way of reaching the server: plain active and passive, FTPS
+// (explicit, PROT P, session reuse) against `curl --ssl-reqd`, with both ends on disk and on a
+// tmpfs, where the client's own cost shows. Each transfer runs in a child process so its peak
+// resident memory can be read; a small and a large file show whether memory grows with size.
 //
-//   ftp_bench [MiB] [rounds]     (defaults: 1024 MiB, 3 rounds)
+//   ftp_bench [MiB] [rounds] [filter]   (defaults: 1024 MiB, 3 rounds, every scenario whose name
+//                                        contains filter)
+// curl's active FTPS is left out: this curl fails its PORT ("sa_addr inet_ntop() failed").
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +22,7 @@
 
 #include "CFTPClient.h"
 #include "support/FtpServers.h"
+#include "support/TestCertificate.h"
 
 namespace {
 
@@ -45,7 +50,7 @@ Run InChild(const std::function<bool()>& work) {
 
 bool Curl(const QStringList& args) {
     return QProcess::execute(QStringLiteral("curl"),
-                             QStringList{"-s", "-S", "-P", "127.0.0.1"} + args) == 0;
+                             QStringList{"-s", "-S", "--max-time", "900"} + args) == 0;
 }
 
 void MakeFile(const QString& path, qint64 mib) {
@@ -90,16 +95,23 @@ struct Contender {
     }
 };
 
-}  // namespace
+struct Scenario {
+    const char* name;
+    bool passive;
+    bool tls;
+    bool tmpfs;
+};
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const qint64 mib = argc > 1 ? std::atoll(argv[1]) : 1024;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    korvane::test::VsftpdServer server;
+// Runs one scenario on a vsftpd of its own; false when a transfer failed or the bytes differ.
+bool Measure(const Scenario& how, qint64 mib, int rounds,
+             const korvane::test::TestCertificate& cert) {
+    // Both ends live in the server's temporary directory, which TMPDIR places.
+    qputenv("TMPDIR", how.tmpfs ? "/dev/shm" : "/var/tmp");
+    korvane::test::VsftpdServer server(
+        how.tls ? korvane::test::VsftpdServer::TlsConfig(cert.PemFile(), false) : QString());
     if (!server.Started()) {
         std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.Error()));
-        return 2;
+        return false;
     }
     const QString local = server.Home() + QStringLiteral("/../../local");
     QDir().mkpath(local);
@@ -107,33 +119,50 @@ int main(int argc, char** argv) {
     MakeFile(source, mib);
     const QByteArray url = QStringLiteral("ftp://anonymous:@%1/pub/").arg(server.Server()).toUtf8();
     const QByteArray server8 = server.Server().toUtf8();
+    CFTPClient::Options options;
+    options.mode = how.passive ? ftp::DataMode::Passive : ftp::DataMode::Active;
+    options.tls = {
+        how.tls ? ftp::TlsMode::Explicit : ftp::TlsMode::Off, cert.CertFile().toStdString(), {}};
+    QStringList curlHow;
+    if (!how.passive) {
+        curlHow << "-P"
+                << "127.0.0.1";
+    }
+    if (how.tls) {
+        curlHow << "--ssl-reqd"
+                << "--cacert" << cert.CertFile();
+    }
 
-    auto ourPut = [&] {
+    auto ours = [&](const std::function<bool(CFTPClient&)>& work) {
         CFTPClient c;
-        return c.Connect(server8, "anonymous", "") && c.SetCurrentDirectory("/pub") &&
-               c.PutFile("ours.bin", QFile::encodeName(source));
+        c.SetOptions(options);
+        return c.Connect(server8, "anonymous", "") && c.SetCurrentDirectory("/pub") && work(c);
+    };
+    auto ourPut = [&] {
+        return ours(
+            [&](CFTPClient& c) { return c.PutFile("ours.bin", QFile::encodeName(source)); });
     };
     auto ourGet = [&] {
         const QByteArray target = QFile::encodeName(local + QStringLiteral("/ours.down"));
         QFile::remove(QString::fromUtf8(target));
-        CFTPClient c;
-        return c.Connect(server8, "anonymous", "") && c.SetCurrentDirectory("/pub") &&
-               c.GetFile("ours.bin", target, -1);
+        return ours([&](CFTPClient& c) { return c.GetFile("ours.bin", target, -1); });
     };
-    auto curlPut = [&] { return Curl({"-T", source, QString::fromUtf8(url + "curl.bin")}); };
+    auto curlPut = [&] {
+        return Curl(curlHow + QStringList{"-T", source, QString::fromUtf8(url + "curl.bin")});
+    };
     auto curlGet = [&] {
-        return Curl(
-            {"-o", local + QStringLiteral("/curl.down"), QString::fromUtf8(url + "curl.bin")});
+        return Curl(curlHow + QStringList{"-o", local + QStringLiteral("/curl.down"),
+                                          QString::fromUtf8(url + "curl.bin")});
     };
 
-    Contender ours{"korvane", ourPut, ourGet, {}, {}};
+    Contender ourSide{"korvane", ourPut, ourGet, {}, {}};
     Contender curl{"curl", curlPut, curlGet, {}, {}};
     for (int r = 0; r < rounds; ++r) {
         // Alternate who goes first, so neither always meets a cold or a warm cache.
-        Contender& first = r % 2 == 0 ? ours : curl;
-        Contender& second = r % 2 == 0 ? curl : ours;
+        Contender& first = r % 2 == 0 ? ourSide : curl;
+        Contender& second = r % 2 == 0 ? curl : ourSide;
         if (!first.Round() || !second.Round()) {
-            return 1;
+            return false;
         }
     }
     const bool identical = QProcess::execute(QStringLiteral("cmp"),
@@ -143,14 +172,44 @@ int main(int argc, char** argv) {
         const double a = static_cast<double>(mib) * 1.048576 / Median(o);
         const double b = static_cast<double>(mib) * 1.048576 / Median(c);
         std::printf(
-            "%-8s korvane %8.1f MB/s   curl %8.1f MB/s   ratio %.2f   korvane peak RSS %ld KiB\n",
-            what, a, b, a / b, rss);
+            "%-22s %-8s korvane %7.1f MB/s  curl %7.1f MB/s  ratio %.2f  peak RSS %ld KiB\n",
+            how.name, what, a, b, a / b, rss);
     };
-    std::printf("ftp: %lld MiB file, vsftpd on loopback, active mode, median of %d rounds\n",
-                static_cast<long long>(mib), rounds);
-    line("upload", ours.up, curl.up, ours.upRss);
-    line("download", ours.down, curl.down, ours.downRss);
-    std::printf("download byte-identical: %s\n", identical ? "yes" : "NO");
+    line("upload", ourSide.up, curl.up, ourSide.upRss);
+    line("download", ourSide.down, curl.down, ourSide.downRss);
+    if (!identical) {
+        std::printf("%s: download NOT byte-identical\n", how.name);
+    }
     QDir(local).removeRecursively();
-    return identical ? 0 : 1;
+    return identical;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const qint64 mib = argc > 1 ? std::atoll(argv[1]) : 1024;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const korvane::test::TestCertificate cert;
+    if (!cert.Made()) {
+        std::fprintf(stderr, "certificate: %s\n", qPrintable(cert.Error()));
+        return 2;
+    }
+    std::printf("ftp: %lld MiB file, vsftpd on loopback, median of %d rounds\n",
+                static_cast<long long>(mib), rounds);
+    const Scenario scenarios[] = {
+        {"plain active disk", false, false, false}, {"plain active tmpfs", false, false, true},
+        {"plain passive tmpfs", true, false, true}, {"FTPS passive disk", true, true, false},
+        {"FTPS passive tmpfs", true, true, true},
+    };
+    const QString filter = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    bool ok = true;
+    for (const Scenario& s : scenarios) {
+        if (!QString::fromLatin1(s.name).contains(filter)) {
+            continue;
+        }
+        ok = Measure(s, mib, rounds, cert) && ok;
+        std::fflush(stdout);
+    }
+    return ok ? 0 : 1;
 }
