@@ -142,6 +142,7 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
     FTP_REQUIRE(pszServer);
     FTP_REQUIRE(pszUser);
     FTP_REQUIRE(pszPass);
+    const ftp::CancelScope cancel(m_cancel);
     if (!m_hInternet) {
         m_hInternet = std::make_unique<ftp::Session>();
     }
@@ -169,6 +170,7 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
 
 bool CFTPClient::SetCurrentDirectory(const char* pszRemotePath) {
     FTP_REQUIRE(pszRemotePath != NULL);
+    const ftp::CancelScope cancel(m_cancel);
     if (!m_hConnect || !m_hConnect->SetCurrentDirectory(pszRemotePath)) {
         SetErrorFromResponse();
         return false;
@@ -183,7 +185,18 @@ void CFTPClient::Disconnect() {
     m_bConnected = false;
 }
 
-void CFTPClient::Report(const char* pszRemoteFile, Progress& p, uint64_t total) {
+void CFTPClient::Pause() {
+    for (uint32_t slept = 0; slept < kRetryPauseMs && !ftp::Cancelled();) {
+        const uint32_t step = std::min<uint32_t>(ftp::kCancelPollMs, kRetryPauseMs - slept);
+        m_clock->Sleep(step);
+        slept += step;
+    }
+}
+
+void CFTPClient::Report(const char* pszRemoteFile, Progress& p, uint64_t total, uint64_t from) {
+    if (m_observer) {
+        m_observer(p.count, total, from);
+    }
     if (m_lpfnProgress == nullptr || p.elapsed - p.lastReport < 1000) {
         return;
     }
@@ -225,6 +238,7 @@ int64_t CFTPClient::PlanRestart(int fd, int64_t localSize, const ftp::RemoteVers
 bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, int nMaxRate) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     FTP_REQUIRE(pszLocalFile != NULL);
+    const ftp::CancelScope cancel(m_cancel);
     bool created = false;
     ftp::LocalFile local(ftp::OpenDownloadTarget(pszLocalFile, &created));
     if (!local.Valid()) {
@@ -274,10 +288,10 @@ bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::s
         if ((ok && *got > 0) || (!sizeKnown && ok)) {
             return ok;  // without a size, the end of the data is the end of the file
         }
-        if (budget.Spent()) {
+        if (budget.Spent() || ftp::Cancelled()) {
             break;
         }
-        m_clock->Sleep(kRetryPauseMs);
+        Pause();
     }
     return ok;
 }
@@ -302,6 +316,9 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     Progress p;
     p.count = static_cast<uint64_t>(restart);
     const uint64_t verifiedEnd = p.count + verify;
+    if (m_observer) {
+        m_observer(p.count, total, p.count);
+    }
     bool failed = false;
     ftp::SetLastError(0);
     while (!r.sizeKnown || p.count < total) {
@@ -344,7 +361,7 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
             p.elapsed += 1000 - pass;
         }
         p.count += got;
-        Report(pszRemoteFile, p, total);
+        Report(pszRemoteFile, p, total, static_cast<uint64_t>(restart));
     }
     // A download that started from the beginning replaces the whole local file: nothing of an
     // older, longer copy may remain beyond the new end.
@@ -369,6 +386,7 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
 bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     FTP_REQUIRE(pszLocalFile != NULL);
+    const ftp::CancelScope cancel(m_cancel);
     // The local file is opened first: a file that cannot be read must never replace a good
     // remote file with an empty one.
     ftp::LocalFile local(::open(pszLocalFile, O_RDONLY | O_CLOEXEC));
@@ -411,8 +429,16 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
     }
     Progress p;
     bool failed = false;
+    if (m_observer) {
+        m_observer(0, total, 0);
+    }
     while (p.count < total) {
         const uint32_t t0 = m_clock->Ticks();
+        if (ftp::Cancelled()) {
+            SetErrorFromSystem();
+            failed = true;
+            break;
+        }
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n <= 0) {
             if (n == 0) {
@@ -428,14 +454,14 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             if (remote->Write(buffer.data(), static_cast<std::size_t>(n), &accepted,
                               budget.Remaining()) ||
-                accepted > 0 || budget.Spent()) {
+                accepted > 0 || budget.Spent() || ftp::Cancelled()) {
                 break;
             }
-            m_clock->Sleep(kRetryPauseMs);
+            Pause();
         }
         p.elapsed += m_clock->Ticks() - t0;
         p.count += accepted;
-        Report(pszRemoteFile, p, total);
+        Report(pszRemoteFile, p, total, 0);
         if (accepted < static_cast<std::size_t>(n)) {
             SetErrorFromFailure();
             failed = true;

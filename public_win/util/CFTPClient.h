@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +53,14 @@ public:
     void SetOptions(const Options& options) { m_options = options; }
     // The tick count and sleep of the pacing and the retry pauses (tests advance it by hand).
     void SetClock(ftp::Clock* clock) { m_clock = clock; }
+    // Set from any thread, *flag ends the running operation within about 100 ms, with the last
+    // error "操作已取消"; the bytes that arrived stay, and the next download resumes from them.
+    void SetCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
+    // A finer view of a transfer than m_lpfnProgress: after every block, on the transferring
+    // thread, the bytes done (counting those present before a resume), the total (0: unknown)
+    // and the offset the transfer started from.
+    using Observer = std::function<void(uint64_t done, uint64_t total, uint64_t from)>;
+    void SetObserver(Observer observer) { m_observer = std::move(observer); }
 
     char m_szServer[128];
     char m_szUser[128];
@@ -101,10 +111,14 @@ private:
     bool FailWithSystemError();
     // False (with a last error) when no session is connected.
     bool RequireConnection();
-    void Report(const char* pszRemoteFile, Progress& p, uint64_t total);
+    void Report(const char* pszRemoteFile, Progress& p, uint64_t total, uint64_t from);
+    // The retry pause, cut short by a cancel.
+    void Pause();
 
     ftp::Timeouts m_timeouts;
     Options m_options;
     ftp::Clock* m_clock;
+    const std::atomic<bool>* m_cancel = nullptr;
+    Observer m_observer;
     std::string m_directory;  // the remote directory of the last successful change
 };

@@ -7,7 +7,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace ftp {
@@ -15,6 +17,7 @@ namespace ftp {
 namespace {
 thread_local int tLastError = 0;
 thread_local std::string tLastErrorText;
+thread_local const std::atomic<bool>* tCancel = nullptr;
 
 bool SetBlocking(int fd, bool blocking) {
     const int flags = fcntl(fd, F_GETFL, 0);
@@ -78,6 +81,21 @@ void SetTimeoutError(const char* what, int timeoutMs) {
     tLastErrorText = std::string(what) + "超时（" + std::to_string(seconds) + "秒）";
 }
 
+CancelScope::CancelScope(const std::atomic<bool>* flag) : previous_(tCancel) {
+    tCancel = flag;
+}
+CancelScope::~CancelScope() {
+    tCancel = previous_;
+}
+
+bool Cancelled() {
+    if (tCancel == nullptr || !tCancel->load(std::memory_order_relaxed)) {
+        return false;
+    }
+    SetOwnError(kErrCancelled, "操作已取消");
+    return true;
+}
+
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         Close();
@@ -101,14 +119,28 @@ void Socket::Close() {
 
 bool WaitFor(int fd, short events, int timeoutMs, const char* what) {
     pollfd p{fd, events, 0};
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const int n = poll(&p, 1, timeoutMs);
+        if (Cancelled()) {
+            return false;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        // Short slices while someone may cancel; else one wait for the whole time.
+        const int slice = tCancel != nullptr
+                              ? static_cast<int>(std::clamp<long>(left, 0, kCancelPollMs))
+                              : static_cast<int>(std::max<long>(left, 0));
+        const int n = poll(&p, 1, slice);
         if (n > 0) {
             return true;  // readiness or an error condition: the next call tells which
         }
-        if (n == 0) {
+        if (n == 0 && slice >= left) {
             SetTimeoutError(what, timeoutMs);
             return false;
+        }
+        if (n == 0) {
+            continue;
         }
         if (errno != EINTR) {
             SetLastError(errno);
@@ -146,15 +178,20 @@ bool ConnectTcp(const std::string& host, uint16_t port, int timeoutMs, Socket& o
 }
 
 long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs, const char* what) {
+    // The read comes first: data that is there already costs no wait (and no poll).
     for (;;) {
-        if (!WaitFor(fd, POLLIN, timeoutMs, what)) {
+        if (Cancelled()) {
             return -1;
         }
         const ssize_t got = recv(fd, buffer, n, 0);
         if (got >= 0) {
             return static_cast<long>(got);
         }
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (!WaitFor(fd, POLLIN, timeoutMs, what)) {
+                return -1;
+            }
+        } else if (errno != EINTR) {
             SetLastError(errno == ECONNRESET ? kErrConnectionAborted : errno);
             return -1;
         }
@@ -164,14 +201,15 @@ long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs, const char*
 bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t* sent,
              const char* what) {
     std::size_t done = 0;
-    while (done < n) {
-        if (!WaitFor(fd, POLLOUT, timeoutMs, what)) {
-            break;
-        }
+    while (done < n && !Cancelled()) {
         const ssize_t k = send(fd, data + done, n - done, MSG_NOSIGNAL);
         if (k > 0) {
             done += static_cast<std::size_t>(k);
-        } else if (k < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+        } else if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (!WaitFor(fd, POLLOUT, timeoutMs, what)) {
+                break;
+            }
+        } else if (k < 0 && errno != EINTR) {
             SetLastError((errno == EPIPE || errno == ECONNRESET) ? kErrConnectionAborted : errno);
             break;
         }

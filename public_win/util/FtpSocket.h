@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,6 +24,7 @@ enum : int {
     kErrCommandFailed = 12003,  // the server refused; the reply says why
     kErrUnencodable = 12032,    // a name has no bytes in the server's encoding
     kErrSecureChannel = 12157,  // TLS failed: the handshake, the certificate or its pin
+    kErrCancelled = 12017,      // the operator cancelled the operation
 };
 
 // The calling thread's last error number (errno or one of the values above).
@@ -35,6 +37,22 @@ const std::string& LastErrorText();
 void SetTimeoutError(const char* what, int timeoutMs);
 // One of the layer's own errors with its text.
 void SetOwnError(int code, const std::string& text);
+
+// The calling thread's cancel flag while the scope lives: every network wait looks at it at least
+// every kCancelPollMs and ends with kErrCancelled once it is set.
+class CancelScope {
+public:
+    explicit CancelScope(const std::atomic<bool>* flag);
+    ~CancelScope();
+    CancelScope(const CancelScope&) = delete;
+    CancelScope& operator=(const CancelScope&) = delete;
+
+private:
+    const std::atomic<bool>* previous_;
+};
+constexpr int kCancelPollMs = 100;
+// Whether the calling thread's operation was cancelled; when it was, sets kErrCancelled.
+bool Cancelled();
 
 // The thread's last error, kept across steps that would replace it.
 struct SavedError {
