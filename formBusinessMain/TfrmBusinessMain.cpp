@@ -1,14 +1,18 @@
 #include "TfrmBusinessMain.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include "BusinessCommon.h"
 #include "CFTPClient.h"
 #include "DownloadFolder.h"
+#include "FtpDriver.h"
 #include "FtpSettings.h"
 #include "FtpTrace.h"
 #include "GuiServices.h"
@@ -16,6 +20,7 @@
 #include "SqlRunner.h"
 #include "Statements.h"
 #include "TextLimits.h"
+#include "TransferRunner.h"
 #include "ui_formBusinessMain.h"
 
 namespace {
@@ -56,6 +61,9 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
 }
 
 TfrmBusinessMain::~TfrmBusinessMain() {
+    if (runner_ != nullptr) {
+        runner_->Cancel();  // its worker is awaited where the transfer was started
+    }
     codeTable_.reset();
     delete ui;
 }
@@ -253,8 +261,11 @@ void TfrmBusinessMain::Upload() {
     if (!ConfirmReplacing(remote)) {
         return;
     }
+    const QPointer<TfrmBusinessMain> self(this);
     if (!FtpTransfer(1, remote, path)) {
-        Notice(QStringLiteral("文件上传失败！"));
+        if (self) {
+            Notice(QStringLiteral("文件上传失败！"));
+        }
         return;
     }
     if (!RunSQL(korvane::BuildInsertStatement(id, type, remote, operatorId_, remark))) {
@@ -314,44 +325,49 @@ QString TfrmBusinessMain::SysPara(const QString& name) {
 
 bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
                                    const QString& localFile) {
-    korvane::FtpSettings settings;
+    korvane::TransferJob job;
     QString invalid;
     const auto parameter = [this](const QString& name) { return SysPara(name); };
-    if (!korvane::ReadFtpSettings(parameter, &settings, &invalid)) {
+    if (!korvane::ReadFtpSettings(parameter, &job.settings, &invalid)) {
         Notice(invalid);  // nothing is transferred with a setting the site did not mean
         return false;
     }
     korvane::InstallFtpTrace();
-    auto client = std::make_unique<CFTPClient>();
-    ftp::Timeouts timeouts = ftpTimeouts_;
-    if (settings.timeoutSeconds) {
-        const int ms = *settings.timeoutSeconds * 1000;
-        timeouts = {ms, ms, ms, ms, ms};
+    job.timeouts = ftpTimeouts_;
+    if (job.settings.timeoutSeconds) {
+        const int ms = *job.settings.timeoutSeconds * 1000;
+        job.timeouts = {ms, ms, ms, ms, ms};
     }
-    client->SetTimeouts(timeouts);
-    client->SetOptions(settings.options);
-    auto withReason = [&client](const QString& text) {
-        const QString reason = QString::fromUtf8(client->m_szLastError).trimmed();
-        return reason.isEmpty() ? text : text + u'\n' + reason;
-    };
-    if (!client->Connect(settings.server.toUtf8().constData(), settings.user.toUtf8().constData(),
-                         settings.password.toUtf8().constData())) {
-        Notice(withReason(QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！")));
-        return false;
+    job.direction = direction == 1 ? korvane::Direction::Upload : korvane::Direction::Download;
+    job.remote = remoteFile;
+    job.local = localFile;
+    const QPointer<TfrmBusinessMain> self(this);
+    korvane::TransferRunner runner(this);
+    runner_ = &runner;
+    const korvane::TransferOutcome outcome = runner.Run(job);
+    if (!self) {
+        return false;  // the window went while the transfer ran
     }
-    if (!client->SetCurrentDirectory(settings.directory.toUtf8().constData())) {
-        Notice(withReason(QStringLiteral("设置远程路径出错！")));
-        return false;
+    runner_ = nullptr;
+    if (!outcome.Succeeded()) {
+        Notice(korvane::OutcomeMessage(job, outcome));
     }
-    const QByteArray remote = remoteFile.toUtf8();
-    const QByteArray local = QFile::encodeName(localFile);
-    const bool done = direction == 1 ? client->PutFile(remote.constData(), local.constData())
-                                     : client->GetFile(remote.constData(), local.constData(), -1);
-    if (!done) {
-        Notice(withReason(direction == 1 ? QStringLiteral("上传文件[%1]出错！").arg(remoteFile)
-                                         : QStringLiteral("下载文件[%1]出错！").arg(remoteFile)));
-        return false;
+    if (closeWhenDone_) {
+        QTimer::singleShot(0, this, &QWidget::close);
     }
-    client->Disconnect();
-    return true;
+    return outcome.Succeeded();
+}
+
+void TfrmBusinessMain::closeEvent(QCloseEvent* event) {
+    if (runner_ == nullptr) {
+        TfrmMDIChild::closeEvent(event);
+        return;
+    }
+    // The transfer ends first; the window closes once it has.
+    event->ignore();
+    if (!closeWhenDone_ &&
+        AskYesNo(QStringLiteral("正在传输文件，要取消传输并关闭窗口吗？"), kTitle)) {
+        closeWhenDone_ = true;
+        runner_->Cancel();
+    }
 }

@@ -12,6 +12,9 @@
 #include "TfrmMDIChild.h"
 
 class TOpenDialog;
+namespace korvane {
+class TransferRunner;
+}
 
 namespace Ui {
 class frmBusinessMain;
@@ -33,7 +36,8 @@ public:
     bool RunSQL(const QString& text);
     void LoadCodeTable(uint16_t tableNo, std::unique_ptr<korvane::CodeTableLookup>& holder);
     // One upload (direction 1) or download (any other direction) with the system's FTP
-    // settings: true when login, directory change and transfer all succeeded.
+    // settings, on a worker while a progress dialog shows: true when login, directory change
+    // and transfer all succeeded. The window may be gone when it returns false.
     bool FtpTransfer(int direction, const QString& remoteFile, const QString& localFile);
 
     // Shorter FTP waits than the client's defaults (tests and scripted runs).
@@ -55,6 +59,10 @@ public slots:
     void btnFptClick();
     void btnDownClick();
 
+protected:
+    // During a transfer: asks whether to cancel it, and closes once it has ended.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     QString SysPara(const QString& name);
     void Search();
@@ -70,6 +78,8 @@ private:
     TOpenDialog* OpenDialog;
     // Every network wait of a transfer, unless korvane_ftp_timeout says otherwise.
     ftp::Timeouts ftpTimeouts_{30000, 30000, 30000, 30000, 30000};
+    korvane::TransferRunner* runner_ = nullptr;  // the transfer running now
+    bool closeWhenDone_ = false;
 
     int32_t number_ = 0;
     int32_t operatorId_ = 0;

@@ -1,0 +1,96 @@
+#include "FtpDriver.h"
+
+#include <QFile>
+#include <chrono>
+#include <memory>
+
+#include "CFTPClient.h"
+
+namespace korvane {
+
+int64_t MonotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+TransferOutcome RunTransfer(const TransferJob& job, TransferState& state) {
+    TransferOutcome outcome;
+    auto client = std::make_unique<CFTPClient>();
+    client->SetTimeouts(job.timeouts);
+    client->SetOptions(job.settings.options);
+    client->SetCancelFlag(&state.cancel);
+    client->SetObserver([&state](uint64_t done, uint64_t total, uint64_t from) {
+        state.total.store(total, std::memory_order_relaxed);
+        state.from.store(from, std::memory_order_relaxed);
+        state.done.store(done, std::memory_order_relaxed);
+        state.lastActivityMs.store(MonotonicMs(), std::memory_order_relaxed);
+    });
+    state.lastActivityMs.store(MonotonicMs());
+    const auto step = [&](TransferOutcome::Step next, bool ok) {
+        if (!ok) {
+            outcome.reason = QString::fromUtf8(client->m_szLastError).trimmed();
+            outcome.cancelled = state.cancel.load();
+            return false;
+        }
+        outcome.reached = next;
+        state.lastActivityMs.store(MonotonicMs());
+        return true;
+    };
+    const FtpSettings& s = job.settings;
+    const QByteArray remote = job.remote.toUtf8();
+    const QByteArray local = QFile::encodeName(job.local);
+    using Step = TransferOutcome::Step;
+    step(Step::Directory,
+         client->Connect(s.server.toUtf8().constData(), s.user.toUtf8().constData(),
+                         s.password.toUtf8().constData())) &&
+        step(Step::Transfer, client->SetCurrentDirectory(s.directory.toUtf8().constData())) &&
+        step(Step::Done, job.direction == Direction::Upload
+                             ? client->PutFile(remote.constData(), local.constData())
+                             : client->GetFile(remote.constData(), local.constData(), -1));
+    client->Disconnect();
+    return outcome;
+}
+
+namespace {
+QString CancelMessage(const TransferJob& job, const TransferOutcome& outcome) {
+    const bool upload = job.direction == Direction::Upload;
+    if (outcome.reached != TransferOutcome::Step::Transfer) {
+        return upload ? QStringLiteral("已取消上传。") : QStringLiteral("已取消下载。");
+    }
+    if (upload) {
+        // The module never deletes on the server: what arrived there stays.
+        const QString stored =
+            job.settings.options.storeViaPart ? job.remote + QStringLiteral(".part") : job.remote;
+        return QStringLiteral("已取消上传，服务器上可能留有不完整的文件[%1]。").arg(stored);
+    }
+    return QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
+        .arg(job.local);
+}
+}  // namespace
+
+QString OutcomeMessage(const TransferJob& job, const TransferOutcome& outcome) {
+    using Step = TransferOutcome::Step;
+    if (outcome.Succeeded()) {
+        return QString();
+    }
+    if (outcome.cancelled) {
+        return CancelMessage(job, outcome);
+    }
+    QString text;
+    switch (outcome.reached) {
+        case Step::Login:
+            text = QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！");
+            break;
+        case Step::Directory:
+            text = QStringLiteral("设置远程路径出错！");
+            break;
+        default:
+            text = (job.direction == Direction::Upload ? QStringLiteral("上传文件[%1]出错！")
+                                                       : QStringLiteral("下载文件[%1]出错！"))
+                       .arg(job.remote);
+    }
+    return outcome.reason.isEmpty() ? text : text + u'\n' + outcome.reason;
+}
+
+}  // namespace korvane

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+
+#include "FtpSettings.h"
+
+namespace korvane {
+
+enum class Direction { Upload, Download };
+
+// One transfer as the window asked for it; everything the worker needs, by value.
+struct TransferJob {
+    FtpSettings settings;
+    ftp::Timeouts timeouts;
+    Direction direction = Direction::Upload;
+    QString remote;  // the name on the server
+    QString local;   // the local path
+};
+
+// Shared by the worker that runs a transfer and the window that watches it.
+struct TransferState {
+    std::atomic<uint64_t> done{0};
+    std::atomic<uint64_t> total{0};          // 0: not known
+    std::atomic<uint64_t> from{0};           // where a resumed download started
+    std::atomic<int64_t> lastActivityMs{0};  // MonotonicMs() of the last byte or step
+    std::atomic<bool> cancel{false};
+};
+
+// Milliseconds of a monotonic clock.
+int64_t MonotonicMs();
+
+struct TransferOutcome {
+    enum class Step { Login, Directory, Transfer, Done };
+    Step reached = Step::Login;  // the step that failed, or Done
+    bool cancelled = false;
+    QString reason;  // the client's last error
+    bool Succeeded() const { return reached == Step::Done; }
+};
+
+// Logs in, changes to the remote directory and transfers, with a client of its own, on the
+// calling thread; state.cancel stops it within about 100 ms.
+TransferOutcome RunTransfer(const TransferJob& job, TransferState& state);
+
+// What the operator is told after a transfer that did not succeed: the step's message and the
+// reason on a line of its own; a cancel says what it left behind.
+QString OutcomeMessage(const TransferJob& job, const TransferOutcome& outcome);
+
+}  // namespace korvane

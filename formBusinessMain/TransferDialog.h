@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QProgressDialog>
+#include <QTimer>
+#include <memory>
+
+#include "FtpDriver.h"
+
+namespace korvane {
+
+// The progress of one transfer as the operator sees it: name and direction, percent, bytes,
+// average speed, time left, a wait for a silent server; "取消" asks the worker to stop.
+class TransferDialog : public QProgressDialog {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshMs = 200;
+
+    TransferDialog(QWidget* owner, Direction direction, const QString& name,
+                   std::shared_ptr<TransferState> state);
+    // Reads the state and shows it.
+    void Refresh();
+
+private:
+    Direction direction_;
+    QString name_;
+    std::shared_ptr<TransferState> state_;
+    int64_t startMs_;
+    QTimer refresh_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,76 @@
+#include "TransferProgress.h"
+
+#include <QStringList>
+
+namespace korvane {
+
+QString FormatBytes(uint64_t bytes) {
+    static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};
+    if (bytes < 1024) {
+        return QStringLiteral("%1 B").arg(bytes);
+    }
+    double value = static_cast<double>(bytes) / 1024.0;
+    int unit = 0;
+    while (value >= 1024.0 && unit < 3) {
+        value /= 1024.0;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2")
+        .arg(value, 0, 'f', unit >= 2 ? 2 : 1)
+        .arg(QLatin1String(kUnits[unit]));
+}
+
+QString FormatDuration(int64_t seconds) {
+    const int64_t h = seconds / 3600;
+    const int64_t m = seconds / 60 % 60;
+    const int64_t sec = seconds % 60;
+    const QString mmss = QStringLiteral("%1:%2").arg(m).arg(sec, 2, 10, QLatin1Char('0'));
+    return h > 0 ? QStringLiteral("%1:%2:%3")
+                       .arg(h)
+                       .arg(m, 2, 10, QLatin1Char('0'))
+                       .arg(sec, 2, 10, QLatin1Char('0'))
+                 : mmss;
+}
+
+int ProgressPermille(const ProgressSnapshot& s) {
+    if (s.total == 0) {
+        return -1;
+    }
+    const double share =
+        static_cast<double>(std::min(s.done, s.total)) / static_cast<double>(s.total);
+    return static_cast<int>(share * 1000.0);
+}
+
+QString ProgressText(Direction direction, const QString& name, const ProgressSnapshot& s) {
+    QStringList lines;
+    const bool upload = direction == Direction::Upload;
+    QString head = (upload ? QStringLiteral("正在上传 ") : QStringLiteral("正在下载 ")) + name;
+    if (!upload && s.from > 0) {
+        head += QStringLiteral("（续传，已有 %1）").arg(FormatBytes(s.from));
+    }
+    lines << head;
+    const int permille = ProgressPermille(s);
+    lines << (permille < 0 ? QStringLiteral("已传 %1").arg(FormatBytes(s.done))
+                           : QStringLiteral("%1%  %2 / %3")
+                                 .arg(permille / 10)
+                                 .arg(FormatBytes(s.done), FormatBytes(s.total)));
+    const uint64_t moved = s.done > s.from ? s.done - s.from : 0;
+    if (s.elapsedMs > 0 && moved > 0) {
+        const double perSecond =
+            static_cast<double>(moved) * 1000.0 / static_cast<double>(s.elapsedMs);
+        QString speed =
+            QStringLiteral("平均速度 %1/s").arg(FormatBytes(static_cast<uint64_t>(perSecond)));
+        if (s.total > s.done) {
+            const auto left =
+                static_cast<int64_t>(static_cast<double>(s.total - s.done) / perSecond);
+            speed += QStringLiteral("，剩余时间 %1").arg(FormatDuration(left + 1));
+        }
+        lines << speed;
+    }
+    if (s.silentMs > kSilenceShownMs) {
+        lines << QStringLiteral("正在等待服务器响应（%1秒）…").arg(s.silentMs / 1000);
+    }
+    return lines.join(u'\n');
+}
+
+}  // namespace korvane

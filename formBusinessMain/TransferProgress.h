@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "FtpDriver.h"
+
+namespace korvane {
+
+// What the progress dialog knows at one moment.
+struct ProgressSnapshot {
+    uint64_t done = 0;
+    uint64_t total = 0;  // 0: not known
+    uint64_t from = 0;   // a resumed download's bytes present before it began
+    int64_t elapsedMs = 0;
+    int64_t silentMs = 0;  // since the server last sent or took a byte
+};
+
+// The server has been silent this long before the dialog says it waits for it.
+constexpr int64_t kSilenceShownMs = 3000;
+
+// "512 B", "1.5 KB", "12.3 MB", "1.20 GB" (1024-based).
+QString FormatBytes(uint64_t bytes);
+// "0:14", "1:02:03".
+QString FormatDuration(int64_t seconds);
+// Per mille done; -1 when the total is not known.
+int ProgressPermille(const ProgressSnapshot& s);
+// The dialog's lines: direction and name (a resume says so), percent and bytes, average speed
+// and time left, and whether it waits for the server.
+QString ProgressText(Direction direction, const QString& name, const ProgressSnapshot& s);
+
+}  // namespace korvane

@@ -1,0 +1,62 @@
+#include "TransferRunner.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include "TransferDialog.h"
+
+namespace korvane {
+
+TransferRunner::~TransferRunner() {
+    Cancel();
+    Finish();
+}
+
+void TransferRunner::Cancel() {
+    if (state_) {
+        state_->cancel.store(true);
+    }
+}
+
+void TransferRunner::Finish() {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+TransferOutcome TransferRunner::Run(const TransferJob& job) {
+    state_ = std::make_shared<TransferState>();
+    auto outcome = std::make_shared<TransferOutcome>();
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    QEventLoop loop;
+    worker_ = std::thread([job, state = state_, outcome, finished, &loop] {
+        *outcome = RunTransfer(job, *state);
+        finished->store(true);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    QPointer<TransferDialog> dialog = new TransferDialog(owner_, job.direction, job.remote, state_);
+    QTimer::singleShot(kDialogDelayMs, dialog, [dialog] { dialog->show(); });
+    const QPointer<QWidget> focus = owner_ ? owner_->focusWidget() : nullptr;
+    if (owner_) {
+        owner_->setEnabled(false);
+        QObject::connect(owner_, &QObject::destroyed, &loop, &QEventLoop::quit);
+    }
+    if (!finished->load()) {
+        loop.exec();
+    }
+    if (!finished->load()) {
+        Cancel();  // the loop was ended from outside: the application quits, the owner went
+    }
+    Finish();
+    delete dialog;
+    if (owner_) {
+        owner_->setEnabled(true);
+        if (focus) {
+            focus->setFocus();
+        }
+    }
+    return *outcome;
+}
+
+}  // namespace korvane
