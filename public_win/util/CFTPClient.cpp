@@ -278,13 +278,13 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
 }
 
 bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n,
-                                 bool sizeKnown, std::size_t* got) {
+                                 bool sizeKnown, bool fill, std::size_t* got) {
     // The attempts share one read timeout: a stalled server costs one timeout and the pauses.
     const WaitBudget budget(m_timeouts.readMs);
     bool ok = false;
     *got = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        ok = remote.Read(buffer, n, got, budget.Remaining());
+        ok = remote.Read(buffer, n, got, budget.Remaining(), fill);
         if ((ok && *got > 0) || (!sizeKnown && ok)) {
             return ok;  // without a size, the end of the data is the end of the file
         }
@@ -333,7 +333,8 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
             break;
         }
         std::size_t got = 0;
-        const bool ok = ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, &got);
+        const bool ok =
+            ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, rate < 128, &got);
         if (got == 0) {
             failed = r.sizeKnown || !ok;
             if (failed) {
@@ -429,6 +430,7 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
     }
     Progress p;
     bool failed = false;
+    bool slow = false;
     if (m_observer) {
         m_observer(0, total, 0);
     }
@@ -439,7 +441,7 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
             failed = true;
             break;
         }
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = ::read(fd, buffer.data(), slow ? kSlowBlockSize : buffer.size());
         if (n <= 0) {
             if (n == 0) {
                 errno = EIO;  // the file shrank while it was being sent
@@ -459,7 +461,9 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
             }
             Pause();
         }
-        p.elapsed += m_clock->Ticks() - t0;
+        const uint32_t pass = m_clock->Ticks() - t0;
+        slow = pass > kSlowBlockMs;
+        p.elapsed += pass;
         p.count += accepted;
         Report(pszRemoteFile, p, total, 0);
         if (accepted < static_cast<std::size_t>(n)) {

@@ -73,6 +73,10 @@ public:
     uint32_t m_dwUserData;
 
     static constexpr std::size_t kBufferSize = 131072;
+    // The block of an upload after a block that took longer than kSlowBlockMs: a slow server
+    // then takes it in pieces small enough for the observer to hear of progress often.
+    static constexpr std::size_t kSlowBlockSize = 16384;
+    static constexpr uint32_t kSlowBlockMs = 200;
     static constexpr int kAttempts = 3;
     // A resume first receives this much of what the local copy holds again and compares it.
     static constexpr uint64_t kOverlap = 65536;
@@ -93,9 +97,10 @@ private:
     };
     Retrieval Retrieve(const char* pszRemoteFile, int fd, int64_t restart, uint64_t verify,
                        std::optional<uint64_t> knownSize, int nMaxRate);
-    // Reads into buffer with up to kAttempts attempts sharing one read timeout.
+    // Reads into buffer with up to kAttempts attempts sharing one read timeout; fill: until n
+    // bytes (the paced rate), else what arrives first.
     bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool sizeKnown,
-                         std::size_t* got);
+                         bool fill, std::size_t* got);
     bool Store(const char* pszRemoteFile, int fd, uint64_t total);
     // The offset a download continues from (0: from the start), after the checks that keep a
     // foreign copy from being continued, and the bytes before it that the data must confirm.

@@ -447,9 +447,9 @@ FileTransfer::~FileTransfer() {
     Close();
 }
 
-bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs) {
+bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs, bool fill) {
     std::size_t done = 0;
-    while (done < n) {
+    while (done < n && (fill || done == 0)) {
         const long k = data_->Receive(buffer + done, n - done, timeoutMs, waits::kRead);
         if (k <= 0) {
             if (k == 0 && done == 0) {

@@ -157,9 +157,10 @@ public:
 
     // The remote file's size: the known size, else from the opening reply's "(N bytes)".
     std::optional<uint64_t> Size() const { return size_; }
-    // Reads until n bytes or the end of the data, waiting at most timeoutMs for each piece;
-    // false only when nothing could be read because of an error or timeout (then *got is 0).
-    bool Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs);
+    // Reads until n bytes or the end of the data (fill), or what arrived first (!fill), waiting
+    // at most timeoutMs for each piece; false only when nothing could be read because of an
+    // error or timeout (then *got is 0).
+    bool Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs, bool fill = true);
     // Sends n bytes; *accepted says how many went out. False on error or timeout.
     bool Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs);
     // Ends the data connection and reads the final reply, waiting at most replyTimeoutMs (-1:

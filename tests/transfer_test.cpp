@@ -1,0 +1,96 @@
+// The transfer driver without a window: the progress text, and a transfer on its own thread
+// that a cancel from another thread ends, against a real server.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <thread>
+
+#include "FtpDriver.h"
+#include "TransferProgress.h"
+#include "support/Files.h"
+#include "support/FtpServers.h"
+
+using korvane::Direction;
+using korvane::ProgressSnapshot;
+
+namespace {
+
+TEST(TransferProgress, Text) {
+    struct Row {
+        const char* name;
+        Direction direction;
+        ProgressSnapshot s;
+        const char* text;
+    };
+    const uint64_t MiB = 1 << 20;
+    const Row rows[] = {
+        {"upload half way",
+         Direction::Upload,
+         {50 * MiB, 100 * MiB, 0, 5000, 100},
+         "正在上传 a.bin\n50%  50.0 MB / 100.0 MB\n平均速度 10.0 MB/s，剩余时间 0:06"},
+        {"resumed download counts only new bytes",
+         Direction::Download,
+         {60 * MiB, 100 * MiB, 40 * MiB, 2000, 0},
+         "正在下载 a.bin（续传，已有 40.0 MB）\n60%  60.0 MB / 100.0 MB\n"
+         "平均速度 10.0 MB/s，剩余时间 0:05"},
+        {"size unknown, silent server",
+         Direction::Download,
+         {1536, 0, 0, 9000, 3500},
+         "正在下载 a.bin\n已传 1.5 KB\n平均速度 170 B/s\n正在等待服务器响应（3秒）…"},
+        {"nothing yet, gigabytes",
+         Direction::Upload,
+         {0, 3 * 1024 * MiB, 0, 100, 0},
+         "正在上传 a.bin\n0%  0 B / 3.00 GB"},
+        {"hours left",
+         Direction::Upload,
+         {MiB, 10 * 1024 * MiB, 0, 1000, 0},
+         "正在上传 a.bin\n0%  1.0 MB / 10.00 GB\n平均速度 1.0 MB/s，剩余时间 2:50:40"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(
+            korvane::ProgressText(row.direction, QStringLiteral("a.bin"), row.s).toStdString(),
+            row.text);
+    }
+}
+
+// A cancel from another thread ends the transfer within a second, also while the server sends
+// nothing, and says what it left behind.
+TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
+    korvane::test::PyFtpServer server({"--stall-after", "70000"});
+    ASSERT_TRUE(server.Started()) << server.Error().toStdString();
+    server.Put(QStringLiteral("big.bin"), korvane::test::Pattern(400000, 9));
+    QTemporaryDir local;
+    korvane::TransferJob job;
+    job.settings.server = server.Server();
+    job.settings.user = QString::fromLatin1(server.User());
+    job.settings.password = QString::fromLatin1(server.Password());
+    job.settings.directory = QStringLiteral("/");
+    job.direction = Direction::Download;
+    job.remote = QStringLiteral("big.bin");
+    job.local = local.filePath(QStringLiteral("big.bin"));
+    korvane::TransferState state;
+    korvane::TransferOutcome outcome;
+    std::thread worker([&] { outcome = korvane::RunTransfer(job, state); });
+    QElapsedTimer waited;
+    waited.start();
+    while (state.done.load() < 70000 && waited.elapsed() < 10000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the server is silent now
+    QElapsedTimer cancel;
+    cancel.start();
+    state.cancel.store(true);
+    worker.join();
+    EXPECT_LT(cancel.elapsed(), 1000);
+    EXPECT_EQ(state.total.load(), 400000u);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.reached, korvane::TransferOutcome::Step::Transfer);
+    EXPECT_EQ(QFileInfo(job.local).size(), 70000) << "the bytes that arrived stay";
+    EXPECT_EQ(korvane::OutcomeMessage(job, outcome),
+              QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
+                  .arg(job.local));
+}
+
+}  // namespace
