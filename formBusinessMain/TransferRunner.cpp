@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QTimer>
+#include <QWindow>
 
 #include "TransferDialog.h"
 
@@ -35,8 +36,18 @@ TransferOutcome TransferRunner::Run(const TransferJob& job) {
         QMetaObject::invokeMethod(
             &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
-    QPointer<TransferDialog> dialog = new TransferDialog(owner_, job.direction, job.remote, state_);
-    QTimer::singleShot(kDialogDelayMs, dialog, [dialog] { dialog->show(); });
+    // A window of its own, not a child of the owner: the disabled owner would disable it too,
+    // and with it the cancel button.
+    QPointer<TransferDialog> dialog =
+        new TransferDialog(nullptr, job.direction, job.remote, state_);
+    QPointer<QWidget> above = owner_ ? owner_->window() : nullptr;
+    QTimer::singleShot(kDialogDelayMs, dialog, [dialog, above] {
+        dialog->winId();
+        if (above && above->windowHandle() != nullptr) {
+            dialog->windowHandle()->setTransientParent(above->windowHandle());
+        }
+        dialog->show();
+    });
     const QPointer<QWidget> focus = owner_ ? owner_->focusWidget() : nullptr;
     if (owner_) {
         owner_->setEnabled(false);

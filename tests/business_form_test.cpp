@@ -4,15 +4,20 @@
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "GuiServices.h"
 #include "HostControls.h"
@@ -88,6 +93,62 @@ protected:
     QTemporaryDir local;
     std::unique_ptr<TfrmBusinessMain> form;
 };
+
+// Watches the window while a transfer runs, from a timer on the GUI thread: how often the timer
+// fired, the progress dialog's values and texts, and one action once the dialog has a value.
+class TransferWatch {
+public:
+    // act runs once the dialog's value reaches actAt per mille.
+    explicit TransferWatch(std::function<void(QProgressDialog*)> act = {}, int actAt = 1)
+        : act_(std::move(act)), actAt_(actAt) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+        timer_.start(50);
+    }
+    int ticks = 0;
+    QList<int> values;
+    QStringList labels;
+    qint64 actedAtMs = -1;  // on clock, when the action ran
+    QElapsedTimer clock;
+
+private:
+    void Tick() {
+        ++ticks;
+        QProgressDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == QLatin1String("TransferDialog")) {
+                dialog = qobject_cast<QProgressDialog*>(w);
+            }
+        }
+        if (dialog == nullptr || !dialog->isVisible()) {
+            return;
+        }
+        values << dialog->value();
+        labels << dialog->labelText();
+        if (act_ && actedAtMs < 0 && dialog->value() >= actAt_) {
+            clock.start();
+            actedAtMs = 0;
+            act_(dialog);
+        }
+    }
+    std::function<void(QProgressDialog*)> act_;
+    int actAt_;
+    QTimer timer_;
+};
+
+void ClickCancel(QProgressDialog* dialog) {
+    QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+}
+
+int ThreadCount() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("Threads:")) {
+            return line.mid(8).trimmed().toInt();
+        }
+    }
+    return -1;
+}
 
 // Layout and lifecycle ----------------------------------------------------------------------
 
@@ -485,7 +546,9 @@ TEST_P(FormTest, UploadStoresTheFileAndRegistersItExactly) {
     const QString file = LocalFile(QStringLiteral("contract.txt"), content);
     Fill(QStringLiteral(" 1024 "), 1, QStringLiteral("  ") + file + QStringLiteral(" "),
          QStringLiteral(" it's signed "));
+    const TransferWatch watch;
     Click("btnFpt");
+    EXPECT_TRUE(watch.labels.isEmpty()) << "a transfer this short shows no progress dialog";
     ASSERT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
     EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("1024_contract.txt"))), content);
     EXPECT_EQ(env->Registrations(),
@@ -789,11 +852,119 @@ TEST_P(TlsSiteTest, OnlyATrustedServerGetsTheFile) {
     }
 }
 
+// Long transfers --------------------------------------------------------------------------
+
+// A server that moves 100 KB a second, so a 300 KB file takes three.
+class SlowServerTest : public FormTest {
+protected:
+    QStringList Faults() const override {
+        return {QStringLiteral("--slow-data"), "100000", "--rest-reply", "plain"};
+    }
+};
+
+TEST_P(SlowServerTest, ALongTransferShowsItsProgressWhileTheWindowLives) {
+    Open();
+    // The server confirms an upload once it has read what the sockets' buffers hold.
+    ftp::Timeouts patient = Quick();
+    patient.replyMs = 10000;
+    form->SetFtpTimeouts(patient);
+    const QString file = LocalFile(QStringLiteral("slow.bin"), Pattern(300000, 5));
+    {
+        TransferWatch watch;
+        Fill(QStringLiteral("88"), 1, file, QString());
+        Click("btnFpt");
+        EXPECT_GE(watch.ticks, 10) << "the GUI thread kept running";
+        ASSERT_FALSE(watch.labels.isEmpty());
+        EXPECT_TRUE(watch.labels.last().startsWith(QStringLiteral("正在上传 88_slow.bin\n")))
+            << watch.labels.last().toStdString();
+    }
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    EXPECT_EQ(env->Registrations().size(), 1);
+    EXPECT_TRUE(form->isEnabled());
+    // The upload went into the sockets' buffers at once; a download shows the server's pace.
+    TransferWatch watch;
+    const QString target = local.filePath(QStringLiteral("back.bin"));
+    EXPECT_TRUE(form->FtpTransfer(2, QStringLiteral("88_slow.bin"), target));
+    ASSERT_GE(watch.values.size(), 4);
+    EXPECT_GT(watch.values.last(), watch.values.first());
+    EXPECT_LT(watch.values.first(), 500);
+}
+
+TEST_P(SlowServerTest, ACancelledUploadEndsWithinASecondAndRegistersNothing) {
+    Open();
+    const QString file = LocalFile(QStringLiteral("slow.bin"), Pattern(300000, 6));
+    TransferWatch watch(ClickCancel);
+    Fill(QStringLiteral("89"), 1, file, QString());
+    Click("btnFpt");
+    ASSERT_EQ(watch.actedAtMs, 0);
+    EXPECT_LT(watch.clock.elapsed(), 1000);
+    EXPECT_EQ(
+        dialogs.Texts(),
+        (QStringList{QStringLiteral("已取消上传，服务器上可能留有不完整的文件[89_slow.bin.part]。"),
+                     QStringLiteral("文件上传失败！")}));
+    EXPECT_TRUE(env->Registrations().isEmpty());
+    EXPECT_FALSE(QFile::exists(env->RemotePath(QStringLiteral("89_slow.bin"))));
+}
+
+TEST_P(SlowServerTest, ACancelledDownloadResumesWhenRepeated) {
+    Open();
+    const QByteArray content = Pattern(300000, 7);
+    WriteFile(env->RemotePath(QStringLiteral("9_d.bin")), content);
+    const QString target = local.filePath(QStringLiteral("9_d.bin"));
+    {
+        TransferWatch watch(ClickCancel, 400);  // more than the 64 KiB that a resume compares
+        EXPECT_FALSE(form->FtpTransfer(2, QStringLiteral("9_d.bin"), target));
+        EXPECT_LT(watch.clock.elapsed(), 1000);
+    }
+    const qint64 kept = QFileInfo(target).size();
+    EXPECT_GT(kept, 0);
+    EXPECT_LT(kept, content.size());
+    TransferWatch again;
+    EXPECT_TRUE(form->FtpTransfer(2, QStringLiteral("9_d.bin"), target));
+    EXPECT_TRUE(ReadFile(target) == content);
+    ASSERT_FALSE(again.labels.isEmpty());
+    EXPECT_TRUE(again.labels.first().contains(QStringLiteral("续传")))
+        << again.labels.first().toStdString();
+}
+
+// Closing asks first; a yes cancels the transfer and the window closes once it has ended. A
+// window deleted outright mid-transfer leaves no worker behind.
+TEST_P(SlowServerTest, ClosingDuringATransferCancelsItFirst) {
+    Open();
+    const int threads = ThreadCount();
+    WriteFile(env->RemotePath(QStringLiteral("9_c.bin")), Pattern(300000, 8));
+    const QString target = local.filePath(QStringLiteral("9_c.bin"));
+    dialogs.Queue(true);
+    {
+        TransferWatch watch([this](QProgressDialog*) { form->close(); });
+        EXPECT_FALSE(form->FtpTransfer(2, QStringLiteral("9_c.bin"), target));
+        EXPECT_LT(watch.clock.elapsed(), 1000);
+    }
+    ASSERT_FALSE(dialogs.Texts().isEmpty());
+    EXPECT_EQ(dialogs.Texts()[0], QStringLiteral("正在传输文件，要取消传输并关闭窗口吗？"));
+    const QPointer<TfrmBusinessMain> closed(form.get());
+    QTest::qWait(50);  // the deferred close, and the deletion the window asks for on closing
+    EXPECT_TRUE(closed.isNull()) << "closed once the transfer ended";
+    if (closed.isNull()) {
+        (void)form.release();
+    }
+
+    QFile::remove(target);
+    Open();
+    TfrmBusinessMain* raw = form.get();
+    TransferWatch watch([this](QProgressDialog*) { form.reset(); });
+    EXPECT_FALSE(raw->FtpTransfer(2, QStringLiteral("9_c.bin"), target));
+    EXPECT_EQ(form, nullptr);
+    EXPECT_EQ(ThreadCount(), threads) << "no worker is left";
+}
+
 const auto kBackends = ::testing::Values(
     korvane::db::Backend::SQLite, korvane::db::Backend::PostgreSQL, korvane::db::Backend::Odbc);
 INSTANTIATE_TEST_SUITE_P(On, FormTest, kBackends, korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, SearchTest, kBackends, korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, ResumeTest, ::testing::Values(korvane::db::Backend::SQLite),
+                         korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, SlowServerTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, TlsSiteTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
