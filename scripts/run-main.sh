@@ -33,8 +33,11 @@ fi
 # The local FTP server, stopped when this script ends.
 portfile="$data/runtime/ftp.port"
 rm -f "$portfile"
+# The tour's server moves 200 KB a second, so that the download's progress dialog can be seen.
+pace=()
+[[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]] || pace=(--slow-data 200000)
 /usr/bin/python3 tests/fixtures/ftp_server.py --root "$data/ftp" --user operator --password korvane \
-  > "$portfile" 2>"$data/runtime/ftp.log" &
+  "${pace[@]}" > "$portfile" 2>"$data/runtime/ftp.log" &
 ftp_pid=$!
 trap 'kill $ftp_pid 2>/dev/null || true' EXIT
 for _ in $(seq 100); do

@@ -9,9 +9,12 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProgressDialog>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 
 #include "DialogHook.h"
@@ -78,6 +81,34 @@ QString SavedPath(const QString& message) {
     }
     return message.mid(begin + open.size(), end - begin - open.size());
 }
+
+// Saves one picture of the screen while a transfer's progress dialog stands part of the way:
+// the dialog is a window of its own, beside the host's.
+class ProgressShot {
+public:
+    explicit ProgressShot(const QString& path) : path_(path) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Look(); });
+        timer_.start(50);
+    }
+
+private:
+    void Look() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QProgressDialog*>(w);
+            if (dialog == nullptr || !dialog->isVisible() || dialog->value() <= 0 ||
+                dialog->value() >= dialog->maximum()) {
+                continue;
+            }
+            const bool saved = QGuiApplication::primaryScreen()->grabWindow(0).save(path_);
+            std::printf("  screenshot of the progress dialog %s %s\n",
+                        saved ? "saved to" : "could not be saved to", qPrintable(path_));
+            timer_.stop();
+            return;
+        }
+    }
+    QString path_;
+    QTimer timer_;
+};
 
 }  // namespace
 
@@ -151,7 +182,11 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
         QFile::remove(dir + u'/' + remote);
     }
     list->selectRow(row);
-    download->click();
+    {
+        const ProgressShot progress(
+            QDir(shotDir).filePath(QStringLiteral("5a-download-progress.png")));
+        download->click();
+    }
     Shot(host, shotDir, QStringLiteral("5-downloaded.png"));
     SetDialogHook({});
     const QString target = SavedPath(lastMessage);
