@@ -7,14 +7,15 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 out=build-fuzz
 layer=(public_win/util/FtpReply.cpp public_win/util/FtpSession.cpp public_win/util/FtpSocket.cpp
-       public_win/util/FtpData.cpp public_win/util/FtpPassive.cpp public_win/util/FtpEncoding.cpp)
+       public_win/util/FtpData.cpp public_win/util/FtpPassive.cpp public_win/util/FtpEncoding.cpp
+       public_win/util/FtpTransport.cpp public_win/util/FtpTls.cpp)
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -Ipublic_win/util -Icommon)
 run() {
   local target=$1 corpus=$2
   mkdir -p "$out/$target.corpus"
   cp -n "$corpus"/* "$out/$target.corpus/" 2>/dev/null || true
-  clang++ "${flags[@]}" "tests/fuzz/$target.cpp" "${layer[@]}" -o "$out/$target"
+  clang++ "${flags[@]}" "tests/fuzz/$target.cpp" "${layer[@]}" -lssl -lcrypto -o "$out/$target"
   "$out/$target" -max_total_time="$((seconds / 2))" -max_len=8192 -print_final_stats=1 \
     "$out/$target.corpus" 2>"$out/$target.log" || { tail -40 "$out/$target.log"; exit 1; }
   echo "$target: $(grep -E 'stat::number_of_executed_units' "$out/$target.log" | tail -1)"
