@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config clang
+  g++ cmake ninja-build pkg-config clang clang-format
   libgtest-dev googletest
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc odbc-postgresql libsqlite3-dev

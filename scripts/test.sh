@@ -7,6 +7,11 @@ root=$(pwd)
 
 bash scripts/install-deps.sh
 
+# The house style: a file that clang-format would change fails the run before anything builds.
+echo "== format"
+find . -path './build-*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
+
 configs=("$@")
 ((${#configs[@]})) || configs=(normal sanitize)
 

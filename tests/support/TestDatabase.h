@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <QString>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "ConnectionString.h"
@@ -35,3 +36,10 @@ inline std::string BackendTestName(const ::testing::TestParamInfo<db::Backend>& 
 }
 
 }  // namespace korvane::test
+
+namespace korvane::db {
+// Test names and failures show the backend's name, not its bytes.
+inline void PrintTo(Backend kind, std::ostream* os) {
+    *os << test::BackendName(kind);
+}
+}  // namespace korvane::db
