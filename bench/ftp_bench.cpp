@@ -20,11 +20,15 @@
 #include <functional>
 #include <vector>
 
+#include "BenchFiles.h"
 #include "CFTPClient.h"
 #include "support/FtpServers.h"
 #include "support/TestCertificate.h"
 
 namespace {
+
+using korvane::bench::MakeFile;
+using korvane::bench::Median;
 
 struct Run {
     double seconds = 0;
@@ -51,24 +55,6 @@ Run InChild(const std::function<bool()>& work) {
 bool Curl(const QStringList& args) {
     return QProcess::execute(QStringLiteral("curl"),
                              QStringList{"-s", "-S", "--max-time", "900"} + args) == 0;
-}
-
-void MakeFile(const QString& path, qint64 mib) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    for (qint64 i = 0; i < mib; ++i) {
-        for (int j = 0; j < block.size(); j += 4) {
-            *reinterpret_cast<uint32_t*>(block.data() + j) =
-                static_cast<uint32_t>(i * 2654435761u + j);
-        }
-        f.write(block);
-    }
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // One client's upload and download timings over the rounds, and its peak memory.

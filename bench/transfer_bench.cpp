@@ -17,6 +17,7 @@
 #include <functional>
 #include <vector>
 
+#include "BenchFiles.h"
 #include "CFTPClient.h"
 #include "FtpDriver.h"
 #include "TransferRunner.h"
@@ -24,20 +25,8 @@
 
 namespace {
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void MakeFile(const QString& path, qint64 mib) {
-    QFile f(path);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QByteArray block(1 << 20, 'k');
-    for (qint64 i = 0; i < mib; ++i) {
-        block[0] = static_cast<char>(i);
-        f.write(block);
-    }
-}
+using korvane::bench::MakeFile;
+using korvane::bench::Median;
 
 double Seconds(const std::function<bool()>& work) {
     QElapsedTimer t;

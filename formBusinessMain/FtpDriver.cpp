@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <chrono>
-#include <memory>
 
 #include "CFTPClient.h"
 
@@ -16,11 +15,11 @@ int64_t MonotonicMs() {
 
 TransferOutcome RunTransfer(const TransferJob& job, TransferState& state) {
     TransferOutcome outcome;
-    auto client = std::make_unique<CFTPClient>();
-    client->SetTimeouts(job.timeouts);
-    client->SetOptions(job.settings.options);
-    client->SetCancelFlag(&state.cancel);
-    client->SetObserver([&state](uint64_t done, uint64_t total, uint64_t from) {
+    CFTPClient client;
+    client.SetTimeouts(job.timeouts);
+    client.SetOptions(job.settings.options);
+    client.SetCancelFlag(&state.cancel);
+    client.SetObserver([&state](uint64_t done, uint64_t total, uint64_t from) {
         state.total.store(total, std::memory_order_relaxed);
         state.from.store(from, std::memory_order_relaxed);
         state.done.store(done, std::memory_order_relaxed);
@@ -29,7 +28,7 @@ TransferOutcome RunTransfer(const TransferJob& job, TransferState& state) {
     state.lastActivityMs.store(MonotonicMs());
     const auto step = [&](TransferOutcome::Step next, bool ok) {
         if (!ok) {
-            outcome.reason = QString::fromUtf8(client->m_szLastError).trimmed();
+            outcome.reason = QString::fromUtf8(client.m_szLastError).trimmed();
             outcome.cancelled = state.cancel.load();
             return false;
         }
@@ -41,14 +40,12 @@ TransferOutcome RunTransfer(const TransferJob& job, TransferState& state) {
     const QByteArray remote = job.remote.toUtf8();
     const QByteArray local = QFile::encodeName(job.local);
     using Step = TransferOutcome::Step;
-    step(Step::Directory,
-         client->Connect(s.server.toUtf8().constData(), s.user.toUtf8().constData(),
-                         s.password.toUtf8().constData())) &&
-        step(Step::Transfer, client->SetCurrentDirectory(s.directory.toUtf8().constData())) &&
+    step(Step::Directory, client.Connect(s.server.toUtf8().constData(), s.user.toUtf8().constData(),
+                                         s.password.toUtf8().constData())) &&
+        step(Step::Transfer, client.SetCurrentDirectory(s.directory.toUtf8().constData())) &&
         step(Step::Done, job.direction == Direction::Upload
-                             ? client->PutFile(remote.constData(), local.constData())
-                             : client->GetFile(remote.constData(), local.constData(), -1));
-    client->Disconnect();
+                             ? client.PutFile(remote.constData(), local.constData())
+                             : client.GetFile(remote.constData(), local.constData(), -1));
     return outcome;
 }
 

@@ -58,19 +58,6 @@ bool ReadTimeout(const std::function<QString(const QString&)>& parameter, std::o
     return true;
 }
 
-bool ReadEncoding(const std::function<QString(const QString&)>& parameter, std::string* out,
-                  QString* error) {
-    const QString key = QStringLiteral("korvane_ftp_encoding");
-    const QString value = telmaris::TrimBlanks(parameter(key));
-    *out = value.isEmpty() ? std::string("auto") : value.toStdString();
-    if (value.isEmpty() || value.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 ||
-        ftp::NameCodec::Known(*out)) {
-        return true;
-    }
-    *error = Invalid(key, value, QStringLiteral("auto、UTF-8、GBK 或其他 iconv 认识的编码名"));
-    return false;
-}
-
 // A value that is used as it stands once check accepts it.
 bool ReadChecked(const std::function<QString(const QString&)>& parameter, const char* name,
                  const std::function<bool(const QString&)>& check, const QString& allowed,
@@ -82,6 +69,22 @@ bool ReadChecked(const std::function<QString(const QString&)>& parameter, const 
         return false;
     }
     *out = value.toStdString();
+    return true;
+}
+
+bool ReadEncoding(const std::function<QString(const QString&)>& parameter, std::string* out,
+                  QString* error) {
+    const auto known = [](const QString& v) {
+        return v.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0 ||
+               ftp::NameCodec::Known(v.toStdString());
+    };
+    if (!ReadChecked(parameter, "korvane_ftp_encoding", known,
+                     QStringLiteral("auto、UTF-8、GBK 或其他 iconv 认识的编码名"), out, error)) {
+        return false;
+    }
+    if (out->empty()) {
+        *out = "auto";
+    }
     return true;
 }
 

@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include "BusinessCommon.h"
-#include "CFTPClient.h"
 #include "DownloadFolder.h"
 #include "FtpDriver.h"
 #include "FtpSettings.h"

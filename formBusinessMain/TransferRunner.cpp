@@ -27,12 +27,13 @@ void TransferRunner::Finish() {
 
 TransferOutcome TransferRunner::Run(const TransferJob& job) {
     state_ = std::make_shared<TransferState>();
-    auto outcome = std::make_shared<TransferOutcome>();
-    auto finished = std::make_shared<std::atomic<bool>>(false);
+    // The worker is joined before Run returns: it may use these locals.
+    TransferOutcome outcome;
+    std::atomic<bool> finished{false};
     QEventLoop loop;
-    worker_ = std::thread([job, state = state_, outcome, finished, &loop] {
-        *outcome = RunTransfer(job, *state);
-        finished->store(true);
+    worker_ = std::thread([&job, state = state_, &outcome, &finished, &loop] {
+        outcome = RunTransfer(job, *state);
+        finished.store(true);
         QMetaObject::invokeMethod(
             &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
@@ -53,10 +54,10 @@ TransferOutcome TransferRunner::Run(const TransferJob& job) {
         owner_->setEnabled(false);
         QObject::connect(owner_, &QObject::destroyed, &loop, &QEventLoop::quit);
     }
-    if (!finished->load()) {
+    if (!finished.load()) {
         loop.exec();
     }
-    if (!finished->load()) {
+    if (!finished.load()) {
         Cancel();  // the loop was ended from outside: the application quits, the owner went
     }
     Finish();
@@ -67,7 +68,7 @@ TransferOutcome TransferRunner::Run(const TransferJob& job) {
             focus->setFocus();
         }
     }
-    return *outcome;
+    return outcome;
 }
 
 }  // namespace korvane

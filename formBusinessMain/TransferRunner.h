@@ -26,7 +26,6 @@ public:
     TransferOutcome Run(const TransferJob& job);
     // Asks the running transfer to stop; it ends within about 100 ms of network wait.
     void Cancel();
-    bool Running() const { return worker_.joinable(); }
 
 private:
     void Finish();

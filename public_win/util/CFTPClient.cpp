@@ -436,11 +436,6 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
     }
     while (p.count < total) {
         const uint32_t t0 = m_clock->Ticks();
-        if (ftp::Cancelled()) {
-            SetErrorFromSystem();
-            failed = true;
-            break;
-        }
         const ssize_t n = ::read(fd, buffer.data(), slow ? kSlowBlockSize : buffer.size());
         if (n <= 0) {
             if (n == 0) {

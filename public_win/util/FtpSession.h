@@ -114,9 +114,6 @@ public:
 
     DataMode Mode() const { return mode_; }
     int ControlFd() const { return control_->Fd(); }
-    // The stream of a new data connection: TLS resuming the control connection's session when
-    // the data are protected, else the socket as it is. Null with LastError set.
-    std::unique_ptr<Transport> DataStream(Socket socket);
     const Timeouts& GetTimeouts() const { return timeouts_; }
 
 private:
@@ -127,6 +124,9 @@ private:
     // (nothing is sent) or no reply came.
     std::optional<Reply> NameCommand(const std::string& verb, const std::string& name);
     bool EnsureBinary();
+    // The stream of a new data connection: TLS resuming the control connection's session when
+    // the data are protected, else the socket as it is. Null with LastError set.
+    std::unique_ptr<Transport> DataStream(Socket socket);
     // AUTH TLS and the handshake; in auto mode a refusal leaves the session plain.
     bool StartTls();
     bool ProtectData();

@@ -54,23 +54,15 @@ int KeepNewSession(SSL* ssl, SSL_SESSION* session) {
 class SigpipeGuard {
 public:
     SigpipeGuard() {
-        sigset_t pipe;
-        sigemptyset(&pipe);
-        sigaddset(&pipe, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
-        pthread_sigmask(SIG_BLOCK, &pipe, &previous_);
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        wasPending_ = Pending();
+        pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
     }
     ~SigpipeGuard() {
-        sigset_t pending;
-        sigpending(&pending);
-        if (!wasPending_ && sigismember(&pending, SIGPIPE) == 1) {
-            sigset_t pipe;
-            sigemptyset(&pipe);
-            sigaddset(&pipe, SIGPIPE);
+        if (!wasPending_ && Pending()) {
             const timespec now{0, 0};
-            sigtimedwait(&pipe, nullptr, &now);
+            sigtimedwait(&pipe_, nullptr, &now);
         }
         pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
     }
@@ -78,6 +70,12 @@ public:
     SigpipeGuard& operator=(const SigpipeGuard&) = delete;
 
 private:
+    static bool Pending() {
+        sigset_t pending;
+        sigpending(&pending);
+        return sigismember(&pending, SIGPIPE) == 1;
+    }
+    sigset_t pipe_;
     sigset_t previous_;
     bool wasPending_ = false;
 };
