@@ -17,6 +17,7 @@ TransferOutcome RunTransfer(const TransferJob& job, TransferState& state) {
     TransferOutcome outcome;
     CFTPClient client;
     client.SetTimeouts(job.timeouts);
+    client.SetClock(job.clock);
     client.SetOptions(job.settings.options);
     client.SetCancelFlag(&state.cancel);
     client.SetObserver([&state](uint64_t done, uint64_t total, uint64_t from) {

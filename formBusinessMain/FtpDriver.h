@@ -14,6 +14,7 @@ enum class Direction { Upload, Download };
 struct TransferJob {
     FtpSettings settings;
     ftp::Timeouts timeouts;
+    ftp::Clock* clock = &ftp::Clock::Real();  // paces and pauses the transfer
     Direction direction = Direction::Upload;
     QString remote;  // the name on the server
     QString local;   // the local path

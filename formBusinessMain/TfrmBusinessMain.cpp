@@ -333,6 +333,7 @@ bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
     }
     korvane::InstallFtpTrace();
     job.timeouts = ftpTimeouts_;
+    job.clock = ftpClock_;
     if (job.settings.timeoutSeconds) {
         const int ms = *job.settings.timeoutSeconds * 1000;
         job.timeouts = {ms, ms, ms, ms, ms};

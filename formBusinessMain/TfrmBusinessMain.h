@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "FtpClock.h"
 #include "FtpSession.h"
 #include "LookupLoader.h"
 #include "SysMgnt.h"
@@ -42,6 +43,8 @@ public:
 
     // Shorter FTP waits than the client's defaults (tests and scripted runs).
     void SetFtpTimeouts(const ftp::Timeouts& t) { ftpTimeouts_ = t; }
+    // The clock of the retry pauses and the pacing (tests give one that costs no real time).
+    void SetFtpClock(ftp::Clock* clock) { ftpClock_ = clock; }
 
     int32_t Number() const { return number_; }
     int32_t OperatorId() const { return operatorId_; }
@@ -78,6 +81,7 @@ private:
     TOpenDialog* OpenDialog;
     // Every network wait of a transfer, unless korvane_ftp_timeout says otherwise.
     ftp::Timeouts ftpTimeouts_{30000, 30000, 30000, 30000, 30000};
+    ftp::Clock* ftpClock_ = &ftp::Clock::Real();
     korvane::TransferRunner* runner_ = nullptr;  // the transfer running now
     bool closeWhenDone_ = false;
 

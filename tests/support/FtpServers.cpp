@@ -7,10 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -82,7 +84,8 @@ PyFtpServer::PyFtpServer(const QStringList& faults) {
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QStringList args{QStringLiteral(KORVANE_SOURCE_DIR "/tests/fixtures/ftp_server.py"),
-                     QStringLiteral("--root"), dir_.path()};
+                     QStringLiteral("--root"), dir_.path(), QStringLiteral("--faults-file"),
+                     control_.filePath(QStringLiteral("faults"))};
     process_->start(QStringLiteral("/usr/bin/python3"), args + faults);
     QDeadlineTimer deadline(kStartTimeoutMs);
     while (!deadline.hasExpired() && process_->state() != QProcess::NotRunning) {
@@ -100,6 +103,39 @@ PyFtpServer::PyFtpServer(const QStringList& faults) {
 
 PyFtpServer::~PyFtpServer() {
     Stop();
+}
+
+PyFtpServer& PyFtpServer::Shared() {
+    static std::unique_ptr<PyFtpServer> shared;
+    if (!shared) {
+        shared = std::make_unique<PyFtpServer>();
+        qAddPostRoutine([] { shared.reset(); });
+    }
+    return *shared;
+}
+
+PyFtpServer& PyFtpServer::With(const QStringList& faults, std::unique_ptr<PyFtpServer>& own) {
+    for (const char* startOnly : {"--tls-cert", "--silent", "--user", "--password"}) {
+        if (faults.contains(QLatin1String(startOnly))) {
+            own = std::make_unique<PyFtpServer>(faults);
+            return *own;
+        }
+    }
+    Shared().Reset(faults);
+    return Shared();
+}
+
+void PyFtpServer::Reset(const QStringList& faults) {
+    WriteFile(control_.filePath(QStringLiteral("faults")), faults.join(u'\n').toUtf8());
+    QDir home(Home());
+    for (const QFileInfo& entry :
+         home.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (entry.isDir() && !entry.isSymLink()) {
+            QDir(entry.filePath()).removeRecursively();
+        } else {
+            QFile::remove(entry.filePath());
+        }
+    }
 }
 
 VsftpdServer::VsftpdServer(const QString& extraConfig) {

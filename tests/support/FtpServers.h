@@ -41,10 +41,21 @@ class PyFtpServer : public FtpServer {
 public:
     explicit PyFtpServer(const QStringList& faults = {});
     ~PyFtpServer() override;
+    // The plain server of the whole test program, started on first use and stopped with the
+    // application. Each test takes it through Reset().
+    static PyFtpServer& Shared();
+    // An empty home directory, and these faults for the connections made from now on.
+    void Reset(const QStringList& faults = {});
+    // The shared server reset to faults, or a server of its own, kept in own, for switches that
+    // only a start can set (TLS, silence, another user).
+    static PyFtpServer& With(const QStringList& faults, std::unique_ptr<PyFtpServer>& own);
     QString Home() const override { return dir_.path(); }
     QByteArray RemoteDir() const override { return "/"; }
     QByteArray User() const override { return "op"; }
     QByteArray Password() const override { return "secret"; }
+
+private:
+    QTemporaryDir control_;  // outside the home, so a listing never shows the faults file
 };
 
 // vsftpd in the foreground with anonymous login, the home directory "pub" writable.

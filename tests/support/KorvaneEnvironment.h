@@ -15,20 +15,25 @@
 namespace korvane::test {
 
 // What the registration window needs around it: a database made from the schema script with two
-// order types, a real FTP server with the remote directory "orders", and a host configuration
-// naming both, with operators 501 and 502 in code table 285.
+// order types, after UseFtp() a real FTP server with the remote directory "orders", and a host
+// configuration naming both, with operators 501 and 502 in code table 285.
 class KorvaneEnvironment {
 public:
     // Null, with why set, when the backend cannot be had here.
-    static std::unique_ptr<KorvaneEnvironment> Create(db::Backend backend,
-                                                      const QStringList& ftpFaults = {},
-                                                      QString* why = nullptr) {
+    static std::unique_ptr<KorvaneEnvironment> Create(db::Backend backend, QString* why = nullptr) {
         auto database = TestDatabase::Create(backend, why);
         if (!database) {
             return nullptr;
         }
-        return std::unique_ptr<KorvaneEnvironment>(
-            new KorvaneEnvironment(std::move(database), ftpFaults));
+        return std::unique_ptr<KorvaneEnvironment>(new KorvaneEnvironment(std::move(database)));
+    }
+
+    // Points the configuration at the program's FTP server, emptied and with these faults.
+    // Without it the configured server refuses every connection at once.
+    void UseFtp(const QStringList& faults = {}) {
+        ftp = &PyFtpServer::With(faults, ownFtp_);
+        QDir(ftp->Home()).mkpath(QStringLiteral("orders"));
+        WriteConfig();
     }
 
     // Rewrites the configuration; the arguments replace one system parameter each when given,
@@ -42,7 +47,9 @@ public:
                 "korvane_path=%4\n%5\n[CodeTable285]\n501=张三\n502=李四\n[Session]\n"
                 "OperatorId=501\n")
                 .arg(conn.isNull() ? db->ConnectionString() : conn,
-                     ip.isNull() ? ftp->Server() : ip,
+                     !ip.isNull() ? ip
+                     : ftp        ? ftp->Server()
+                                  : QStringLiteral("127.0.0.1:1"),
                      password.isNull() ? QStringLiteral("secret") : password,
                      path.isNull() ? QStringLiteral("/orders") : path, extra);
         config.Write(text.toUtf8());
@@ -75,15 +82,13 @@ public:
     }
 
     std::unique_ptr<TestDatabase> db;
-    std::unique_ptr<PyFtpServer> ftp;
+    PyFtpServer* ftp = nullptr;  // the shared server, once UseFtp() took it
     TempConfig config;
 
 private:
-    KorvaneEnvironment(std::unique_ptr<TestDatabase> database, const QStringList& ftpFaults)
-        : db(std::move(database)),
-          ftp(std::make_unique<PyFtpServer>(ftpFaults)),
-          config(QByteArray()) {
-        QDir(ftp->Home()).mkpath(QStringLiteral("orders"));
+    std::unique_ptr<PyFtpServer> ownFtp_;
+    explicit KorvaneEnvironment(std::unique_ptr<TestDatabase> database)
+        : db(std::move(database)), config(QByteArray()) {
         Exec(QStringLiteral(
             "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','合同')"));
         Exec(QStringLiteral(
@@ -93,15 +98,20 @@ private:
 };
 
 // A test that runs on each backend with its own environment (skipped where the backend cannot
-// be had). Faults() are the FTP server's injected faults.
+// be had). UsesFtp() says whether every test of the fixture transfers, on a server with the
+// injected faults Faults(); the other fixtures' transferring tests call env->UseFtp() themselves.
 class KorvaneBackendTest : public ::testing::TestWithParam<db::Backend> {
 protected:
+    virtual bool UsesFtp() const { return true; }
     virtual QStringList Faults() const { return {}; }
     void SetUp() override {
         QString why;
-        env = KorvaneEnvironment::Create(GetParam(), Faults(), &why);
+        env = KorvaneEnvironment::Create(GetParam(), &why);
         if (!env) {
             GTEST_SKIP() << why.toStdString();
+        }
+        if (UsesFtp()) {
+            env->UseFtp(Faults());
         }
     }
     std::unique_ptr<KorvaneEnvironment> env;
