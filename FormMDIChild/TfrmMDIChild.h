@@ -6,13 +6,18 @@
 #include <QSet>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "KorvaneExport.h"
+#include "VirtualKeys.h"
+#include "WidgetTree.h"
 
 class QActionGroup;
 class QComboBox;
+class QContextMenuEvent;
 class QKeyEvent;
 class QInputMethodEvent;
+class QMouseEvent;
 
 namespace Ui {
 class frmMDIChild;
@@ -65,7 +70,7 @@ public:
     static constexpr int kHintMargin = 32;
     static constexpr int kDropDownMargin = 16;
     static constexpr int kScrollBarMargin = 22;
-    static constexpr quint16 kF3 = 114;
+    static constexpr quint16 kF3 = korvane::vk::kF3;
     static constexpr unsigned kFormColor = 16766925;  // BGR
     static constexpr unsigned kHintColor = 16775921;  // BGR
     static const char* const kHintWindowName;
@@ -98,44 +103,42 @@ protected:
 
 private:
     using KeyPressHandler = void (TfrmMDIChild::*)(QObject*, char&);
-    using KeyDownHandler = void (TfrmMDIChild::*)(QObject*, quint16&, Qt::KeyboardModifiers);
 
     void SetupDescription();
     void RunOnShow();
     // Drops o's bindings when it is destroyed.
     void Forget(QObject* o);
+    // Queues a move of the focus to form's next (or previous) tab stop.
+    static void PostNextControl(TfrmMDIChild* form, bool forward);
+
+    // Keys: the edit boxes' filters and the Enter routing of forms with key preview.
     void BindDescribedKeyFilters();
-    void BindMouseMove(QWidget* w);
-    void AttachComboAids(QComboBox* combo);
+    bool KeyPressed(QObject* watched, QKeyEvent* event);
     // What of text the filter bound to watched lets through.
     QString FilterText(QObject* watched, const QString& text);
     bool FilterKeyPress(QObject* watched, QKeyEvent* event);
     void FilterInputMethod(QObject* watched, QInputMethodEvent* event);
     bool PreviewKeyDown(QObject* watched, QKeyEvent* event);
 
-    Ui::frmMDIChild* ui_;
+    // The overflow hint over containers and edit boxes.
+    void BindMouseMove(QWidget* w);
+    bool MouseMoved(QObject* watched, QMouseEvent* event);
+
+    // Combo-box aids: the drop-down width, F3 and the context menu's keyword search.
+    void AttachComboAids(QComboBox* combo);
+    void ComboContextMenu(QObject* watched, QContextMenuEvent* menu);
+
+    std::unique_ptr<Ui::frmMDIChild> ui_;
     QPointer<QMdiSubWindow> subWindow_;
     bool created_ = false;
     bool opening_ = false;  // the first show inside the host's MDI area is under way
     QHash<QObject*, KeyPressHandler> keyPress_;
-    QHash<QObject*, KeyDownHandler> keyDown_;  // forms with key preview
-    QHash<QObject*, KeyDownHandler> comboKeyDown_;
+    QSet<QObject*> keyPreviewForms_;  // their Enter moves the focus on
+    QSet<QObject*> combos_;           // with the combo-box aids attached
     QSet<QObject*> mouseMove_;
-    QSet<QObject*> comboContext_;
     bool appFilterInstalled_ = false;
     QList<QMetaObject::Connection> forgetters_;
     bool forwarding_ = false;      // a filtered key is on its way; the form has seen it already
     bool contextPending_ = false;  // a context request is being passed up from an editor
     QPoint lastContextPos_;
 };
-
-// The form a control belongs to: the nearest TfrmMDIChild among it and its parents, else its
-// window.
-QWidget* FormOf(QObject* control);
-
-// The components that owner owns, in creation order: every descendant, but not those inside a
-// frame (they belong to the frame).
-QList<QObject*> OwnedComponents(QObject* owner);
-
-// Colour from the framework's BGR number.
-QColor ColorFromBgr(unsigned bgr);

@@ -48,7 +48,7 @@ void ReplaceItems(QComboBox* combo, const QStringList& items) {
 }  // namespace
 
 TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
-    : TfrmMDIChild(owner, DeferLoad{}), ui(new Ui::frmBusinessMain) {
+    : TfrmMDIChild(owner, DeferLoad{}), ui(std::make_unique<Ui::frmBusinessMain>()) {
     ui->setupUi(this);
     OpenDialog = new TOpenDialog(this);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
@@ -64,7 +64,6 @@ TfrmBusinessMain::~TfrmBusinessMain() {
         runner_->Cancel();  // its worker is awaited where the transfer was started
     }
     codeTable_.reset();
-    delete ui;
 }
 
 void TfrmBusinessMain::Notice(const QString& text, int style) {

@@ -75,7 +75,7 @@ private:
     bool ConfirmReplacing(const QString& remoteName);
     void Notice(const QString& text, int style = 64);
 
-    Ui::frmBusinessMain* ui;
+    std::unique_ptr<Ui::frmBusinessMain> ui;
     korvane::db::TADOConnection ADOConnection;
     korvane::db::TADOQuery ADOQuery{ADOConnection};
     TOpenDialog* OpenDialog;

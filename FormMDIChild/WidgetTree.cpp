@@ -1,0 +1,96 @@
+#include "WidgetTree.h"
+
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QToolBar>
+
+#include "Controls.h"
+#include "TfrmMDIChild.h"
+
+namespace korvane::tree {
+
+namespace {
+
+// Composite controls whose inner widgets are not components of their own.
+bool IsComposite(const QObject* o) {
+    return qobject_cast<const QComboBox*>(o) || qobject_cast<const QAbstractSpinBox*>(o) ||
+           qobject_cast<const QAbstractItemView*>(o) || qobject_cast<const QLineEdit*>(o) ||
+           qobject_cast<const THintWindow*>(o);
+}
+
+bool IsTabSheet(const QObject* o) {
+    const auto* w = qobject_cast<const QWidget*>(o);
+    return w && qobject_cast<QStackedWidget*>(w->parentWidget()) &&
+           qobject_cast<QTabWidget*>(w->parentWidget()->parentWidget());
+}
+
+void Collect(QObject* owner, QList<QObject*>& out) {
+    for (QObject* child : owner->children()) {
+        out.append(child);
+        if (!qobject_cast<TFrame*>(child) && !IsComposite(child)) {
+            Collect(child, out);
+        }
+    }
+}
+
+}  // namespace
+
+QWidget* OuterControl(QWidget* w) {
+    while (w && w->parentWidget() &&
+           (qobject_cast<QComboBox*>(w->parentWidget()) ||
+            qobject_cast<QAbstractSpinBox*>(w->parentWidget()))) {
+        w = w->parentWidget();
+    }
+    return w;
+}
+
+bool IsEditBox(const QObject* o) {
+    const auto* edit = qobject_cast<const QLineEdit*>(o);
+    return edit && OuterControl(const_cast<QLineEdit*>(edit)) == edit;
+}
+
+bool IsMouseMoveContainer(const QObject* o) {
+    return qobject_cast<const QGroupBox*>(o) || qobject_cast<const TPanel*>(o) ||
+           qobject_cast<const QScrollArea*>(o) || qobject_cast<const QHeaderView*>(o) ||
+           qobject_cast<const QToolBar*>(o) || IsTabSheet(o) || IsEditBox(o);
+}
+
+QWidget* DirectChildAt(QWidget* container, const QPoint& p) {
+    QWidget* c = container->childAt(p);
+    while (c && c->parentWidget() != container) {
+        c = c->parentWidget();
+    }
+    return c;
+}
+
+}  // namespace korvane::tree
+
+QColor ColorFromBgr(unsigned bgr) {
+    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                  static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+QWidget* FormOf(QObject* control) {
+    auto* w = qobject_cast<QWidget*>(control);
+    for (QWidget* p = w; p; p = p->parentWidget()) {
+        if (qobject_cast<TfrmMDIChild*>(p)) {
+            return p;
+        }
+    }
+    return w ? w->window() : nullptr;
+}
+
+QList<QObject*> OwnedComponents(QObject* owner) {
+    QList<QObject*> out;
+    if (owner) {
+        korvane::tree::Collect(owner, out);
+    }
+    return out;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+
+class QObject;
+class QPoint;
+class QWidget;
+
+// The form a control belongs to: the nearest TfrmMDIChild among it and its parents, else its
+// window.
+QWidget* FormOf(QObject* control);
+
+// The components that owner owns, in creation order: every descendant, but not those inside a
+// frame (they belong to the frame).
+QList<QObject*> OwnedComponents(QObject* owner);
+
+// Colour from the framework's BGR number.
+QColor ColorFromBgr(unsigned bgr);
+
+namespace korvane::tree {
+
+// The framework control around a widget that is a composite's inner part (a combo box's editor).
+QWidget* OuterControl(QWidget* w);
+// A line edit that is a control of its own, not a combo box's or spin box's editor.
+bool IsEditBox(const QObject* o);
+// The containers and edit boxes whose mouse moves may show an overflow hint.
+bool IsMouseMoveContainer(const QObject* o);
+// The direct child of container at p (container coordinates), disabled ones included.
+QWidget* DirectChildAt(QWidget* container, const QPoint& p);
+
+}  // namespace korvane::tree
