@@ -16,6 +16,8 @@
 #include "FtpTrace.h"
 #include "GuiServices.h"
 #include "HostControls.h"
+#include "InputChecks.h"
+#include "RowTexts.h"
 #include "SqlRunner.h"
 #include "Statements.h"
 #include "TextLimits.h"
@@ -140,13 +142,9 @@ void TfrmBusinessMain::Search() {
     c.useDates = ui->chkDate->isChecked();
     c.begin = ui->dtpBegin->date();
     c.end = ui->dtpEnd->date();
-    if (c.id.isEmpty() && c.type.isEmpty() && c.name.isEmpty() && !c.useDates) {
-        Notice(QStringLiteral("请至少确定一个查询条件"));
-        ui->edDownId->setFocus();
-        return;
-    }
-    if (!c.id.isEmpty() && !korvane::IsOrderNumber(c.id)) {
-        Notice(QStringLiteral("申请单号只能是不超过18位的数字，请重新输入！"));
+    const korvane::InputProblem problem = korvane::CheckSearch(c);
+    if (!problem.Passed()) {
+        Notice(problem.message);
         ui->edDownId->setFocus();
         return;
     }
@@ -160,28 +158,16 @@ void TfrmBusinessMain::Search() {
     for (int i = 0; i < ui->cmbDownType->count(); ++i) {
         types << ui->cmbDownType->itemText(i);
     }
-    // Each code's text is looked up once per search; the answers are those of the scan and the
-    // lookup, which never change while the list is filled.
-    QHash<QString, QString> typeTexts;
-    QHash<int32_t, QString> operatorTexts;
+    korvane::RowTexts texts(types, [this](int32_t op) {
+        return codeTable_ ? QString::fromStdString(codeTable_->GetTextByCode(op))
+                          : QString::number(op);
+    });
     list->BeginUpdate();
     for (; !ADOQuery.Eof(); ADOQuery.Next()) {
         const int row = list->AddItem(ADOQuery.FieldAsString(QStringLiteral("down_id")));
-        const QString type = ADOQuery.FieldAsString(QStringLiteral("down_type"));
-        auto cached = typeTexts.find(type);
-        if (cached == typeTexts.end()) {
-            cached = typeTexts.insert(type, korvane::TypeText(types, type));
-        }
-        list->AddSubItem(row, cached.value());
+        list->AddSubItem(row, texts.Type(ADOQuery.FieldAsString(QStringLiteral("down_type"))));
         list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("down_path")));
-        const int32_t op = ADOQuery.FieldAsInteger(QStringLiteral("op_id"));
-        auto opText = operatorTexts.find(op);
-        if (opText == operatorTexts.end()) {
-            opText = operatorTexts.insert(
-                op, codeTable_ ? QString::fromStdString(codeTable_->GetTextByCode(op))
-                               : QString::number(op));
-        }
-        list->AddSubItem(row, opText.value());
+        list->AddSubItem(row, texts.Operator(ADOQuery.FieldAsInteger(QStringLiteral("op_id"))));
         list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("create_date")));
         list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("remark")));
     }
@@ -226,33 +212,19 @@ bool TfrmBusinessMain::ConfirmReplacing(const QString& remoteName) {
 }
 
 void TfrmBusinessMain::Upload() {
-    const QString id = Trimmed(ui->edDownId2);
-    const QString type = CodeOf(ui->cmbDownType2);
-    const QString path = Trimmed(ui->edDownPath2);
-    const QString remark = Trimmed(ui->edRemark);
-    if (id.isEmpty()) {
-        Notice(QStringLiteral("申请单号不能为空，请输入！"));
-        ui->edDownId2->setFocus();
-        return;
-    }
-    if (!korvane::IsOrderNumber(id)) {
-        Notice(QStringLiteral("申请单号只能是不超过18位的数字，请重新输入！"));
-        ui->edDownId2->setFocus();
-        return;
-    }
-    if (type.isEmpty() || type == u"0") {
-        Notice(QStringLiteral("申请单类型不能为空或为[全部]，请重新选择！"));
-        ui->cmbDownType2->setFocus();
-        return;
-    }
-    if (path.isEmpty()) {
-        Notice(QStringLiteral("请确定要上传的文件名称！"));
-        ui->edDownPath2->setFocus();
-        return;
-    }
-    if (!QFileInfo(path).isFile()) {
-        Notice(QStringLiteral("所给上传文件不存在，请重新确定！"));
-        ui->edDownPath2->setFocus();
+    const korvane::UploadInput in{Trimmed(ui->edDownId2), CodeOf(ui->cmbDownType2),
+                                  Trimmed(ui->edDownPath2)};
+    const QString& id = in.id;
+    const QString& path = in.path;
+    const korvane::InputProblem problem =
+        korvane::CheckUpload(in, [](const QString& p) { return QFileInfo(p).isFile(); });
+    if (!problem.Passed()) {
+        Notice(problem.message);
+        const QHash<korvane::InputField, QWidget*> fields{
+            {korvane::InputField::OrderNumber, ui->edDownId2},
+            {korvane::InputField::OrderType, ui->cmbDownType2},
+            {korvane::InputField::FilePath, ui->edDownPath2}};
+        fields.value(problem.field, ui->edDownId2)->setFocus();
         return;
     }
     const QString remote = korvane::RemoteName(id, path);
@@ -266,7 +238,8 @@ void TfrmBusinessMain::Upload() {
         }
         return;
     }
-    if (!RunSQL(korvane::BuildInsertStatement(id, type, remote, operatorId_, remark))) {
+    const QString remark = Trimmed(ui->edRemark);
+    if (!RunSQL(korvane::BuildInsertStatement(id, in.type, remote, operatorId_, remark))) {
         Notice(QStringLiteral("文件上传成功，数据保存失败！"));
         return;
     }

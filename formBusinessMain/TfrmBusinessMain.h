@@ -6,6 +6,7 @@
 
 #include "FtpClock.h"
 #include "FtpSession.h"
+#include "GuiServices.h"
 #include "LookupLoader.h"
 #include "SysMgnt.h"
 #include "TADOConnection.h"
@@ -73,7 +74,7 @@ private:
     void Download();
     void FillOrderTypes();
     bool ConfirmReplacing(const QString& remoteName);
-    void Notice(const QString& text, int style = 64);
+    void Notice(const QString& text, int style = MB_ICONINFORMATION);
 
     std::unique_ptr<Ui::frmBusinessMain> ui;
     korvane::db::TADOConnection ADOConnection;

@@ -10,7 +10,9 @@
 #include "DbError.h"
 #include "DownloadFolder.h"
 #include "FtpSettings.h"
+#include "InputChecks.h"
 #include "LookupLoader.h"
+#include "RowTexts.h"
 #include "SqlRunner.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
@@ -351,6 +353,89 @@ TEST(Lookup, LoadCodeTableReplacesTheHeldLookup) {
     korvane::LoadCodeTable(285, holder);
     ASSERT_TRUE(holder) << "an undeliverable table still gives a lookup";
     EXPECT_EQ(holder->GetTextByCode(501), "501");
+}
+
+// Input checks: the first failing check's message and the field it sends the operator back to.
+struct InputRow {
+    const char* name;
+    korvane::UploadInput upload;
+    const char* message;  // "" = passes
+    korvane::InputField field;
+};
+
+void PrintTo(const InputRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class UploadCheck : public ::testing::TestWithParam<InputRow> {};
+
+TEST_P(UploadCheck, FirstFailureNamesItsField) {
+    const InputRow& row = GetParam();
+    const auto exists = [](const QString& path) { return path == u"/tmp/contract.txt"; };
+    const korvane::InputProblem p = korvane::CheckUpload(row.upload, exists);
+    EXPECT_EQ(p.message, QString::fromUtf8(row.message));
+    EXPECT_EQ(p.field, row.field) << p.message.toStdString();
+}
+
+using F = korvane::InputField;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UploadCheck,
+    ::testing::Values(InputRow{"NoOrderNumber",
+                               {"", "1", "/tmp/contract.txt"},
+                               "申请单号不能为空，请输入！",
+                               F::OrderNumber},
+                      InputRow{"LettersInTheNumber",
+                               {"12a", "", ""},
+                               "申请单号只能是不超过18位的数字，请重新输入！",
+                               F::OrderNumber},
+                      InputRow{"NineteenDigits",
+                               {"1234567890123456789", "1", "/tmp/contract.txt"},
+                               "申请单号只能是不超过18位的数字，请重新输入！",
+                               F::OrderNumber},
+                      InputRow{"NoType",
+                               {"1024", "", "/tmp/contract.txt"},
+                               "申请单类型不能为空或为[全部]，请重新选择！",
+                               F::OrderType},
+                      InputRow{"AllTypes",
+                               {"1024", "0", "/tmp/contract.txt"},
+                               "申请单类型不能为空或为[全部]，请重新选择！",
+                               F::OrderType},
+                      InputRow{
+                          "NoPath", {"1024", "1", ""}, "请确定要上传的文件名称！", F::FilePath},
+                      InputRow{"MissingFile",
+                               {"1024", "1", "/tmp/missing.txt"},
+                               "所给上传文件不存在，请重新确定！",
+                               F::FilePath},
+                      InputRow{"AllGood", {"1024", "1", "/tmp/contract.txt"}, "", F::None}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SearchCheck, OneConditionAndAWellFormedNumber) {
+    korvane::SearchConditions c;
+    EXPECT_EQ(korvane::CheckSearch(c).message, QStringLiteral("请至少确定一个查询条件"));
+    c.useDates = true;
+    EXPECT_TRUE(korvane::CheckSearch(c).Passed()) << "the date range alone is a condition";
+    c.id = QStringLiteral("1x");
+    const korvane::InputProblem p = korvane::CheckSearch(c);
+    EXPECT_EQ(p.message, korvane::CheckUpload({"1x", "1", "f"}, {}).message)
+        << "one text for a malformed number, in both checks";
+    EXPECT_EQ(p.field, korvane::InputField::OrderNumber);
+}
+
+// A search's row texts: each code looked up once, however many rows carry it.
+TEST(RowTexts, EachCodeIsLookedUpOnce) {
+    int lookups = 0;
+    korvane::RowTexts texts({QStringLiteral("[0] 所有类型"), QStringLiteral("[1] 合同")},
+                            [&lookups](int32_t op) {
+                                ++lookups;
+                                return QStringLiteral("op%1").arg(op);
+                            });
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(texts.Type(QStringLiteral("1")), QStringLiteral("[1] 合同"));
+        EXPECT_EQ(texts.Type(QStringLiteral("7")), QStringLiteral("7"));
+        EXPECT_EQ(texts.Operator(501), QStringLiteral("op501"));
+        EXPECT_EQ(texts.Operator(-2), QStringLiteral("op-2"));
+    }
+    EXPECT_EQ(lookups, 2);
 }
 
 }  // namespace

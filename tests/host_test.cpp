@@ -222,7 +222,7 @@ TEST(GuiServices, MessagesReportTheWaitBoxState) {
     ShowMessage(QStringLiteral("m2"));
     ASSERT_EQ(dialogs.requests.size(), 2);
     EXPECT_TRUE(dialogs.requests[0].waitBoxShown);
-    EXPECT_EQ(dialogs.requests[0].style, 16);
+    EXPECT_EQ(dialogs.requests[0].style, MB_ICONERROR);
     EXPECT_EQ(dialogs.requests[0].title, QStringLiteral("提示"));
     EXPECT_FALSE(dialogs.requests[1].waitBoxShown);
     EXPECT_EQ(dialogs.requests[1].kind, telmaris::DialogKind::PlainMessage);
