@@ -50,11 +50,12 @@ int main() {
     });
     // The scan is slow enough that a fiftieth of the calls, scaled up, tells its cost.
     constexpr int kLinearShare = 50;
-    const double linear = kLinearShare * Millis([&] {
-                              for (int i = 0; i < kCalls / kLinearShare; ++i) {
-                                  sink += LinearTextByCode(list, codes[i]).size();
-                              }
-                          });
+    const double linear =
+        kLinearShare * Millis([&] {
+            for (int i = 0; i < kCalls / kLinearShare; ++i) {
+                sink += LinearTextByCode(list, codes[static_cast<std::size_t>(i)]).size();
+            }
+        });
     std::printf("lookup: %d entries, %d GetTextByCode calls\n", kEntries, kCalls);
     std::printf("  indexed lookup : %8.1f ms\n", indexed);
     std::printf("  linear scan    : %8.1f ms (scaled from %d calls)\n", linear,

@@ -51,6 +51,12 @@ bool IniFile::Load(const QString& path) {
     if (file.error() != QFile::NoError) {
         return false;
     }
+    Parse(raw);
+    return true;
+}
+
+void IniFile::Parse(const QByteArray& raw) {
+    lines_.clear();
     QString section;
     const QString text = QString::fromUtf8(raw);
     for (const QString& rawLine : text.split(u'\n')) {
@@ -68,7 +74,6 @@ bool IniFile::Load(const QString& path) {
         }
         lines_.append({section, line.left(eq).trimmed(), Unquoted(line.mid(eq + 1).trimmed())});
     }
-    return true;
 }
 
 std::optional<QString> IniFile::Value(const QString& section, const QString& key) const {

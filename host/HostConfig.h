@@ -21,6 +21,8 @@ public:
 
     // False when the file cannot be opened or read.
     bool Load(const QString& path);
+    // Replaces the entries with those of an INI file's bytes (UTF-8).
+    void Parse(const QByteArray& raw);
 
     std::optional<QString> Value(const QString& section, const QString& key) const;
     // Every key=value line of a section, in file order (repeated keys included).

@@ -53,7 +53,8 @@ void TListItemsModel::AddSubItem(int row, const QString& text) {
     QStringList& r = rows_[static_cast<std::size_t>(row)];
     r.append(text);
     if (updating_ == 0) {
-        emit dataChanged(index(row, r.size() - 1), index(row, r.size() - 1));
+        const int column = static_cast<int>(r.size()) - 1;
+        emit dataChanged(index(row, column), index(row, column));
     }
 }
 

@@ -407,7 +407,7 @@ INSTANTIATE_TEST_SUITE_P(
                                "所给上传文件不存在，请重新确定！",
                                F::FilePath},
                       InputRow{"AllGood", {"1024", "1", "/tmp/contract.txt"}, "", F::None}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<InputRow>& row) { return std::string(row.param.name); });
 
 TEST(SearchCheck, OneConditionAndAWellFormedNumber) {
     korvane::SearchConditions c;

@@ -60,11 +60,11 @@ protected:
         server = owned.get();
     }
     // A connected client in the server's home directory.
-    void Login(CFTPClient& client) {
-        client.SetTimeouts(ShortTimeouts());
-        ASSERT_TRUE(client.Connect(server->Server().toUtf8(), server->User(), server->Password()))
-            << client.m_szLastError;
-        ASSERT_TRUE(client.SetCurrentDirectory(server->RemoteDir())) << client.m_szLastError;
+    void Login(CFTPClient& c) {
+        c.SetTimeouts(ShortTimeouts());
+        ASSERT_TRUE(c.Connect(server->Server().toUtf8(), server->User(), server->Password()))
+            << c.m_szLastError;
+        ASSERT_TRUE(c.SetCurrentDirectory(server->RemoteDir())) << c.m_szLastError;
     }
     QByteArray Local(const char* name) const {
         return QFile::encodeName(local.filePath(QString::fromUtf8(name)));
@@ -389,9 +389,9 @@ TEST_F(FtpTest, StoreThatAcceptsNothingFails) {
 // Sessions ----------------------------------------------------------------------------------
 
 TEST_F(FtpTest, RefusedAndUnresolvableServersSayWhy) {
-    const std::string server = "127.0.0.1:" + std::to_string(FreePort());
+    const std::string refusing = "127.0.0.1:" + std::to_string(FreePort());
     client.SetTimeouts(ShortTimeouts());
-    EXPECT_FALSE(client.Connect(server.c_str(), "op", "secret"));
+    EXPECT_FALSE(client.Connect(refusing.c_str(), "op", "secret"));
     EXPECT_EQ(Text(client.m_szLastError), "Connection refused") << "the system's text";
     EXPECT_FALSE(client.m_bConnected);
     EXPECT_NE(client.m_hInternet, nullptr) << "the session stays open";

@@ -35,7 +35,8 @@ void SetTlsError(SSL* ssl) {
 std::string Hex(const std::string& bytes) {
     std::string out;
     char pair[4];
-    for (const unsigned char b : bytes) {
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
         std::snprintf(pair, sizeof pair, out.empty() ? "%02X" : ":%02X", b);
         out += pair;
     }
@@ -307,7 +308,9 @@ std::unique_ptr<Transport> TlsContext::Secure(std::unique_ptr<Transport> beneath
     if (IsIpAddress(host_)) {
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host_.c_str());
     } else {
-        SSL_set_tlsext_host_name(ssl, host_.c_str());
+        // SSL_set_tlsext_host_name() is a macro with a C cast.
+        SSL_ctrl(ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                 const_cast<char*>(host_.c_str()));
         SSL_set1_host(ssl, host_.c_str());
     }
     if (resume && latest_ != nullptr) {

@@ -1,0 +1,2 @@
+insert into t values('a;b'); -- c;
+select "x;" from y;;
