@@ -85,7 +85,11 @@ public:
     static constexpr uint32_t kRetryPauseMs = 1000;
 
 private:
-    struct Progress;
+    struct Progress {
+        uint64_t count = 0;    // R or N
+        uint32_t elapsed = 0;  // E: time spent in passes, ms
+        uint32_t lastReport = 0;
+    };
     // One retrieval into fd from offset restart: ok, the bytes the local file then holds,
     // whether the remote size was known, and whether the first `verify` bytes differed from
     // what the local file held there (then nothing was written).

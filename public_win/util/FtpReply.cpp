@@ -1,5 +1,7 @@
 #include "FtpReply.h"
 
+#include <ctime>
+
 namespace ftp {
 
 std::optional<int> LeadingCode(std::string_view line) {
@@ -83,6 +85,57 @@ Reply ReplyParser::TakeReply() {
     Reply out = std::move(reply_);
     Reset();
     return out;
+}
+
+bool HasLineBreak(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
+}
+
+std::optional<uint64_t> ParseUnsigned(const std::string& digits) {
+    if (digits.empty() || digits.size() > 19 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return std::stoull(digits);
+}
+
+std::string ReplyArgument(const Reply& reply) {
+    std::string text = reply.text.size() > 4 ? reply.text.substr(4) : std::string();
+    const auto end = text.find_first_of("\r\n");
+    text = text.substr(0, end);
+    const auto first = text.find_first_not_of(' ');
+    const auto last = text.find_last_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+std::optional<uint64_t> SizeFromOpeningReply(const std::string& text) {
+    const auto bytes = text.find(" bytes)");
+    if (bytes == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto open = text.rfind('(', bytes);
+    if (open == std::string::npos) {
+        return std::nullopt;
+    }
+    return ParseUnsigned(text.substr(open + 1, bytes - open - 1));
+}
+
+std::optional<std::time_t> TimeFromMdtm(const std::string& value) {
+    if (value.size() < 14 ||
+        value.substr(0, 14).find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    std::tm tm{};
+    tm.tm_year = std::stoi(value.substr(0, 4)) - 1900;
+    tm.tm_mon = std::stoi(value.substr(4, 2)) - 1;
+    tm.tm_mday = std::stoi(value.substr(6, 2));
+    tm.tm_hour = std::stoi(value.substr(8, 2));
+    tm.tm_min = std::stoi(value.substr(10, 2));
+    tm.tm_sec = std::stoi(value.substr(12, 2));
+    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_mday > 31) {
+        return std::nullopt;
+    }
+    return timegm(&tm);
 }
 
 }  // namespace ftp

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,5 +50,16 @@ private:
 
 // The three-digit code at the start of a line, or nullopt.
 std::optional<int> LeadingCode(std::string_view line);
+
+// Whether s holds a line break, which would end a command line early.
+bool HasLineBreak(const std::string& s);
+// A decimal number of up to 19 digits and nothing else.
+std::optional<uint64_t> ParseUnsigned(const std::string& digits);
+// The argument of a one-line "213 value" reply, without surrounding blanks.
+std::string ReplyArgument(const Reply& reply);
+// Parses "(1234 bytes)" out of an opening reply.
+std::optional<uint64_t> SizeFromOpeningReply(const std::string& text);
+// Parses an MDTM reply's "YYYYMMDDhhmmss" (UTC).
+std::optional<std::time_t> TimeFromMdtm(const std::string& text);
 
 }  // namespace ftp

@@ -117,6 +117,8 @@ public:
     const Timeouts& GetTimeouts() const { return timeouts_; }
 
 private:
+    // Keeps the reply as the thread's last response.
+    static void RecordResponse(const Reply& reply);
     bool Send(const std::string& line);
     // The bytes of name in the session's encoding; nullopt (kErrUnencodable) when it has none.
     std::optional<std::string> WireName(const std::string& name) const;
@@ -173,10 +175,5 @@ private:
     std::optional<uint64_t> size_;
     bool closed_ = false;
 };
-
-// Parses "(1234 bytes)" out of an opening reply.
-std::optional<uint64_t> SizeFromOpeningReply(const std::string& text);
-// Parses an MDTM reply's "YYYYMMDDhhmmss" (UTC).
-std::optional<std::time_t> TimeFromMdtm(const std::string& text);
 
 }  // namespace ftp

@@ -1,0 +1,189 @@
+// Downloads: the restart plan, the retries of a read, the paced retrieval.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "CFTPClient.h"
+#include "FtpRequire.h"
+#include "FtpWaitBudget.h"
+#include "LocalFile.h"
+
+// A partial copy is continued only when it is known to be a prefix of the current remote file:
+// not longer than it, not older than it, recorded as a copy of this very version (where the
+// file system keeps the record), and, checked during the retrieval, holding the same bytes
+// in the last kOverlap bytes before its end.
+int64_t CFTPClient::PlanRestart(int fd, int64_t localSize, const ftp::RemoteVersion& remote,
+                                uint64_t* verify) {
+    *verify = 0;
+    const auto local = static_cast<uint64_t>(localSize);
+    struct stat st {};
+    const bool allowed =
+        (!remote.size || local <= *remote.size) &&
+        (!remote.modified || (fstat(fd, &st) == 0 && st.st_mtime >= *remote.modified)) &&
+        ftp::CheckRecord(fd, remote) != ftp::RecordCheck::Differs && local > kOverlap;
+    if (!allowed) {
+        return 0;
+    }
+    const uint64_t offset = local - kOverlap;
+    const bool accepted = m_hConnect->Restart(offset, m_options.restart);
+    SetErrorFromResponse();
+    if (!accepted) {
+        return 0;
+    }
+    *verify = kOverlap;
+    return static_cast<int64_t>(offset);
+}
+
+bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, int nMaxRate) {
+    FTP_REQUIRE(pszRemoteFile != NULL);
+    FTP_REQUIRE(pszLocalFile != NULL);
+    const ftp::CancelScope cancel(m_cancel);
+    bool created = false;
+    ftp::LocalFile local(ftp::OpenDownloadTarget(pszLocalFile, &created));
+    if (!local.Valid()) {
+        return FailWithSystemError();
+    }
+    const off_t end = lseek(local.Fd(), 0, SEEK_END);
+    if (end < 0) {
+        return FailWithSystemError();
+    }
+    if (!RequireConnection()) {
+        return false;
+    }
+    const auto size = m_hConnect->FileSize(pszRemoteFile);
+    const auto modified = m_hConnect->ModificationTime(pszRemoteFile);
+    const ftp::RemoteVersion remote{m_szServer, m_directory, pszRemoteFile, size, modified};
+    uint64_t verify = 0;
+    const int64_t restart = end > 0 ? PlanRestart(local.Fd(), end, remote, &verify) : 0;
+    if (restart == 0) {
+        ftp::WriteRecord(local.Fd(), remote);
+    }
+    lseek(local.Fd(), restart, SEEK_SET);
+    Retrieval r = Retrieve(pszRemoteFile, local.Fd(), restart, verify, remote.size, nMaxRate);
+    const bool emptyRestart =
+        r.ok && !r.sizeKnown && restart > 0 && r.count == static_cast<uint64_t>(restart) + verify;
+    if (r.mismatch || emptyRestart) {
+        // The local copy is not a prefix of the remote file, or nothing says how long the
+        // remote file is while the restart brought no new byte: only a download from 0 is safe.
+        ftp::WriteRecord(local.Fd(), remote);
+        lseek(local.Fd(), 0, SEEK_SET);
+        r = Retrieve(pszRemoteFile, local.Fd(), 0, 0, remote.size, nMaxRate);
+    }
+    if (!r.ok && created && r.count == 0) {
+        // Nothing arrived: leave no empty file that was not there before.
+        ::unlink(pszLocalFile);
+    }
+    return r.ok;
+}
+
+bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n,
+                                 bool sizeKnown, bool fill, std::size_t* got) {
+    // The attempts share one read timeout: a stalled server costs one timeout and the pauses.
+    const ftp::WaitBudget budget(m_timeouts.readMs);
+    bool ok = false;
+    *got = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        ok = remote.Read(buffer, n, got, budget.Remaining(), fill);
+        if ((ok && *got > 0) || (!sizeKnown && ok)) {
+            return ok;  // without a size, the end of the data is the end of the file
+        }
+        if (budget.Spent() || ftp::Cancelled()) {
+            break;
+        }
+        Pause();
+    }
+    return ok;
+}
+
+CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, int64_t restart,
+                                           uint64_t verify, std::optional<uint64_t> knownSize,
+                                           int nMaxRate) {
+    Retrieval r;
+    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Read, knownSize);
+    if (!remote) {
+        SetErrorFromFailure();
+        return r;
+    }
+    const int rate = (nMaxRate < 1 || nMaxRate > 128) ? 128 : nMaxRate;
+    std::size_t chunk = static_cast<std::size_t>(rate) * 1024;
+    std::vector<char> buffer(kBufferSize);
+    r.sizeKnown = remote->Size().has_value();
+    const uint64_t total = remote->Size().value_or(0);
+    if (m_lpfnProgress != nullptr) {
+        m_lpfnProgress(pszRemoteFile, 0, 0, m_dwUserData);
+    }
+    Progress p;
+    p.count = static_cast<uint64_t>(restart);
+    const uint64_t verifiedEnd = p.count + verify;
+    if (m_observer) {
+        m_observer(p.count, total, p.count);
+    }
+    bool failed = false;
+    ftp::SetLastError(0);
+    while (!r.sizeKnown || p.count < total) {
+        const uint32_t t0 = m_clock->Ticks();
+        if (r.sizeKnown && total - p.count < chunk) {
+            chunk = static_cast<std::size_t>(total - p.count);
+        }
+        if (ftp::LastError() == ftp::kErrTimeout) {
+            // The last pass ended waiting after some data: the read timeout is spent already.
+            SetErrorFromSystem();
+            failed = true;
+            break;
+        }
+        std::size_t got = 0;
+        const bool ok =
+            ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, rate < 128, &got);
+        if (got == 0) {
+            failed = r.sizeKnown || !ok;
+            if (failed) {
+                SetErrorFromFailure();
+            }
+            break;
+        }
+        if (p.count < verifiedEnd) {
+            const auto n = static_cast<std::size_t>(std::min<uint64_t>(got, verifiedEnd - p.count));
+            if (!ftp::SameBytesAt(fd, static_cast<int64_t>(p.count), buffer.data(), n)) {
+                r.mismatch = true;
+                break;
+            }
+        }
+        if (!ftp::WriteAll(fd, buffer.data(), got)) {
+            ftp::SetLastError(errno);
+            SetErrorFromSystem();
+            failed = true;
+            break;
+        }
+        const uint32_t pass = m_clock->Ticks() - t0;
+        p.elapsed += pass;
+        if (rate < 128 && pass < 1000) {
+            m_clock->Sleep(1000 - pass);
+            p.elapsed += 1000 - pass;
+        }
+        p.count += got;
+        Report(pszRemoteFile, p, total, static_cast<uint64_t>(restart));
+    }
+    // A download that started from the beginning replaces the whole local file: nothing of an
+    // older, longer copy may remain beyond the new end.
+    if (restart == 0 && !r.mismatch) {
+        const off_t here = lseek(fd, 0, SEEK_CUR);
+        if (here >= 0 && ftruncate(fd, here) != 0) {
+            ftp::SetLastError(errno);
+            SetErrorFromSystem();
+        }
+    }
+    // The server has the last word: a retrieval it aborted (426) failed, however much came.
+    // After a broken data connection its word is not worth another whole timeout.
+    const bool closedCleanly = remote->Close(failed ? kBrokenReplyWaitMs : -1);
+    if (!closedCleanly && !failed && !r.mismatch) {
+        SetErrorFromResponse();
+    }
+    r.count = p.count;
+    r.ok = !r.mismatch && closedCleanly && (r.sizeKnown ? p.count == total : !failed);
+    return r;
+}

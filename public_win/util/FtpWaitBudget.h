@@ -1,0 +1,25 @@
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+
+namespace ftp {
+
+// One network timeout shared by the attempts of a step, in real time whatever clock paces.
+class WaitBudget {
+public:
+    explicit WaitBudget(int ms) : ms_(ms), start_(std::chrono::steady_clock::now()) {}
+    int Remaining() const { return std::max(ms_ - Used(), 100); }
+    bool Spent() const { return Used() >= ms_; }
+
+private:
+    int Used() const {
+        return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start_)
+                                    .count());
+    }
+    int ms_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace ftp
