@@ -16,6 +16,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   cp -n "tests/fuzz/corpus/$target"/* "$corpus/" 2>/dev/null || true
   "$out/tests/fuzz/$target" -max_total_time="$each" -max_len=8192 -print_final_stats=1 \
+    -artifact_prefix="$out/$target-" \
     "$corpus" 2>"$out/$target.log" || { tail -40 "$out/$target.log"; exit 1; }
   echo "$target: $(grep -E 'stat::number_of_executed_units' "$out/$target.log" | tail -1)"
 done

@@ -17,9 +17,11 @@ case "$action" in
     [[ $(id -u) -eq 0 ]] && chown -R postgres "$dir"
     as_owner "$bin/initdb" -D "$dir/data" -U korvane --pwfile="$dir/pw" --auth=scram-sha-256 \
       -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1
+    # Durability is not tested here; small shared buffers, since every TRUNCATE and DROP between
+    # tests scans them all.
     port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
     as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-      -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=100" \
+      -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=100 -c shared_buffers=16MB" \
       start >/dev/null
     echo "$port"
     ;;

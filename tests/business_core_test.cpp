@@ -19,11 +19,15 @@
 #include "support/DialogRecorder.h"
 #include "support/TempConfig.h"
 #include "support/TestDatabase.h"
+#include "support/TextChecks.h"
 
 using korvane::CodeTableAutoLookup;
 using korvane::IsSelectStatement;
 using korvane::RunSQL;
+using korvane::test::Contains;
 using korvane::test::DialogRecorder;
+using korvane::test::EndsWith;
+using korvane::test::StartsWith;
 using korvane::test::TestDatabase;
 
 namespace {
@@ -63,7 +67,7 @@ TEST(DownloadFolder, ChoiceFollowsTheRulesAndCreatesOnlyTheChosenFolder) {
             korvane::ChooseDownloadFolder(configured, at("bin"), at("home/Downloads"), probe);
         EXPECT_EQ(folder.path, *row.chosen ? at(row.chosen) : QString());
         if (*row.named) {
-            EXPECT_TRUE(folder.error.contains(at(row.named))) << folder.error.toStdString();
+            EXPECT_TRUE(Contains(folder.error, at(row.named))) << folder.error.toStdString();
         } else {
             EXPECT_TRUE(folder.error.isEmpty()) << folder.error.toStdString();
             EXPECT_TRUE(QFileInfo(folder.path).isDir());
@@ -177,7 +181,7 @@ TEST(FtpSettings, ValuesDefaultsAndRefusals) {
             [&](const QString& name) { return params.value(name); }, &settings, &error);
         if (row.refused != nullptr) {
             EXPECT_FALSE(ok);
-            EXPECT_TRUE(error.contains(QString::fromLatin1(row.refused))) << error.toStdString();
+            EXPECT_TRUE(Contains(error, QString::fromLatin1(row.refused))) << error.toStdString();
             continue;
         }
         ASSERT_TRUE(ok) << error.toStdString();
@@ -239,7 +243,7 @@ TEST_F(RunSqlTest, FailureShowsOnePlainMessageWithTheUntrimmedStatement) {
     const QStringList lines = dialogs.requests[0].text.split(u'\n');
     ASSERT_EQ(lines.size(), 2) << dialogs.requests[0].text.toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("执行SQL出错了呀！") + bad);
-    EXPECT_TRUE(lines[1].contains(QStringLiteral("missing"))) << "the database's reason follows";
+    EXPECT_TRUE(Contains(lines[1], QStringLiteral("missing"))) << "the database's reason follows";
     EXPECT_TRUE(query.Eof());
     EXPECT_THROW(query.RecordCount(), korvane::db::DbError);
 }

@@ -28,11 +28,15 @@
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
 #include "support/TestCertificate.h"
+#include "support/TextChecks.h"
 
+using korvane::test::Contains;
 using korvane::test::DialogRecorder;
+using korvane::test::EndsWith;
 using korvane::test::KorvaneEnvironment;
 using korvane::test::Pattern;
 using korvane::test::ReadFile;
+using korvane::test::StartsWith;
 using korvane::test::WriteFile;
 
 namespace {
@@ -605,9 +609,10 @@ TEST_P(FormTest, AnUnreadableRegistrationTableStillAsksBeforeReplacing) {
     Click("btnFpt");
     ASSERT_EQ(dialogs.requests.size(), 1) << dialogs.Texts().join(u'|').toStdString();
     EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::Confirm);
-    EXPECT_TRUE(dialogs.requests[0].text.startsWith(
+    EXPECT_TRUE(StartsWith(
+        dialogs.requests[0].text,
         QStringLiteral("服务器上已有登记过的同名文件[8_y.txt]，上传将替换该文件。是否继续？\n")));
-    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("无法读取")));
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("无法读取")));
     EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("8_y.txt"))), QByteArray("first"));
 }
 
@@ -653,14 +658,14 @@ TEST_P(FormTest, TransferFailuresSayWhy) {
     QStringList lines = dialogs.requests[0].text.split(u'\n');
     EXPECT_EQ(lines[0], QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！"));
     ASSERT_GE(lines.size(), 2);
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("530"))) << lines[1].toStdString();
+    EXPECT_TRUE(StartsWith(lines[1], QStringLiteral("530"))) << lines[1].toStdString();
 
     env->WriteConfig(QString(), QString(), QStringLiteral("/missing"));
     dialogs.requests.clear();
     EXPECT_FALSE(form->FtpTransfer(2, QStringLiteral("f.txt"), local.filePath("g.txt")));
     lines = dialogs.requests.value(0).text.split(u'\n');
     EXPECT_EQ(lines[0], QStringLiteral("设置远程路径出错！"));
-    EXPECT_TRUE(lines.value(1).startsWith(QStringLiteral("550")));
+    EXPECT_TRUE(StartsWith(lines.value(1), QStringLiteral("550")));
 
     const QString dead = QStringLiteral("127.0.0.1:%1").arg(korvane::test::FreePort());
     env->WriteConfig(dead);
@@ -674,7 +679,7 @@ TEST_P(FormTest, TransferFailuresSayWhy) {
     dialogs.requests.clear();
     EXPECT_FALSE(form->FtpTransfer(2, QStringLiteral("gone.txt"), local.filePath("gone.txt")));
     ASSERT_EQ(dialogs.requests.size(), 1) << "a failed transfer is never silent";
-    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("550")));
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("550")));
     EXPECT_TRUE(form->FtpTransfer(1, QStringLiteral("f.txt"), file)) << "parameters are read anew";
 }
 
@@ -715,7 +720,7 @@ TEST_P(FormTest, DownloadFetchesTheSelectedRowIntoTheProgramsDirectory) {
     List()->selectRow(1);
     Click("btnDown");
     ASSERT_EQ(dialogs.requests.size(), 1);
-    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("无效")));
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("无效")));
     EXPECT_FALSE(QFileInfo::exists(QCoreApplication::applicationDirPath() +
                                    QStringLiteral("/../escape.bin")));
 }
@@ -749,7 +754,7 @@ TEST_P(FormTest, DownloadsGoToTheConfiguredFolderOrSayWhyNot) {
     dialogs.requests.clear();
     Click("btnDown");
     ASSERT_EQ(dialogs.requests.size(), 1);
-    EXPECT_TRUE(dialogs.requests[0].text.contains(blocked)) << dialogs.Texts()[0].toStdString();
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, blocked)) << dialogs.Texts()[0].toStdString();
     EXPECT_FALSE(QFileInfo::exists(QCoreApplication::applicationDirPath() + u'/' + remote))
         << "nothing is written elsewhere";
 }
@@ -775,7 +780,7 @@ TEST_P(PassiveOnlyTest, SiteSettingsChooseHowTheServerIsReached) {
                      QStringLiteral("korvane_ftp_mode=Passi"));
     EXPECT_FALSE(form->FtpTransfer(1, QStringLiteral("9_nat.txt"), file));
     ASSERT_EQ(dialogs.requests.size(), 1);
-    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("korvane_ftp_mode")));
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("korvane_ftp_mode")));
     EXPECT_FALSE(QFileInfo::exists(env->RemotePath(QStringLiteral("9_nat.txt"))));
 
     static QStringList logged;
@@ -795,9 +800,9 @@ TEST_P(PassiveOnlyTest, SiteSettingsChooseHowTheServerIsReached) {
     QLoggingCategory::setFilterRules(QStringLiteral("korvane.ftp.debug=false"));
     EXPECT_TRUE(stored) << dialogs.Texts().join(u'|').toStdString();
     EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("9_nat.txt"))), QByteArray("behind NAT"));
-    EXPECT_TRUE(logged.contains(QStringLiteral("--> PASS ****")));
-    EXPECT_TRUE(logged.contains(QStringLiteral("--> EPSV")));
-    EXPECT_FALSE(logged.join(u'\n').contains(QStringLiteral("secret")));
+    EXPECT_TRUE(Contains(logged, QStringLiteral("--> PASS ****")));
+    EXPECT_TRUE(Contains(logged, QStringLiteral("--> EPSV")));
+    EXPECT_FALSE(Contains(logged.join(u'\n'), QStringLiteral("secret")));
     EXPECT_FALSE(QFileInfo::exists(env->RemotePath(QStringLiteral("9_nat.txt.part"))))
         << "stored under .part and renamed";
 }
@@ -853,8 +858,9 @@ TEST_P(TlsSiteTest, OnlyATrustedServerGetsTheFile) {
         Click("btnFpt");
         if (ca == &stranger) {
             ASSERT_EQ(dialogs.requests.size(), 2);
-            EXPECT_TRUE(dialogs.Texts()[0].contains(
-                QStringLiteral("certificate verify failed: self-signed certificate")))
+            EXPECT_TRUE(
+                Contains(dialogs.Texts()[0],
+                         QStringLiteral("certificate verify failed: self-signed certificate")))
                 << dialogs.Texts()[0].toStdString();
             EXPECT_EQ(dialogs.Texts()[1], QStringLiteral("文件上传失败！"));
             EXPECT_TRUE(env->Registrations().isEmpty());
@@ -889,7 +895,7 @@ TEST_P(SlowServerTest, ALongTransferShowsItsProgressWhileTheWindowLives) {
         Click("btnFpt");
         EXPECT_GE(watch.ticks, 10) << "the GUI thread kept running";
         ASSERT_FALSE(watch.labels.isEmpty());
-        EXPECT_TRUE(watch.labels.last().startsWith(QStringLiteral("正在上传 88_slow.bin\n")))
+        EXPECT_TRUE(StartsWith(watch.labels.last(), QStringLiteral("正在上传 88_slow.bin\n")))
             << watch.labels.last().toStdString();
     }
     EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
@@ -938,7 +944,7 @@ TEST_P(SlowServerTest, ACancelledDownloadResumesWhenRepeated) {
     EXPECT_TRUE(form->FtpTransfer(2, QStringLiteral("9_d.bin"), target));
     EXPECT_TRUE(ReadFile(target) == content);
     ASSERT_FALSE(again.labels.isEmpty());
-    EXPECT_TRUE(again.labels.first().contains(QStringLiteral("续传")))
+    EXPECT_TRUE(Contains(again.labels.first(), QStringLiteral("续传")))
         << again.labels.first().toStdString();
 }
 

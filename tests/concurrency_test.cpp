@@ -1,4 +1,4 @@
-// Several operators at once: 8 processes, each with its own connection, register 1,000 files
+// Several operators at once: 8 processes, each with its own connection, register 100 files
 // each through the module's INSERT at the same time; afterwards every row is there exactly once.
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ using korvane::test::TestDatabase;
 namespace {
 
 constexpr int kWorkers = 8;
-constexpr int kPerWorker = 1000;
+constexpr int kPerWorker = 100;
 
 class Concurrency : public ::testing::TestWithParam<Backend> {};
 

@@ -18,6 +18,7 @@
 #include "support/FtpServers.h"
 #include "support/PostgresServer.h"
 #include "support/TestDatabase.h"
+#include "support/TextChecks.h"
 
 using korvane::db::Backend;
 using korvane::db::BridgeSql;
@@ -25,6 +26,9 @@ using korvane::db::DbError;
 using korvane::db::MapConnectionString;
 using korvane::db::TADOConnection;
 using korvane::db::TADOQuery;
+using korvane::test::Contains;
+using korvane::test::EndsWith;
+using korvane::test::StartsWith;
 using korvane::test::TestDatabase;
 
 namespace {
@@ -84,20 +88,21 @@ TEST(ConnectionString, MapsEachProvider) {
 }
 
 TEST(ConnectionString, BadTextsNameWhatIsWrong) {
-    EXPECT_TRUE(ErrorOf(QString()).contains(QStringLiteral("为空")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("  ; ;")).contains(QStringLiteral("为空")));
+    EXPECT_TRUE(Contains(ErrorOf(QString()), QStringLiteral("为空")));
+    EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("  ; ;")), QStringLiteral("为空")));
     EXPECT_TRUE(
-        ErrorOf(QStringLiteral("Provider=SQLite;garbage")).contains(QStringLiteral("garbage")));
+        Contains(ErrorOf(QStringLiteral("Provider=SQLite;garbage")), QStringLiteral("garbage")));
     EXPECT_TRUE(
-        ErrorOf(QStringLiteral("Provider=Foo.1;Data Source=x")).contains(QStringLiteral("Foo.1")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite")).contains(QStringLiteral("Data Source")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=hostonly"))
-                    .contains(QStringLiteral("hostonly")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=h:99999/db"))
-                    .contains(QStringLiteral("99999")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLite;Data Source='/x.db"))
-                    .contains(QStringLiteral("引号")));
-    EXPECT_TRUE(ErrorOf(QStringLiteral("=x")).contains(QStringLiteral("键名")));
+        Contains(ErrorOf(QStringLiteral("Provider=Foo.1;Data Source=x")), QStringLiteral("Foo.1")));
+    EXPECT_TRUE(
+        Contains(ErrorOf(QStringLiteral("Provider=SQLite")), QStringLiteral("Data Source")));
+    EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=hostonly")),
+                         QStringLiteral("hostonly")));
+    EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=h:99999/db")),
+                         QStringLiteral("99999")));
+    EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("Provider=SQLite;Data Source='/x.db")),
+                         QStringLiteral("引号")));
+    EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("=x")), QStringLiteral("键名")));
 }
 
 // The error that connecting with text raises, or "connected".
@@ -115,15 +120,16 @@ QString ConnectError(const QString& text) {
 
 TEST(Connection, FailuresRaiseClearErrors) {
     const auto connectError = ConnectError;
-    EXPECT_TRUE(connectError(QStringLiteral("Provider=MSDAORA.1;Data Source=ORCL"))
-                    .contains(QStringLiteral("QOCI")));
-    EXPECT_TRUE(connectError(QStringLiteral("Provider=SQLite;Data Source=/no/such/dir/k.db"))
-                    .contains(QStringLiteral("/no/such/dir")));
+    EXPECT_TRUE(Contains(connectError(QStringLiteral("Provider=MSDAORA.1;Data Source=ORCL")),
+                         QStringLiteral("QOCI")));
+    EXPECT_TRUE(
+        Contains(connectError(QStringLiteral("Provider=SQLite;Data Source=/no/such/dir/k.db")),
+                 QStringLiteral("/no/such/dir")));
     if (geteuid() != 0) {
-        EXPECT_TRUE(connectError(QStringLiteral("Provider=SQLite;Data Source=/proc/k.db"))
-                        .contains(QStringLiteral("不可写")));
+        EXPECT_TRUE(Contains(connectError(QStringLiteral("Provider=SQLite;Data Source=/proc/k.db")),
+                             QStringLiteral("不可写")));
     }
-    EXPECT_TRUE(connectError(QString()).contains(QStringLiteral("为空")));
+    EXPECT_TRUE(Contains(connectError(QString()), QStringLiteral("为空")));
 }
 
 TEST(Connection, AMissingSqliteFileIsNamedAndNeverCreated) {
@@ -131,8 +137,8 @@ TEST(Connection, AMissingSqliteFileIsNamedAndNeverCreated) {
     const QString path = dir.filePath(QStringLiteral("typo.db"));
     const QString conn = QStringLiteral("Provider=SQLite;Data Source=") + path;
     const QString error = ConnectError(conn);
-    EXPECT_TRUE(error.contains(QStringLiteral("数据库文件不存在"))) << error.toStdString();
-    EXPECT_TRUE(error.contains(path)) << error.toStdString();
+    EXPECT_TRUE(Contains(error, QStringLiteral("数据库文件不存在"))) << error.toStdString();
+    EXPECT_TRUE(Contains(error, path)) << error.toStdString();
     EXPECT_TRUE(QDir(dir.path()).isEmpty()) << "no file, no schema file left behind";
     // A database without one of its schema files is as missing.
     korvane::db::TADOConnection creator;
@@ -141,7 +147,7 @@ TEST(Connection, AMissingSqliteFileIsNamedAndNeverCreated) {
     creator.SetConnected(true);
     creator.Close();
     QFile::remove(path + QStringLiteral(".xg"));
-    EXPECT_TRUE(ConnectError(conn).contains(path + QStringLiteral(".xg")));
+    EXPECT_TRUE(Contains(ConnectError(conn), path + QStringLiteral(".xg")));
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".xg")));
 }
 
@@ -166,7 +172,7 @@ TEST(SqlScript, SplitsAtSemicolonsOutsideLiteralsAndComments) {
         QStringLiteral("-- header; with semicolon\ncreate table a (x int);\ninsert into a "
                        "values(';');\n\n-- end\n"));
     ASSERT_EQ(parts.size(), 2);
-    EXPECT_TRUE(parts[0].endsWith(QStringLiteral("create table a (x int)")));
+    EXPECT_TRUE(EndsWith(parts[0], QStringLiteral("create table a (x int)")));
     EXPECT_EQ(parts[1], QStringLiteral("insert into a values(';')"));
 }
 
@@ -231,7 +237,7 @@ TEST_P(DatabaseQuery, RunsTheModulesThreeStatementShapes) {
     const QString created = query.FieldAsString(QStringLiteral("create_date"));
     EXPECT_TRUE(QDateTime::fromString(created, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid())
         << created.toStdString();
-    EXPECT_TRUE(created.startsWith(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+    EXPECT_TRUE(StartsWith(created, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
     query.Next();
     EXPECT_TRUE(query.Eof());
     EXPECT_EQ(query.RecordCount(), 1);
@@ -333,12 +339,12 @@ TEST(Postgres, BadPasswordDownServerAndMissingSchemaAreClear) {
     const auto connectError = ConnectError;
     const QString bad = connectError(
         server.ConnectionString(QStringLiteral("korvane_noschema"), QStringLiteral("wrong")));
-    EXPECT_TRUE(bad.contains(QStringLiteral("连接数据库失败"))) << bad.toStdString();
-    EXPECT_TRUE(bad.contains(QStringLiteral("password"))) << bad.toStdString();
+    EXPECT_TRUE(Contains(bad, QStringLiteral("连接数据库失败"))) << bad.toStdString();
+    EXPECT_TRUE(Contains(bad, QStringLiteral("password"))) << bad.toStdString();
     const QString down = connectError(
         QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1:%1/x;User ID=a;Password=b")
             .arg(korvane::test::FreePort()));
-    EXPECT_TRUE(down.contains(QStringLiteral("连接数据库失败"))) << down.toStdString();
+    EXPECT_TRUE(Contains(down, QStringLiteral("连接数据库失败"))) << down.toStdString();
 
     TADOConnection c;
     c.SetConnectionString(server.ConnectionString(QStringLiteral("korvane_noschema")));
@@ -347,7 +353,7 @@ TEST(Postgres, BadPasswordDownServerAndMissingSchemaAreClear) {
     korvane::test::DialogRecorder dialogs;
     EXPECT_FALSE(korvane::RunSQL(q, QStringLiteral("select * from zy.res_download_path")));
     ASSERT_EQ(dialogs.requests.size(), 1);
-    EXPECT_TRUE(dialogs.requests[0].text.startsWith(QStringLiteral("执行SQL出错了呀！")));
+    EXPECT_TRUE(StartsWith(dialogs.requests[0].text, QStringLiteral("执行SQL出错了呀！")));
     c.Close();
     server.DropDatabase(QStringLiteral("korvane_noschema"));
 }

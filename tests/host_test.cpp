@@ -19,8 +19,12 @@
 #include "TextLimits.h"
 #include "support/DialogRecorder.h"
 #include "support/TempConfig.h"
+#include "support/TextChecks.h"
 
+using korvane::test::Contains;
 using korvane::test::DialogRecorder;
+using korvane::test::EndsWith;
+using korvane::test::StartsWith;
 using korvane::test::TempConfig;
 
 namespace {
@@ -137,7 +141,7 @@ TEST(HostConfig, AReadablePasswordFileGetsAWarningNamingTheFix) {
         const QString warning = telmaris::PasswordExposureWarning(config.Path(), ini);
         EXPECT_EQ(!warning.isEmpty(), row.warned) << int(row.perms);
         if (row.warned) {
-            EXPECT_TRUE(warning.contains(QStringLiteral("chmod 600 ") + config.Path()));
+            EXPECT_TRUE(Contains(warning, QStringLiteral("chmod 600 ") + config.Path()));
         }
     }
     config.Write("[SysPara]\nkorvane_user=op\n");

@@ -20,9 +20,13 @@
 #include "TfrmBusinessMain.h"
 #include "support/DialogRecorder.h"
 #include "support/KorvaneEnvironment.h"
+#include "support/TextChecks.h"
 
+using korvane::test::Contains;
 using korvane::test::DialogRecorder;
+using korvane::test::EndsWith;
 using korvane::test::KorvaneEnvironment;
+using korvane::test::StartsWith;
 
 namespace {
 
@@ -124,7 +128,7 @@ TEST(ModuleFile, CarriesTheFourIdentTexts) {
         const qsizetype at = bytes.indexOf(marker);
         ASSERT_GE(at, 0) << keyword;
         const qsizetype end = bytes.indexOf('\0', at);
-        EXPECT_TRUE(bytes.mid(at, end - at).endsWith(" $"))
+        EXPECT_TRUE(EndsWith(bytes.mid(at, end - at), " $"))
             << bytes.mid(at, end - at).toStdString();
     }
 }
@@ -220,14 +224,14 @@ TEST_F(CreateFormTest, HostNamesTheFileAndTheMissingExport) {
     telmaris::HostMainWindow host(SessionInfo{});
     EXPECT_FALSE(host.AddModule(QStringLiteral("/nonexistent/libnothing.so")));
     ASSERT_EQ(dialogs.requests.size(), 1);
-    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("/nonexistent/libnothing.so")));
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("/nonexistent/libnothing.so")));
     dialogs.requests.clear();
     // The host library is a real library without the entry points.
     const QString hostLib = QStringLiteral(KORVANE_BINARY_DIR "/host/libtelmaris_host.so");
     EXPECT_FALSE(host.AddModule(hostLib));
     ASSERT_EQ(dialogs.requests.size(), 1);
-    EXPECT_TRUE(dialogs.requests[0].text.contains(hostLib));
-    EXPECT_TRUE(dialogs.requests[0].text.contains(QStringLiteral("QueryCvsIntf")));
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, hostLib));
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("QueryCvsIntf")));
     EXPECT_EQ(host.ModuleCount(), 0u);
 }
 

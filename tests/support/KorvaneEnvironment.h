@@ -59,10 +59,7 @@ public:
 
     // Rows of zy.res_download_path as "id|type|path|op|remark", ordered by those columns.
     QStringList Registrations() {
-        db::TADOConnection c;
-        c.SetConnectionString(db->ConnectionString());
-        c.SetConnected(true);
-        db::TADOQuery q(c);
+        db::TADOQuery q(db->Fixture());
         q.AddSQL(QStringLiteral(
             "select * from zy.res_download_path order by down_id, down_type, down_path, remark"));
         q.Open();

@@ -85,6 +85,7 @@ public:
         }
     }
     ~Postgres() override {
+        CloseFixture();
         PostgresServer& server = PostgresServer::Shared();
         if (ResetForReuse(server.ConnectionString(name_))) {
             FreeDatabases().push_back(name_);
@@ -110,7 +111,8 @@ protected:
 };
 
 // The same PostgreSQL database reached through ODBC: QODBC, unixODBC and psqlODBC, with a DSN
-// in a private odbc.ini. The schema is applied natively; everything else goes through ODBC.
+// in a private odbc.ini. The schema and the fixture's statements go natively, the product through
+// ODBC.
 class Odbc : public Postgres {
 public:
     Odbc(QString name, bool fresh) : Postgres(std::move(name), fresh) {}
@@ -120,6 +122,12 @@ public:
     }
     db::Backend Kind() const override { return db::Backend::Odbc; }
 
+protected:
+    QString FixtureConnectionString() const override {
+        return PostgresServer::Shared().ConnectionString(name_);
+    }
+
+public:
     // Writes the DSN for database name; false (with why) when ODBC cannot be had here.
     static bool AddDsn(const QString& name, QString* why) {
         static QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/korvane-odbc-XXXXXX"));
@@ -169,11 +177,17 @@ private:
 
 }  // namespace
 
+db::TADOConnection& TestDatabase::Fixture() const {
+    if (!fixture_) {
+        fixture_ = std::make_unique<db::TADOConnection>();
+        fixture_->SetConnectionString(FixtureConnectionString());
+        fixture_->SetConnected(true);
+    }
+    return *fixture_;
+}
+
 void TestDatabase::Exec(const QString& sql) const {
-    db::TADOConnection c;
-    c.SetConnectionString(ConnectionString());
-    c.SetConnected(true);
-    db::TADOQuery q(c);
+    db::TADOQuery q(Fixture());
     db::ExecStatement(q, sql);
 }
 

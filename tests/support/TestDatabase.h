@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ConnectionString.h"
+#include "TADOConnection.h"
 
 namespace korvane::test {
 
@@ -23,9 +24,19 @@ public:
 
     // Runs one statement without rows; a failure raises db::DbError.
     void Exec(const QString& sql) const;
+    // The fixture's own connection, opened on first use and kept for the test: what the tests
+    // set up and read back goes the short way, natively, whatever way the product goes.
+    db::TADOConnection& Fixture() const;
+    void CloseFixture() { fixture_.reset(); }
 
     // Null (with why set) when the backend cannot be had on this machine.
     static std::unique_ptr<TestDatabase> Create(db::Backend kind, QString* why = nullptr);
+
+protected:
+    virtual QString FixtureConnectionString() const { return ConnectionString(); }
+
+private:
+    mutable std::unique_ptr<db::TADOConnection> fixture_;
 };
 
 const char* BackendName(db::Backend kind);
