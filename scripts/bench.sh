@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build-normal -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset normal >/dev/null
 cmake --build build-normal --parallel "$(nproc)"
 want=${1:-all}
 if [[ $want == all || $want == lookup ]]; then ./build-normal/bench/lookup_bench; fi

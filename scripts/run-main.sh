@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 bash scripts/install-deps.sh
-cmake -S . -B build-normal -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset normal >/dev/null
 cmake --build build-normal --parallel "$(nproc)" >/dev/null
 
 data=${KORVANE_DATA:-${XDG_DATA_HOME:-$HOME/.local/share}/korvane-demo}
