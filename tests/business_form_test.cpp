@@ -695,7 +695,9 @@ TEST_P(FormTest, DownloadFetchesTheSelectedRowIntoTheProgramsDirectory) {
     EXPECT_EQ(dialogs.requests[0].style, MB_NOICON);
 
     const QByteArray content = Pattern(120000, 41);
-    const QString remote = QStringLiteral("4242_download-test.bin");
+    // Shards on other backends download into the same directory at the same time.
+    const QString remote = QStringLiteral("4242_download-test-%1.bin")
+                               .arg(QLatin1String(korvane::test::BackendName(GetParam())));
     WriteFile(env->RemotePath(remote), content);
     env->Exec(QStringLiteral("insert into zy.res_download_path values(4242,1,'%1',501,sysdate,'')")
                   .arg(remote));
