@@ -155,45 +155,38 @@ TEST_F(TlsTest, VsftpdTransfersOnlyWithATrustedCertificate) {
 // The same faults as in plain FTP, now under TLS: a refused store keeps the old file, a
 // retrieval aborted with 426 fails, and a cut download resumes byte-identical.
 TEST_F(TlsTest, FaultsBehaveAsInPlainFtp) {
-    const QStringList tls{QStringLiteral("--tls-cert"), trusted->PemFile()};
+    PyFtpServer server({QStringLiteral("--tls-cert"), trusted->PemFile()});
+    ASSERT_TRUE(server.Started()) << server.Error().toStdString();
     korvane::test::FakeClock clock;
-    {
-        PyFtpServer server(tls + QStringList{"--store-final", "552 Quota exceeded."});
-        ASSERT_TRUE(server.Started()) << server.Error().toStdString();
-        server.Put(QStringLiteral("keep.bin"), "the good copy");
-        CFTPClient c;
-        c.SetClock(&clock);
-        ASSERT_TRUE(Login(c, server, Trusting(ftp::TlsMode::Explicit, trusted))) << c.m_szLastError;
-        WriteFile(local.filePath(QStringLiteral("new.bin")), Pattern(100 * 1024, 3));
-        EXPECT_FALSE(c.PutFile("keep.bin", QFile::encodeName(local.filePath("new.bin"))));
-        EXPECT_NE(std::strstr(c.m_szLastError, "552 Quota exceeded."), nullptr) << c.m_szLastError;
-        EXPECT_EQ(server.Read(QStringLiteral("keep.bin")), QByteArray("the good copy"));
-    }
-    {
-        PyFtpServer server(tls + QStringList{"--retr-final", "426 Transfer aborted."});
-        ASSERT_TRUE(server.Started()) << server.Error().toStdString();
-        server.Put(QStringLiteral("growing.bin"), Pattern(50 * 1024, 4));
-        CFTPClient c;
-        c.SetClock(&clock);
-        ASSERT_TRUE(Login(c, server, Trusting(ftp::TlsMode::Explicit, trusted)));
-        EXPECT_FALSE(c.GetFile("growing.bin", QFile::encodeName(local.filePath("g.bin")), -1));
-        EXPECT_NE(std::strstr(c.m_szLastError, "426"), nullptr) << c.m_szLastError;
-    }
-    {
-        PyFtpServer server(
-            tls + QStringList{"--rest-reply", "plain", "--drop-after", "100000", "--drop-once"});
-        ASSERT_TRUE(server.Started()) << server.Error().toStdString();
-        const QByteArray content = Pattern(256 * 1024, 5);
-        server.Put(QStringLiteral("r.bin"), content);
-        CFTPClient c;
-        c.SetClock(&clock);
-        ASSERT_TRUE(Login(c, server, Trusting(ftp::TlsMode::Explicit, trusted)));
-        const QByteArray path = QFile::encodeName(local.filePath("r.bin"));
-        EXPECT_FALSE(c.GetFile("r.bin", path, -1)) << "the data ended early";
-        ASSERT_TRUE(c.GetFile("r.bin", path, -1)) << c.m_szLastError;
-        EXPECT_TRUE(ReadFile(local.filePath("r.bin")) == content);
-        EXPECT_NE(std::strstr(c.m_szLastError, "350 Restarting at"), nullptr) << c.m_szLastError;
-    }
+    CFTPClient c;
+    c.SetClock(&clock);
+    const auto login = [&](const QStringList& faults) {
+        server.Reset(faults);
+        c.Disconnect();
+        return Login(c, server, Trusting(ftp::TlsMode::Explicit, trusted));
+    };
+
+    ASSERT_TRUE(login({"--store-final", "552 Quota exceeded."})) << c.m_szLastError;
+    server.Put(QStringLiteral("keep.bin"), "the good copy");
+    WriteFile(local.filePath(QStringLiteral("new.bin")), Pattern(100 * 1024, 3));
+    EXPECT_FALSE(c.PutFile("keep.bin", QFile::encodeName(local.filePath("new.bin"))));
+    EXPECT_NE(std::strstr(c.m_szLastError, "552 Quota exceeded."), nullptr) << c.m_szLastError;
+    EXPECT_EQ(server.Read(QStringLiteral("keep.bin")), QByteArray("the good copy"));
+
+    ASSERT_TRUE(login({"--retr-final", "426 Transfer aborted."})) << c.m_szLastError;
+    server.Put(QStringLiteral("growing.bin"), Pattern(50 * 1024, 4));
+    EXPECT_FALSE(c.GetFile("growing.bin", QFile::encodeName(local.filePath("g.bin")), -1));
+    EXPECT_NE(std::strstr(c.m_szLastError, "426"), nullptr) << c.m_szLastError;
+
+    ASSERT_TRUE(login({"--rest-reply", "plain", "--drop-after", "100000", "--drop-once"}))
+        << c.m_szLastError;
+    const QByteArray content = Pattern(256 * 1024, 5);
+    server.Put(QStringLiteral("r.bin"), content);
+    const QByteArray path = QFile::encodeName(local.filePath("r.bin"));
+    EXPECT_FALSE(c.GetFile("r.bin", path, -1)) << "the data ended early";
+    ASSERT_TRUE(c.GetFile("r.bin", path, -1)) << c.m_szLastError;
+    EXPECT_TRUE(ReadFile(local.filePath("r.bin")) == content);
+    EXPECT_NE(std::strstr(c.m_szLastError, "350 Restarting at"), nullptr) << c.m_szLastError;
 }
 
 // auto speaks plain FTP to a server without TLS; explicit fails with the server's refusal.
