@@ -214,8 +214,6 @@ bool TfrmBusinessMain::ConfirmReplacing(const QString& remoteName) {
 void TfrmBusinessMain::Upload() {
     const korvane::UploadInput in{Trimmed(ui->edDownId2), CodeOf(ui->cmbDownType2),
                                   Trimmed(ui->edDownPath2)};
-    const QString& id = in.id;
-    const QString& path = in.path;
     const korvane::InputProblem problem =
         korvane::CheckUpload(in, [](const QString& p) { return QFileInfo(p).isFile(); });
     if (!problem.Passed()) {
@@ -227,19 +225,19 @@ void TfrmBusinessMain::Upload() {
         fields.value(problem.field, ui->edDownId2)->setFocus();
         return;
     }
-    const QString remote = korvane::RemoteName(id, path);
+    const QString remote = korvane::RemoteName(in.id, in.path);
     if (!ConfirmReplacing(remote)) {
         return;
     }
     const QPointer<TfrmBusinessMain> self(this);
-    if (!FtpTransfer(1, remote, path)) {
+    if (!FtpTransfer(1, remote, in.path)) {
         if (self) {
             Notice(QStringLiteral("文件上传失败！"));
         }
         return;
     }
     const QString remark = Trimmed(ui->edRemark);
-    if (!RunSQL(korvane::BuildInsertStatement(id, in.type, remote, operatorId_, remark))) {
+    if (!RunSQL(korvane::BuildInsertStatement(in.id, in.type, remote, operatorId_, remark))) {
         Notice(QStringLiteral("文件上传成功，数据保存失败！"));
         return;
     }

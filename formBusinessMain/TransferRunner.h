@@ -12,7 +12,7 @@ namespace korvane {
 // Runs one transfer on a worker thread of its own, which owns the FTP client, while the GUI
 // thread waits in an event loop: the host repaints, resizes and keeps its other windows usable.
 // The owner's window is disabled until the transfer ends, so nothing else happens there; after
-// kDialogDelayMs a progress dialog of the owner shows.
+// kDialogDelayMs a progress dialog shows, a window of its own kept above the owner's.
 class TransferRunner {
 public:
     static constexpr int kDialogDelayMs = 500;

@@ -1,18 +1,11 @@
 #include "CFTPClient.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "FtpRequire.h"
-#include "LocalFile.h"
 #include "Utf8Boundary.h"
 
 namespace {

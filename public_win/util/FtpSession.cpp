@@ -1,14 +1,8 @@
 #include "FtpSession.h"
 
-#include "FtpData.h"
 #include "FtpPassive.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <strings.h>
-
-#include <cerrno>
 
 namespace ftp {
 

@@ -126,7 +126,10 @@ PyFtpServer& PyFtpServer::With(const QStringList& faults, std::unique_ptr<PyFtpS
 }
 
 void PyFtpServer::Reset(const QStringList& faults) {
-    WriteFile(control_.filePath(QStringLiteral("faults")), faults.join(u'\n').toUtf8());
+    // The numbered first line makes every reset a new file for the server, so a fault that
+    // happens once (--drop-once) happens again for a test with the same switches as the last.
+    const QString text = QStringLiteral("# reset %1\n").arg(++resets_) + faults.join(u'\n');
+    WriteFile(control_.filePath(QStringLiteral("faults")), text.toUtf8());
     QDir home(Home());
     for (const QFileInfo& entry :
          home.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {

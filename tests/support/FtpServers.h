@@ -56,6 +56,7 @@ public:
 
 private:
     QTemporaryDir control_;  // outside the home, so a listing never shows the faults file
+    int resets_ = 0;
 };
 
 // vsftpd in the foreground with anonymous login, the home directory "pub" writable.

@@ -59,12 +59,9 @@ std::vector<QString>& FreeDatabases() {
 
 // Empties the tables that tests write and removes what RefuseInserts() adds; false when the
 // database is no longer as the schema made it, or a connection left open holds its tables.
-bool ResetForReuse(const QString& connectionString) {
+bool ResetForReuse(const TestDatabase& database) {
     try {
-        db::TADOConnection c;
-        c.SetConnectionString(connectionString);
-        c.SetConnected(true);
-        db::TADOQuery q(c);
+        db::TADOQuery q(database.Fixture());
         for (const char* sql :
              {"set lock_timeout = '3s'", "drop trigger if exists refuse on zy.res_download_path",
               "drop function if exists zy.refuse()",
@@ -85,9 +82,10 @@ public:
         }
     }
     ~Postgres() override {
-        CloseFixture();
+        const bool reusable = ResetForReuse(*this);
+        CloseFixture();  // before a DROP, which would wait for it
         PostgresServer& server = PostgresServer::Shared();
-        if (ResetForReuse(server.ConnectionString(name_))) {
+        if (reusable) {
             FreeDatabases().push_back(name_);
         } else {
             server.DropDatabase(name_);
