@@ -10,17 +10,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "BenchFiles.h"
 #include "CFTPClient.h"
 #include "FtpDriver.h"
-#include "TransferRunner.h"
+#include "TransferDialog.h"
+#include "TransferJob.h"
 #include "support/FtpServers.h"
 
 namespace {
@@ -59,7 +62,7 @@ int main(int argc, char** argv) {
     const QString target = local + QStringLiteral("/back.bin");
     MakeFile(source, mib);
 
-    korvane::TransferJob job;
+    korvane::TransferRequest job;
     job.settings.server = server.Server();
     job.settings.user = QStringLiteral("anonymous");
     job.settings.directory = QStringLiteral("/pub");
@@ -88,8 +91,16 @@ int main(int argc, char** argv) {
         QObject::connect(&tick, &QTimer::timeout,
                          [&] { longestGap = std::max(longestGap, since.restart()); });
         tick.start(10);
-        korvane::TransferRunner runner(&owner);
-        return runner.Run(job).Succeeded();
+        // The job as the window runs it, with its dialog; the bench waits in an event loop of
+        // its own as the host would.
+        korvane::TransferJob transfer(job);
+        QEventLoop loop;
+        QObject::connect(&transfer, &korvane::TransferJob::finished, &loop, &QEventLoop::quit);
+        std::unique_ptr<korvane::TransferDialog> dialog(
+            korvane::TransferDialog::ShowLater(&owner, transfer));
+        transfer.Start();
+        loop.exec();
+        return transfer.Outcome().Succeeded();
     };
     std::vector<double> bareUp, bareDown, windowUp, windowDown;
     for (int r = 0; r < rounds; ++r) {

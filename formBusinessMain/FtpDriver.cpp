@@ -13,13 +13,12 @@ int64_t MonotonicMs() {
         .count();
 }
 
-TransferOutcome RunTransfer(const TransferJob& job, TransferState& state) {
-    TransferOutcome outcome;
-    CFTPClient client;
-    client.SetTimeouts(job.timeouts);
-    client.SetClock(job.clock);
-    client.SetOptions(job.settings.options);
-    client.SetCancelFlag(&state.cancel);
+void PrepareClient(CFTPClient& client, const TransferRequest& request, TransferState& state,
+                   const std::atomic<bool>* cancel) {
+    client.SetTimeouts(request.timeouts);
+    client.SetClock(request.clock);
+    client.SetOptions(request.settings.options);
+    client.SetCancelFlag(cancel);
     client.SetObserver([&state](uint64_t done, uint64_t total, uint64_t from) {
         state.total.store(total, std::memory_order_relaxed);
         state.from.store(from, std::memory_order_relaxed);
@@ -27,47 +26,65 @@ TransferOutcome RunTransfer(const TransferJob& job, TransferState& state) {
         state.lastActivityMs.store(MonotonicMs(), std::memory_order_relaxed);
     });
     state.lastActivityMs.store(MonotonicMs());
-    const auto step = [&](TransferOutcome::Step next, bool ok) {
-        if (!ok) {
-            outcome.reason = QString::fromUtf8(client.m_szLastError).trimmed();
-            outcome.cancelled = state.cancel.load();
-            return false;
-        }
-        outcome.reached = next;
-        state.lastActivityMs.store(MonotonicMs());
-        return true;
-    };
-    const FtpSettings& s = job.settings;
-    const QByteArray remote = job.remote.toUtf8();
-    const QByteArray local = QFile::encodeName(job.local);
+}
+
+bool Advance(CFTPClient& client, TransferState& state, TransferOutcome& outcome,
+             TransferOutcome::Step next, bool ok) {
+    if (!ok) {
+        outcome.reason = QString::fromUtf8(client.m_szLastError).trimmed();
+        outcome.cancelled = state.cancel.load();
+        return false;
+    }
+    outcome.reached = next;
+    state.lastActivityMs.store(MonotonicMs());
+    return true;
+}
+
+bool OpenSession(CFTPClient& client, const TransferRequest& request, TransferState& state,
+                 TransferOutcome& outcome) {
     using Step = TransferOutcome::Step;
-    step(Step::Directory, client.Connect(s.server.toUtf8().constData(), s.user.toUtf8().constData(),
-                                         s.password.toUtf8().constData())) &&
-        step(Step::Transfer, client.SetCurrentDirectory(s.directory.toUtf8().constData())) &&
-        step(Step::Done, job.direction == Direction::Upload
-                             ? client.PutFile(remote.constData(), local.constData())
-                             : client.GetFile(remote.constData(), local.constData(), -1));
+    const FtpSettings& s = request.settings;
+    return Advance(client, state, outcome, Step::Directory,
+                   client.Connect(s.server.toUtf8().constData(), s.user.toUtf8().constData(),
+                                  s.password.toUtf8().constData())) &&
+           Advance(client, state, outcome, Step::Transfer,
+                   client.SetCurrentDirectory(s.directory.toUtf8().constData()));
+}
+
+TransferOutcome RunTransfer(const TransferRequest& request, TransferState& state) {
+    TransferOutcome outcome;
+    CFTPClient client;
+    PrepareClient(client, request, state, &state.cancel);
+    const QByteArray remote = request.remote.toUtf8();
+    const QByteArray local = QFile::encodeName(request.local);
+    OpenSession(client, request, state, outcome) &&
+        Advance(client, state, outcome, TransferOutcome::Step::Done,
+                request.direction == Direction::Upload
+                    ? client.PutFile(remote.constData(), local.constData())
+                    : client.GetFile(remote.constData(), local.constData(), -1));
     return outcome;
 }
 
 namespace {
-QString CancelMessage(const TransferJob& job, const TransferOutcome& outcome) {
+QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome) {
     const bool upload = job.direction == Direction::Upload;
     if (outcome.reached != TransferOutcome::Step::Transfer) {
         return upload ? QStringLiteral("已取消上传。") : QStringLiteral("已取消下载。");
     }
     if (upload) {
-        // The module never deletes on the server: what arrived there stays.
-        const QString stored =
-            job.settings.options.storeViaPart ? job.remote + QStringLiteral(".part") : job.remote;
-        return QStringLiteral("已取消上传，服务器上可能留有不完整的文件[%1]。").arg(stored);
+        // Under a temporary name the upload's own clean-up removes what arrived; stored
+        // directly, what arrived replaced the file that was there.
+        return job.settings.options.storeViaPart
+                   ? QStringLiteral("已取消上传，服务器上的文件未改变。")
+                   : QStringLiteral("已取消上传，服务器上可能留有不完整的文件[%1]。")
+                         .arg(job.remote);
     }
     return QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
         .arg(job.local);
 }
 }  // namespace
 
-QString OutcomeMessage(const TransferJob& job, const TransferOutcome& outcome) {
+QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcome) {
     using Step = TransferOutcome::Step;
     if (outcome.Succeeded()) {
         return QString();
@@ -83,6 +100,11 @@ QString OutcomeMessage(const TransferJob& job, const TransferOutcome& outcome) {
         case Step::Directory:
             text = QStringLiteral("设置远程路径出错！");
             break;
+        case Step::Verify:
+        case Step::Register:
+        case Step::Publish:
+        case Step::Commit:
+            return outcome.reason;  // the step wrote the whole message
         default:
             text = (job.direction == Direction::Upload ? QStringLiteral("上传文件[%1]出错！")
                                                        : QStringLiteral("下载文件[%1]出错！"))

@@ -6,12 +6,14 @@
 
 #include "FtpSettings.h"
 
+class CFTPClient;
+
 namespace korvane {
 
 enum class Direction { Upload, Download };
 
 // One transfer as the window asked for it; everything the worker needs, by value.
-struct TransferJob {
+struct TransferRequest {
     FtpSettings settings;
     ftp::Timeouts timeouts;
     ftp::Clock* clock = &ftp::Clock::Real();  // paces and pauses the transfer
@@ -33,19 +35,34 @@ struct TransferState {
 int64_t MonotonicMs();
 
 struct TransferOutcome {
-    enum class Step { Login, Directory, Transfer, Done };
+    // Login, Directory and Transfer are every transfer's; an upload then registers (Register),
+    // puts its file in place (Publish) and commits the registration (Commit); a download is
+    // checked against what was registered (Verify).
+    enum class Step { Login, Directory, Transfer, Verify, Register, Publish, Commit, Done };
     Step reached = Step::Login;  // the step that failed, or Done
     bool cancelled = false;
-    QString reason;  // the client's last error
+    QString reason;  // the client's last error, or what the step found
     bool Succeeded() const { return reached == Step::Done; }
 };
 
+// Gives client the request's timeouts, clock and options, the state's cancel flag and an
+// observer that keeps the state's progress.
+void PrepareClient(CFTPClient& client, const TransferRequest& request, TransferState& state,
+                   const std::atomic<bool>* cancel);
+// Runs one step of client: on success outcome.reached becomes next; on failure outcome keeps
+// the step that failed, with the client's reason and whether a cancel ended it.
+bool Advance(CFTPClient& client, TransferState& state, TransferOutcome& outcome,
+             TransferOutcome::Step next, bool ok);
+// Logs in and changes to the remote directory.
+bool OpenSession(CFTPClient& client, const TransferRequest& request, TransferState& state,
+                 TransferOutcome& outcome);
+
 // Logs in, changes to the remote directory and transfers, with a client of its own, on the
 // calling thread; state.cancel stops it within about 100 ms.
-TransferOutcome RunTransfer(const TransferJob& job, TransferState& state);
+TransferOutcome RunTransfer(const TransferRequest& request, TransferState& state);
 
 // What the operator is told after a transfer that did not succeed: the step's message and the
 // reason on a line of its own; a cancel says what it left behind.
-QString OutcomeMessage(const TransferJob& job, const TransferOutcome& outcome);
+QString OutcomeMessage(const TransferRequest& request, const TransferOutcome& outcome);
 
 }  // namespace korvane

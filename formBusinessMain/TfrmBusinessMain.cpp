@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
@@ -17,11 +18,15 @@
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "InputChecks.h"
+#include "Registration.h"
 #include "RowTexts.h"
+#include "RunningJobs.h"
 #include "SqlRunner.h"
 #include "Statements.h"
 #include "TextLimits.h"
-#include "TransferRunner.h"
+#include "TransferDialog.h"
+#include "TransferJob.h"
+#include "TransferProgress.h"
 #include "ui_formBusinessMain.h"
 
 namespace {
@@ -62,9 +67,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
 }
 
 TfrmBusinessMain::~TfrmBusinessMain() {
-    if (runner_ != nullptr) {
-        runner_->Cancel();  // its worker is awaited where the transfer was started
-    }
+    delete dialog_;
+    delete job_;  // aborts a transfer still running before the connection it registers on goes
     codeTable_.reset();
 }
 
@@ -229,16 +233,22 @@ void TfrmBusinessMain::Upload() {
     if (!ConfirmReplacing(remote)) {
         return;
     }
-    const QPointer<TfrmBusinessMain> self(this);
-    if (!FtpTransfer(1, remote, in.path)) {
-        if (self) {
+    const QString remark = Trimmed(ui->edRemark);
+    StartJob(1, remote, in.path,
+             std::make_unique<korvane::Registration>(
+                 ADOConnection, ADOQuery,
+                 korvane::BuildInsertStatement(in.id, in.type, remote, operatorId_, remark)),
+             [this](const korvane::TransferJob& job) { UploadEnded(job); });
+}
+
+void TfrmBusinessMain::UploadEnded(const korvane::TransferJob& job) {
+    using Step = korvane::TransferOutcome::Step;
+    const korvane::TransferOutcome& outcome = job.Outcome();
+    if (!outcome.Succeeded()) {
+        Notice(korvane::OutcomeMessage(job.Request(), outcome));
+        if (outcome.reached <= Step::Transfer && !outcome.cancelled) {
             Notice(QStringLiteral("文件上传失败！"));
         }
-        return;
-    }
-    const QString remark = Trimmed(ui->edRemark);
-    if (!RunSQL(korvane::BuildInsertStatement(in.id, in.type, remote, operatorId_, remark))) {
-        Notice(QStringLiteral("文件上传成功，数据保存失败！"));
         return;
     }
     Notice(QStringLiteral("文件上传成功，数据保存成功！"));
@@ -276,9 +286,17 @@ void TfrmBusinessMain::Download() {
         return;
     }
     const QString local = folder.path + u'/' + remote;
-    if (FtpTransfer(2, remote, local)) {
-        ShowMessage(QStringLiteral("下载成功！保存在[") + local + QStringLiteral("]，请查看！"));
+    StartJob(2, remote, local, nullptr,
+             [this](const korvane::TransferJob& job) { DownloadEnded(job); });
+}
+
+void TfrmBusinessMain::DownloadEnded(const korvane::TransferJob& job) {
+    if (!job.Outcome().Succeeded()) {
+        Notice(korvane::OutcomeMessage(job.Request(), job.Outcome()));
+        return;
     }
+    ShowMessage(QStringLiteral("下载成功！保存在[") + job.Request().local +
+                QStringLiteral("]，请查看！"));
 }
 
 // FTP --------------------------------------------------------------------------------------
@@ -294,50 +312,128 @@ QString TfrmBusinessMain::SysPara(const QString& name) {
 
 bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
                                    const QString& localFile) {
-    korvane::TransferJob job;
+    return StartJob(direction, remoteFile, localFile, nullptr,
+                    [this](const korvane::TransferJob& job) {
+                        if (!job.Outcome().Succeeded()) {
+                            Notice(korvane::OutcomeMessage(job.Request(), job.Outcome()));
+                        }
+                    });
+}
+
+bool TfrmBusinessMain::StartJob(int direction, const QString& remoteFile, const QString& localFile,
+                                std::unique_ptr<korvane::UploadRegistrar> registrar,
+                                std::function<void(const korvane::TransferJob&)> then) {
+    if (job_ != nullptr) {
+        Notice(QStringLiteral("本窗口正在传输文件，请等它结束后再试。"));
+        return false;
+    }
+    korvane::TransferRequest request;
     QString invalid;
     const auto parameter = [this](const QString& name) { return SysPara(name); };
-    if (!korvane::ReadFtpSettings(parameter, &job.settings, &invalid)) {
+    if (!korvane::ReadFtpSettings(parameter, &request.settings, &invalid)) {
         Notice(invalid);  // nothing is transferred with a setting the site did not mean
         return false;
     }
     korvane::InstallFtpTrace();
-    job.timeouts = ftpTimeouts_;
-    job.clock = ftpClock_;
-    if (job.settings.timeoutSeconds) {
-        const int ms = *job.settings.timeoutSeconds * 1000;
-        job.timeouts = {ms, ms, ms, ms, ms};
+    request.timeouts = ftpTimeouts_;
+    request.clock = ftpClock_;
+    if (request.settings.timeoutSeconds) {
+        const int ms = *request.settings.timeoutSeconds * 1000;
+        request.timeouts = {ms, ms, ms, ms, ms};
     }
-    job.direction = direction == 1 ? korvane::Direction::Upload : korvane::Direction::Download;
-    job.remote = remoteFile;
-    job.local = localFile;
+    request.direction = direction == 1 ? korvane::Direction::Upload : korvane::Direction::Download;
+    request.remote = remoteFile;
+    request.local = localFile;
+    job_ = new korvane::TransferJob(request);
+    job_->SetRegistrar(std::move(registrar));
+    connect(job_, &korvane::TransferJob::finished, this, [this, then] { JobEnded(then); });
+    telmaris::JobInfo info;
+    info.window = windowTitle();
+    info.order = remoteFile.section(u'_', 0, 0);
+    info.file = remoteFile;
+    info.localPath = localFile;
+    info.upload = request.direction == korvane::Direction::Upload;
+    info.operatorId = operatorId_;
+    const QPointer<korvane::TransferJob> job(job_);
+    telmaris::JobHooks hooks;
+    hooks.cancel = [job] {
+        if (job) {
+            job->Cancel();
+        }
+    };
+    hooks.progress = [job] {
+        telmaris::JobProgress p;
+        if (job) {
+            const korvane::ProgressSnapshot s =
+                korvane::SnapshotOf(*job->State(), job->StartedMs(), korvane::MonotonicMs());
+            p = {s.done, s.total, korvane::BytesPerSecond(s), korvane::SecondsLeft(s)};
+        }
+        return p;
+    };
+    telmaris::RunningJobs::Instance().Add(job_, info, hooks);
+    dialog_ = korvane::TransferDialog::ShowLater(this, *job_);
+    SetTransferControlsEnabled(false);
+    job_->Start();
+    return true;
+}
+
+void TfrmBusinessMain::JobEnded(const std::function<void(const korvane::TransferJob&)>& then) {
+    std::unique_ptr<korvane::TransferJob> job(job_);
+    job_ = nullptr;
+    const korvane::TransferOutcome& outcome = job->Outcome();
+    using State = telmaris::RunningJobs::State;
+    telmaris::RunningJobs::Instance().End(
+        job.get(),
+        outcome.Succeeded() ? State::Succeeded
+                            : (outcome.cancelled ? State::Cancelled : State::Failed),
+        outcome.Succeeded() ? QStringLiteral("成功")
+                            : korvane::OutcomeMessage(job->Request(), outcome),
+        job->State()->done.load());
+    delete dialog_;
+    SetTransferControlsEnabled(true);
     const QPointer<TfrmBusinessMain> self(this);
-    korvane::TransferRunner runner(this);
-    runner_ = &runner;
-    const korvane::TransferOutcome outcome = runner.Run(job);
-    if (!self) {
-        return false;  // the window went while the transfer ran
+    if (!closeWhenDone_) {
+        then(*job);
     }
-    runner_ = nullptr;
-    if (!outcome.Succeeded()) {
-        Notice(korvane::OutcomeMessage(job, outcome));
+    if (self) {
+        emit transferFinished(job->Outcome().Succeeded());
     }
-    if (closeWhenDone_) {
-        QTimer::singleShot(0, this, &QWidget::close);
+    if (self && closeWhenDone_) {
+        CloseFrame();
     }
-    return outcome.Succeeded();
+}
+
+void TfrmBusinessMain::SetTransferControlsEnabled(bool enabled) {
+    for (QWidget* w : {static_cast<QWidget*>(ui->GroupBox2), static_cast<QWidget*>(ui->btnFpt),
+                       static_cast<QWidget*>(ui->btnDown)}) {
+        w->setEnabled(enabled);
+    }
+}
+
+void TfrmBusinessMain::CloseFrame() {
+    // In the host's MDI area the form lives in a sub-window: closing only the form would leave
+    // the empty frame behind.
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        frame->close();
+    } else {
+        close();
+    }
 }
 
 void TfrmBusinessMain::closeEvent(QCloseEvent* event) {
-    if (runner_ == nullptr) {
+    if (job_ == nullptr) {
         TfrmMDIChild::closeEvent(event);
         return;
     }
-    // The transfer ends first; the window closes once it has.
+    // The transfer ends (and cleans up) first; the window closes once it has.
     event->ignore();
     if (!closeWhenDone_ &&
         AskYesNo(QStringLiteral("正在传输文件，要取消传输并关闭窗口吗？"), kTitle)) {
-        closeWhenDone_ = true;
-        runner_->Cancel();
+        closeWhenDone_ = job_ != nullptr;
+        if (job_ != nullptr) {
+            job_->Cancel();
+        } else {
+            CloseFrame();
+        }
     }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "FtpClock.h"
@@ -15,8 +17,11 @@
 
 class TOpenDialog;
 namespace korvane {
-class TransferRunner;
-}
+class TransferJob;
+class TransferDialog;
+class UploadRegistrar;
+struct ExpectedFile;
+}  // namespace korvane
 
 namespace Ui {
 class frmBusinessMain;
@@ -37,10 +42,13 @@ public:
     // The one path to the database: opens SELECTs, executes the rest, reports a failure once.
     bool RunSQL(const QString& text);
     void LoadCodeTable(uint16_t tableNo, std::unique_ptr<korvane::CodeTableLookup>& holder);
-    // One upload (direction 1) or download (any other direction) with the system's FTP
-    // settings, on a worker while a progress dialog shows: true when login, directory change
-    // and transfer all succeeded. The window may be gone when it returns false.
+    // Starts one upload (direction 1) or download (any other direction) with the system's FTP
+    // settings as a job of this window and returns at once: false, with the reason shown, when
+    // it could not start. transferFinished says how it ended; a progress dialog shows while it
+    // runs, and the window's transfer controls wait for it.
     bool FtpTransfer(int direction, const QString& remoteFile, const QString& localFile);
+    // The job running now, or null.
+    korvane::TransferJob* RunningTransfer() const { return job_; }
 
     // Shorter FTP waits than the client's defaults (tests and scripted runs).
     void SetFtpTimeouts(const ftp::Timeouts& t) { ftpTimeouts_ = t; }
@@ -55,6 +63,11 @@ public:
     const QString& SessionText() const { return sessionText_; }
     korvane::CodeTableLookup* CodeTable() const { return codeTable_.get(); }
     korvane::db::TADOConnection& Connection() { return ADOConnection; }
+
+signals:
+    // A transfer of this window ended: true when login, directory change, transfer and (for an
+    // upload) the registration all succeeded, after its messages were shown.
+    void transferFinished(bool succeeded);
 
 public slots:
     void FormShow();
@@ -74,6 +87,16 @@ private:
     void Download();
     void FillOrderTypes();
     bool ConfirmReplacing(const QString& remoteName);
+    // Starts job with this window's settings; then(job) runs on the GUI thread when it ended.
+    bool StartJob(int direction, const QString& remoteFile, const QString& localFile,
+                  std::unique_ptr<korvane::UploadRegistrar> registrar,
+                  std::function<void(const korvane::TransferJob&)> then);
+    void JobEnded(const std::function<void(const korvane::TransferJob&)>& then);
+    void SetTransferControlsEnabled(bool enabled);
+    void UploadEnded(const korvane::TransferJob& job);
+    void DownloadEnded(const korvane::TransferJob& job);
+    // Closes this window's frame: the MDI sub-window when there is one.
+    void CloseFrame();
     void Notice(const QString& text, int style = MB_ICONINFORMATION);
 
     std::unique_ptr<Ui::frmBusinessMain> ui;
@@ -83,7 +106,8 @@ private:
     // Every network wait of a transfer, unless korvane_ftp_timeout says otherwise.
     ftp::Timeouts ftpTimeouts_{30000, 30000, 30000, 30000, 30000};
     ftp::Clock* ftpClock_ = &ftp::Clock::Real();
-    korvane::TransferRunner* runner_ = nullptr;  // the transfer running now
+    korvane::TransferJob* job_ = nullptr;  // the transfer running now
+    QPointer<korvane::TransferDialog> dialog_;
     bool closeWhenDone_ = false;
 
     int32_t number_ = 0;

@@ -2,6 +2,12 @@
 
 #include <climits>
 
+#include <QApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QWindow>
+
+#include "TransferJob.h"
 #include "TransferProgress.h"
 
 namespace korvane {
@@ -32,14 +38,34 @@ TransferDialog::TransferDialog(QWidget* owner, Direction direction, const QStrin
     Refresh();
 }
 
+TransferDialog* TransferDialog::ShowLater(QWidget* owner, TransferJob& job) {
+    const TransferRequest& request = job.Request();
+    auto* dialog = new TransferDialog(nullptr, request.direction, request.remote, job.State());
+    if (owner != nullptr) {
+        dialog->setWindowTitle(dialog->windowTitle() + QStringLiteral(" - ") +
+                               owner->windowTitle());
+    }
+    const QPointer<QWidget> above = owner != nullptr ? owner->window() : nullptr;
+    QTimer::singleShot(kDialogDelayMs, dialog, [dialog, above] {
+        dialog->winId();
+        if (above && above->windowHandle() != nullptr) {
+            dialog->windowHandle()->setTransientParent(above->windowHandle());
+        }
+        // Dialogs of several windows' transfers never cover one another exactly.
+        int shown = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            shown += w != dialog && qobject_cast<TransferDialog*>(w) != nullptr && w->isVisible();
+        }
+        dialog->show();
+        if (shown > 0) {
+            dialog->move(dialog->pos() + QPoint(32, 48) * shown);
+        }
+    });
+    return dialog;
+}
+
 void TransferDialog::Refresh() {
-    const int64_t now = MonotonicMs();
-    ProgressSnapshot s;
-    s.done = state_->done.load(std::memory_order_relaxed);
-    s.total = state_->total.load(std::memory_order_relaxed);
-    s.from = state_->from.load(std::memory_order_relaxed);
-    s.elapsedMs = now - startMs_;
-    s.silentMs = now - state_->lastActivityMs.load(std::memory_order_relaxed);
+    const ProgressSnapshot s = SnapshotOf(*state_, startMs_, MonotonicMs());
     const int permille = ProgressPermille(s);
     if (permille < 0) {
         setRange(0, 0);  // a busy bar when the size is not known

@@ -41,6 +41,30 @@ int ProgressPermille(const ProgressSnapshot& s) {
     return static_cast<int>(share * 1000.0);
 }
 
+ProgressSnapshot SnapshotOf(const TransferState& state, int64_t startMs, int64_t nowMs) {
+    ProgressSnapshot s;
+    s.done = state.done.load(std::memory_order_relaxed);
+    s.total = state.total.load(std::memory_order_relaxed);
+    s.from = state.from.load(std::memory_order_relaxed);
+    s.elapsedMs = nowMs - startMs;
+    s.silentMs = nowMs - state.lastActivityMs.load(std::memory_order_relaxed);
+    return s;
+}
+
+double BytesPerSecond(const ProgressSnapshot& s) {
+    const uint64_t moved = s.done > s.from ? s.done - s.from : 0;
+    return s.elapsedMs > 0 ? static_cast<double>(moved) * 1000.0 / static_cast<double>(s.elapsedMs)
+                           : 0.0;
+}
+
+int64_t SecondsLeft(const ProgressSnapshot& s) {
+    const double perSecond = BytesPerSecond(s);
+    if (perSecond <= 0 || s.total <= s.done || s.silentMs > kSilenceShownMs) {
+        return -1;
+    }
+    return static_cast<int64_t>(static_cast<double>(s.total - s.done) / perSecond) + 1;
+}
+
 QString ProgressText(Direction direction, const QString& name, const ProgressSnapshot& s) {
     QStringList lines;
     const bool upload = direction == Direction::Upload;
@@ -54,16 +78,13 @@ QString ProgressText(Direction direction, const QString& name, const ProgressSna
                            : QStringLiteral("%1%  %2 / %3")
                                  .arg(permille / 10)
                                  .arg(FormatBytes(s.done), FormatBytes(s.total)));
-    const uint64_t moved = s.done > s.from ? s.done - s.from : 0;
-    if (s.elapsedMs > 0 && moved > 0) {
-        const double perSecond =
-            static_cast<double>(moved) * 1000.0 / static_cast<double>(s.elapsedMs);
+    const double perSecond = BytesPerSecond(s);
+    if (perSecond > 0) {
         QString speed =
             QStringLiteral("平均速度 %1/s").arg(FormatBytes(static_cast<uint64_t>(perSecond)));
-        if (s.total > s.done) {
-            const auto left =
-                static_cast<int64_t>(static_cast<double>(s.total - s.done) / perSecond);
-            speed += QStringLiteral("，剩余时间 %1").arg(FormatDuration(left + 1));
+        // Only while bytes arrive: during a stall the average says nothing of what is left.
+        if (const int64_t left = SecondsLeft(s); left >= 0) {
+            speed += QStringLiteral("，剩余时间 %1").arg(FormatDuration(left));
         }
         lines << speed;
     }

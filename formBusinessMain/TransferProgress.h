@@ -16,6 +16,13 @@ struct ProgressSnapshot {
     int64_t silentMs = 0;  // since the server last sent or took a byte
 };
 
+// The state's progress at nowMs of a transfer that began at startMs.
+ProgressSnapshot SnapshotOf(const TransferState& state, int64_t startMs, int64_t nowMs);
+// Average bytes per second of what moved in this transfer (not what a resume found).
+double BytesPerSecond(const ProgressSnapshot& s);
+// Seconds left at the average speed; -1 when not known or while the server is silent.
+int64_t SecondsLeft(const ProgressSnapshot& s);
+
 // The server has been silent this long before the dialog says it waits for it.
 constexpr int64_t kSilenceShownMs = 3000;
 

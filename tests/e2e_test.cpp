@@ -19,6 +19,7 @@
 
 #include "HostControls.h"
 #include "HostMainWindow.h"
+#include "RunningJobs.h"
 #include "support/DialogRecorder.h"
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
@@ -60,7 +61,12 @@ protected:
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-    void Click(const char* name) { QTest::mouseClick(W<QPushButton>(name), Qt::LeftButton); }
+    // Clicks a button and waits for the transfers it started.
+    void Click(const char* name) {
+        QTest::mouseClick(W<QPushButton>(name), Qt::LeftButton);
+        EXPECT_TRUE(
+            QTest::qWaitFor([] { return telmaris::RunningJobs::Instance().Count() == 0; }, 60000));
+    }
     void Upload(const QString& id, const QString& path, const QString& remark) {
         W<QLineEdit>("edDownId2")->setText(id);
         W<QComboBox>("cmbDownType2")->setCurrentIndex(1);

@@ -62,7 +62,7 @@ TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
     ASSERT_TRUE(server.Started()) << server.Error().toStdString();
     server.Put(QStringLiteral("big.bin"), korvane::test::Pattern(400000, 9));
     QTemporaryDir local;
-    korvane::TransferJob job;
+    korvane::TransferRequest job;
     job.settings.server = server.Server();
     job.settings.user = QString::fromLatin1(server.User());
     job.settings.password = QString::fromLatin1(server.Password());

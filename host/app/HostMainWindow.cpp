@@ -1,5 +1,7 @@
 #include "HostMainWindow.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -7,6 +9,8 @@
 
 #include "GuiServices.h"
 #include "HostWindow.h"
+#include "RunningJobs.h"
+#include "TransfersPanel.h"
 
 namespace telmaris {
 
@@ -25,6 +29,18 @@ HostMainWindow::HostMainWindow(SessionInfo session)
             sub->showMaximized();
         }
     });
+    transfers_ = new TransfersPanel(this);
+    addDockWidget(Qt::BottomDockWidgetArea, transfers_);
+    transfers_->hide();
+    QAction* showTransfers = transfers_->toggleViewAction();
+    showTransfers->setText(QStringLiteral("传输列表"));
+    windows->addAction(showTransfers);
+    // A second transfer at once opens the list by itself: one dialog no longer tells it all.
+    connect(&RunningJobs::Instance(), &RunningJobs::changed, this, [this] {
+        if (RunningJobs::Instance().Count() >= 2) {
+            transfers_->show();
+        }
+    });
     windows->addAction(QStringLiteral("退出"), this, &QWidget::close);
     SetHostMdiArea(area_);
     resize(1024, 700);
@@ -38,6 +54,34 @@ HostMainWindow::~HostMainWindow() {
         delete w;
     }
     SetHostMdiArea(nullptr);
+}
+
+void HostMainWindow::RequestQuit() {
+    close();
+}
+
+void HostMainWindow::closeEvent(QCloseEvent* event) {
+    RunningJobs& jobs = RunningJobs::Instance();
+    if (jobs.Count() == 0) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (quitWhenIdle_) {
+        return;  // already asked: the transfers are ending
+    }
+    const QString question = QStringLiteral("以下文件正在传输：\n%1\n要取消这些传输并退出吗？")
+                                 .arg(jobs.Descriptions().join(u'\n'));
+    if (!AskYesNo(question, QStringLiteral("退出"))) {
+        return;
+    }
+    quitWhenIdle_ = true;
+    connect(&jobs, &RunningJobs::changed, this, [this] {
+        if (RunningJobs::Instance().Count() == 0) {
+            close();
+        }
+    });
+    jobs.CancelAll();
 }
 
 bool HostMainWindow::AddModule(const QString& path) {

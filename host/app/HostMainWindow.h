@@ -24,9 +24,21 @@ public:
     QWidget* OpenWindow(std::size_t index);
     QMdiArea* MdiArea() const { return area_; }
     std::size_t ModuleCount() const { return modules_.size(); }
+    class TransfersPanel* Transfers() const {
+        return transfers_;
+    }
+    // Quits as the close box does, asking first while transfers run (SIGTERM, session end).
+    void RequestQuit();
+
+protected:
+    // While business windows transfer, quitting asks once; yes cancels the transfers and quits
+    // once they have cleaned up, no keeps them running.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QMdiArea* area_;
+    bool quitWhenIdle_ = false;
+    class TransfersPanel* transfers_;
     QMenu* modulesMenu_;
     SessionInfo session_;
     std::vector<std::unique_ptr<BusinessModule>> modules_;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -21,16 +22,34 @@
 #include "HostConfig.h"
 #include "HostControls.h"
 #include "HostMainWindow.h"
+#include "RunningJobs.h"
 
 namespace telmaris {
 
 namespace {
+
+constexpr int kTransferWaitMs = 120000;
 
 void Settle() {
     for (int i = 0; i < 5; ++i) {
         QCoreApplication::processEvents();
         QThread::msleep(20);
     }
+}
+
+// Transfers run as jobs: the tour goes on once every one of them has ended.
+bool WaitForTransfers() {
+    QElapsedTimer waited;
+    waited.start();
+    while (RunningJobs::Instance().Count() > 0 && waited.elapsed() < kTransferWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    const bool ended = RunningJobs::Instance().Count() == 0;
+    if (!ended) {
+        std::fprintf(stderr, "tour: a transfer did not end within %d s\n", kTransferWaitMs / 1000);
+    }
+    return ended;
 }
 
 bool Shot(HostMainWindow& host, const QString& dir, const QString& name) {
@@ -156,6 +175,9 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     remark->setText(QStringLiteral("签字件"));
     Shot(host, shotDir, QStringLiteral("2-upload-filled.png"));
     upload->click();
+    if (!WaitForTransfers()) {
+        return 1;
+    }
     Shot(host, shotDir, QStringLiteral("3-uploaded.png"));
 
     std::printf("3. search order 1024\n");
@@ -186,6 +208,9 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
         const ProgressShot progress(
             QDir(shotDir).filePath(QStringLiteral("5a-download-progress.png")));
         download->click();
+        if (!WaitForTransfers()) {
+            return 1;
+        }
     }
     Shot(host, shotDir, QStringLiteral("5-downloaded.png"));
     SetDialogHook({});

@@ -4,6 +4,7 @@
 //   telmaris-host [--config FILE] [--operator ID] [--module LIB]... [--screenshot PNG]
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSessionManager>
 #include <QTimer>
 #include <cstdio>
 
@@ -11,6 +12,8 @@
 #include "HostConfig.h"
 #include "HostMainWindow.h"
 #include "ModuleLoader.h"
+#include "QuitSignals.h"
+#include "RunningJobs.h"
 #include "Tour.h"
 
 namespace {
@@ -94,6 +97,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", qPrintable(warning));
     }
     telmaris::HostMainWindow window(MakeSession(args, ini));
+    telmaris::QuitOnSignals([&window] { window.RequestQuit(); });
+    // The desktop session ending: running transfers ask first, and a no keeps the session.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager& manager) {
+                         if (telmaris::RunningJobs::Instance().Count() == 0) {
+                             return;
+                         }
+                         if (manager.allowsInteraction()) {
+                             window.RequestQuit();
+                             manager.release();
+                         }
+                         if (telmaris::RunningJobs::Instance().Count() > 0) {
+                             manager.cancel();
+                         }
+                     });
     window.show();
     const QStringList modules = ModulePaths(args, ini);
     for (const QString& path : modules) {

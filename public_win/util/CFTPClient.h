@@ -10,6 +10,7 @@
 #include "FtpClock.h"
 #include "FtpSession.h"
 #include "ResumeRecord.h"
+#include "Sha256.h"
 
 // Progress of a transfer: the remote name as passed, percent done, average KiB/s, user data.
 typedef void (*FtpProgressCallBack)(const char* pszRemoteFile, int32_t nPercent, uint32_t dwSpeed,
@@ -32,6 +33,24 @@ public:
     bool PutFile(const char* pszRemoteFile, const char* pszLocalFile);
     void Disconnect();
 
+    // The steps of an upload that publishes only what was stored whole ---------------------
+    // What StoreAs put on the server.
+    struct StoredCopy {
+        uint64_t size = 0;
+        std::string sha256;  // of the bytes sent, 64 hex digits
+    };
+    // Stores the local file under exactly pszRemoteFile, hashing the bytes as they go out, and
+    // compares the stored size where the server answers SIZE.
+    bool StoreAs(const char* pszRemoteFile, const char* pszLocalFile, StoredCopy* copy);
+    // Renames pszFrom to pszTo. Where the server does not rename over an existing file, the old
+    // one is moved aside first and moved back when the new one cannot take its place: the file
+    // under pszTo is never deleted before its successor is there.
+    bool Publish(const char* pszFrom, const char* pszTo);
+    // DELE; false with the server's reply as the last error.
+    bool RemoveFile(const char* pszRemoteFile);
+    // Whether the connection still answers (NOOP within the reply timeout).
+    bool Alive();
+
     // Shorter waits than the defaults of about 60 s; takes effect at the next Connect.
     void SetTimeouts(const ftp::Timeouts& timeouts) { m_timeouts = timeouts; }
 
@@ -40,8 +59,8 @@ public:
     struct Options {
         ftp::DataMode mode = ftp::DataMode::Active;
         ftp::RestartRule restart = ftp::RestartRule::Strict;
-        // Store to "<name>.part" and rename it to the final name once the server confirmed the
-        // store, so that a failed upload never damages the file that is there.
+        // Store under a temporary name of this upload's own and rename it to the final name once
+        // the server confirmed the store, so that a failed upload never damages the file there.
         bool storeViaPart = false;
         // The encoding of names on the control connection: "auto" (UTF-8 where FEAT lists
         // UTF8, else GBK) or a name iconv knows. Names are passed to the client in UTF-8.
@@ -68,7 +87,8 @@ public:
     std::unique_ptr<ftp::Session> m_hInternet;
     std::unique_ptr<ftp::Connection> m_hConnect;
     bool m_bConnected;
-    char m_szLastError[1024];
+    static constexpr std::size_t kLastErrorSize = 1024;
+    char m_szLastError[kLastErrorSize];
     FtpProgressCallBack m_lpfnProgress;
     uint32_t m_dwUserData;
 
@@ -105,7 +125,7 @@ private:
     // bytes (the paced rate), else what arrives first.
     bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool sizeKnown,
                          bool fill, std::size_t* got);
-    bool Store(const char* pszRemoteFile, int fd, uint64_t total);
+    bool Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::Sha256* digest);
     // The offset a download continues from (0: from the start), after the checks that keep a
     // foreign copy from being continued, and the bytes before it that the data must confirm.
     int64_t PlanRestart(int fd, int64_t localSize, const ftp::RemoteVersion& remote,

@@ -1,17 +1,53 @@
-// Uploads: a local file stored, directly or under a .part name that is then renamed.
+// Uploads: a local file stored, directly or under a temporary name that is then renamed.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "CFTPClient.h"
 #include "FtpRequire.h"
 #include "FtpWaitBudget.h"
 #include "LocalFile.h"
+#include "TemporaryName.h"
+
+namespace {
+// Keeps the client's last error while a clean-up step writes its own.
+class KeepError {
+public:
+    explicit KeepError(char* text) : text_(text), saved_(text) {}
+    ~KeepError() { std::snprintf(text_, CFTPClient::kLastErrorSize, "%s", saved_.c_str()); }
+    KeepError(const KeepError&) = delete;
+    KeepError& operator=(const KeepError&) = delete;
+
+private:
+    char* text_;
+    std::string saved_;
+};
+}  // namespace
 
 bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
+    FTP_REQUIRE(pszRemoteFile != NULL);
+    FTP_REQUIRE(pszLocalFile != NULL);
+    if (!m_options.storeViaPart) {
+        return StoreAs(pszRemoteFile, pszLocalFile, nullptr);
+    }
+    const std::string temporary = ftp::TemporaryName(pszRemoteFile);
+    if (StoreAs(temporary.c_str(), pszLocalFile, nullptr) &&
+        Publish(temporary.c_str(), pszRemoteFile)) {
+        return true;
+    }
+    if (m_hConnect && !ftp::Cancelled()) {
+        const KeepError keep(m_szLastError);
+        RemoveFile(temporary.c_str());  // leave nothing half-stored behind
+    }
+    return false;
+}
+
+bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, StoredCopy* copy) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     FTP_REQUIRE(pszLocalFile != NULL);
     const ftp::CancelScope cancel(m_cancel);
@@ -28,24 +64,83 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
     if (!RequireConnection()) {
         return false;
     }
-    const std::string name = pszRemoteFile;
-    const std::string stored = m_options.storeViaPart ? name + ".part" : name;
-    if (!Store(stored.c_str(), local.Fd(), static_cast<uint64_t>(st.st_size))) {
+    const auto total = static_cast<uint64_t>(st.st_size);
+    ftp::Sha256 digest;
+    if (!Store(pszRemoteFile, local.Fd(), total, &digest)) {
         return false;
     }
-    if (!m_options.storeViaPart || m_hConnect->Rename(stored, name)) {
+    // A server that lost bytes on the way (a full disk that still answered 226) is caught here.
+    const auto stored = m_hConnect->FileSize(pszRemoteFile);
+    if (stored && *stored != total) {
+        SetErrorText("服务器上的文件大小(" + std::to_string(*stored) + ")与本地文件(" +
+                     std::to_string(total) + ")不符");
+        return false;
+    }
+    if (copy != nullptr) {
+        copy->size = total;
+        copy->sha256 = digest.HexDigest();
+    }
+    return true;
+}
+
+bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
+    FTP_REQUIRE(pszFrom != NULL);
+    FTP_REQUIRE(pszTo != NULL);
+    const ftp::CancelScope cancel(m_cancel);
+    if (!RequireConnection()) {
+        return false;
+    }
+    if (m_hConnect->Rename(pszFrom, pszTo)) {
         return true;
     }
-    // Some servers do not rename over an existing file: the operator agreed to replace it.
     const std::string refusal = ftp::LastResponse();
-    if (m_hConnect->Delete(name) && m_hConnect->Rename(stored, name)) {
+    // Some servers do not rename over an existing file: the old one steps aside, and comes back
+    // when the new one cannot take its place.
+    const std::string aside = ftp::TemporaryName(pszTo);
+    if (!m_hConnect->FileSize(pszTo) || !m_hConnect->Rename(pszTo, aside)) {
+        SetErrorText("服务器不允许改名(" + refusal +
+                     ")，原文件保持不变。如该服务器不允许改名，请把系统参数korvane_ftp_upload设为"
+                     "direct。");
+        return false;
+    }
+    if (m_hConnect->Rename(pszFrom, pszTo)) {
+        const KeepError keep(m_szLastError);
+        m_hConnect->Delete(aside);  // a leftover here is only a temporary file
         return true;
     }
-    SetErrorText(refusal);
+    const std::string second = ftp::LastResponse();
+    if (!m_hConnect->Rename(aside, pszTo)) {
+        SetErrorText("服务器拒绝改名(" + second + ")，原文件暂存为[" + aside + "]，未能改回(" +
+                     ftp::LastResponse() + ")");
+        return false;
+    }
+    SetErrorText("服务器拒绝改名(" + second + ")，原文件保持不变。");
     return false;
 }
 
-bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
+bool CFTPClient::RemoveFile(const char* pszRemoteFile) {
+    FTP_REQUIRE(pszRemoteFile != NULL);
+    const ftp::CancelScope cancel(m_cancel);
+    if (!RequireConnection()) {
+        return false;
+    }
+    if (!m_hConnect->Delete(pszRemoteFile)) {
+        SetErrorFromResponse();
+        return false;
+    }
+    return true;
+}
+
+bool CFTPClient::Alive() {
+    if (!m_hConnect) {
+        return false;
+    }
+    const ftp::CancelScope cancel(m_cancel);
+    const auto reply = m_hConnect->Command("NOOP");
+    return reply && reply->Completion();
+}
+
+bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::Sha256* digest) {
     auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
     if (!remote) {
         SetErrorFromFailure();
@@ -72,6 +167,9 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total) {
             SetErrorFromSystem();
             failed = true;
             break;
+        }
+        if (digest != nullptr) {
+            digest->Update(buffer.data(), static_cast<std::size_t>(n));
         }
         std::size_t accepted = 0;
         const ftp::WaitBudget budget(m_timeouts.writeMs);

@@ -1,0 +1,130 @@
+#include "RunningJobs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <algorithm>
+
+namespace telmaris {
+
+RunningJobs& RunningJobs::Instance() {
+    static RunningJobs jobs;
+    return jobs;
+}
+
+QString RunningJobs::Describe(const JobInfo& info) {
+    return QStringLiteral("%1 %2（%3）")
+        .arg(info.upload ? QStringLiteral("上传") : QStringLiteral("下载"), info.file, info.window);
+}
+
+void RunningJobs::Add(QObject* job, const JobInfo& info, const JobHooks& hooks) {
+    Entry e;
+    e.id = nextId_++;
+    e.job = job;
+    e.info = info;
+    e.hooks = hooks;
+    e.started = QDateTime::currentDateTime();
+    entries_.append(e);
+    connect(job, &QObject::destroyed, this,
+            [this, job] { End(job, State::Failed, QStringLiteral("窗口已关闭，传输中止"), 0); });
+    emit changed();
+}
+
+void RunningJobs::End(QObject* job, State state, const QString& result, uint64_t bytes) {
+    for (Entry& e : entries_) {
+        if (e.job != job) {
+            continue;
+        }
+        disconnect(job, &QObject::destroyed, this, nullptr);
+        e.job = nullptr;
+        e.state = state;
+        e.result = result;
+        e.bytes = bytes;
+        e.ended = QDateTime::currentDateTime();
+        e.hooks.cancel = nullptr;
+        e.hooks.progress = nullptr;
+        WriteLog(e);
+        emit changed();
+        return;
+    }
+}
+
+int RunningJobs::Count() const {
+    return static_cast<int>(std::count_if(entries_.begin(), entries_.end(),
+                                          [](const Entry& e) { return e.job != nullptr; }));
+}
+
+QStringList RunningJobs::Descriptions() const {
+    QStringList out;
+    for (const Entry& e : entries_) {
+        if (e.job != nullptr) {
+            out << Describe(e.info);
+        }
+    }
+    return out;
+}
+
+const RunningJobs::Entry* RunningJobs::Find(int id) const {
+    for (const Entry& e : entries_) {
+        if (e.id == id) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+void RunningJobs::CancelAll() {
+    QList<std::function<void()>> cancels;  // a cancel may end a job at once
+    for (const Entry& e : entries_) {
+        if (e.job != nullptr && e.hooks.cancel) {
+            cancels << e.hooks.cancel;
+        }
+    }
+    for (const auto& cancel : cancels) {
+        cancel();
+    }
+}
+
+void RunningJobs::ClearEnded() {
+    entries_.removeIf([](const Entry& e) { return e.job == nullptr; });
+    emit changed();
+}
+
+QString RunningJobs::LogPath() const {
+    if (!logPath_.isEmpty()) {
+        return logPath_;
+    }
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty()) {
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    }
+    return state + QStringLiteral("/telmaris/transfers.log");
+}
+
+void RunningJobs::WriteLog(const Entry& e) {
+    static const char* const kStates[] = {"running", "succeeded", "failed", "cancelled"};
+    const QString path = LogPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (QFileInfo(path).size() > kLogRotateBytes) {
+        QFile::remove(path + QStringLiteral(".1"));
+        QFile::rename(path, path + QStringLiteral(".1"));
+    }
+    QFile log(path);
+    if (!log.open(QIODevice::Append | QIODevice::Text)) {
+        return;  // a log that cannot be written never stops a transfer
+    }
+    QString reason = e.result;
+    reason.replace(u'\n', u' ').replace(u'\t', u' ');
+    const QStringList fields{e.ended.toString(Qt::ISODate),
+                             QString::number(e.info.operatorId),
+                             e.info.upload ? QStringLiteral("upload") : QStringLiteral("download"),
+                             e.info.order,
+                             e.info.file,
+                             QString::number(e.bytes),
+                             QLatin1String(kStates[static_cast<int>(e.state)]),
+                             reason};
+    log.write((fields.join(u'\t') + u'\n').toUtf8());
+}
+
+}  // namespace telmaris

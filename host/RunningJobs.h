@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+#include "HostApi.h"
+
+namespace telmaris {
+
+// A transfer as the host sees it: whose, what, and how far.
+struct JobInfo {
+    QString window;     // the title of the window that runs it
+    QString order;      // the order number
+    QString file;       // the remote name
+    QString localPath;  // the local file
+    bool upload = true;
+    int32_t operatorId = 0;
+};
+
+struct JobProgress {
+    uint64_t done = 0;
+    uint64_t total = 0;  // 0: not known
+    double bytesPerSecond = 0;
+    int64_t secondsLeft = -1;  // -1: not known, or no bytes are arriving now
+};
+
+// What a business module lets the host do with one of its jobs.
+struct JobHooks {
+    std::function<void()> cancel;  // asks it to stop; it still ends on its own
+    std::function<JobProgress()> progress;
+    std::function<void()> retry;  // starts it again; empty: cannot be retried
+};
+
+// Every transfer of this session: the running ones, which the host must know of before it
+// quits, and the ended ones with their results until it quits. Each end is also written to
+// the transfer log. Lives on the GUI thread.
+class TELMARIS_HOST_API RunningJobs : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Running, Succeeded, Failed, Cancelled };
+    struct Entry {
+        int id = 0;
+        QObject* job = nullptr;  // null once ended
+        JobInfo info;
+        JobHooks hooks;
+        State state = State::Running;
+        QString result;
+        uint64_t bytes = 0;
+        QDateTime started;
+        QDateTime ended;
+    };
+
+    static RunningJobs& Instance();
+
+    // A job that is destroyed before End was called ended as failed.
+    void Add(QObject* job, const JobInfo& info, const JobHooks& hooks);
+    void End(QObject* job, State state, const QString& result, uint64_t bytes);
+
+    int Count() const;                 // running
+    QStringList Descriptions() const;  // of the running ones
+    const QList<Entry>& Entries() const { return entries_; }
+    const Entry* Find(int id) const;
+    void CancelAll();
+    // Where the ends of transfers are logged: $XDG_STATE_HOME/telmaris/transfers.log unless set.
+    void SetLogPath(const QString& path) { logPath_ = path; }
+    QString LogPath() const;
+    // Forgets the ended jobs (tests).
+    void ClearEnded();
+
+    static QString Describe(const JobInfo& info);
+    static constexpr qint64 kLogRotateBytes = 1 << 20;
+
+signals:
+    // A job came, went or ended; progress is read through its hooks.
+    void changed();
+
+private:
+    void WriteLog(const Entry& e);
+
+    QList<Entry> entries_;
+    int nextId_ = 1;
+    QString logPath_;
+};
+
+}  // namespace telmaris

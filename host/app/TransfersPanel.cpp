@@ -1,0 +1,201 @@
+#include "TransfersPanel.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "RunningJobs.h"
+
+namespace telmaris {
+
+namespace {
+constexpr int kIdRole = Qt::UserRole + 1;
+
+QString StateText(RunningJobs::State state) {
+    switch (state) {
+        case RunningJobs::State::Running:
+            return QStringLiteral("进行中");
+        case RunningJobs::State::Succeeded:
+            return QStringLiteral("完成");
+        case RunningJobs::State::Cancelled:
+            return QStringLiteral("已取消");
+        case RunningJobs::State::Failed:
+            break;
+    }
+    return QStringLiteral("失败");
+}
+
+QString Bytes(double bytes) {
+    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    int unit = 0;
+    while (bytes >= 1024.0 && unit < 4) {
+        bytes /= 1024.0;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(bytes, 0, 'f', unit == 0 ? 0 : 1).arg(kUnits[unit]);
+}
+
+QString Duration(int64_t seconds) {
+    if (seconds < 0) {
+        return QString();
+    }
+    return seconds >= 3600 ? QStringLiteral("%1:%2:%3")
+                                 .arg(seconds / 3600)
+                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                           : QStringLiteral("%1:%2")
+                                 .arg(seconds / 60)
+                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void SetText(QTableWidget* table, int row, int column, const QString& text) {
+    QTableWidgetItem* item = table->item(row, column);
+    if (item == nullptr) {
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        table->setItem(row, column, item);
+    }
+    if (item->text() != text) {
+        item->setText(text);
+        item->setToolTip(text);
+    }
+}
+}  // namespace
+
+TransfersPanel::TransfersPanel(QWidget* parent)
+    : QDockWidget(QStringLiteral("传输列表"), parent),
+      table_(new QTableWidget(0, Columns)),
+      cancel_(new QPushButton(QStringLiteral("取消"))),
+      retry_(new QPushButton(QStringLiteral("重试"))),
+      openFolder_(new QPushButton(QStringLiteral("打开所在文件夹"))) {
+    setObjectName(QStringLiteral("TransfersPanel"));
+    table_->setObjectName(QStringLiteral("transfersTable"));
+    table_->setHorizontalHeaderLabels(
+        {QStringLiteral("窗口"), QStringLiteral("申请单号"), QStringLiteral("文件"),
+         QStringLiteral("方向"), QStringLiteral("进度"), QStringLiteral("速度"),
+         QStringLiteral("剩余时间"), QStringLiteral("状态"), QStringLiteral("结果")});
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    cancel_->setObjectName(QStringLiteral("cancelTransfer"));
+    retry_->setObjectName(QStringLiteral("retryTransfer"));
+    openFolder_->setObjectName(QStringLiteral("openTransferFolder"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cancel_);
+    buttons->addWidget(retry_);
+    buttons->addWidget(openFolder_);
+    buttons->addStretch();
+    auto* body = new QWidget;
+    auto* layout = new QVBoxLayout(body);
+    layout->addWidget(table_);
+    layout->addLayout(buttons);
+    setWidget(body);
+
+    connect(cancel_, &QPushButton::clicked, this, &TransfersPanel::CancelSelected);
+    connect(retry_, &QPushButton::clicked, this, &TransfersPanel::RetrySelected);
+    connect(openFolder_, &QPushButton::clicked, this, &TransfersPanel::OpenFolderOfSelected);
+    connect(table_, &QTableWidget::itemSelectionChanged, this, &TransfersPanel::UpdateButtons);
+    connect(&RunningJobs::Instance(), &RunningJobs::changed, this, &TransfersPanel::Rebuild);
+    connect(&refresh_, &QTimer::timeout, this, &TransfersPanel::RefreshProgress);
+    refresh_.start(kRefreshMs);
+    Rebuild();
+}
+
+int TransfersPanel::JobAt(int row) const {
+    const QTableWidgetItem* item = table_->item(row, Window);
+    return item != nullptr ? item->data(kIdRole).toInt() : 0;
+}
+
+int TransfersPanel::SelectedJob() const {
+    const auto rows = table_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? 0 : JobAt(rows.first().row());
+}
+
+void TransfersPanel::Rebuild() {
+    const int selected = SelectedJob();
+    const auto& entries = RunningJobs::Instance().Entries();
+    table_->setRowCount(static_cast<int>(entries.size()));
+    int row = 0;
+    for (const RunningJobs::Entry& e : entries) {
+        SetText(table_, row, Window, e.info.window);
+        table_->item(row, Window)->setData(kIdRole, e.id);
+        SetText(table_, row, Order, e.info.order);
+        SetText(table_, row, File, e.info.file);
+        SetText(table_, row, Direction,
+                e.info.upload ? QStringLiteral("上传") : QStringLiteral("下载"));
+        SetText(table_, row, State, StateText(e.state));
+        SetText(table_, row, Result, e.result);
+        if (e.id == selected) {
+            table_->selectRow(row);
+        }
+        ++row;
+    }
+    RefreshProgress();
+    UpdateButtons();
+}
+
+void TransfersPanel::RefreshProgress() {
+    const auto& entries = RunningJobs::Instance().Entries();
+    for (int row = 0; row < table_->rowCount() && row < entries.size(); ++row) {
+        const RunningJobs::Entry& e = entries[row];
+        if (e.state != RunningJobs::State::Running || !e.hooks.progress) {
+            SetText(table_, row, Progress,
+                    e.state == RunningJobs::State::Succeeded ? Bytes(static_cast<double>(e.bytes))
+                                                             : QString());
+            SetText(table_, row, Speed, QString());
+            SetText(table_, row, Left, QString());
+            continue;
+        }
+        const JobProgress p = e.hooks.progress();
+        SetText(table_, row, Progress,
+                p.total > 0 ? QStringLiteral("%1%  %2 / %3")
+                                  .arg(static_cast<int>(static_cast<double>(p.done) * 100.0 /
+                                                        static_cast<double>(p.total)))
+                                  .arg(Bytes(static_cast<double>(p.done)),
+                                       Bytes(static_cast<double>(p.total)))
+                            : Bytes(static_cast<double>(p.done)));
+        SetText(table_, row, Speed,
+                p.bytesPerSecond > 0 ? Bytes(p.bytesPerSecond) + QStringLiteral("/s") : QString());
+        SetText(table_, row, Left, Duration(p.secondsLeft));
+    }
+}
+
+void TransfersPanel::UpdateButtons() {
+    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
+    cancel_->setEnabled(e != nullptr && e->state == RunningJobs::State::Running);
+    retry_->setEnabled(e != nullptr && e->state != RunningJobs::State::Running &&
+                       e->state != RunningJobs::State::Succeeded && bool(e->hooks.retry));
+    openFolder_->setEnabled(e != nullptr && e->state == RunningJobs::State::Succeeded &&
+                            !e->info.upload);
+}
+
+void TransfersPanel::CancelSelected() {
+    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
+    if (e != nullptr && e->hooks.cancel) {
+        e->hooks.cancel();
+    }
+}
+
+void TransfersPanel::RetrySelected() {
+    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
+    if (e != nullptr && e->hooks.retry) {
+        const auto retry = e->hooks.retry;  // starting may change the entries
+        retry();
+    }
+}
+
+void TransfersPanel::OpenFolderOfSelected() {
+    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
+    if (e != nullptr) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(e->info.localPath).absolutePath()));
+    }
+}
+
+}  // namespace telmaris
