@@ -114,7 +114,7 @@ TEST(TransferDriver, ACancelPromisesAResumeOnlyWhereOneWillHappen) {
     const Row rows[] = {
         {"resumable", 70000, ftp::RestartRule::Offset, "，再次下载时从那里续传。"},
         {"no more than the overlap", 65536, ftp::RestartRule::Offset, "，再次下载时将从头下载。"},
-        {"strict words unknown", 70000, ftp::RestartRule::Strict, "]。"},
+        {"strict words unknown", 70000, ftp::RestartRule::Strict, "。"},
         {"nothing kept", -1, ftp::RestartRule::Offset, nullptr},
     };
     for (const Row& row : rows) {
