@@ -190,10 +190,9 @@ std::unique_ptr<FileTransfer> Connection::OpenIn(bool passive, const std::string
     const int waitMs = probing ? std::min(kConnectBackWaitMs, timeouts_.acceptMs) : -1;
     const auto opening = ReadReply(probing ? std::min(waitMs, timeouts_.replyMs) : -1);
     if (!opening) {
-        if (probing && LastError() == kErrTimeout) {
-            lost_ = true;  // its answer may still come, out of step with the next command
-            *fallBack = true;
-        }
+        // No answer yet: the server may be blocked connecting back. Its answer may still
+        // come, so the session goes on over a new control connection.
+        *fallBack = probing && LastError() == kErrTimeout;
         return nullptr;
     }
     if (!opening->Preliminary()) {
@@ -225,10 +224,9 @@ std::unique_ptr<Transport> Connection::Establish(DataConnection& data, bool pass
     // trying, and its reply is given a short wait too.
     const SavedError cause;
     const bool probing = !passive && mode_ == DataMode::Auto;
-    const auto final = ReadFinalReply(established || probing ? kShortReplyWaitMs : -1);
+    ReadFinalReply(established || probing ? kShortReplyWaitMs : -1);
     cause.Restore();
     *fallBack = !passive && !established;
-    lost_ = *fallBack && !final;
     return nullptr;
 }
 

@@ -157,6 +157,7 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
             }
             if (state == ReplyParser::State::Error) {
                 parser_.Reset();
+                lost_ = true;
                 SetLastError(kErrProtocol);
                 return std::nullopt;
             }
@@ -165,6 +166,9 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
         const long got = control_->Receive(
             buffer, sizeof buffer, timeoutMs < 0 ? timeouts_.replyMs : timeoutMs, waits::kReply);
         if (got <= 0) {
+            // A reply that did not come (a timeout, a cancel) may still come, and would be
+            // taken for the answer to the next command.
+            lost_ = true;
             if (got == 0) {
                 SetLastError(kErrConnectionAborted);
             }

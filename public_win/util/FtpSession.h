@@ -191,7 +191,7 @@ private:
     std::shared_ptr<const ServerMemory> memory_;
     std::string key_;  // the server in memory_
     std::function<std::unique_ptr<Connection>()> reconnect_;
-    bool lost_ = false;  // the server's answer to the last command may still come
+    bool lost_ = false;  // a reply was not received: it may still come, out of step
     std::string directory_;
     std::optional<std::pair<uint64_t, RestartRule>> restart_;  // the marker the next RETR uses
 };
