@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "FtpDriver.h"
+#include "FtpTrace.h"
 #include "TransferProgress.h"
 #include "support/Files.h"
 #include "support/FtpServers.h"
@@ -131,6 +132,33 @@ TEST(TransferDriver, ACancelPromisesAResumeOnlyWhereOneWillHappen) {
                       QString::fromUtf8(row.text);
         EXPECT_EQ(korvane::OutcomeMessage(job, outcome), expected);
     }
+}
+
+// A session that TLS "auto" leaves unencrypted is a warning of korvane.ftp, shown without the
+// debug rules that show the conversation.
+TEST(TransferDriver, AnUnencryptedAutoSessionIsAWarningOfTheFtpCategory) {
+    korvane::test::PyFtpServer& server = korvane::test::PyFtpServer::Shared();
+    server.Reset();
+    ASSERT_TRUE(server.Started()) << server.Error().toStdString();
+    static QStringList warnings;
+    warnings.clear();
+    korvane::InstallFtpTrace();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && QLatin1String(context.category) == "korvane.ftp") {
+                warnings << text;
+            }
+        });
+    CFTPClient client;
+    CFTPClient::Options options;
+    options.tls.mode = ftp::TlsMode::Auto;
+    client.SetOptions(options);
+    const bool in = client.Connect(server.Server().toUtf8().constData(), "op", "secret");
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(in) << client.m_szLastError;
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("本次会话不加密")))
+        << warnings[0].toStdString();
 }
 
 }  // namespace
