@@ -1,6 +1,7 @@
 #include "FtpDriver.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <chrono>
 
 #include "CFTPClient.h"
@@ -78,6 +79,19 @@ QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome
                    ? QStringLiteral("已取消上传，服务器上的文件未改变。")
                    : QStringLiteral("已取消上传，服务器上可能留有不完整的文件[%1]。")
                          .arg(job.remote);
+    }
+    // A resume needs more than the bytes it compares again, and a restart rule that the
+    // server's words are known to meet; else the promise could not be kept.
+    const QFileInfo held(job.local);
+    if (!held.exists()) {
+        return QStringLiteral("已取消下载。");
+    }
+    if (held.size() <= static_cast<qint64>(CFTPClient::kOverlap)) {
+        return QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时将从头下载。")
+            .arg(job.local);
+    }
+    if (job.settings.options.restart == ftp::RestartRule::Strict) {
+        return QStringLiteral("已取消下载，已收到的部分保留在[%1]。").arg(job.local);
     }
     return QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
         .arg(job.local);

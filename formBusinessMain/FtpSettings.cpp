@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "FtpEncoding.h"
+#include "FtpServerMemory.h"
 #include "TextLimits.h"
 
 namespace korvane {
@@ -116,6 +117,7 @@ bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, Ft
     out->user = parameter(QStringLiteral("korvane_user"));
     out->password = parameter(QStringLiteral("korvane_pwd"));
     out->directory = parameter(QStringLiteral("korvane_path"));
+    out->options.stateFolder = ftp::ServerMemory::DefaultFolder();
     using ftp::DataMode;
     using ftp::RestartRule;
     return Choose<DataMode>(parameter, "korvane_ftp_mode",
@@ -124,7 +126,9 @@ bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, Ft
                              {"auto", DataMode::Auto}},
                             &out->options.mode, error) &&
            Choose<RestartRule>(parameter, "korvane_ftp_resume",
-                               {{"strict", RestartRule::Strict}, {"code", RestartRule::AnyCode350}},
+                               {{"offset", RestartRule::Offset},
+                                {"strict", RestartRule::Strict},
+                                {"code", RestartRule::AnyCode350}},
                                &out->options.restart, error) &&
            Choose<bool>(parameter, "korvane_ftp_upload", {{"rename", true}, {"direct", false}},
                         &out->options.storeViaPart, error) &&

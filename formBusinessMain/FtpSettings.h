@@ -14,9 +14,11 @@ struct FtpSettings {
     QString user;       // korvane_user
     QString password;   // korvane_pwd
     QString directory;  // korvane_path
-    // korvane_ftp_mode, korvane_ftp_resume, korvane_ftp_upload (rename by default: a failed
-    // upload never damages the file on the server), korvane_ftp_encoding (auto by default),
-    // korvane_ftp_tls (off by default), korvane_ftp_cafile, korvane_ftp_fingerprint.
+    // korvane_ftp_mode, korvane_ftp_resume (offset by default: a 350 reply that names the
+    // offset), korvane_ftp_upload (rename by default: a failed upload never damages the file on
+    // the server), korvane_ftp_encoding (auto by default), korvane_ftp_tls (off by default),
+    // korvane_ftp_cafile, korvane_ftp_fingerprint; what sessions learn of the server is kept in
+    // the operator's state folder.
     CFTPClient::Options options;
     std::optional<int> timeoutSeconds;  // korvane_ftp_timeout; unset: the driver's default
 };

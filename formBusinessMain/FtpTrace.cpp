@@ -14,10 +14,16 @@ void TraceLine(bool sent, const std::string& text) {
             << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).trimmed();
     }
 }
+
+void WarningLine(const std::string& text) {
+    qCWarning(lcFtp).noquote() << QString::fromUtf8(text.data(),
+                                                    static_cast<qsizetype>(text.size()));
+}
 }  // namespace
 
 void InstallFtpTrace() {
     ftp::SetTraceHook(&TraceLine);
+    ftp::SetWarningHook(&WarningLine);
 }
 
 }  // namespace korvane

@@ -9,6 +9,7 @@ korvane_ip=127.0.0.1:$2
 korvane_user=operator
 korvane_pwd=korvane
 korvane_path=/orders
+korvane_ftp_mode=auto
 [CodeTable285]
 501=张三
 502=李四

@@ -299,18 +299,37 @@ TEST_F(FtpTest, DataThatEndsEarlyGivesThreeAttemptsThenFalse) {
     EXPECT_EQ(QFileInfo(local.filePath("d.bin")).size(), 1000);
 }
 
-TEST_F(FtpTest, AStalledDataConnectionEndsWithinOneTimeoutAndSaysSo) {
-    Start({"--stall-after", "2000"});
-    server->Put(QStringLiteral("st.bin"), Pattern(50 * 1024, 11));
-    ftp::Timeouts quick = ShortTimeouts();
-    quick.readMs = quick.replyMs = 1000;
-    client.SetTimeouts(quick);
-    ASSERT_TRUE(client.Connect(server->Server().toUtf8(), "op", "secret"));
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_FALSE(client.GetFile("st.bin", Local("st.bin"), -1));
-    EXPECT_LT(timer.elapsed(), 1000 + 1500) << "one timeout at most";
-    EXPECT_STREQ(client.m_szLastError, "读取数据超时（1秒）");
+// A stalled transfer ends within its timeout and a second, and names the configured timeout.
+TEST_F(FtpTest, AStalledTransferEndsWithinOneTimeoutAndSaysSo) {
+    struct Row {
+        const char* name;
+        QStringList faults;
+        bool upload;
+        const char* message;
+    };
+    const Row rows[] = {
+        {"download", {"--stall-after", "2000"}, false, "读取数据超时（2秒）"},
+        // More than the socket buffers of both ends hold.
+        {"upload", {"--stall-store-after", "1000000"}, true, "发送数据超时（2秒）"},
+    };
+    WriteFile(local.filePath("up.bin"), QByteArray(24 * 1024 * 1024, 'u'));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start(row.faults);
+        server->Put(QStringLiteral("st.bin"), Pattern(50 * 1024, 11));
+        ftp::Timeouts quick = ShortTimeouts();
+        quick.readMs = quick.writeMs = quick.replyMs = 2000;
+        CFTPClient c;
+        c.SetClock(&clock);
+        c.SetTimeouts(quick);
+        ASSERT_TRUE(c.Connect(server->Server().toUtf8(), "op", "secret"));
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(row.upload ? c.PutFile("st.bin", Local("up.bin"))
+                                : c.GetFile("st.bin", Local("st.bin"), -1));
+        EXPECT_LT(timer.elapsed(), 2000 + 1000 + 250) << "the timeout and a second at most";
+        EXPECT_STREQ(c.m_szLastError, row.message);
+    }
     EXPECT_EQ(QFileInfo(local.filePath("st.bin")).size(), 2000);
 }
 
@@ -571,6 +590,55 @@ TEST_F(VsftpdTest, CodeRuleResumesInVsftpdsWordsAndOnlyTheMissingBytesTravel) {
     EXPECT_EQ(firstCount, 66u);
 }
 
+// A partial copy resumes under the default rule in the server's own words; a foreign copy of
+// the same length, recorded as the same version, is downloaded again from 0.
+void ResumesByDefaultButNeverAForeignCopy(FtpServer& server, const QTemporaryDir& local,
+                                          korvane::test::FakeClock& clock) {
+    const QByteArray content = Pattern(400 * 1024, 29);
+    server.Put(QStringLiteral("d.bin"), content);
+    for (const bool foreign : {false, true}) {
+        SCOPED_TRACE(foreign ? "foreign" : "own");
+        const QString path = local.filePath(QStringLiteral("d.bin"));
+        WriteFile(path, foreign ? Pattern(300 * 1024, 30) : content.left(300 * 1024));
+        CFTPClient c;
+        c.SetClock(&clock);
+        CFTPClient::Options options;
+        options.restart = ftp::RestartRule::Offset;
+        c.SetOptions(options);
+        c.SetTimeouts(ShortTimeouts());
+        ASSERT_TRUE(c.Connect(server.Server().toUtf8(), server.User(), server.Password()));
+        ASSERT_TRUE(c.SetCurrentDirectory(server.RemoteDir()));
+        const QFileInfo remote(server.PathOf(QStringLiteral("d.bin")));
+        const ftp::RemoteVersion version{c.m_szServer, server.RemoteDir().toStdString(), "d.bin",
+                                         static_cast<uint64_t>(remote.size()),
+                                         remote.lastModified().toSecsSinceEpoch()};
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR);
+        ASSERT_GE(fd, 0);
+        ftp::WriteRecord(fd, version);
+        ::close(fd);
+        std::vector<uint64_t> starts;
+        c.SetObserver([&](uint64_t done, uint64_t, uint64_t from) {
+            if (done == from) {
+                starts.push_back(from);
+            }
+        });
+        ASSERT_TRUE(c.GetFile("d.bin", QFile::encodeName(path), -1)) << c.m_szLastError;
+        EXPECT_TRUE(ReadFile(path) == content);
+        const std::vector<uint64_t> expected =
+            foreign ? std::vector<uint64_t>{236 * 1024, 0} : std::vector<uint64_t>{236 * 1024};
+        EXPECT_EQ(starts, expected);
+    }
+}
+
+TEST_F(FtpTest, ResumesByDefaultButNeverAForeignCopy) {
+    Start();  // "350 Restarting at position N."
+    ResumesByDefaultButNeverAForeignCopy(*server, local, clock);
+}
+
+TEST_F(VsftpdTest, ResumesByDefaultButNeverAForeignCopy) {
+    ResumesByDefaultButNeverAForeignCopy(*server, local, clock);  // "Restart position accepted"
+}
+
 // A store that fails after the server accepted it leaves the file that was there intact.
 TEST_F(VsftpdTest, AFailedStoreLeavesTheOldRemoteFileIntact) {
     server->Put(QStringLiteral("keep.bin"), "the good copy");
@@ -636,6 +704,22 @@ TEST_F(PassiveOnlyVsftpdTest, ActiveFailsPassiveAndAutoWork) {
     }
 }
 
+TEST_F(PassiveOnlyVsftpdTest, AutoRemembersThatActiveModeFails) {
+    server->Put(QStringLiteral("v.bin"), Pattern(100 * 1024, 31));
+    QTemporaryDir state;
+    CFTPClient::Options options;
+    options.mode = ftp::DataMode::Auto;
+    options.stateFolder = state.path().toStdString();
+    for (const ftp::DataMode first : {ftp::DataMode::Auto, ftp::DataMode::Passive}) {
+        CFTPClient c;
+        c.SetOptions(options);
+        Login(c);
+        EXPECT_EQ(c.m_hConnect->Mode(), first);
+        ASSERT_TRUE(c.GetFile("v.bin", Local("v.bin"), -1)) << c.m_szLastError;
+        EXPECT_EQ(c.m_hConnect->Mode(), ftp::DataMode::Passive);
+    }
+}
+
 TEST_F(FtpTest, AStoreTheServerCannotWriteLeavesTheOldFileIntact) {
     Start({"--store-accepts-nothing"});
     server->Put(QStringLiteral("keep.bin"), "the good copy");
@@ -648,6 +732,48 @@ TEST_F(FtpTest, AStoreTheServerCannotWriteLeavesTheOldFileIntact) {
     EXPECT_NE(std::strstr(client.m_szLastError, "426"), nullptr)
         << "the server's reply: " << client.m_szLastError;
     EXPECT_EQ(server->Read(QStringLiteral("keep.bin")), QByteArray("the good copy"));
+}
+
+// auto takes passive mode on every sign that active mode cannot work, within a few seconds, with
+// a resume's restart marker set again; the server's next sessions start passive.
+TEST_F(FtpTest, AutoModeFallsBackOnEverySignAndRemembersIt) {
+    const QByteArray content = Pattern(300 * 1024, 28);
+    for (const char* fault : {"--no-active", "--port-425", "--port-no-connect"}) {
+        SCOPED_TRACE(fault);
+        Start({fault});
+        server->Put(QStringLiteral("f.bin"), content);
+        WriteFile(local.filePath("f.bin"), content.left(200 * 1024));
+        QTemporaryDir state;
+        CFTPClient::Options options;
+        options.mode = ftp::DataMode::Auto;
+        options.restart = ftp::RestartRule::Offset;
+        options.stateFolder = state.path().toStdString();
+        CFTPClient& c = client;
+        c.SetOptions(options);
+        Login(c);
+        MarkAsCopyOf("f.bin");
+        std::vector<uint64_t> starts;
+        c.SetObserver([&](uint64_t done, uint64_t, uint64_t from) {
+            if (done == from) {
+                starts.push_back(from);
+            }
+        });
+        QElapsedTimer timer;
+        timer.start();
+        ASSERT_TRUE(c.GetFile("f.bin", Local("f.bin"), -1)) << c.m_szLastError;
+        EXPECT_LT(timer.elapsed(), ftp::kConnectBackWaitMs + 2000) << "not the whole timeout";
+        EXPECT_EQ(ReadFile(local.filePath("f.bin")), content);
+        EXPECT_EQ(starts, (std::vector<uint64_t>{136 * 1024})) << "resumed, never from 0";
+        EXPECT_EQ(c.m_hConnect->Mode(), ftp::DataMode::Passive) << "for the rest of the session";
+
+        CFTPClient next;
+        next.SetOptions(options);
+        Login(next);
+        EXPECT_EQ(next.m_hConnect->Mode(), ftp::DataMode::Passive) << "remembered";
+        timer.restart();
+        ASSERT_TRUE(next.GetFile("f.bin", Local("g.bin"), -1)) << next.m_szLastError;
+        EXPECT_LT(timer.elapsed(), 1000);
+    }
 }
 
 TEST_F(FtpTest, AutoModeFallsBackWhenPortIsRefusedAndStaysPassive) {
@@ -680,9 +806,10 @@ bool Holds(const std::vector<std::string>& names, const std::string& name) {
 }
 
 // Logs in with the encoding chosen by the server's FEAT and stores "申请单.txt".
-void StoreChineseName(FtpServer& server, CFTPClient& client, const QTemporaryDir& local) {
+void StoreChineseName(FtpServer& server, CFTPClient& client, const QTemporaryDir& local,
+                      const char* encoding = "auto") {
     CFTPClient::Options options;
-    options.encoding = "auto";
+    options.encoding = encoding;
     client.SetOptions(options);
     client.SetTimeouts(ShortTimeouts());
     ASSERT_TRUE(client.Connect(server.Server().toUtf8(), server.User(), server.Password()));
@@ -708,14 +835,26 @@ TEST_F(VsftpdTest, NamesTravelInTheServersEncoding) {
     }
     ASSERT_TRUE(client.GetFile("合.bin", Local("he.bin"), -1)) << client.m_szLastError;
     EXPECT_EQ(ReadFile(local.filePath("he.bin")), QByteArray("old"));
+    // vsftpd keeps the bytes it is given: a file stored under its UTF-8 name is found by it.
+    server->Put(QStringLiteral("合同.bin"), "utf-8 named");
+    ASSERT_TRUE(client.GetFile("合同.bin", Local("ht.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("ht.bin")), QByteArray("utf-8 named"));
+    EXPECT_FALSE(client.GetFile("缺.bin", Local("q.bin"), -1));
+    EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
     EXPECT_FALSE(client.PutFile("\xF0\x9F\x98\x80.txt", Local("up.txt")));
     EXPECT_NE(std::strstr(client.m_szLastError, "GBK"), nullptr) << client.m_szLastError;
 }
 
+// UTF-8 names travel to a server that lists UTF8, after OPTS UTF8 ON where it needs that, and
+// whether the encoding was chosen by FEAT or set.
 TEST_F(FtpTest, NamesTravelAsUtf8WhereTheServerListsUtf8) {
-    Start();
-    StoreChineseName(*server, client, local);
-    EXPECT_TRUE(Holds(RawNames(server->Home()), "申请单.txt")) << "UTF-8 bytes";
+    for (const char* encoding : {"auto", "UTF-8"}) {
+        SCOPED_TRACE(encoding);
+        Start({"--require-opts-utf8"});
+        CFTPClient c;
+        StoreChineseName(*server, c, local, encoding);
+        EXPECT_TRUE(Holds(RawNames(server->Home()), "申请单.txt")) << "UTF-8 bytes";
+    }
 }
 
 TEST_F(VsftpdTest, FailuresCarryTheServersReplies) {

@@ -6,9 +6,15 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include <QTemporaryDir>
+
 #include "FtpReply.h"
+#include "FtpServerMemory.h"
 #include "FtpSession.h"
 #include "FtpSocket.h"
+#include "support/Files.h"
+
+using korvane::test::ReadFile;
 
 namespace {
 
@@ -141,6 +147,54 @@ TEST(NameCodec, GbkNamesRoundTripAndBadBytesBecomeReplacementCharacters) {
     EXPECT_EQ(gbk->Decode("550 \xC9\xEA\xFF x"), "550 申\xEF\xBF\xBD x");
     EXPECT_EQ(gbk->Decode("550 \xC9"), "550 \xEF\xBF\xBD") << "a cut character";
     EXPECT_EQ(ftp::NameCodec::Open("no-such-encoding"), nullptr);
+}
+
+// The restart rules against the words of the servers sites run.
+TEST(Restart, RulesTakeTheServersWords) {
+    using R = ftp::RestartRule;
+    struct Row {
+        const char* reply;
+        bool strict, code, offset;
+    };
+    const Row rows[] = {
+        {"350 Restarting at 241664.\r\n", true, true, true},  // pure-ftpd, pyftpdlib plain
+        {"350 Restarting at 241664. Send STORE or RETRIEVE to initiate transfer\r\n", true, true,
+         true},                                                              // proftpd
+        {"350 Restart position accepted (241664).\r\n", false, true, true},  // vsftpd
+        {"350 Restarting at position 241664.\r\n", false, true, true},       // pyftpdlib
+        {"350 Ready for restart.\r\n", false, true, false},
+        {"350 Restart position accepted (2416640).\r\n", false, true, false},
+        {"350 Restart position accepted (1241664).\r\n", false, true, false},
+        {"501 Invalid parameter.\r\n", false, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reply);
+        const ftp::Reply reply{ftp::LeadingCode(row.reply).value_or(0), row.reply};
+        EXPECT_EQ(ftp::Connection::RestartAccepted(reply, 241664, R::Strict), row.strict);
+        EXPECT_EQ(ftp::Connection::RestartAccepted(reply, 241664, R::AnyCode350), row.code);
+        EXPECT_EQ(ftp::Connection::RestartAccepted(reply, 241664, R::Offset), row.offset);
+    }
+}
+
+// What one session learns of a server, the next one (of any process) knows; servers are told
+// apart by host, ignoring case, and port.
+TEST(ServerMemory, FactsPersistPerServer) {
+    QTemporaryDir dir;
+    const std::string folder = dir.filePath(QStringLiteral("state/telmaris")).toStdString();
+    const auto key = ftp::ServerMemory::Key("FTP.site.example", 21);
+    using F = ftp::ServerFact;
+    ASSERT_TRUE(ftp::ServerMemory(folder).Remember(key, F::SpokeTls));
+    ASSERT_TRUE(ftp::ServerMemory(folder).Remember(key, F::SpokeTls));
+    const ftp::ServerMemory later(folder);
+    EXPECT_TRUE(later.Knows(ftp::ServerMemory::Key("ftp.SITE.example", 21), F::SpokeTls));
+    EXPECT_FALSE(later.Knows(key, F::ActiveFails));
+    EXPECT_FALSE(later.Knows(ftp::ServerMemory::Key("ftp.site.example", 2121), F::SpokeTls));
+    EXPECT_FALSE(later.Knows(ftp::ServerMemory::Key("ftp.site.example.org", 21), F::SpokeTls));
+    ASSERT_TRUE(later.Remember(key, F::ActiveFails));
+    EXPECT_TRUE(later.Knows(key, F::ActiveFails));
+    EXPECT_EQ(ReadFile(QString::fromStdString(later.Path())),
+              QByteArray("tls [ftp.site.example]:21\npassive [ftp.site.example]:21\n"));
+    EXPECT_FALSE(ftp::ServerMemory("/proc/no-such-folder").Remember(key, F::SpokeTls));
 }
 
 }  // namespace

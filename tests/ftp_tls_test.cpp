@@ -69,10 +69,11 @@ protected:
     }
     // Connects to server's home with tls; false with the client's reason.
     bool Login(CFTPClient& c, const FtpServer& server, const ftp::TlsSettings& tls,
-               ftp::DataMode mode = ftp::DataMode::Passive) {
+               ftp::DataMode mode = ftp::DataMode::Passive, const QString& state = QString()) {
         CFTPClient::Options options;
         options.mode = mode;
         options.tls = tls;
+        options.stateFolder = state.toStdString();
         options.storeViaPart = true;
         c.SetOptions(options);
         c.SetTimeouts(ShortTimeouts());
@@ -199,6 +200,53 @@ TEST_F(TlsTest, AutoFallsBackToPlainExplicitDoesNot) {
     CFTPClient refused;
     EXPECT_FALSE(Login(refused, server, Trusting(ftp::TlsMode::Explicit, trusted)));
     EXPECT_NE(std::strstr(refused.m_szLastError, "AUTH"), nullptr) << refused.m_szLastError;
+}
+
+// Once a server spoke TLS, "auto" refuses a session in which AUTH TLS is refused (a man in the
+// middle stripping it) and sends nothing more; a server never seen with TLS is spoken to in
+// plain text, with a warning.
+TEST_F(TlsTest, AutoCannotBeStrippedOnceTheServerSpokeTls) {
+    PyFtpServer server({QStringLiteral("--tls-cert"), trusted->PemFile()});
+    ASSERT_TRUE(server.Started()) << server.Error().toStdString();
+    static std::vector<std::string> sent;
+    static std::vector<std::string> warnings;
+    struct Hooks {
+        Hooks() {
+            sent.clear();
+            warnings.clear();
+            ftp::SetTraceHook([](bool out, const std::string& text) {
+                if (out) {
+                    sent.push_back(text);
+                }
+            });
+            ftp::SetWarningHook([](const std::string& text) { warnings.push_back(text); });
+        }
+        ~Hooks() {
+            ftp::SetTraceHook(nullptr);
+            ftp::SetWarningHook(nullptr);
+        }
+    } hooks;
+    const auto tls = Trusting(ftp::TlsMode::Auto, trusted);
+    QTemporaryDir state;
+    CFTPClient first;
+    ASSERT_TRUE(Login(first, server, tls, ftp::DataMode::Passive, state.path()))
+        << first.m_szLastError;
+    EXPECT_TRUE(warnings.empty());
+
+    server.Reset({"--strip-tls"});
+    sent.clear();
+    CFTPClient stripped;
+    EXPECT_FALSE(Login(stripped, server, tls, ftp::DataMode::Passive, state.path()));
+    EXPECT_STREQ(stripped.m_szLastError, "服务器曾支持TLS，本次未提供，可能遭到降级攻击");
+    EXPECT_EQ(sent, std::vector<std::string>{"AUTH TLS"}) << "nothing in the clear after it";
+    EXPECT_EQ(warnings.size(), 1u);
+
+    warnings.clear();
+    QTemporaryDir unknown;
+    CFTPClient plain;
+    Login(plain, server, tls, ftp::DataMode::Passive, unknown.path());
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("本次会话不加密"), std::string::npos) << warnings[0];
 }
 
 }  // namespace

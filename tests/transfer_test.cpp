@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "FtpDriver.h"
+#include "FtpTrace.h"
 #include "TransferProgress.h"
 #include "support/Files.h"
 #include "support/FtpServers.h"
@@ -67,6 +68,7 @@ TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
     job.settings.user = QString::fromLatin1(server.User());
     job.settings.password = QString::fromLatin1(server.Password());
     job.settings.directory = QStringLiteral("/");
+    job.settings.options.restart = ftp::RestartRule::Offset;  // the configuration's default
     job.direction = Direction::Download;
     job.remote = QStringLiteral("big.bin");
     job.local = local.filePath(QStringLiteral("big.bin"));
@@ -91,6 +93,72 @@ TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
     EXPECT_EQ(korvane::OutcomeMessage(job, outcome),
               QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
                   .arg(job.local));
+}
+
+// A cancelled download promises a resume only where the next download will make one: more than
+// the bytes a resume compares again are held, and the restart rule takes the server's words.
+TEST(TransferDriver, ACancelPromisesAResumeOnlyWhereOneWillHappen) {
+    QTemporaryDir local;
+    korvane::TransferJob job;
+    job.direction = Direction::Download;
+    job.remote = QStringLiteral("a.bin");
+    job.local = local.filePath(QStringLiteral("a.bin"));
+    korvane::TransferOutcome outcome;
+    outcome.cancelled = true;
+    outcome.reached = korvane::TransferOutcome::Step::Transfer;
+    struct Row {
+        const char* name;
+        qsizetype held;  // -1: no file
+        ftp::RestartRule rule;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"resumable", 70000, ftp::RestartRule::Offset, "，再次下载时从那里续传。"},
+        {"no more than the overlap", 65536, ftp::RestartRule::Offset, "，再次下载时将从头下载。"},
+        {"strict words unknown", 70000, ftp::RestartRule::Strict, "。"},
+        {"nothing kept", -1, ftp::RestartRule::Offset, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(job.local);
+        if (row.held >= 0) {
+            korvane::test::WriteFile(job.local, QByteArray(row.held, 'x'));
+        }
+        job.settings.options.restart = row.rule;
+        const QString expected =
+            row.text == nullptr
+                ? QStringLiteral("已取消下载。")
+                : QStringLiteral("已取消下载，已收到的部分保留在[%1]").arg(job.local) +
+                      QString::fromUtf8(row.text);
+        EXPECT_EQ(korvane::OutcomeMessage(job, outcome), expected);
+    }
+}
+
+// A session that TLS "auto" leaves unencrypted is a warning of korvane.ftp, shown without the
+// debug rules that show the conversation.
+TEST(TransferDriver, AnUnencryptedAutoSessionIsAWarningOfTheFtpCategory) {
+    korvane::test::PyFtpServer& server = korvane::test::PyFtpServer::Shared();
+    server.Reset();
+    ASSERT_TRUE(server.Started()) << server.Error().toStdString();
+    static QStringList warnings;
+    warnings.clear();
+    korvane::InstallFtpTrace();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && QLatin1String(context.category) == "korvane.ftp") {
+                warnings << text;
+            }
+        });
+    CFTPClient client;
+    CFTPClient::Options options;
+    options.tls.mode = ftp::TlsMode::Auto;
+    client.SetOptions(options);
+    const bool in = client.Connect(server.Server().toUtf8().constData(), "op", "secret");
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(in) << client.m_szLastError;
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("本次会话不加密")))
+        << warnings[0].toStdString();
 }
 
 }  // namespace

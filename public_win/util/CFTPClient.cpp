@@ -107,6 +107,9 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
     m_hInternet->SetDataMode(m_options.mode);
     m_hInternet->SetEncoding(m_options.encoding);
     m_hInternet->SetTls(m_options.tls);
+    m_hInternet->SetMemory(m_options.stateFolder.empty()
+                               ? nullptr
+                               : std::make_shared<ftp::ServerMemory>(m_options.stateFolder));
     m_hConnect = m_hInternet->Connect(pszServer, pszUser, pszPass);
     if (!m_hConnect) {
         SetErrorFromSystem();
@@ -142,11 +145,18 @@ void CFTPClient::Disconnect() {
     m_bConnected = false;
 }
 
-void CFTPClient::Pause() {
-    for (uint32_t slept = 0; slept < kRetryPauseMs && !ftp::Cancelled();) {
-        const uint32_t step = std::min<uint32_t>(ftp::kCancelPollMs, kRetryPauseMs - slept);
+void CFTPClient::Pause(const ftp::WaitBudget& budget) {
+    const auto pause = std::min<uint32_t>(kRetryPauseMs, static_cast<uint32_t>(budget.Left()));
+    for (uint32_t slept = 0; slept < pause && !ftp::Cancelled();) {
+        const uint32_t step = std::min<uint32_t>(ftp::kCancelPollMs, pause - slept);
         m_clock->Sleep(step);
         slept += step;
+    }
+}
+
+void CFTPClient::NameConfiguredTimeout(const char* what, int timeoutMs) {
+    if (ftp::LastError() == ftp::kErrTimeout) {
+        ftp::SetTimeoutError(what, timeoutMs);
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "FtpClock.h"
 #include "FtpSession.h"
+#include "FtpWaitBudget.h"
 #include "ResumeRecord.h"
 #include "Sha256.h"
 
@@ -68,6 +69,9 @@ public:
         // FTPS: off, explicit (AUTH TLS), auto (where the server offers it) or implicit, and
         // what the server's certificate is checked against.
         ftp::TlsSettings tls;
+        // The folder where what a session learns of a server is kept for the next sessions
+        // (active mode fails, it spoke TLS; see ftp::ServerMemory); empty: kept nowhere.
+        std::string stateFolder;
     };
     void SetOptions(const Options& options) { m_options = options; }
     // The tick count and sleep of the pacing and the retry pauses (tests advance it by hand).
@@ -141,8 +145,10 @@ private:
     // False (with a last error) when no session is connected.
     bool RequireConnection();
     void Report(const char* pszRemoteFile, Progress& p, uint64_t total, uint64_t from);
-    // The retry pause, cut short by a cancel.
-    void Pause();
+    // The retry pause, cut short by a cancel and by the end of the budget its retries share.
+    void Pause(const ftp::WaitBudget& budget);
+    // A timeout after retries that shared one names the configured wait, not what was left.
+    void NameConfiguredTimeout(const char* what, int timeoutMs);
 
     ftp::Timeouts m_timeouts;
     Options m_options;

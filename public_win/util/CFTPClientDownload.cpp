@@ -83,20 +83,22 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
 
 bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n,
                                  bool sizeKnown, bool fill, std::size_t* got) {
-    // The attempts share one read timeout: a stalled server costs one timeout and the pauses.
+    // The attempts and the pauses between them share one read timeout: a stalled server costs
+    // one timeout.
     const ftp::WaitBudget budget(m_timeouts.readMs);
     bool ok = false;
     *got = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         ok = remote.Read(buffer, n, got, budget.Remaining(), fill);
         if ((ok && *got > 0) || (!sizeKnown && ok)) {
-            return ok;  // without a size, the end of the data is the end of the file
+            break;  // without a size, the end of the data is the end of the file
         }
         if (budget.Spent() || ftp::Cancelled()) {
             break;
         }
-        Pause();
+        Pause(budget);
     }
+    NameConfiguredTimeout(ftp::waits::kRead, m_timeouts.readMs);
     return ok;
 }
 

@@ -179,8 +179,9 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::S
                 accepted > 0 || budget.Spent() || ftp::Cancelled()) {
                 break;
             }
-            Pause();
+            Pause(budget);
         }
+        NameConfiguredTimeout(ftp::waits::kWrite, m_timeouts.writeMs);
         const uint32_t pass = m_clock->Ticks() - t0;
         slow = pass > kSlowBlockMs;
         p.elapsed += pass;
@@ -195,7 +196,9 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::S
     // The server has the last word: a store it did not complete (no space, aborted) failed, and
     // its reply (451, 552) says why better than the broken connection did.
     const bool hadReason = m_szLastError[0] != '\0';
-    const bool confirmed = remote->Close();
+    // After a broken or stalled data connection the server's word is not worth another whole
+    // timeout: the store ends within its timeout and this short wait.
+    const bool confirmed = remote->Close(failed ? kBrokenReplyWaitMs : -1);
     if (!confirmed && ftp::LeadingCode(ftp::LastResponse()).value_or(0) >= 400) {
         SetErrorFromResponse();
     } else if (!confirmed && !hadReason) {

@@ -56,12 +56,14 @@ bool DataConnection::Passive(bool* epsvRefused) {
                          connected_);
 }
 
-bool DataConnection::Establish(Socket& out) {
+bool DataConnection::Establish(Socket& out, int acceptMs) {
     if (connected_.Valid()) {
         out = std::move(connected_);
         return true;
     }
-    return AcceptWithin(listener_.Fd(), control_.GetTimeouts().acceptMs, out);
+    const bool accepted = AcceptWithin(listener_.Fd(), acceptMs, out);
+    listener_.Close();  // a connection that comes later is refused, not left waiting
+    return accepted;
 }
 
 }  // namespace ftp

@@ -21,9 +21,9 @@ public:
     bool Passive(bool* epsvRefused);
     // Whether Active() failed because the server refused PORT/EPRT.
     bool Refused() const { return refused_; }
-    // Active: accepts the server's connection within the accept timeout. Passive: hands over
-    // the connection made already.
-    bool Establish(Socket& out);
+    // Active: accepts the server's connection within acceptMs. Passive: hands over the
+    // connection made already.
+    bool Establish(Socket& out, int acceptMs);
 
 private:
     Connection& control_;

@@ -2,17 +2,25 @@
 #include "FtpData.h"
 #include "FtpPassive.h"
 #include "FtpSession.h"
+#include "FtpWaitBudget.h"
+
+#include <algorithm>
 
 namespace ftp {
 
 namespace {
-// How long the final reply is awaited after a data connection's handshake failed.
-constexpr int kTlsRefusalWaitMs = 1000;
+// How long the final reply is awaited after a data connection's handshake failed, or after a
+// server in "auto" did not connect back within the short wait.
+constexpr int kShortReplyWaitMs = 1000;
 }  // namespace
 
 bool Connection::SetCurrentDirectory(const std::string& path) {
     const auto reply = NameCommand("CWD", path);
-    return reply && reply->Completion();
+    if (!reply || !reply->Completion()) {
+        return false;
+    }
+    directory_ = path;
+    return true;
 }
 
 bool Connection::EnsureBinary() {
@@ -28,7 +36,7 @@ std::optional<uint64_t> Connection::FileSize(const std::string& name) {
     if (!EnsureBinary()) {
         return std::nullopt;
     }
-    const auto reply = NameCommand("SIZE", name);
+    const auto reply = ProbeUtf8("SIZE", name, NameCommand("SIZE", name, true));
     if (!reply || reply->code != 213) {
         return std::nullopt;
     }
@@ -36,22 +44,48 @@ std::optional<uint64_t> Connection::FileSize(const std::string& name) {
 }
 
 std::optional<std::time_t> Connection::ModificationTime(const std::string& name) {
-    const auto reply = NameCommand("MDTM", name);
+    const auto reply = ProbeUtf8("MDTM", name, NameCommand("MDTM", name, true));
     if (!reply || reply->code != 213) {
         return std::nullopt;
     }
     return TimeFromMdtm(ReplyArgument(*reply));
 }
 
-bool Connection::Restart(uint64_t offset, RestartRule rule) {
+bool Connection::RestartAccepted(const Reply& reply, uint64_t offset, RestartRule rule) {
+    if (reply.code != 350) {
+        return false;
+    }
     const std::string n = std::to_string(offset);
-    const auto reply = Command("REST " + n);
+    switch (rule) {
+        case RestartRule::AnyCode350:
+            return true;
+        case RestartRule::Strict:
+            return reply.text.find("350 Restarting at " + n) != std::string::npos;
+        case RestartRule::Offset:
+            break;
+    }
+    // The offset as a number of its own, not part of a longer one (after the code).
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t at = reply.text.find(n, 3); at != std::string::npos;
+         at = reply.text.find(n, at + 1)) {
+        const std::size_t end = at + n.size();
+        if (!digit(reply.text[at - 1]) && (end == reply.text.size() || !digit(reply.text[end]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Connection::Restart(uint64_t offset, RestartRule rule) {
+    restart_.reset();
+    const auto reply = Command("REST " + std::to_string(offset));
     if (!reply) {
         return false;
     }
-    const bool accepted =
-        reply->code == 350 && (rule == RestartRule::AnyCode350 ||
-                               reply->text.find("350 Restarting at " + n) != std::string::npos);
+    const bool accepted = RestartAccepted(*reply, offset, rule);
+    if (accepted) {
+        restart_.emplace(offset, rule);
+    }
     if (!accepted && reply->code == 350) {
         // Accepted in other words: the marker is set, and the retrieval would send the bytes
         // from there into the start of the file.
@@ -85,18 +119,56 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
     if (!EnsureBinary()) {
         return nullptr;
     }
-    const auto wire = WireName(name);
+    const auto wire = WireName(name, access == Access::Read);
     if (!wire) {
         return nullptr;
     }
     const std::string command = (access == Access::Read ? "RETR " : "STOR ") + *wire;
     bool fallBack = false;
+    const auto restart = restart_;
+    restart_.reset();  // the transfer command uses the marker up, whatever happens to it
     auto transfer = OpenIn(mode_ == DataMode::Passive, command, access, knownSize, &fallBack);
     if (!transfer && fallBack && mode_ == DataMode::Auto) {
         mode_ = DataMode::Passive;  // for this transfer and the rest of the session
+        Remember(ServerFact::ActiveFails);
+        if (lost_ && !Reestablish()) {
+            return nullptr;
+        }
+        // The failed command used the marker up (or the session that held it is gone).
+        if (restart && !Restart(restart->first, restart->second)) {
+            SetLastError(kErrCommandFailed);
+            return nullptr;
+        }
+        restart_.reset();
         transfer = OpenIn(true, command, access, knownSize, &fallBack);
     }
     return transfer;
+}
+
+bool Connection::Reestablish() {
+    const SavedError cause;
+    auto fresh = reconnect_ ? reconnect_() : nullptr;
+    if (!fresh) {
+        if (LastError() == 0) {
+            cause.Restore();
+        }
+        return false;
+    }
+    // The old control connection goes without a goodbye: its server may still be busy.
+    const bool wasBinary = binary_;
+    control_ = std::move(fresh->control_);
+    tls_ = std::move(fresh->tls_);
+    protected_ = fresh->protected_;
+    parser_ = std::move(fresh->parser_);
+    pending_ = std::move(fresh->pending_);
+    binary_ = fresh->binary_;
+    epsvRefused_ = fresh->epsvRefused_;
+    codec_ = std::move(fresh->codec_);
+    probeUtf8_ = fresh->probeUtf8_;
+    lost_ = false;
+    // A restart marker needs binary type on some servers (pyftpdlib).
+    return (directory_.empty() || SetCurrentDirectory(directory_)) &&
+           (!wasBinary || EnsureBinary());
 }
 
 std::unique_ptr<FileTransfer> Connection::OpenIn(bool passive, const std::string& command,
@@ -112,24 +184,24 @@ std::unique_ptr<FileTransfer> Connection::OpenIn(bool passive, const std::string
     if (!Send(command)) {
         return nullptr;
     }
-    const auto opening = ReadReply();
+    // "auto" gives active mode a short wait of its own: a server that cannot connect back
+    // answers late (vsftpd after its own connect timeout) or never.
+    const bool probing = !passive && mode_ == DataMode::Auto;
+    const int waitMs = probing ? std::min(kConnectBackWaitMs, timeouts_.acceptMs) : -1;
+    const auto opening = ReadReply(probing ? std::min(waitMs, timeouts_.replyMs) : -1);
     if (!opening) {
+        // No answer yet: the server may be blocked connecting back. Its answer may still
+        // come, so the session goes on over a new control connection.
+        *fallBack = probing && LastError() == kErrTimeout;
         return nullptr;
     }
     if (!opening->Preliminary()) {
         SetLastError(kErrCommandFailed);
+        *fallBack = !passive && opening->code == 425;  // it could not open the data connection
         return nullptr;
     }
-    Socket socket;
-    const bool established = data.Establish(socket);
-    std::unique_ptr<Transport> stream = established ? DataStream(std::move(socket)) : nullptr;
+    auto stream = Establish(data, passive, waitMs < 0 ? timeouts_.acceptMs : waitMs, fallBack);
     if (!stream) {
-        // The server could not connect back, or the data connection's handshake failed: it
-        // ends the command with its own reply.
-        const SavedError cause;
-        ReadFinalReply(established ? kTlsRefusalWaitMs : -1);
-        cause.Restore();
-        *fallBack = !passive && !established;
         return nullptr;
     }
     std::optional<uint64_t> size = knownSize;
@@ -137,6 +209,25 @@ std::unique_ptr<FileTransfer> Connection::OpenIn(bool passive, const std::string
         size = SizeFromOpeningReply(opening->text);
     }
     return std::make_unique<FileTransfer>(*this, std::move(stream), size);
+}
+
+std::unique_ptr<Transport> Connection::Establish(DataConnection& data, bool passive, int waitMs,
+                                                 bool* fallBack) {
+    Socket socket;
+    const bool established = data.Establish(socket, waitMs);
+    std::unique_ptr<Transport> stream = established ? DataStream(std::move(socket)) : nullptr;
+    if (stream) {
+        return stream;
+    }
+    // The server could not connect back, or the data connection's handshake failed: it ends
+    // the command with its own reply. After the short wait of "auto" the server may still be
+    // trying, and its reply is given a short wait too.
+    const SavedError cause;
+    const bool probing = !passive && mode_ == DataMode::Auto;
+    ReadFinalReply(established || probing ? kShortReplyWaitMs : -1);
+    cause.Restore();
+    *fallBack = !passive && !established;
+    return nullptr;
 }
 
 FileTransfer::FileTransfer(Connection& connection, std::unique_ptr<Transport> data,
@@ -172,11 +263,13 @@ bool FileTransfer::Close(int replyTimeoutMs) {
         return false;
     }
     closed_ = true;
+    // A bounded close shares its bound between the end of the data and the reply.
+    const WaitBudget budget(replyTimeoutMs);
     if (data_) {
-        data_->Finish(connection_.GetTimeouts().writeMs);
+        data_->Finish(replyTimeoutMs < 0 ? connection_.GetTimeouts().writeMs : replyTimeoutMs);
         data_.reset();
     }
-    const auto reply = connection_.ReadFinalReply(replyTimeoutMs);
+    const auto reply = connection_.ReadFinalReply(replyTimeoutMs < 0 ? -1 : budget.Remaining());
     return reply && reply->Completion();
 }
 

@@ -9,6 +9,44 @@ namespace ftp {
 namespace {
 thread_local std::string tLastResponse;
 TraceHook gTrace = nullptr;
+WarningHook gWarning = nullptr;
+
+void Warn(const std::string& text) {
+    if (gWarning != nullptr) {
+        gWarning(text);
+    }
+}
+
+// The reply's first line without its code's CRLF, for a message.
+std::string TrimmedReply(const Reply& reply) {
+    return reply.text.substr(0, reply.text.find_first_of("\r\n"));
+}
+
+// Whether name holds bytes beyond ASCII and they form valid UTF-8.
+bool NonAsciiUtf8(const std::string& name) {
+    bool wide = false;
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const std::size_t n = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
+        if (n == 0 || i + n > name.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(name[i + k]) >> 6) != 2) {
+                return false;
+            }
+        }
+        wide = wide || n > 1;
+        i += n;
+    }
+    return wide;
+}
+
+constexpr const char* kDowngrade = "服务器曾支持TLS，本次未提供，可能遭到降级攻击";
 
 void Trace(bool sent, const std::string& text) {
     if (gTrace != nullptr) {
@@ -24,6 +62,10 @@ void Connection::RecordResponse(const Reply& reply) {
 
 void SetTraceHook(TraceHook hook) {
     gTrace = hook;
+}
+
+void SetWarningHook(WarningHook hook) {
+    gWarning = hook;
 }
 
 const std::string& LastResponse() {
@@ -60,10 +102,24 @@ std::unique_ptr<Connection> Session::Connect(const std::string& server, const st
     if (implicit && !(control = tls->Secure(std::move(control), timeouts_.connectMs, false))) {
         return nullptr;
     }
-    auto connection = std::make_unique<Connection>(std::move(control), timeouts_, mode_,
+    const std::string key = ServerMemory::Key(host, port);
+    // Active mode that failed once for this server fails again: the next sessions start passive.
+    const DataMode mode =
+        mode_ == DataMode::Auto && memory_ && memory_->Knows(key, ServerFact::ActiveFails)
+            ? DataMode::Passive
+            : mode_;
+    auto connection = std::make_unique<Connection>(std::move(control), timeouts_, mode,
                                                    std::move(tls), tls_.mode);
+    connection->SetMemory(memory_, key);
     if (!connection->Login(user, password) || !connection->ChooseEncoding(encoding_)) {
         return nullptr;
+    }
+    if (mode_ == DataMode::Auto) {
+        // A session whose control connection was lost waiting for the server to connect back.
+        Session passive = *this;
+        passive.mode_ = DataMode::Passive;
+        connection->SetReconnect(
+            [passive, server, user, password] { return passive.Connect(server, user, password); });
     }
     return connection;
 }
@@ -101,6 +157,7 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
             }
             if (state == ReplyParser::State::Error) {
                 parser_.Reset();
+                lost_ = true;
                 SetLastError(kErrProtocol);
                 return std::nullopt;
             }
@@ -109,6 +166,9 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
         const long got = control_->Receive(
             buffer, sizeof buffer, timeoutMs < 0 ? timeouts_.replyMs : timeoutMs, waits::kReply);
         if (got <= 0) {
+            // A reply that did not come (a timeout, a cancel) may still come, and would be
+            // taken for the answer to the next command.
+            lost_ = true;
             if (got == 0) {
                 SetLastError(kErrConnectionAborted);
             }
@@ -128,6 +188,11 @@ std::optional<Reply> Connection::ReadFinalReply(int timeoutMs) {
 }
 
 bool Connection::Send(const std::string& line) {
+    if (lost_) {
+        // A reply still owed to an earlier command would be taken for this one's.
+        SetOwnError(kErrConnectionAborted, "与服务器的控制连接已失步，请重新连接");
+        return false;
+    }
     if (HasLineBreak(line)) {
         SetLastError(kErrBadName);
         return false;
@@ -174,22 +239,45 @@ bool Connection::Login(const std::string& user, const std::string& password) {
     return !tls_ || ProtectData();
 }
 
+void Connection::SetMemory(std::shared_ptr<const ServerMemory> memory, std::string key) {
+    memory_ = std::move(memory);
+    key_ = std::move(key);
+}
+
+void Connection::Remember(ServerFact fact) const {
+    if (memory_ && !memory_->Remember(key_, fact)) {
+        Warn("不能写入[" + memory_->Path() + "]，下次连接服务器" + key_ + "时不会记得本次所知");
+    }
+}
+
 bool Connection::StartTls() {
     const auto reply = Command("AUTH TLS");
     if (!reply) {
         return false;
     }
     if (reply->code != 234) {
-        if (tlsMode_ == TlsMode::Auto) {
-            tls_.reset();  // the server speaks plain FTP only
-            return true;
+        if (tlsMode_ != TlsMode::Auto) {
+            SetLastError(kErrLoginFailure);  // the refusal is the last response
+            return false;
         }
-        SetLastError(kErrLoginFailure);  // the refusal is the last response
-        return false;
+        if (memory_ && memory_->Knows(key_, ServerFact::SpokeTls)) {
+            // Nothing more is sent: the password must not travel in the clear.
+            SetOwnError(kErrSecureChannel, kDowngrade);
+            Warn(std::string(kDowngrade) + "：" + key_ + " " + TrimmedReply(*reply));
+            return false;
+        }
+        Warn("服务器" + key_ + "不支持TLS（" + TrimmedReply(*reply) +
+             "），本次会话不加密，密码以明文发送");
+        tls_.reset();  // the server speaks plain FTP only
+        return true;
     }
     pending_.clear();  // nothing sent in the clear before the handshake counts
     control_ = tls_->Secure(std::move(control_), timeouts_.connectMs, false);
-    return control_ != nullptr;
+    if (control_ == nullptr) {
+        return false;
+    }
+    Remember(ServerFact::SpokeTls);
+    return true;
 }
 
 bool Connection::ProtectData() {
@@ -216,25 +304,37 @@ std::unique_ptr<Transport> Connection::DataStream(Socket socket) {
 
 bool Connection::ChooseEncoding(const std::string& encoding) {
     std::string chosen = encoding;
-    if (strcasecmp(encoding.c_str(), "auto") == 0) {
-        const auto features = Command("FEAT");
-        const bool utf8 =
-            features && features->code == 211 && FeatureListed(features->text, "UTF8");
-        if (utf8) {
-            Command("OPTS UTF8 ON");
-        }
-        chosen = utf8 ? "UTF-8" : "GBK";
+    const bool automatic = strcasecmp(encoding.c_str(), "auto") == 0;
+    if (automatic) {
+        chosen = "UTF-8";  // until FEAT says otherwise
     }
     codec_ = NameCodec::Open(chosen);
     if (!codec_) {
         SetOwnError(kErrUnencodable, "未知的文件名编码[" + chosen + "]");
         return false;
     }
-    return true;
+    if (!codec_->IsUtf8()) {
+        return true;
+    }
+    // Servers that keep names in a code page of their own (proftpd's UseEncoding) take UTF-8
+    // only after OPTS UTF8 ON; a refusal of it changes nothing.
+    const auto features = Command("FEAT");
+    const bool utf8 = features && features->code == 211 && FeatureListed(features->text, "UTF8");
+    if (utf8) {
+        Command("OPTS UTF8 ON");
+    } else if (automatic) {
+        codec_ = NameCodec::Open("GBK");
+        probeUtf8_ = codec_ != nullptr;
+    }
+    SetLastError(0);
+    return codec_ != nullptr;
 }
 
-std::optional<std::string> Connection::WireName(const std::string& name) const {
+std::optional<std::string> Connection::WireName(const std::string& name, bool lookup) const {
     std::string wire = name;
+    if (lookup && utf8Names_.count(name) != 0) {
+        return wire;
+    }
     if (codec_ && !codec_->Encode(name, &wire)) {
         SetOwnError(kErrUnencodable, "文件名[" + name + "]不能用" + codec_->Name() + "编码表示");
         return std::nullopt;
@@ -242,12 +342,34 @@ std::optional<std::string> Connection::WireName(const std::string& name) const {
     return wire;
 }
 
-std::optional<Reply> Connection::NameCommand(const std::string& verb, const std::string& name) {
-    const auto wire = WireName(name);
+std::optional<Reply> Connection::NameCommand(const std::string& verb, const std::string& name,
+                                             bool lookup) {
+    const auto wire = WireName(name, lookup);
     if (!wire) {
         return std::nullopt;
     }
     return Command(verb + " " + *wire);
+}
+
+std::optional<Reply> Connection::ProbeUtf8(const std::string& verb, const std::string& name,
+                                           const std::optional<Reply>& reply) {
+    const bool missing = !reply ? LastError() == kErrUnencodable : reply->code == 550;
+    if (!probeUtf8_ || !missing || utf8Names_.count(name) != 0 || !NonAsciiUtf8(name)) {
+        return reply;
+    }
+    const SavedError cause;
+    const Reply before = reply.value_or(Reply{});
+    auto again = Command(verb + " " + name);
+    if (again && again->code == 213) {
+        utf8Names_.insert(name);
+        return again;
+    }
+    // Not there either: the GBK name's answer is the one to report.
+    cause.Restore();
+    if (reply) {
+        RecordResponse(before);
+    }
+    return reply;
 }
 
 }  // namespace ftp

@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "FtpEncoding.h"
 #include "FtpReply.h"
+#include "FtpServerMemory.h"
 #include "FtpSocket.h"
 #include "FtpTls.h"
 #include "FtpTransport.h"
@@ -30,8 +33,13 @@ struct Timeouts {
 enum class DataMode { Active, Passive, Auto };
 
 // When a restart is accepted: the reply must contain "350 Restarting at N", or any 350 reply
-// (RFC 959).
-enum class RestartRule { Strict, AnyCode350 };
+// (RFC 959), or a 350 reply that names the offset N (vsftpd's "Restart position accepted (N)",
+// pyftpdlib's "Restarting at position N").
+enum class RestartRule { Strict, AnyCode350, Offset };
+
+// How long active mode in "auto" waits for the server's opening reply and its connection before
+// it takes passive mode: a server behind NAT or a firewall never connects back.
+constexpr int kConnectBackWaitMs = 3000;
 
 constexpr uint16_t kDefaultPort = 21;
 constexpr std::size_t kMaxLastResponse = 1023;
@@ -40,12 +48,16 @@ constexpr std::size_t kMaxLastResponse = 1023;
 // password is never shown ("PASS ****"). Set once, before any session runs.
 using TraceHook = void (*)(bool sent, const std::string& text);
 void SetTraceHook(TraceHook hook);
+// Hears what the operator's log must show beyond the trace (a session left unencrypted).
+using WarningHook = void (*)(const std::string& text);
+void SetWarningHook(WarningHook hook);
 
 // The text of the last server reply received on the calling thread (at most 1023 bytes).
 const std::string& LastResponse();
 void ClearLastResponse();
 
 class Connection;
+class DataConnection;
 class FileTransfer;
 
 // An internet session: the settings its connections share.
@@ -57,6 +69,8 @@ public:
     // "auto": UTF-8 (with OPTS UTF8 ON) when FEAT lists UTF8, else GBK; or a name iconv knows.
     void SetEncoding(const std::string& encoding) { encoding_ = encoding; }
     void SetTls(const TlsSettings& tls) { tls_ = tls; }
+    // Where what a session learns of a server is kept for the next ones; null: nowhere.
+    void SetMemory(std::shared_ptr<const ServerMemory> memory) { memory_ = std::move(memory); }
 
     // Opens the control connection to server ("host" or "host:port", port 21 by default, 990
     // for implicit TLS) and logs in. Null on failure, with LastError set and, where the server
@@ -69,6 +83,7 @@ private:
     DataMode mode_ = DataMode::Active;
     std::string encoding_ = "UTF-8";
     TlsSettings tls_;
+    std::shared_ptr<const ServerMemory> memory_;
 };
 
 enum class Access { Read, Write };
@@ -87,6 +102,12 @@ public:
     bool Login(const std::string& user, const std::string& password);
     // The encoding of names from now on; false (kErrUnencodable) when iconv does not know it.
     bool ChooseEncoding(const std::string& encoding);
+    // What the connection learns of its server is remembered in memory under key, and a lost
+    // control connection is replaced by reconnect (a new session, logged in, passive).
+    void SetMemory(std::shared_ptr<const ServerMemory> memory, std::string key);
+    void SetReconnect(std::function<std::unique_ptr<Connection>()> reconnect) {
+        reconnect_ = std::move(reconnect);
+    }
     bool SetCurrentDirectory(const std::string& path);
     // Sends one command line and returns the server's final reply; nullopt when none came
     // (LastError says why). A 4xx/5xx reply sets LastError to kErrCommandFailed.
@@ -98,6 +119,8 @@ public:
     // A refusal leaves no marker behind: an acceptance in words the rule does not take is
     // cleared with REST 0, so the retrieval starts at 0.
     bool Restart(uint64_t offset, RestartRule rule);
+    // Whether rule takes reply as the acceptance of a restart at offset.
+    static bool RestartAccepted(const Reply& reply, uint64_t offset, RestartRule rule);
     // RETR (Read) or STOR (Write) on a new data connection. knownSize is the remote file's size
     // where SIZE gave it; else the opening reply's "(N bytes)" is taken.
     std::unique_ptr<FileTransfer> OpenFile(const std::string& name, Access access,
@@ -121,21 +144,36 @@ private:
     static void RecordResponse(const Reply& reply);
     bool Send(const std::string& line);
     // The bytes of name in the session's encoding; nullopt (kErrUnencodable) when it has none.
-    std::optional<std::string> WireName(const std::string& name) const;
+    // A lookup (reading an existing file) takes the bytes it was found under.
+    std::optional<std::string> WireName(const std::string& name, bool lookup = false) const;
     // Sends verb and name in the session's encoding; nullopt when the name has no bytes there
     // (nothing is sent) or no reply came.
-    std::optional<Reply> NameCommand(const std::string& verb, const std::string& name);
+    std::optional<Reply> NameCommand(const std::string& verb, const std::string& name,
+                                     bool lookup = false);
     bool EnsureBinary();
     // The stream of a new data connection: TLS resuming the control connection's session when
     // the data are protected, else the socket as it is. Null with LastError set.
     std::unique_ptr<Transport> DataStream(Socket socket);
-    // AUTH TLS and the handshake; in auto mode a refusal leaves the session plain.
+    // AUTH TLS and the handshake; in auto mode a refusal leaves the session plain, unless the
+    // server is remembered to have spoken TLS.
     bool StartTls();
+    void Remember(ServerFact fact) const;
+    // SIZE or MDTM of a name that a server without UTF8 does not know in GBK ("auto"), asked
+    // again with the name's UTF-8 bytes; a name found so is read under those bytes from then on.
+    std::optional<Reply> ProbeUtf8(const std::string& verb, const std::string& name,
+                                   const std::optional<Reply>& reply);
+    // Takes over the control connection of a new session after this one was lost, in the same
+    // directory and with the restart marker set again.
+    bool Reestablish();
     bool ProtectData();
     // One attempt in the given mode; *fallBack says that active mode failed in a way that
-    // passive mode may mend (refused PORT/EPRT, no connection from the server).
+    // passive mode may mend (refused PORT/EPRT, 425, no connection from the server).
     std::unique_ptr<FileTransfer> OpenIn(bool passive, const std::string& command, Access access,
                                          std::optional<uint64_t> knownSize, bool* fallBack);
+    // After the opening reply: the data connection, or null with *fallBack set where active
+    // mode failed and the control connection is still in step (else lost_ is set).
+    std::unique_ptr<Transport> Establish(DataConnection& data, bool passive, int waitMs,
+                                         bool* fallBack);
 
     std::unique_ptr<Transport> control_;
     Timeouts timeouts_;
@@ -148,6 +186,14 @@ private:
     bool binary_ = false;
     bool epsvRefused_ = false;          // PASV from then on
     std::unique_ptr<NameCodec> codec_;  // null: names and replies pass as UTF-8
+    bool probeUtf8_ = false;            // "auto" chose GBK: a name not found is tried in UTF-8
+    std::set<std::string> utf8Names_;   // names found only under their UTF-8 bytes
+    std::shared_ptr<const ServerMemory> memory_;
+    std::string key_;  // the server in memory_
+    std::function<std::unique_ptr<Connection>()> reconnect_;
+    bool lost_ = false;  // a reply was not received: it may still come, out of step
+    std::string directory_;
+    std::optional<std::pair<uint64_t, RestartRule>> restart_;  // the marker the next RETR uses
 };
 
 // One retrieval or store, from its opening reply to its final reply.

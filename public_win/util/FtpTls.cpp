@@ -1,4 +1,5 @@
 #include "FtpTls.h"
+#include "FtpWaitBudget.h"
 
 #include <arpa/inet.h>
 #include <openssl/err.h>
@@ -139,9 +140,10 @@ public:
     void Finish(int timeoutMs) override {
         const SigpipeGuard guard;
         // close_notify, then the end of the TCP stream; the peer's close_notify is not awaited.
+        const WaitBudget budget(timeoutMs);
         for (int i = 0; i < 4 && SSL_shutdown(ssl_) < 0; ++i) {
-            if (SSL_get_error(ssl_, -1) != SSL_ERROR_WANT_WRITE ||
-                !WaitFor(Fd(), POLLOUT, timeoutMs, waits::kWrite)) {
+            if (SSL_get_error(ssl_, -1) != SSL_ERROR_WANT_WRITE || budget.Spent() ||
+                !WaitFor(Fd(), POLLOUT, budget.Remaining(), waits::kWrite)) {
                 break;
             }
         }

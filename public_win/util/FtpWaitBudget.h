@@ -10,6 +10,8 @@ class WaitBudget {
 public:
     explicit WaitBudget(int ms) : ms_(ms), start_(std::chrono::steady_clock::now()) {}
     int Remaining() const { return std::max(ms_ - Used(), 100); }
+    // What is left of it, 0 once it is spent.
+    int Left() const { return std::max(ms_ - Used(), 0); }
     bool Spent() const { return Used() >= ms_; }
 
 private:

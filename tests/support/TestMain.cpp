@@ -26,6 +26,17 @@ int main(int argc, char** argv) {
             qputenv("XDG_RUNTIME_DIR", runtimeDir->path().toUtf8());
         }
     }
+    // What FTP sessions learn of the test servers stays with this run, never in the
+    // operator's state folder.
+    std::unique_ptr<QTemporaryDir> stateDir;
+    if (!qEnvironmentVariableIsSet("KORVANE_TEST_STATE")) {
+        stateDir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                   QStringLiteral("/korvane-state-XXXXXX"));
+        if (stateDir->isValid()) {
+            qputenv("XDG_STATE_HOME", stateDir->path().toUtf8());
+            qputenv("KORVANE_TEST_STATE", stateDir->path().toUtf8());
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("telmaris"));
     ::testing::InitGoogleTest(&argc, argv);
