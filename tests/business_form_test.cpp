@@ -836,8 +836,7 @@ TEST_P(PassiveOnlyTest, SiteSettingsChooseHowTheServerIsReached) {
     EXPECT_TRUE(Contains(logged, QStringLiteral("--> PASS ****")));
     EXPECT_TRUE(Contains(logged, QStringLiteral("--> EPSV")));
     EXPECT_FALSE(Contains(logged.join(u'\n'), QStringLiteral("secret")));
-    EXPECT_FALSE(QFileInfo::exists(env->RemotePath(QStringLiteral("9_nat.txt.part"))))
-        << "stored under .part and renamed";
+    EXPECT_EQ(TemporaryFiles(), QStringList()) << "stored under a temporary name and renamed";
 }
 
 class ResumeTest : public SiteTest {
@@ -995,7 +994,8 @@ TEST_P(SlowServerTest, ClosingDuringATransferCancelsItFirst) {
         ASSERT_TRUE(watch.Acted());
         EXPECT_LT(watch.clock.elapsed(), 2500) << "cancelled and cleaned up";
     }
-    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("正在传输文件，要取消传输并关闭窗口吗？")})
+    EXPECT_EQ(dialogs.Texts(),
+              QStringList{QStringLiteral("正在传输文件，要取消传输并关闭窗口吗？")})
         << "the window that goes says nothing more";
     // The deletion the window asks for on closing.
     EXPECT_TRUE(QTest::qWaitFor([&closed] { return closed.isNull(); }, 5000))

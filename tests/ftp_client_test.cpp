@@ -660,7 +660,9 @@ TEST_F(VsftpdTest, AFailedStoreLeavesTheOldRemoteFileIntact) {
     WriteFile(path, "the new copy");
     ASSERT_TRUE(client.PutFile("keep.bin", QFile::encodeName(path))) << client.m_szLastError;
     EXPECT_EQ(server->Read(QStringLiteral("keep.bin")), QByteArray("the new copy"));
-    EXPECT_FALSE(QFileInfo::exists(server->PathOf(QStringLiteral("keep.bin.part"))));
+    EXPECT_EQ(QDir(server->PathOf(QString())).entryList({QStringLiteral("*.part")}, QDir::Files),
+              QStringList())
+        << "no temporary file is left";
 }
 
 class PassiveOnlyVsftpdTest : public FtpTest {
@@ -717,6 +719,39 @@ TEST_F(PassiveOnlyVsftpdTest, AutoRemembersThatActiveModeFails) {
         EXPECT_EQ(c.m_hConnect->Mode(), first);
         ASSERT_TRUE(c.GetFile("v.bin", Local("v.bin"), -1)) << c.m_szLastError;
         EXPECT_EQ(c.m_hConnect->Mode(), ftp::DataMode::Passive);
+    }
+}
+
+// However the server treats renames, the file under the final name is replaced whole or not at
+// all, and no temporary file stays behind.
+TEST_F(FtpTest, AnUploadNeverDeletesTheFileItReplaces) {
+    struct Row {
+        const char* rename;
+        bool stored;
+        const char* reason;  // in the last error when not stored
+    };
+    const Row rows[] = {
+        {"any", true, ""},
+        {"not-over", true, ""},  // the old file steps aside and is removed afterwards
+        {"none", false, "korvane_ftp_upload"},
+    };
+    WriteFile(local.filePath("new.bin"), "the new copy");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.rename);
+        Start({"--rename", row.rename});
+        server->Put(QStringLiteral("keep.bin"), "the good copy");
+        CFTPClient c;
+        CFTPClient::Options options;
+        options.storeViaPart = true;
+        c.SetOptions(options);
+        Login(c);
+        EXPECT_EQ(c.PutFile("keep.bin", Local("new.bin")), row.stored) << c.m_szLastError;
+        EXPECT_EQ(server->Read(QStringLiteral("keep.bin")),
+                  QByteArray(row.stored ? "the new copy" : "the good copy"));
+        EXPECT_NE(std::strstr(c.m_szLastError, row.reason), nullptr) << c.m_szLastError;
+        EXPECT_EQ(
+            QDir(server->PathOf(QString())).entryList({QStringLiteral("*.part")}, QDir::Files),
+            QStringList());
     }
 }
 

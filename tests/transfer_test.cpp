@@ -99,7 +99,7 @@ TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
 // the bytes a resume compares again are held, and the restart rule takes the server's words.
 TEST(TransferDriver, ACancelPromisesAResumeOnlyWhereOneWillHappen) {
     QTemporaryDir local;
-    korvane::TransferJob job;
+    korvane::TransferRequest job;
     job.direction = Direction::Download;
     job.remote = QStringLiteral("a.bin");
     job.local = local.filePath(QStringLiteral("a.bin"));
