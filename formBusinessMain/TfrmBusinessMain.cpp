@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMdiSubWindow>
+#include <QMimeData>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
@@ -18,15 +21,14 @@
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "InputChecks.h"
+#include "PathList.h"
 #include "Registration.h"
 #include "RowTexts.h"
-#include "RunningJobs.h"
 #include "SqlRunner.h"
 #include "Statements.h"
 #include "TextLimits.h"
-#include "TransferDialog.h"
 #include "TransferJob.h"
-#include "TransferProgress.h"
+#include "WindowTransfers.h"
 #include "ui_formBusinessMain.h"
 
 namespace {
@@ -60,6 +62,10 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     OpenDialog = new TOpenDialog(this);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
     OpenDialog->Filter = QStringLiteral("*.txt|*.txt|*.sql|*.sql|*.*|*.*");
+    OpenDialog->MultiSelect = true;
+    setAcceptDrops(true);
+    transfers_ = new korvane::WindowTransfers(this, operatorId_);
+    ConnectTransfers();
     QPalette panel = ui->Panel1->palette();
     panel.setColor(QPalette::Window, ColorFromBgr(kFormColor));
     ui->Panel1->setPalette(panel);
@@ -67,8 +73,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
 }
 
 TfrmBusinessMain::~TfrmBusinessMain() {
-    delete dialog_;
-    delete job_;  // aborts a transfer still running before the connection it registers on goes
+    // Aborts a transfer still running before the connection it registers on goes.
+    delete transfers_;
     codeTable_.reset();
 }
 
@@ -94,6 +100,7 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
     } closeOnExit;
     number_ = number;
     operatorId_ = operatorId;
+    transfers_->SetOperator(operatorId);
     first_ = first;
     second_ = second;
     third_ = third;
@@ -187,7 +194,7 @@ void TfrmBusinessMain::btnOpenFileClick() {
     Guarded([this] {
         OpenDialog->FileName = QStringLiteral("*.txt");
         if (OpenDialog->Execute(this)) {
-            ui->edDownPath2->setText(OpenDialog->FileName);
+            ui->edDownPath2->setText(korvane::JoinPathList(OpenDialog->Files));
         }
     });
 }
@@ -196,19 +203,47 @@ void TfrmBusinessMain::btnFptClick() {
     Guarded([this] { Upload(); });
 }
 
-bool TfrmBusinessMain::ConfirmReplacing(const QString& remoteName) {
+void TfrmBusinessMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!korvane::DroppedFiles(event->mimeData()).isEmpty() && ui->GroupBox2->isEnabled()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TfrmBusinessMain::dropEvent(QDropEvent* event) {
+    const QStringList files = korvane::DroppedFiles(event->mimeData());
+    if (!files.isEmpty() && ui->GroupBox2->isEnabled()) {
+        ui->edDownPath2->setText(korvane::JoinPathList(files));
+        event->acceptProposedAction();
+    }
+}
+
+bool TfrmBusinessMain::ConfirmReplacing(const QStringList& remoteNames) {
+    QStringList quoted;
+    for (const QString& name : remoteNames) {
+        quoted << korvane::QuotedSql(name);
+    }
     const QString sql =
-        QStringLiteral("select down_id from zy.res_download_path where down_path=") +
-        korvane::QuotedSql(remoteName);
-    QString question =
-        QStringLiteral("服务器上已有登记过的同名文件[%1]，上传将替换该文件。是否继续？")
-            .arg(remoteName);
+        QStringLiteral("select distinct down_path from zy.res_download_path where down_path in (") +
+        quoted.join(u',') + u')';
     QString reason;
+    QStringList registered;
     if (korvane::TryRunSQL(ADOQuery, sql, &reason)) {
-        if (ADOQuery.Eof()) {
+        for (; !ADOQuery.Eof(); ADOQuery.Next()) {
+            registered << ADOQuery.FieldAsString(QStringLiteral("down_path"));
+        }
+        if (registered.isEmpty()) {
             return true;
         }
     } else {
+        registered = remoteNames;
+    }
+    QString question =
+        registered.size() == 1
+            ? QStringLiteral("服务器上已有登记过的同名文件[%1]，上传将替换该文件。是否继续？")
+                  .arg(registered.first())
+            : QStringLiteral("服务器上已有登记过的同名文件：\n%1\n上传将替换这些文件。是否继续？")
+                  .arg(registered.join(u'\n'));
+    if (!reason.isEmpty()) {
         // Without the registrations nobody can tell: ask rather than replace silently.
         question += QStringLiteral("\n（无法读取已登记的文件，不能确认是否同名：%1）").arg(reason);
     }
@@ -216,29 +251,50 @@ bool TfrmBusinessMain::ConfirmReplacing(const QString& remoteName) {
 }
 
 void TfrmBusinessMain::Upload() {
-    const korvane::UploadInput in{Trimmed(ui->edDownId2), CodeOf(ui->cmbDownType2),
-                                  Trimmed(ui->edDownPath2)};
-    const korvane::InputProblem problem =
-        korvane::CheckUpload(in, [](const QString& p) { return QFileInfo(p).isFile(); });
-    if (!problem.Passed()) {
-        Notice(problem.message);
-        const QHash<korvane::InputField, QWidget*> fields{
-            {korvane::InputField::OrderNumber, ui->edDownId2},
-            {korvane::InputField::OrderType, ui->cmbDownType2},
-            {korvane::InputField::FilePath, ui->edDownPath2}};
-        fields.value(problem.field, ui->edDownId2)->setFocus();
+    const QStringList paths = korvane::SplitPathList(Trimmed(ui->edDownPath2));
+    korvane::UploadInput in{Trimmed(ui->edDownId2), CodeOf(ui->cmbDownType2), QString()};
+    QStringList remotes;
+    for (const QString& path : paths.isEmpty() ? QStringList{QString()} : paths) {
+        in.path = path;
+        const korvane::InputProblem problem =
+            korvane::CheckUpload(in, [](const QString& p) { return QFileInfo(p).isFile(); });
+        if (!problem.Passed()) {
+            Notice(problem.message);
+            const QHash<korvane::InputField, QWidget*> fields{
+                {korvane::InputField::OrderNumber, ui->edDownId2},
+                {korvane::InputField::OrderType, ui->cmbDownType2},
+                {korvane::InputField::FilePath, ui->edDownPath2}};
+            fields.value(problem.field, ui->edDownId2)->setFocus();
+            return;
+        }
+        remotes << korvane::RemoteName(in.id, path);
+    }
+    if (remotes.removeDuplicates() > 0) {
+        Notice(QStringLiteral("所选的文件中有同名文件，同一申请单的文件名称不能重复！"));
+        ui->edDownPath2->setFocus();
         return;
     }
-    const QString remote = korvane::RemoteName(in.id, in.path);
-    if (!ConfirmReplacing(remote)) {
+    if (!ConfirmReplacing(remotes)) {
         return;
     }
     const QString remark = Trimmed(ui->edRemark);
-    StartJob(1, remote, in.path,
-             std::make_unique<korvane::Registration>(
-                 ADOConnection, ADOQuery,
-                 korvane::BuildInsertStatement(in.id, in.type, remote, operatorId_, remark)),
-             [this](const korvane::TransferJob& job) { UploadEnded(job); });
+    QList<korvane::TransferQueue::Item> items;
+    for (int i = 0; i < paths.size(); ++i) {
+        korvane::TransferQueue::Item item;
+        if (!MakeRequest(1, remotes[i], paths[i], &item.request)) {
+            return;
+        }
+        const QString insert =
+            korvane::BuildInsertStatement(in.id, in.type, remotes[i], operatorId_, remark);
+        item.prepare = [this, insert](korvane::TransferJob& job) {
+            job.SetRegistrar(
+                std::make_unique<korvane::Registration>(ADOConnection, ADOQuery, insert));
+            return QString();
+        };
+        item.report = [this](const korvane::TransferJob& job) { UploadEnded(job); };
+        items << item;
+    }
+    Enqueue(korvane::Direction::Upload, items);
 }
 
 void TfrmBusinessMain::UploadEnded(const korvane::TransferJob& job) {
@@ -252,6 +308,9 @@ void TfrmBusinessMain::UploadEnded(const korvane::TransferJob& job) {
         return;
     }
     Notice(QStringLiteral("文件上传成功，数据保存成功！"));
+}
+
+void TfrmBusinessMain::ClearUploadInputs() {
     ui->edDownId2->clear();
     ui->edDownPath2->clear();
     ui->edRemark->clear();
@@ -266,15 +325,21 @@ void TfrmBusinessMain::btnDownClick() {
 }
 
 void TfrmBusinessMain::Download() {
-    const int row = ui->lvList->SelectedIndex();
-    if (row < 0) {
+    const QList<int> rows = ui->lvList->SelectedIndexes();
+    if (rows.isEmpty()) {
         Notice(QStringLiteral("请选择要下载的记录!"), MB_NOICON);
         return;
     }
-    const QString remote = ui->lvList->ItemText(row, 2);
-    if (!korvane::IsPlainFileName(remote)) {
-        Notice(QStringLiteral("文件名称[%1]无效，不能下载！").arg(remote));
-        return;
+    QStringList remotes;
+    for (const int row : rows) {
+        const QString remote = ui->lvList->ItemText(row, 2);
+        if (!korvane::IsPlainFileName(remote)) {
+            Notice(QStringLiteral("文件名称[%1]无效，不能下载！").arg(remote));
+            return;
+        }
+        if (!remotes.contains(remote)) {
+            remotes << remote;  // two rows of one name are one file
+        }
     }
     const korvane::DownloadFolder folder = korvane::ChooseDownloadFolder(
         telmaris::TrimBlanks(SysPara(QStringLiteral("korvane_down_dir"))),
@@ -285,9 +350,16 @@ void TfrmBusinessMain::Download() {
         Notice(folder.error);
         return;
     }
-    const QString local = folder.path + u'/' + remote;
-    StartJob(2, remote, local, nullptr,
-             [this](const korvane::TransferJob& job) { DownloadEnded(job); });
+    QList<korvane::TransferQueue::Item> items;
+    for (const QString& remote : remotes) {
+        korvane::TransferQueue::Item item;
+        if (!MakeRequest(2, remote, folder.path + u'/' + remote, &item.request)) {
+            return;
+        }
+        item.report = [this](const korvane::TransferJob& job) { DownloadEnded(job); };
+        items << item;
+    }
+    Enqueue(korvane::Direction::Download, items);
 }
 
 void TfrmBusinessMain::DownloadEnded(const korvane::TransferJob& job) {
@@ -312,95 +384,93 @@ QString TfrmBusinessMain::SysPara(const QString& name) {
 
 bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
                                    const QString& localFile) {
-    return StartJob(direction, remoteFile, localFile, nullptr,
-                    [this](const korvane::TransferJob& job) {
-                        if (!job.Outcome().Succeeded()) {
-                            Notice(korvane::OutcomeMessage(job.Request(), job.Outcome()));
-                        }
-                    });
-}
-
-bool TfrmBusinessMain::StartJob(int direction, const QString& remoteFile, const QString& localFile,
-                                std::unique_ptr<korvane::UploadRegistrar> registrar,
-                                std::function<void(const korvane::TransferJob&)> then) {
-    if (job_ != nullptr) {
-        Notice(QStringLiteral("本窗口正在传输文件，请等它结束后再试。"));
+    korvane::TransferQueue::Item item;
+    if (!MakeRequest(direction, remoteFile, localFile, &item.request)) {
         return false;
     }
-    korvane::TransferRequest request;
+    item.report = [this](const korvane::TransferJob& job) {
+        if (!job.Outcome().Succeeded()) {
+            Notice(korvane::OutcomeMessage(job.Request(), job.Outcome()));
+        }
+    };
+    Enqueue(item.request.direction, {item});
+    return true;
+}
+
+bool TfrmBusinessMain::MakeRequest(int direction, const QString& remoteFile,
+                                   const QString& localFile, korvane::TransferRequest* request) {
     QString invalid;
     const auto parameter = [this](const QString& name) { return SysPara(name); };
-    if (!korvane::ReadFtpSettings(parameter, &request.settings, &invalid)) {
+    if (!korvane::ReadFtpSettings(parameter, &request->settings, &invalid)) {
         Notice(invalid);  // nothing is transferred with a setting the site did not mean
         return false;
     }
     korvane::InstallFtpTrace();
-    request.timeouts = ftpTimeouts_;
-    request.clock = ftpClock_;
-    if (request.settings.timeoutSeconds) {
-        const int ms = *request.settings.timeoutSeconds * 1000;
-        request.timeouts = {ms, ms, ms, ms, ms};
+    request->timeouts = ftpTimeouts_;
+    request->clock = ftpClock_;
+    if (request->settings.timeoutSeconds) {
+        const int ms = *request->settings.timeoutSeconds * 1000;
+        request->timeouts = {ms, ms, ms, ms, ms};
     }
-    request.direction = direction == 1 ? korvane::Direction::Upload : korvane::Direction::Download;
-    request.remote = remoteFile;
-    request.local = localFile;
-    job_ = new korvane::TransferJob(request);
-    job_->SetRegistrar(std::move(registrar));
-    connect(job_, &korvane::TransferJob::finished, this, [this, then] { JobEnded(then); });
-    telmaris::JobInfo info;
-    info.window = windowTitle();
-    info.order = remoteFile.section(u'_', 0, 0);
-    info.file = remoteFile;
-    info.localPath = localFile;
-    info.upload = request.direction == korvane::Direction::Upload;
-    info.operatorId = operatorId_;
-    const QPointer<korvane::TransferJob> job(job_);
-    telmaris::JobHooks hooks;
-    hooks.cancel = [job] {
-        if (job) {
-            job->Cancel();
-        }
-    };
-    hooks.progress = [job] {
-        telmaris::JobProgress p;
-        if (job) {
-            const korvane::ProgressSnapshot s =
-                korvane::SnapshotOf(*job->State(), job->StartedMs(), korvane::MonotonicMs());
-            p = {s.done, s.total, korvane::BytesPerSecond(s), korvane::SecondsLeft(s)};
-        }
-        return p;
-    };
-    telmaris::RunningJobs::Instance().Add(job_, info, hooks);
-    dialog_ = korvane::TransferDialog::ShowLater(this, *job_);
-    SetTransferControlsEnabled(false);
-    job_->Start();
+    request->direction = direction == 1 ? korvane::Direction::Upload : korvane::Direction::Download;
+    request->remote = remoteFile;
+    request->local = localFile;
     return true;
 }
 
-void TfrmBusinessMain::JobEnded(const std::function<void(const korvane::TransferJob&)>& then) {
-    std::unique_ptr<korvane::TransferJob> job(job_);
-    job_ = nullptr;
-    const korvane::TransferOutcome& outcome = job->Outcome();
-    using State = telmaris::RunningJobs::State;
-    telmaris::RunningJobs::Instance().End(
-        job.get(),
-        outcome.Succeeded() ? State::Succeeded
-                            : (outcome.cancelled ? State::Cancelled : State::Failed),
-        outcome.Succeeded() ? QStringLiteral("成功")
-                            : korvane::OutcomeMessage(job->Request(), outcome),
-        job->State()->done.load());
-    delete dialog_;
+void TfrmBusinessMain::Enqueue(korvane::Direction direction,
+                               const QList<korvane::TransferQueue::Item>& items) {
+    batchDirection_ = direction;
+    SetTransferControlsEnabled(false);
+    for (const korvane::TransferQueue::Item& item : items) {
+        transfers_->Queue().Add(item);
+    }
+}
+
+korvane::TransferJob* TfrmBusinessMain::RunningTransfer() const {
+    return transfers_->Queue().Running();
+}
+
+bool TfrmBusinessMain::Transferring() const {
+    return transfers_->Queue().Busy();
+}
+
+void TfrmBusinessMain::ConnectTransfers() {
+    korvane::TransferQueue& queue = transfers_->Queue();
+    connect(&queue, &korvane::TransferQueue::ended, this, [this](korvane::TransferJob* job) {
+        if (closeWhenDone_ || transfers_->Queue().BatchSize() > 1) {
+            return;  // a window that goes says nothing; a batch ends with one summary
+        }
+        if (const auto& report = transfers_->Queue().Current().report) {
+            report(*job);
+        }
+    });
+    connect(&queue, &korvane::TransferQueue::refused, this,
+            [this](const korvane::TransferQueue::Item&, const QString& why) {
+                if (!closeWhenDone_ && transfers_->Queue().BatchSize() == 1) {
+                    Notice(why);
+                }
+            });
+    connect(&queue, &korvane::TransferQueue::finished, this, &TfrmBusinessMain::BatchEnded);
+}
+
+void TfrmBusinessMain::BatchEnded() {
+    const QList<korvane::TransferQueue::Result>& batch = transfers_->Queue().Batch();
+    const bool all =
+        std::all_of(batch.begin(), batch.end(),
+                    [](const korvane::TransferQueue::Result& r) { return r.succeeded; });
     SetTransferControlsEnabled(true);
-    const QPointer<TfrmBusinessMain> self(this);
-    if (!closeWhenDone_) {
-        then(*job);
-    }
-    if (self) {
-        emit transferFinished(job->Outcome().Succeeded());
-    }
-    if (self && closeWhenDone_) {
+    if (closeWhenDone_) {
         CloseFrame();
+        return;
     }
+    if (batch.size() > 1) {
+        Notice(korvane::TransferQueue::Summary(batchDirection_, batch));
+    }
+    if (all && batchDirection_ == korvane::Direction::Upload) {
+        ClearUploadInputs();
+    }
+    emit transferFinished(all);
 }
 
 void TfrmBusinessMain::SetTransferControlsEnabled(bool enabled) {
@@ -421,17 +491,17 @@ void TfrmBusinessMain::CloseFrame() {
 }
 
 void TfrmBusinessMain::closeEvent(QCloseEvent* event) {
-    if (job_ == nullptr) {
+    if (!Transferring()) {
         TfrmMDIChild::closeEvent(event);
         return;
     }
-    // The transfer ends (and cleans up) first; the window closes once it has.
+    // The transfers end (and clean up) first; the window closes once they have.
     event->ignore();
     if (!closeWhenDone_ &&
         AskYesNo(QStringLiteral("正在传输文件，要取消传输并关闭窗口吗？"), kTitle)) {
-        closeWhenDone_ = job_ != nullptr;
-        if (job_ != nullptr) {
-            job_->Cancel();
+        closeWhenDone_ = true;
+        if (Transferring()) {
+            transfers_->Queue().CancelAll();
         } else {
             CloseFrame();
         }

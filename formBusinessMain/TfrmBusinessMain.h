@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "FtpClock.h"
+#include "FtpDriver.h"
 #include "FtpSession.h"
 #include "GuiServices.h"
 #include "LookupLoader.h"
@@ -14,13 +15,12 @@
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TfrmMDIChild.h"
+#include "TransferQueue.h"
 
 class TOpenDialog;
 namespace korvane {
 class TransferJob;
-class TransferDialog;
-class UploadRegistrar;
-struct ExpectedFile;
+class WindowTransfers;
 }  // namespace korvane
 
 namespace Ui {
@@ -42,13 +42,14 @@ public:
     // The one path to the database: opens SELECTs, executes the rest, reports a failure once.
     bool RunSQL(const QString& text);
     void LoadCodeTable(uint16_t tableNo, std::unique_ptr<korvane::CodeTableLookup>& holder);
-    // Starts one upload (direction 1) or download (any other direction) with the system's FTP
+    // Queues one upload (direction 1) or download (any other direction) with the system's FTP
     // settings as a job of this window and returns at once: false, with the reason shown, when
-    // it could not start. transferFinished says how it ended; a progress dialog shows while it
-    // runs, and the window's transfer controls wait for it.
+    // the settings do not allow it. transferFinished says how it ended; a progress dialog shows
+    // while it runs, and the window's transfer controls wait for it.
     bool FtpTransfer(int direction, const QString& remoteFile, const QString& localFile);
-    // The job running now, or null.
-    korvane::TransferJob* RunningTransfer() const { return job_; }
+    // The job running now, or null; whether any transfer runs or waits.
+    korvane::TransferJob* RunningTransfer() const;
+    bool Transferring() const;
 
     // Shorter FTP waits than the client's defaults (tests and scripted runs).
     void SetFtpTimeouts(const ftp::Timeouts& t) { ftpTimeouts_ = t; }
@@ -65,8 +66,8 @@ public:
     korvane::db::TADOConnection& Connection() { return ADOConnection; }
 
 signals:
-    // A transfer of this window ended: true when login, directory change, transfer and (for an
-    // upload) the registration all succeeded, after its messages were shown.
+    // The window's transfers ended: true when for each the login, directory change, transfer
+    // and (for an upload) the registration succeeded; after their messages were shown.
     void transferFinished(bool succeeded);
 
 public slots:
@@ -79,6 +80,9 @@ public slots:
 protected:
     // During a transfer: asks whether to cancel it, and closes once it has ended.
     void closeEvent(QCloseEvent* event) override;
+    // Files dropped from the file manager become the files to upload.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QString SysPara(const QString& name);
@@ -86,12 +90,15 @@ private:
     void Upload();
     void Download();
     void FillOrderTypes();
-    bool ConfirmReplacing(const QString& remoteName);
-    // Starts job with this window's settings; then(job) runs on the GUI thread when it ended.
-    bool StartJob(int direction, const QString& remoteFile, const QString& localFile,
-                  std::unique_ptr<korvane::UploadRegistrar> registrar,
-                  std::function<void(const korvane::TransferJob&)> then);
-    void JobEnded(const std::function<void(const korvane::TransferJob&)>& then);
+    // Asks once about every name that is registered already; true to go on.
+    bool ConfirmReplacing(const QStringList& remoteNames);
+    // A transfer with the site's FTP settings; false, with the reason shown, when they are bad.
+    bool MakeRequest(int direction, const QString& remoteFile, const QString& localFile,
+                     korvane::TransferRequest* request);
+    void Enqueue(korvane::Direction direction, const QList<korvane::TransferQueue::Item>& items);
+    void ConnectTransfers();
+    void BatchEnded();
+    void ClearUploadInputs();
     void SetTransferControlsEnabled(bool enabled);
     void UploadEnded(const korvane::TransferJob& job);
     void DownloadEnded(const korvane::TransferJob& job);
@@ -106,8 +113,8 @@ private:
     // Every network wait of a transfer, unless korvane_ftp_timeout says otherwise.
     ftp::Timeouts ftpTimeouts_{30000, 30000, 30000, 30000, 30000};
     ftp::Clock* ftpClock_ = &ftp::Clock::Real();
-    korvane::TransferJob* job_ = nullptr;  // the transfer running now
-    QPointer<korvane::TransferDialog> dialog_;
+    korvane::WindowTransfers* transfers_;
+    korvane::Direction batchDirection_ = korvane::Direction::Upload;
     bool closeWhenDone_ = false;
 
     int32_t number_ = 0;

@@ -140,13 +140,16 @@ bool AskYesNo(const QString& text, const QString& title) {
     return box.exec() == QMessageBox::Yes;
 }
 
-QString ChooseOpenFile(QWidget* parent, const QString& filter, const QString& preset) {
+namespace {
+// The file-open dialog, asked through the hook first: the chosen paths.
+QStringList ChooseFiles(QWidget* parent, const QString& filter, const QString& preset,
+                        bool several) {
     DialogRequest r = telmaris::MakeRequest(DialogKind::OpenFile, QString(), QString());
     r.filter = filter;
     r.preset = preset;
     DialogAnswer a;
     if (AnswerByHook(r, a)) {
-        return a.accepted ? a.text : QString();
+        return a.accepted ? a.text.split(u'\n', Qt::SkipEmptyParts) : QStringList();
     }
     // "desc|pattern|desc|pattern" becomes Qt's "desc (pattern)" list.
     const QStringList parts = filter.split(u'|');
@@ -155,13 +158,22 @@ QString ChooseOpenFile(QWidget* parent, const QString& filter, const QString& pr
         qtFilters << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
     }
     QFileDialog dialog(parent, QStringLiteral("打开"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setNameFilters(qtFilters);
     dialog.selectFile(preset);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return QString();
+    if (dialog.exec() != QDialog::Accepted) {
+        return QStringList();
     }
-    return dialog.selectedFiles().constFirst();
+    return dialog.selectedFiles();
+}
+}  // namespace
+
+QString ChooseOpenFile(QWidget* parent, const QString& filter, const QString& preset) {
+    return ChooseFiles(parent, filter, preset, false).value(0);
+}
+
+QStringList ChooseOpenFiles(QWidget* parent, const QString& filter, const QString& preset) {
+    return ChooseFiles(parent, filter, preset, true);
 }
 
 void ShowWaitBox(const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "HostApi.h"
 
@@ -26,6 +27,10 @@ TELMARIS_HOST_API bool AskYesNo(const QString& text, const QString& title);
 // file-name pattern. Returns the chosen file's full path, or an empty text when cancelled.
 TELMARIS_HOST_API QString ChooseOpenFile(QWidget* parent, const QString& filter,
                                          const QString& preset);
+// The same dialog where several files may be chosen: their full paths, none when cancelled. A
+// hook answers with the paths on lines of their own.
+TELMARIS_HOST_API QStringList ChooseOpenFiles(QWidget* parent, const QString& filter,
+                                              const QString& preset);
 
 // A modeless wait box, shown and painted before the call returns. Showing it again replaces the
 // text; CloseWaitBox removes it (and does nothing when none is shown).

@@ -3,6 +3,7 @@
 #include <QDynamicPropertyChangeEvent>
 #include <QHeaderView>
 #include <QMap>
+#include <algorithm>
 
 #include "GuiServices.h"
 
@@ -92,7 +93,7 @@ TListViewEx::TListViewEx(QWidget* parent) : QTableView(parent), items_(new TList
     setModel(items_);
     setShowGrid(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
     setFrameShape(QFrame::NoFrame);
@@ -139,8 +140,17 @@ void TListViewEx::AddSubItem(int row, const QString& text) {
 }
 
 int TListViewEx::SelectedIndex() const {
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.constFirst().row();
+    const QList<int> rows = SelectedIndexes();
+    return rows.isEmpty() ? -1 : rows.constFirst();
+}
+
+QList<int> TListViewEx::SelectedIndexes() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        rows << index.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 TFlatDateTimePicker::TFlatDateTimePicker(QWidget* parent) : QDateEdit(parent) {
@@ -149,11 +159,13 @@ TFlatDateTimePicker::TFlatDateTimePicker(QWidget* parent) : QDateEdit(parent) {
 }
 
 bool TOpenDialog::Execute(QWidget* parent) {
-    const QString chosen = ChooseOpenFile(parent, Filter, FileName);
-    if (chosen.isEmpty()) {
+    const QStringList chosen = MultiSelect ? ChooseOpenFiles(parent, Filter, FileName)
+                                           : QStringList{ChooseOpenFile(parent, Filter, FileName)};
+    if (chosen.isEmpty() || chosen.first().isEmpty()) {
         return false;
     }
-    FileName = chosen;
+    Files = chosen;
+    FileName = chosen.first();
     return true;
 }
 

@@ -52,6 +52,8 @@ public:
     void AddSubItem(int row, const QString& text);
     int Count() const { return items_->rowCount(); }
     int SelectedIndex() const;
+    // Every selected row, in list order (Ctrl and Shift select several).
+    QList<int> SelectedIndexes() const;
     // Column 0 is the caption, 1 and up the sub-items.
     QString ItemText(int row, int column) const { return items_->Text(row, column); }
 
@@ -76,6 +78,10 @@ public:
     explicit TOpenDialog(QObject* owner = nullptr) : QObject(owner) {}
     QString Filter;
     QString FileName;
+    // Whether several files may be chosen at once.
+    bool MultiSelect = false;
+    // The chosen files' full paths; FileName is the first.
+    QStringList Files;
     // True when the operator chose a file; FileName then holds its full path.
     bool Execute(QWidget* parent);
 };

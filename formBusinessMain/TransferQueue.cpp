@@ -1,0 +1,87 @@
+#include "TransferQueue.h"
+
+namespace korvane {
+
+TransferQueue::~TransferQueue() = default;
+
+void TransferQueue::Add(Item item) {
+    if (batchDone_) {
+        batch_.clear();
+        batchDone_ = false;
+    }
+    waiting_.push_back(std::move(item));
+    if (job_ == nullptr) {
+        StartNext();
+    }
+}
+
+void TransferQueue::CancelAll() {
+    for (const Item& item : waiting_) {
+        batch_.append({item.request.remote, false, true, QStringLiteral("已取消")});
+    }
+    waiting_.clear();
+    if (job_) {
+        job_->Cancel();
+    }
+}
+
+void TransferQueue::StartNext() {
+    while (!waiting_.empty()) {
+        Item item = std::move(waiting_.front());
+        waiting_.pop_front();
+        auto job = std::make_unique<TransferJob>(item.request);
+        const QString why = item.prepare ? item.prepare(*job) : QString();
+        if (!why.isEmpty()) {
+            batch_.append({item.request.remote, false, false, why});
+            emit refused(item, why);
+            continue;
+        }
+        job_ = std::move(job);
+        current_ = item;
+        connect(job_.get(), &TransferJob::finished, this, &TransferQueue::JobEnded);
+        emit started(job_.get(), item);
+        job_->Start();
+        return;
+    }
+    batchDone_ = true;
+    emit finished();
+}
+
+void TransferQueue::JobEnded() {
+    const TransferOutcome& outcome = job_->Outcome();
+    batch_.append({job_->Request().remote, outcome.Succeeded(), outcome.cancelled,
+                   outcome.Succeeded() ? QString() : OutcomeMessage(job_->Request(), outcome)});
+    emit ended(job_.get());
+    // Deleted once its own signal has returned.
+    job_.release()->deleteLater();
+    StartNext();
+}
+
+QString TransferQueue::Summary(Direction direction, const QList<Result>& batch) {
+    const QString verb =
+        direction == Direction::Upload ? QStringLiteral("上传") : QStringLiteral("下载");
+    QStringList done;
+    QStringList failed;
+    for (const Result& r : batch) {
+        if (r.succeeded) {
+            done << r.name;
+        } else {
+            QString reason = r.reason;
+            failed << QStringLiteral("%1：%2").arg(r.name, reason.replace(u'\n', u' '));
+        }
+    }
+    QStringList lines;
+    if (!done.isEmpty()) {
+        lines << QStringLiteral("已%1%2个文件：%3")
+                     .arg(verb)
+                     .arg(done.size())
+                     .arg(done.join(QStringLiteral("、")));
+    }
+    if (!failed.isEmpty()) {
+        lines << QStringLiteral("未%1%2个文件：").arg(verb).arg(failed.size()) + u'\n' +
+                     failed.join(u'\n');
+    }
+    return lines.join(u'\n');
+}
+
+}  // namespace korvane
