@@ -1,19 +1,10 @@
 // Files on the server beyond transfers: listing, size and date, removal, and a retrieval into a
 // sink (a digest) instead of a local file.
-#include <openssl/evp.h>
-
-#include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "CFTPClient.h"
 #include "FtpRequire.h"
-
-namespace {
-struct MdCtxFree {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-}  // namespace
+#include "Sha256.h"
 
 bool CFTPClient::ListNames(std::vector<std::string>* names) {
     FTP_REQUIRE(names != nullptr);
@@ -108,28 +99,14 @@ bool CFTPClient::ReadRemote(const char* pszRemoteFile, const Sink& sink, uint64_
 
 bool CFTPClient::RemoteSha256(const char* pszRemoteFile, std::string* hex, uint64_t* size) {
     FTP_REQUIRE(hex != nullptr);
-    const std::unique_ptr<EVP_MD_CTX, MdCtxFree> ctx(EVP_MD_CTX_new());
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) {
-        SetErrorText("SHA-256 不可用");
-        return false;
-    }
-    const auto update = [&ctx](const char* data, std::size_t n) {
-        return EVP_DigestUpdate(ctx.get(), data, n) == 1;
+    ftp::Sha256 digest;
+    const auto update = [&digest](const char* data, std::size_t n) {
+        digest.Update(data, n);
+        return true;
     };
     if (!ReadRemote(pszRemoteFile, update, size)) {
         return false;
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(ctx.get(), digest, &length) != 1) {
-        SetErrorText("SHA-256 计算失败");
-        return false;
-    }
-    hex->clear();
-    for (unsigned int i = 0; i < length; ++i) {
-        char two[3];
-        std::snprintf(two, sizeof two, "%02x", digest[i]);
-        hex->append(two, 2);
-    }
+    *hex = digest.HexDigest();
     return true;
 }
