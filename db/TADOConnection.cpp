@@ -110,6 +110,13 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
             db.close();
             throw;
         }
+    } else if (dialect_ == Backend::PostgreSQL) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("set lock_timeout = %1").arg(kPostgresLockTimeoutMs))) {
+            const QString reason = q.lastError().text();
+            db.close();
+            throw DbError(QStringLiteral("连接数据库失败（设置锁等待时间）: %1").arg(reason));
+        }
     }
 }
 

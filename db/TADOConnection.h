@@ -45,6 +45,9 @@ public:
 
     // Milliseconds an SQLite connection waits for another process's lock before it fails.
     static constexpr int kSqliteBusyTimeoutMs = 30000;
+    // The same bound for a PostgreSQL statement waiting for another connection's row lock (an
+    // upload's claim while another host's registration commits), natively and through ODBC.
+    static constexpr int kPostgresLockTimeoutMs = kSqliteBusyTimeoutMs;
 
 private:
     void Open(const ConnectionSpec& spec);

@@ -263,12 +263,22 @@ TEST_P(ClaimRace, EveryNameHasExactlyOneWinnerAcrossProcesses) {
     }
 }
 
-// A second process waits for the SQLite write lock (up to the busy timeout) instead of failing.
-TEST(SqliteLock, ASecondProcessClaimWaitsForIt) {
-    auto db = TestDatabase::Create(Backend::SQLite);
-    korvane::db::TADOConnection& holder = db->Fixture();
-    holder.BeginTransaction();
-    db->Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'')"));
+// A claim waits while another host's transaction holds the name (SQLite: the write lock;
+// PostgreSQL: the uncommitted row), up to the lock bound, and then sees that host's claim.
+TEST_P(ClaimRace, AClaimWaitsForAnotherHostsTransaction) {
+    QString why;
+    auto db = TestDatabase::Create(GetParam(), &why);
+    if (!db) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    korvane::db::TADOConnection& other = db->Fixture();
+    korvane::db::TADOQuery q(other);
+    FileRecord otherRecord(q);
+    other.BeginTransaction();
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    ASSERT_EQ(otherRecord.Claim(QStringLiteral("race_0"), {QStringLiteral("t8"), 8, {}, now, now},
+                                60, nullptr),
+              Result::Claimed);
     QProcess p;
     p.start(kWorker, {db->ConnectionString(), QStringLiteral("9"), QStringLiteral("1")});
     QElapsedTimer waited;
@@ -279,10 +289,10 @@ TEST(SqliteLock, ASecondProcessClaimWaitsForIt) {
     ASSERT_EQ(p.readLine().trimmed(), QByteArray("ready"));
     EXPECT_FALSE(p.waitForFinished(1500))
         << "the claim did not wait: " << p.readAll().toStdString();
-    holder.Commit();
+    other.Commit();
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 0);
-    EXPECT_EQ(p.readAll().trimmed(), QByteArray("race_0 claimed"));
+    EXPECT_EQ(p.readAll().trimmed(), QByteArray("race_0 busy 8"));
 }
 
 INSTANTIATE_TEST_SUITE_P(On, ClaimRace, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
