@@ -39,6 +39,10 @@ public:
             *error = QStringLiteral("cannot read the configuration %1").arg(configPath);
             return false;
         }
+        const QString exposed = telmaris::PasswordExposureWarning(configPath, ini);
+        if (!exposed.isEmpty()) {
+            std::fprintf(stderr, "%s\n", exposed.toUtf8().constData());
+        }
         const auto parameter = [&ini](const QString& name) {
             return ini.Value(QStringLiteral("SysPara"), name).value_or(QString());
         };
