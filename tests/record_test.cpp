@@ -113,14 +113,14 @@ TEST_P(Record, OneWriterPerNameAndOnlyMyClaimIsMine) {
     record.Release(name, a.token);
     EXPECT_EQ(record.Claim(name, At(a, 1112), kExpire, &holder), Result::Busy);
     EXPECT_EQ(holder.token, b.token) << "releasing leaves another's claim";
-    const StoredFile file{name,     5000000000, Sha256("hello"), 502, QStringLiteral("hostB"),
-                          QString()};
+    const int64_t size = 5000000000;  // beyond 32 bits
+    const StoredFile file{name, size, Sha256("hello"), 502, QStringLiteral("hostB"), {}};
     EXPECT_THROW(record.Record(file, a.token), DbError);
     EXPECT_FALSE(record.Current(name)) << "a lost claim records nothing";
     record.Record(file, b.token);
     const auto current = record.Current(name);
     ASSERT_TRUE(current);
-    EXPECT_EQ(current->size, 5000000000) << "beyond 32 bits";
+    EXPECT_EQ(current->size, size);
     EXPECT_EQ(current->sha256, Sha256("hello"));
     EXPECT_EQ(current->opId, 502);
     EXPECT_EQ(current->host, QStringLiteral("hostB"));
