@@ -116,8 +116,7 @@ public:
     // SIZE and MDTM of a remote file; nullopt when the server does not tell (or no such file).
     std::optional<uint64_t> RemoteSize(const char* pszRemoteFile);
     std::optional<std::time_t> RemoteTime(const char* pszRemoteFile);
-    // DELE of a remote file.
-    bool RemoveFile(const char* pszRemoteFile);
+    // (RemoveFile, above, removes one.)
     // Retrieves a remote file into sink, block by block as it arrives, without a local copy;
     // *size: the bytes received. False when the transfer fails or is short, or sink says stop.
     using Sink = std::function<bool(const char* data, std::size_t n)>;

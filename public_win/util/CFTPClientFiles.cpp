@@ -1,5 +1,5 @@
-// Files on the server beyond transfers: listing, size and date, removal, and a retrieval into a
-// sink (a digest) instead of a local file.
+// Files on the server beyond transfers: listing, size and date, and a retrieval into a sink (a
+// digest) instead of a local file.
 #include <vector>
 
 #include "CFTPClient.h"
@@ -41,17 +41,6 @@ std::optional<std::time_t> CFTPClient::RemoteTime(const char* pszRemoteFile) {
     auto time = m_hConnect->ModificationTime(pszRemoteFile);
     SetErrorFromResponse();
     return time;
-}
-
-bool CFTPClient::RemoveFile(const char* pszRemoteFile) {
-    FTP_REQUIRE(pszRemoteFile != nullptr);
-    const ftp::CancelScope cancel(m_cancel);
-    if (!RequireConnection()) {
-        return false;
-    }
-    const bool removed = m_hConnect->Delete(pszRemoteFile);
-    SetErrorFromResponse();
-    return removed;
 }
 
 bool CFTPClient::ReadRemote(const char* pszRemoteFile, const Sink& sink, uint64_t* size) {
