@@ -18,7 +18,8 @@ set(TELMARIS_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/telmaris)
 set(TELMARIS_MODULE_INSTALL_DIR ${TELMARIS_PRIVATE_LIBDIR}/modules)
 
 file(RELATIVE_PATH _bin_to_private /${CMAKE_INSTALL_BINDIR} /${TELMARIS_PRIVATE_LIBDIR})
-set_target_properties(telmaris-host PROPERTIES INSTALL_RPATH "$ORIGIN/${_bin_to_private}")
+set_target_properties(telmaris-host korvane-dbtool
+                      PROPERTIES INSTALL_RPATH "$ORIGIN/${_bin_to_private}")
 set_target_properties(korvane PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 
 install(TARGETS telmaris-host korvane-dbtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -3,6 +3,7 @@
 #include <QSqlDriver>
 
 #include <QSqlError>
+#include <QSqlQuery>
 #include <atomic>
 
 #include "DbError.h"
@@ -109,6 +110,13 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
             db.close();
             throw;
         }
+    } else if (dialect_ == Backend::PostgreSQL) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("set lock_timeout = %1").arg(kPostgresLockTimeoutMs))) {
+            const QString reason = q.lastError().text();
+            db.close();
+            throw DbError(QStringLiteral("连接数据库失败（设置锁等待时间）: %1").arg(reason));
+        }
     }
 }
 
@@ -117,6 +125,7 @@ bool TADOConnection::Connected() const {
 }
 
 void TADOConnection::Close() {
+    inTransaction_ = false;  // the database ends what closing the connection leaves open
     if (QSqlDatabase::contains(name_)) {
         QSqlDatabase::database(name_, false).close();
     }
@@ -124,6 +133,66 @@ void TADOConnection::Close() {
 
 QSqlDatabase TADOConnection::Database() const {
     return QSqlDatabase::database(name_, false);
+}
+
+namespace {
+// SQLite's statements where Qt's driver would say a plain BEGIN, which takes the write lock only
+// at the first write and may then fail at once instead of waiting.
+void ExecSqlite(QSqlDatabase db, const char* sql) {
+    QSqlQuery q(db);
+    if (!q.exec(QString::fromLatin1(sql))) {
+        throw DbError(QStringLiteral("%1 失败: %2").arg(QLatin1String(sql), q.lastError().text()));
+    }
+}
+}  // namespace
+
+void TADOConnection::BeginTransaction() {
+    if (!Connected()) {
+        throw DbError(QStringLiteral("数据库未连接"));
+    }
+    if (inTransaction_) {
+        throw DbError(QStringLiteral("上一个事务尚未结束"));
+    }
+    QSqlDatabase db = Database();
+    if (backend_ == Backend::SQLite) {
+        ExecSqlite(db, "begin immediate");
+    } else if (!db.transaction()) {
+        throw DbError(QStringLiteral("开始事务失败: %1").arg(db.lastError().text()));
+    }
+    inTransaction_ = true;
+}
+
+void TADOConnection::Commit() {
+    if (!inTransaction_) {
+        throw DbError(QStringLiteral("没有可提交的事务"));
+    }
+    inTransaction_ = false;  // a failed commit ends the transaction too
+    QSqlDatabase db = Database();
+    if (backend_ == Backend::SQLite) {
+        try {
+            ExecSqlite(db, "commit");
+        } catch (const DbError&) {
+            QSqlQuery(db).exec(QStringLiteral("rollback"));
+            throw;
+        }
+    } else if (!db.commit()) {
+        const QString reason = db.lastError().text();
+        db.rollback();
+        throw DbError(QStringLiteral("提交事务失败: %1").arg(reason));
+    }
+}
+
+void TADOConnection::Rollback() {
+    if (!inTransaction_) {
+        return;
+    }
+    inTransaction_ = false;
+    QSqlDatabase db = Database();
+    if (backend_ == Backend::SQLite) {
+        ExecSqlite(db, "rollback");
+    } else if (!db.rollback()) {
+        throw DbError(QStringLiteral("回滚事务失败: %1").arg(db.lastError().text()));
+    }
 }
 
 }  // namespace korvane::db

@@ -34,8 +34,20 @@ public:
     Backend Dialect() const { return dialect_; }
     QSqlDatabase Database() const;
 
+    // One transaction on this connection; each raises DbError when the database refuses.
+    // SQLite takes the write lock at the start (waiting up to the busy timeout for another
+    // process), so a transaction never fails half-way for a lock. Rollback without a
+    // transaction begun here does nothing.
+    void BeginTransaction();
+    void Commit();
+    void Rollback();
+    bool InTransaction() const { return inTransaction_; }
+
     // Milliseconds an SQLite connection waits for another process's lock before it fails.
     static constexpr int kSqliteBusyTimeoutMs = 30000;
+    // The same bound for a PostgreSQL statement waiting for another connection's row lock (an
+    // upload's claim while another host's registration commits), natively and through ODBC.
+    static constexpr int kPostgresLockTimeoutMs = kSqliteBusyTimeoutMs;
 
 private:
     void Open(const ConnectionSpec& spec);
@@ -45,6 +57,7 @@ private:
     Backend backend_ = Backend::Oracle;
     Backend dialect_ = Backend::Oracle;
     bool createMissing_ = false;
+    bool inTransaction_ = false;
 };
 
 }  // namespace korvane::db

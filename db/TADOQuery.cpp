@@ -4,6 +4,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <cmath>
 #include <limits>
 
 #include "DbError.h"
@@ -49,10 +50,12 @@ void TADOQuery::Run(bool withRows) {
     // Scrollable so the record count can be taken on drivers that do not report a size.
     query->setForwardOnly(false);
     const QString sql = BridgeSql(SQLText(), connection_.Dialect());
+    rowsAffected_ = -1;
     if (!query->exec(sql)) {
         throw DbError(query->lastError().text());
     }
     if (!withRows) {
+        rowsAffected_ = query->numRowsAffected();
         return;
     }
     if (!query->isSelect()) {
@@ -120,6 +123,30 @@ int32_t TADOQuery::FieldAsInteger(const QString& name) const {
         throw DbError(QStringLiteral("字段 %1 的值 %2 超出 32 位整数范围").arg(name).arg(value));
     }
     return static_cast<int32_t>(value);
+}
+
+int64_t TADOQuery::FieldAsInt64(const QString& name) const {
+    const QVariant v = FieldValue(name);
+    if (v.isNull()) {
+        return 0;
+    }
+    bool ok = false;
+    qlonglong value = 0;
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        ok = d == std::trunc(d) && std::fabs(d) < 9.2e18;
+        value = ok ? static_cast<qlonglong>(d) : 0;
+    } else {
+        value = v.toLongLong(&ok);
+    }
+    if (!ok) {
+        throw DbError(QStringLiteral("字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
+    }
+    return value;
+}
+
+bool TADOQuery::FieldIsNull(const QString& name) const {
+    return FieldValue(name).isNull();
 }
 
 int TADOQuery::RecordCount() {

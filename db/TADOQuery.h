@@ -33,8 +33,15 @@ public:
     void Next();
     QString FieldAsString(const QString& name) const;
     int32_t FieldAsInteger(const QString& name) const;
+    // A whole number of up to 64 bits; 0 for NULL.
+    int64_t FieldAsInt64(const QString& name) const;
+    // Whether the field is NULL.
+    bool FieldIsNull(const QString& name) const;
     // Rows of the open result set; raises DbError without one.
     int RecordCount();
+    // Rows the last ExecSQL changed (-1 when the driver cannot tell).
+    int RowsAffected() const { return rowsAffected_; }
+    TADOConnection& Connection() const { return connection_; }
 
 private:
     void Run(bool withRows);
@@ -47,6 +54,7 @@ private:
     bool active_ = false;
     bool eof_ = true;
     int recordCount_ = -1;
+    int rowsAffected_ = -1;
 };
 
 }  // namespace korvane::db

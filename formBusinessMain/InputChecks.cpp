@@ -13,7 +13,40 @@ InputProblem Problem(const QString& message, InputField field) {
     return InputProblem{message, field};
 }
 
+// "最多300个字符，现有301个" or "最多300字节（一个汉字占3字节），现有302字节".
+QString Limit(int limit, int length, LengthUnit unit) {
+    if (unit == LengthUnit::Utf8Bytes) {
+        return QStringLiteral("最多%1字节（一个汉字占3字节），现有%2字节").arg(limit).arg(length);
+    }
+    return QStringLiteral("最多%1个字符，现有%2个").arg(limit).arg(length);
+}
+
+// A long name shown in a message: its start, and an ellipsis.
+QString Shown(const QString& name) {
+    constexpr int kShown = 40;
+    return name.size() <= kShown ? name : name.left(kShown) + QStringLiteral("…");
+}
+
 }  // namespace
+
+LengthUnit LengthUnitOf(db::Backend dialect) {
+    return dialect == db::Backend::Oracle ? LengthUnit::Utf8Bytes : LengthUnit::Characters;
+}
+
+int TextLength(const QString& text, LengthUnit unit) {
+    if (unit == LengthUnit::Utf8Bytes) {
+        return static_cast<int>(text.toUtf8().size());
+    }
+    int n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // A surrogate pair is one character.
+        if (!(text.at(i).isHighSurrogate() && i + 1 < text.size() &&
+              text.at(i + 1).isLowSurrogate())) {
+            ++n;
+        }
+    }
+    return n;
+}
 
 InputProblem CheckSearch(const SearchConditions& c) {
     if (c.id.isEmpty() && c.type.isEmpty() && c.name.isEmpty() && !c.useDates) {
@@ -41,6 +74,19 @@ InputProblem CheckUpload(const UploadInput& in, const std::function<bool(const Q
     }
     if (!isFile(in.path)) {
         return Problem(QStringLiteral("所给上传文件不存在，请重新确定！"), InputField::FilePath);
+    }
+    const QString remote = RemoteName(in.id, in.path);
+    const int nameLength = TextLength(remote, in.unit);
+    if (nameLength > kMaxRemoteNameLength) {
+        return Problem(QStringLiteral("服务器上的文件名[%1]%2，请改短文件名后再上传！")
+                           .arg(Shown(remote), Limit(kMaxRemoteNameLength, nameLength, in.unit)),
+                       InputField::FilePath);
+    }
+    const int remarkLength = TextLength(in.remark, in.unit);
+    if (remarkLength > kMaxRemarkLength) {
+        return Problem(
+            QStringLiteral("备注%1，请删减！").arg(Limit(kMaxRemarkLength, remarkLength, in.unit)),
+            InputField::Remark);
     }
     return {};
 }

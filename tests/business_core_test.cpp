@@ -364,7 +364,7 @@ TEST(Lookup, LoadCodeTableReplacesTheHeldLookup) {
 struct InputRow {
     const char* name;
     korvane::UploadInput upload;
-    const char* message;  // "" = passes
+    QString message;  // empty: passes
     korvane::InputField field;
 };
 
@@ -376,13 +376,62 @@ class UploadCheck : public ::testing::TestWithParam<InputRow> {};
 
 TEST_P(UploadCheck, FirstFailureNamesItsField) {
     const InputRow& row = GetParam();
-    const auto exists = [](const QString& path) { return path == u"/tmp/contract.txt"; };
+    const auto exists = [](const QString& path) { return path != u"/tmp/missing.txt"; };
     const korvane::InputProblem p = korvane::CheckUpload(row.upload, exists);
-    EXPECT_EQ(p.message, QString::fromUtf8(row.message));
+    EXPECT_EQ(p.message, row.message);
     EXPECT_EQ(p.field, row.field) << p.message.toStdString();
 }
 
 using F = korvane::InputField;
+using korvane::LengthUnit;
+
+// An upload of /tmp/<name> as order 1024 with remark, its lengths counted in unit.
+korvane::UploadInput Upload(const QString& name, const QString& remark, LengthUnit unit) {
+    return {QStringLiteral("1024"), QStringLiteral("1"), QStringLiteral("/tmp/") + name, remark,
+            unit};
+}
+QString Times(const QString& part, int n) {
+    return part.repeated(n);
+}
+const QString kHan = QStringLiteral("备");
+const QString kEmoji = QString::fromUcs4(U"\U0001F600");
+constexpr auto kChars = LengthUnit::Characters;
+constexpr auto kBytes = LengthUnit::Utf8Bytes;
+
+// The columns' limits: remark 1000 and down_path ("1024_" and the name) 300, in characters
+// (PostgreSQL, SQLite) or in UTF-8 bytes (Oracle).
+INSTANTIATE_TEST_SUITE_P(
+    Limits, UploadCheck,
+    ::testing::Values(
+        InputRow{"RemarkAtLimit", Upload("a.txt", Times(kHan, 1000), kChars), "", F::None},
+        InputRow{"RemarkOverLimit", Upload("a.txt", Times(kHan, 1001), kChars),
+                 "备注最多1000个字符，现有1001个，请删减！", F::Remark},
+        InputRow{"RemarkOfSurrogatePairsAtLimit", Upload("a.txt", Times(kEmoji, 1000), kChars), "",
+                 F::None},
+        InputRow{"RemarkAtLimitInBytes", Upload("a.txt", Times(kHan, 333) + u'x', kBytes), "",
+                 F::None},
+        InputRow{"RemarkOverLimitInBytes", Upload("a.txt", Times(kHan, 334), kBytes),
+                 "备注最多1000字节（一个汉字占3字节），现有1002字节，请删减！", F::Remark},
+        InputRow{"NameAtLimit", Upload(Times(QStringLiteral("a"), 295), "", kChars), "", F::None},
+        InputRow{"NameOverLimit", Upload(Times(QStringLiteral("a"), 296), "", kChars),
+                 "服务器上的文件名[1024_" + Times(QStringLiteral("a"), 35) +
+                     "…]最多300个字符，现有301个，请改短文件名后再上传！",
+                 F::FilePath},
+        InputRow{"NameOfHanAtLimitInCharacters", Upload(Times(kHan, 295), "", kChars), "", F::None},
+        InputRow{"NameOverLimitInBytes", Upload(Times(kHan, 99), "", kBytes),
+                 "服务器上的文件名[1024_" + Times(kHan, 35) +
+                     "…]最多300字节（一个汉字占3字节），现有302字节，请改短文件名后再上传！",
+                 F::FilePath}),
+    [](const ::testing::TestParamInfo<InputRow>& row) { return std::string(row.param.name); });
+
+TEST(LengthUnit, OracleCountsBytesTheOthersCharacters) {
+    EXPECT_EQ(korvane::LengthUnitOf(korvane::db::Backend::Oracle), kBytes);
+    for (const auto b : {korvane::db::Backend::SQLite, korvane::db::Backend::PostgreSQL,
+                         korvane::db::Backend::Odbc}) {
+        EXPECT_EQ(korvane::LengthUnitOf(b), kChars);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, UploadCheck,
     ::testing::Values(InputRow{"NoOrderNumber",

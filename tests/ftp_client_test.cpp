@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -898,6 +899,49 @@ TEST_F(VsftpdTest, FailuresCarryTheServersReplies) {
     EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
     EXPECT_FALSE(client.GetFile("missing.bin", Local("m.bin"), -1));
     EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
+}
+
+}  // namespace
+
+namespace {
+
+// The calls that check a site's files, in the server's own encoding: the listing names the
+// Chinese file in UTF-8, its digest streams without a local copy, and removing takes one file.
+void CheckRemoteFiles(FtpServer& server, CFTPClient& client, const QTemporaryDir& local) {
+    StoreChineseName(server, client, local);
+    server.Put(QStringLiteral("b.bin"), Pattern(300 * 1024, 5));
+    SetMtime(server.PathOf(QStringLiteral("b.bin")), 1700000000);
+    std::vector<std::string> names;
+    ASSERT_TRUE(client.ListNames(&names)) << client.m_szLastError;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"b.bin", "申请单.txt"}));
+    std::string hex;
+    uint64_t size = 0;
+    ASSERT_TRUE(client.RemoteSha256("申请单.txt", &hex, &size)) << client.m_szLastError;
+    EXPECT_EQ(QString::fromStdString(hex),
+              QCryptographicHash::hash("合同扫描件", QCryptographicHash::Sha256).toHex());
+    EXPECT_EQ(size, QByteArray("合同扫描件").size());
+    ASSERT_TRUE(client.RemoteSha256("b.bin", &hex, &size)) << client.m_szLastError;
+    EXPECT_EQ(QString::fromStdString(hex),
+              QCryptographicHash::hash(Pattern(300 * 1024, 5), QCryptographicHash::Sha256).toHex());
+    EXPECT_EQ(client.RemoteSize("b.bin"), std::optional<uint64_t>(300 * 1024));
+    EXPECT_EQ(client.RemoteTime("b.bin"), std::optional<std::time_t>(1700000000));
+    EXPECT_FALSE(client.RemoteSize("none.bin"));
+    EXPECT_FALSE(client.RemoteSha256("none.bin", &hex, &size));
+    EXPECT_TRUE(client.RemoveFile("申请单.txt")) << client.m_szLastError;
+    EXPECT_FALSE(client.RemoveFile("申请单.txt"));
+    EXPECT_NE(std::strstr(client.m_szLastError, "550"), nullptr) << client.m_szLastError;
+    ASSERT_TRUE(client.ListNames(&names));
+    EXPECT_EQ(names, std::vector<std::string>{"b.bin"});
+}
+
+TEST_F(FtpTest, RemoteFilesAreListedDigestedAndRemoved) {
+    Start();
+    CheckRemoteFiles(*server, client, local);
+}
+
+TEST_F(VsftpdTest, RemoteFilesAreListedDigestedAndRemoved) {
+    CheckRemoteFiles(*server, client, local);
 }
 
 }  // namespace

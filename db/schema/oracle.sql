@@ -18,3 +18,21 @@ create table zy.res_download_path (
 create index zy.ix_res_download_path_date on zy.res_download_path (create_date);
 create index zy.ix_res_download_path_id on zy.res_download_path (down_id);
 create index zy.ix_res_download_path_path on zy.res_download_path (down_path);
+
+-- What each remote name holds now (size, SHA-256, who stored it, when, from where) and the claim
+-- of the upload in progress under it. A row may hold only a claim: the first upload of a name.
+-- korvane-dbtool --upgrade creates it in an existing database.
+create table zy.res_download_file (
+    file_name   varchar2(300) not null,
+    file_size   number(19),
+    sha256      char(64),
+    stored_op   number(10),
+    stored_host varchar2(255),
+    stored_at   date,
+    claim_token varchar2(64),
+    claim_op    number(10),
+    claim_host  varchar2(255),
+    claim_since number(19),
+    claim_seen  number(19),
+    constraint pk_res_download_file primary key (file_name)
+);

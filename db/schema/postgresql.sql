@@ -21,3 +21,19 @@ create table if not exists zy.res_download_path (
 create index if not exists ix_res_download_path_date on zy.res_download_path (create_date);
 create index if not exists ix_res_download_path_id on zy.res_download_path (down_id);
 create index if not exists ix_res_download_path_path on zy.res_download_path (down_path);
+
+-- What each remote name holds now (size, SHA-256, who stored it, when, from where) and the claim
+-- of the upload in progress under it. A row may hold only a claim: the first upload of a name.
+create table if not exists zy.res_download_file (
+    file_name   varchar(300) not null primary key,
+    file_size   bigint,
+    sha256      char(64),
+    stored_op   integer,
+    stored_host varchar(255),
+    stored_at   timestamp(0),
+    claim_token varchar(64),
+    claim_op    integer,
+    claim_host  varchar(255),
+    claim_since bigint,
+    claim_seen  bigint
+);

@@ -4,6 +4,8 @@
 //   korvane-dbtool --conn "Provider=SQLite;Data Source=/path/korvane.db" --script schema.sql
 //   korvane-dbtool --conn "..." --exec "insert into ..."
 //   korvane-dbtool --conn "..." --query "select ..."   (rows as tab-separated text)
+//   korvane-dbtool --conn "..." --upgrade   (adds zy.res_download_file, rows untouched)
+//   korvane-dbtool --check [--repair] [--config host.ini]   (registrations against the server)
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
@@ -11,6 +13,9 @@
 #include <cstdio>
 
 #include "DbError.h"
+#include "FileRecord.h"
+#include "HostConfig.h"
+#include "SiteCheck.h"
 #include "SqlScript.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
@@ -32,7 +37,48 @@ void PrintRows(TADOQuery& query, const QString& sql, const QStringList& columns)
     }
 }
 
+// The schema script of the connection's dialect, as built into the tool.
+QString SchemaScript(korvane::db::Backend dialect) {
+    using korvane::db::Backend;
+    const char* name = dialect == Backend::SQLite       ? "sqlite.sql"
+                       : dialect == Backend::PostgreSQL ? "postgresql.sql"
+                       : dialect == Backend::Oracle     ? "oracle.sql"
+                                                        : nullptr;
+    if (name == nullptr) {
+        throw DbError(QStringLiteral("不知道此数据库的 SQL 方言，不能升级"));
+    }
+    QFile file(QStringLiteral(":/schema/") + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw DbError(QStringLiteral("内置的建表脚本 %1 不可读").arg(QLatin1String(name)));
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+// Adds the record table where it is missing: the statements of the schema script that create
+// it, and nothing else, so the registrations stay as they are.
+void Upgrade(TADOQuery& query) {
+    korvane::db::FileRecord record(query);
+    if (record.Available()) {
+        std::printf("korvane-dbtool: upgrade: zy.res_download_file is there already\n");
+        return;
+    }
+    const QStringList statements =
+        korvane::db::SplitSqlScript(SchemaScript(query.Connection().Dialect()));
+    for (const QString& sql : statements) {
+        if (sql.contains(QStringLiteral("res_download_file"))) {
+            korvane::db::ExecStatement(query, sql);
+        }
+    }
+    std::printf("korvane-dbtool: upgrade: zy.res_download_file created\n");
+}
+
 int Run(const QCommandLineParser& args) {
+    if (args.isSet(QStringLiteral("check"))) {
+        const QString config = args.isSet(QStringLiteral("config"))
+                                   ? args.value(QStringLiteral("config"))
+                                   : telmaris::HostConfigPath();
+        return korvane::db::RunSiteCheck(config, args.isSet(QStringLiteral("repair")), stdout);
+    }
     TADOConnection connection;
     connection.SetConnectionString(args.value(QStringLiteral("conn")));
     // Applying schema scripts is how a database comes to be; anything else needs one already.
@@ -46,6 +92,9 @@ int Run(const QCommandLineParser& args) {
             return 1;
         }
         korvane::db::ApplyScript(query, QString::fromUtf8(file.readAll()));
+    }
+    if (args.isSet(QStringLiteral("upgrade"))) {
+        Upgrade(query);
     }
     for (const QString& sql : args.values(QStringLiteral("exec"))) {
         korvane::db::ExecStatement(query, sql);
@@ -73,6 +122,17 @@ int main(int argc, char** argv) {
         {QStringLiteral("query"), QStringLiteral("statement with rows"), QStringLiteral("sql")});
     args.addOption({QStringLiteral("columns"), QStringLiteral("columns to print, comma-separated"),
                     QStringLiteral("names")});
+    args.addOption(
+        {QStringLiteral("upgrade"),
+         QStringLiteral("add the tables that this version needs to an existing database")});
+    args.addOption({QStringLiteral("check"),
+                    QStringLiteral("compare the registrations with the files on the FTP server")});
+    args.addOption(
+        {QStringLiteral("repair"),
+         QStringLiteral("with --check: remove temporary upload files older than a day")});
+    args.addOption({QStringLiteral("config"),
+                    QStringLiteral("with --check: the host's configuration file"),
+                    QStringLiteral("file")});
     args.process(app);
     try {
         return Run(args);

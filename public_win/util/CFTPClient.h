@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "FtpClock.h"
 #include "FtpSession.h"
@@ -107,6 +109,21 @@ public:
     // How long the server's final reply is awaited after its data connection broke.
     static constexpr int kBrokenReplyWaitMs = 1000;
     static constexpr uint32_t kRetryPauseMs = 1000;
+
+    // --- Files on the server, for checking what was registered (CFTPClientFiles.cpp) -----------
+    // The names in the current directory (NLST), in UTF-8.
+    bool ListNames(std::vector<std::string>* names);
+    // SIZE and MDTM of a remote file; nullopt when the server does not tell (or no such file).
+    std::optional<uint64_t> RemoteSize(const char* pszRemoteFile);
+    std::optional<std::time_t> RemoteTime(const char* pszRemoteFile);
+    // (RemoveFile, above, removes one.)
+    // Retrieves a remote file into sink, block by block as it arrives, without a local copy;
+    // *size: the bytes received. False when the transfer fails or is short, or sink says stop.
+    using Sink = std::function<bool(const char* data, std::size_t n)>;
+    bool ReadRemote(const char* pszRemoteFile, const Sink& sink, uint64_t* size);
+    // The SHA-256 of a remote file (64 lower-case hex digits) and its size, streamed.
+    bool RemoteSha256(const char* pszRemoteFile, std::string* hex, uint64_t* size);
+    // ---------------------------------------------------------------------------------------------
 
 private:
     struct Progress {

@@ -110,6 +110,63 @@ bool Connection::Delete(const std::string& name) {
     return reply && reply->Completion();
 }
 
+std::optional<std::vector<std::string>> Connection::ListNames() {
+    if (!EnsureBinary()) {
+        return std::nullopt;
+    }
+    bool fallBack = false;
+    auto listing =
+        OpenIn(mode_ == DataMode::Passive, "NLST", Access::Read, std::nullopt, &fallBack);
+    if (!listing && fallBack && mode_ == DataMode::Auto) {
+        mode_ = DataMode::Passive;
+        listing = OpenIn(true, "NLST", Access::Read, std::nullopt, &fallBack);
+    }
+    if (!listing) {
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[16384];
+    for (;;) {
+        std::size_t got = 0;
+        if (!listing->Read(buffer, sizeof buffer, &got, timeouts_.readMs, false)) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, got);
+        if (text.size() > kMaxListingBytes) {
+            SetOwnError(kErrProtocol, "目录列表超过 " + std::to_string(kMaxListingBytes) + " 字节");
+            return std::nullopt;
+        }
+    }
+    if (!listing->Close()) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        // Some servers name the directory too.
+        const std::size_t slash = line.rfind('/');
+        if (slash != std::string::npos) {
+            line.erase(0, slash + 1);
+        }
+        if (!line.empty()) {
+            names.push_back(codec_ && !codec_->IsUtf8() ? codec_->Decode(line) : line);
+        }
+    }
+    return names;
+}
+
 std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Access access,
                                                    std::optional<uint64_t> knownSize) {
     if (HasLineBreak(name)) {

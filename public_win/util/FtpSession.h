@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "FtpEncoding.h"
 #include "FtpReply.h"
@@ -128,6 +129,10 @@ public:
     // RNFR/RNTO; false with the server's reply as the last response.
     bool Rename(const std::string& from, const std::string& to);
     bool Delete(const std::string& name);
+    // The names in the current directory (NLST), in UTF-8, at most kMaxListingBytes of them;
+    // nullopt when the listing failed.
+    std::optional<std::vector<std::string>> ListNames();
+    static constexpr std::size_t kMaxListingBytes = 64u << 20;
 
     // Reads the next complete reply (1xx included) and records it as the last response;
     // timeoutMs -1 is the reply timeout.
