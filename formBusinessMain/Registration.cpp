@@ -1,11 +1,16 @@
 #include "Registration.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QSysInfo>
+#include <exception>
 
+#include "FileRecord.h"
 #include "SqlRunner.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
+
+Q_LOGGING_CATEGORY(lcRegistration, "korvane.db")
 
 namespace korvane {
 
@@ -14,45 +19,121 @@ QString Unsaved(const QString& reason) {
     return QStringLiteral("数据保存失败，上传已撤销，服务器上的文件未改变！") +
            (reason.isEmpty() ? QString() : u'\n' + reason);
 }
+
+int64_t Now() {
+    return QDateTime::currentSecsSinceEpoch();
+}
 }  // namespace
 
-Registration::Registration(db::TADOConnection& connection, db::TADOQuery& query,
-                           QString insertStatement)
-    : connection_(connection), query_(query), insert_(std::move(insertStatement)) {}
+Registration::Registration(db::TADOConnection& connection, db::TADOQuery& query, Upload upload)
+    : connection_(connection),
+      query_(query),
+      upload_(std::move(upload)),
+      token_(db::FileRecord::NewToken()) {}
 
 Registration::~Registration() {
     Rollback();
+    Release();
 }
 
-QString Registration::Register(const CFTPClient::StoredCopy&) {
-    QSqlDatabase db = connection_.Database();
-    if (!db.isOpen() || !db.transaction()) {
-        return Unsaved(db.isOpen() ? db.lastError().text() : QStringLiteral("数据库未连接"));
+QString Registration::HostName() {
+    return QSysInfo::machineHostName();
+}
+
+QString Registration::Claim(const std::function<QString(int32_t)>& operatorName) {
+    db::UploadClaim mine{token_, upload_.operatorId, HostName(), Now(), Now()};
+    db::UploadClaim holder;
+    try {
+        db::FileRecord record(query_);
+        switch (record.Claim(upload_.remote, mine, upload_.expireSeconds, &holder)) {
+            case db::FileRecord::ClaimResult::Claimed:
+                claimed_ = true;
+                return QString();
+            case db::FileRecord::ClaimResult::Unavailable:
+                return QString();
+            case db::FileRecord::ClaimResult::Busy:
+                break;
+        }
+    } catch (const std::exception& e) {
+        return QStringLiteral("无法确认是否有人正在上传同名文件[%1]，请稍后再试。\n%2")
+            .arg(upload_.remote, QString::fromUtf8(e.what()).trimmed());
     }
-    open_ = true;
+    return QStringLiteral("[%1]正在上传同名文件[%2]（开始于%3），请稍后再试。")
+        .arg(operatorName(holder.opId), upload_.remote,
+             QDateTime::fromSecsSinceEpoch(holder.sinceEpoch).toString(QStringLiteral("HH:mm")));
+}
+
+void Registration::KeepAlive() {
+    if (!claimed_ || open_) {
+        return;
+    }
+    try {
+        db::FileRecord(query_).Touch(upload_.remote, token_, Now());
+    } catch (const std::exception& e) {
+        // The claim then expires on its own; the upload itself goes on.
+        qCWarning(lcRegistration) << "claim of" << upload_.remote << "not renewed:" << e.what();
+    }
+}
+
+QString Registration::Register(const CFTPClient::StoredCopy& copy) {
+    try {
+        connection_.BeginTransaction();
+        open_ = true;
+    } catch (const std::exception& e) {
+        return Unsaved(QString::fromUtf8(e.what()).trimmed());
+    }
     QString reason;
-    if (!TryRunSQL(query_, insert_, &reason)) {
+    if (!TryRunSQL(query_, upload_.insert, &reason)) {
         return Unsaved(reason);
+    }
+    try {
+        db::StoredFile file;
+        file.name = upload_.remote;
+        file.size = static_cast<int64_t>(copy.size);
+        file.sha256 = QString::fromStdString(copy.sha256);
+        file.opId = upload_.operatorId;
+        file.host = HostName();
+        db::FileRecord(query_).Record(file, token_);
+    } catch (const std::exception& e) {
+        return Unsaved(QString::fromUtf8(e.what()).trimmed());
     }
     return QString();
 }
 
 QString Registration::Commit() {
-    QSqlDatabase db = connection_.Database();
     open_ = false;
-    if (db.commit()) {
+    try {
+        connection_.Commit();
+        claimed_ = false;  // the record dropped the claim with the commit
         return QString();
+    } catch (const std::exception& e) {
+        connection_.Rollback();
+        return QStringLiteral("文件已上传，但数据保存失败，该文件未登记！请联系系统管理员。\n") +
+               QString::fromUtf8(e.what()).trimmed();
     }
-    const QString reason = db.lastError().text();
-    db.rollback();
-    return QStringLiteral("文件已上传，但数据保存失败，该文件未登记！请联系系统管理员。\n") +
-           reason;
 }
 
 void Registration::Rollback() {
     if (open_) {
         open_ = false;
-        connection_.Database().rollback();
+        try {
+            connection_.Rollback();
+        } catch (const std::exception& e) {
+            qCWarning(lcRegistration) << "rollback failed:" << e.what();
+        }
+    }
+}
+
+void Registration::Release() {
+    if (!claimed_) {
+        return;
+    }
+    claimed_ = false;
+    try {
+        db::FileRecord(query_).Release(upload_.remote, token_);
+    } catch (const std::exception& e) {
+        // Left behind, the claim expires on its own.
+        qCWarning(lcRegistration) << "claim of" << upload_.remote << "not released:" << e.what();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "TransferJob.h"
 
@@ -11,22 +12,39 @@ class TADOConnection;
 class TADOQuery;
 }  // namespace db
 
-// The registration of one upload on the window's connection: in one transaction the
-// registration row and, where the database keeps it, the record of what the file is.
+// The registration of one upload on the window's connection. Before a byte is sent it claims
+// the remote name, so that one upload at a time writes it; once stored, one transaction holds
+// the registration row and the record of what the file is (size, SHA-256, who, when, where
+// from). A database without the record table registers the row alone.
 class Registration : public UploadRegistrar {
 public:
-    Registration(db::TADOConnection& connection, db::TADOQuery& query, QString insertStatement);
+    struct Upload {
+        QString remote;
+        QString insert;  // the registration's INSERT
+        int32_t operatorId = 0;
+        int expireSeconds = 120;  // a claim silent this long is taken over
+    };
+    Registration(db::TADOConnection& connection, db::TADOQuery& query, Upload upload);
     ~Registration() override;
 
+    // Empty when the name is this upload's now (or nothing records claims); else who is
+    // uploading it since when. operatorName gives an operator's name by number.
+    QString Claim(const std::function<QString(int32_t)>& operatorName);
+
+    void KeepAlive() override;
     QString Register(const CFTPClient::StoredCopy& copy) override;
     QString Commit() override;
     void Rollback() override;
-    void Release() override {}
+    void Release() override;
+
+    static QString HostName();
 
 private:
     db::TADOConnection& connection_;
     db::TADOQuery& query_;
-    QString insert_;
+    Upload upload_;
+    QString token_;
+    bool claimed_ = false;
     bool open_ = false;  // a transaction of ours is open
 };
 

@@ -2,6 +2,17 @@
 
 namespace korvane {
 
+QString BuildLatestStatement(const QStringList& names) {
+    QStringList quoted;
+    for (const QString& name : names) {
+        quoted << QuotedSql(name);
+    }
+    return QStringLiteral(
+               "select down_path,max(create_date) as latest from zy.res_download_path where "
+               "down_path in (") +
+           quoted.join(u',') + QStringLiteral(") group by down_path");
+}
+
 QString QuotedSql(const QString& text) {
     QString doubled = text;
     doubled.replace(u'\'', QStringLiteral("''"));

@@ -25,6 +25,12 @@ QString BuildSearchStatement(const SearchConditions& c);
 QString BuildInsertStatement(const QString& id, const QString& type, const QString& remoteName,
                              int32_t operatorId, const QString& remark);
 
+// The newest registration date of each of names: rows down_path, latest.
+QString BuildLatestStatement(const QStringList& names);
+constexpr int kNamesPerStatement = 500;
+// After the date of a row whose file a later upload of the same name replaced.
+inline const QString kReplacedMark = QStringLiteral("（已被替换）");
+
 // Encloses text in single quotes, doubling the quotes inside.
 QString QuotedSql(const QString& text);
 

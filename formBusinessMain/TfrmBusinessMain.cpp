@@ -12,9 +12,11 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 
 #include "BusinessCommon.h"
 #include "DownloadFolder.h"
+#include "FileRecord.h"
 #include "FtpDriver.h"
 #include "FtpSettings.h"
 #include "FtpTrace.h"
@@ -28,6 +30,7 @@
 #include "Statements.h"
 #include "TextLimits.h"
 #include "TransferJob.h"
+#include "TransferProgress.h"
 #include "WindowTransfers.h"
 #include "ui_formBusinessMain.h"
 
@@ -63,6 +66,9 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
     OpenDialog->Filter = QStringLiteral("*.txt|*.txt|*.sql|*.sql|*.*|*.*");
     OpenDialog->MultiSelect = true;
+    // Typing stops where the columns would refuse the text.
+    ui->edRemark->setMaxLength(korvane::kMaxRemarkLength);
+    ui->edDownId2->setMaxLength(korvane::kMaxOrderDigits);
     setAcceptDrops(true);
     transfers_ = new korvane::WindowTransfers(this, operatorId_);
     ConnectTransfers();
@@ -185,6 +191,37 @@ void TfrmBusinessMain::Search() {
     list->EndUpdate();
     if (ADOQuery.RecordCount() == 0) {
         Notice(QStringLiteral("对不起，没找到符合条件的记录！"));
+        return;
+    }
+    MarkReplacedRows();
+}
+
+void TfrmBusinessMain::MarkReplacedRows() {
+    TListViewEx* list = ui->lvList;
+    QStringList names;
+    for (int row = 0; row < list->Count(); ++row) {
+        names << list->ItemText(row, 2);
+    }
+    names.removeDuplicates();
+    QHash<QString, QString> latest;
+    // Oracle takes at most 1000 values in one in-list.
+    for (qsizetype at = 0; at < names.size(); at += korvane::kNamesPerStatement) {
+        QString reason;
+        if (!korvane::TryRunSQL(
+                ADOQuery, korvane::BuildLatestStatement(names.mid(at, korvane::kNamesPerStatement)),
+                &reason)) {
+            return;  // the list stays as the search gave it
+        }
+        for (; !ADOQuery.Eof(); ADOQuery.Next()) {
+            latest.insert(ADOQuery.FieldAsString(QStringLiteral("down_path")),
+                          ADOQuery.FieldAsString(QStringLiteral("latest")));
+        }
+    }
+    for (int row = 0; row < list->Count(); ++row) {
+        const QString date = list->ItemText(row, 4);
+        if (date < latest.value(list->ItemText(row, 2))) {
+            list->SetItemText(row, 4, date + korvane::kReplacedMark);
+        }
     }
 }
 
@@ -237,12 +274,16 @@ bool TfrmBusinessMain::ConfirmReplacing(const QStringList& remoteNames) {
     } else {
         registered = remoteNames;
     }
+    QStringList described;
+    for (const QString& name : registered) {
+        described << u'[' + name + u']' + StoredText(name);
+    }
     QString question =
         registered.size() == 1
-            ? QStringLiteral("服务器上已有登记过的同名文件[%1]，上传将替换该文件。是否继续？")
-                  .arg(registered.first())
+            ? QStringLiteral("服务器上已有登记过的同名文件%1，上传将替换该文件。是否继续？")
+                  .arg(described.first())
             : QStringLiteral("服务器上已有登记过的同名文件：\n%1\n上传将替换这些文件。是否继续？")
-                  .arg(registered.join(u'\n'));
+                  .arg(described.join(u'\n'));
     if (!reason.isEmpty()) {
         // Without the registrations nobody can tell: ask rather than replace silently.
         question += QStringLiteral("\n（无法读取已登记的文件，不能确认是否同名：%1）").arg(reason);
@@ -253,6 +294,8 @@ bool TfrmBusinessMain::ConfirmReplacing(const QStringList& remoteNames) {
 void TfrmBusinessMain::Upload() {
     const QStringList paths = korvane::SplitPathList(Trimmed(ui->edDownPath2));
     korvane::UploadInput in{Trimmed(ui->edDownId2), CodeOf(ui->cmbDownType2), QString()};
+    in.remark = Trimmed(ui->edRemark);
+    in.unit = korvane::LengthUnitOf(ADOConnection.Dialect());
     QStringList remotes;
     for (const QString& path : paths.isEmpty() ? QStringList{QString()} : paths) {
         in.path = path;
@@ -263,7 +306,8 @@ void TfrmBusinessMain::Upload() {
             const QHash<korvane::InputField, QWidget*> fields{
                 {korvane::InputField::OrderNumber, ui->edDownId2},
                 {korvane::InputField::OrderType, ui->cmbDownType2},
-                {korvane::InputField::FilePath, ui->edDownPath2}};
+                {korvane::InputField::FilePath, ui->edDownPath2},
+                {korvane::InputField::Remark, ui->edRemark}};
             fields.value(problem.field, ui->edDownId2)->setFocus();
             return;
         }
@@ -277,19 +321,29 @@ void TfrmBusinessMain::Upload() {
     if (!ConfirmReplacing(remotes)) {
         return;
     }
-    const QString remark = Trimmed(ui->edRemark);
+    const QString remark = in.remark;
     QList<korvane::TransferQueue::Item> items;
     for (int i = 0; i < paths.size(); ++i) {
         korvane::TransferQueue::Item item;
         if (!MakeRequest(1, remotes[i], paths[i], &item.request)) {
             return;
         }
-        const QString insert =
+        korvane::Registration::Upload upload;
+        upload.remote = remotes[i];
+        upload.insert =
             korvane::BuildInsertStatement(in.id, in.type, remotes[i], operatorId_, remark);
-        item.prepare = [this, insert](korvane::TransferJob& job) {
-            job.SetRegistrar(
-                std::make_unique<korvane::Registration>(ADOConnection, ADOQuery, insert));
-            return QString();
+        upload.operatorId = operatorId_;
+        // Twice the transfer's timeout past its last sign of life: a host that died.
+        upload.expireSeconds = std::max(60, 2 * item.request.timeouts.writeMs / 1000);
+        item.prepare = [this, upload](korvane::TransferJob& job) {
+            auto registration =
+                std::make_unique<korvane::Registration>(ADOConnection, ADOQuery, upload);
+            const QString busy =
+                registration->Claim([this](int32_t op) { return OperatorName(op); });
+            if (busy.isEmpty()) {
+                job.SetRegistrar(std::move(registration));
+            }
+            return busy;
         };
         item.report = [this](const korvane::TransferJob& job) { UploadEnded(job); };
         items << item;
@@ -318,6 +372,38 @@ void TfrmBusinessMain::ClearUploadInputs() {
     ui->cmbDownType2->clearEditText();
 }
 
+QString TfrmBusinessMain::OperatorName(int32_t operatorId) const {
+    const QString name =
+        codeTable_ ? QString::fromStdString(codeTable_->GetTextByCode(operatorId)) : QString();
+    return name.isEmpty() ? QString::number(operatorId) : name;
+}
+
+std::optional<korvane::db::StoredFile> TfrmBusinessMain::Recorded(const QString& remote) {
+    try {
+        return korvane::db::FileRecord(ADOQuery).Current(remote);
+    } catch (const std::exception&) {
+        return std::nullopt;  // without the record nothing is known of the file
+    }
+}
+
+QString TfrmBusinessMain::StoredText(const QString& remote) {
+    const auto stored = Recorded(remote);
+    if (!stored || stored->sha256.isEmpty()) {
+        return QString();
+    }
+    return QStringLiteral("（%1，%2于%3上传）")
+        .arg(korvane::FormatBytes(static_cast<uint64_t>(stored->size)), OperatorName(stored->opId),
+             stored->storedAt);
+}
+
+std::optional<korvane::ExpectedFile> TfrmBusinessMain::RecordedFile(const QString& remote) {
+    const auto stored = Recorded(remote);
+    if (!stored || stored->sha256.isEmpty()) {
+        return std::nullopt;
+    }
+    return korvane::ExpectedFile{static_cast<uint64_t>(stored->size), stored->sha256};
+}
+
 // Download ---------------------------------------------------------------------------------
 
 void TfrmBusinessMain::btnDownClick() {
@@ -331,6 +417,7 @@ void TfrmBusinessMain::Download() {
         return;
     }
     QStringList remotes;
+    QStringList replacedNames;
     for (const int row : rows) {
         const QString remote = ui->lvList->ItemText(row, 2);
         if (!korvane::IsPlainFileName(remote)) {
@@ -339,6 +426,9 @@ void TfrmBusinessMain::Download() {
         }
         if (!remotes.contains(remote)) {
             remotes << remote;  // two rows of one name are one file
+        }
+        if (ui->lvList->ItemText(row, 4).endsWith(korvane::kReplacedMark)) {
+            replacedNames << remote;
         }
     }
     const korvane::DownloadFolder folder = korvane::ChooseDownloadFolder(
@@ -356,19 +446,30 @@ void TfrmBusinessMain::Download() {
         if (!MakeRequest(2, remote, folder.path + u'/' + remote, &item.request)) {
             return;
         }
-        item.report = [this](const korvane::TransferJob& job) { DownloadEnded(job); };
+        item.prepare = [this](korvane::TransferJob& job) {
+            job.SetExpected(RecordedFile(job.Request().remote));
+            return QString();
+        };
+        const bool replaced = replacedNames.contains(remote);
+        item.report = [this, replaced](const korvane::TransferJob& job) {
+            DownloadEnded(job, replaced);
+        };
         items << item;
     }
     Enqueue(korvane::Direction::Download, items);
 }
 
-void TfrmBusinessMain::DownloadEnded(const korvane::TransferJob& job) {
+void TfrmBusinessMain::DownloadEnded(const korvane::TransferJob& job, bool replaced) {
     if (!job.Outcome().Succeeded()) {
         Notice(korvane::OutcomeMessage(job.Request(), job.Outcome()));
         return;
     }
-    ShowMessage(QStringLiteral("下载成功！保存在[") + job.Request().local +
-                QStringLiteral("]，请查看！"));
+    QString text =
+        QStringLiteral("下载成功！保存在[") + job.Request().local + QStringLiteral("]，请查看！");
+    if (replaced) {
+        text += QStringLiteral("\n该记录的文件已被之后上传的同名文件替换，下载的是最新的文件。");
+    }
+    ShowMessage(text);
 }
 
 // FTP --------------------------------------------------------------------------------------

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "FileRecord.h"
 #include "FtpClock.h"
 #include "FtpDriver.h"
 #include "FtpSession.h"
@@ -15,6 +17,7 @@
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TfrmMDIChild.h"
+#include "TransferJob.h"
 #include "TransferQueue.h"
 
 class TOpenDialog;
@@ -99,9 +102,19 @@ private:
     void ConnectTransfers();
     void BatchEnded();
     void ClearUploadInputs();
+    // An operator's name from code table 285, else the number.
+    QString OperatorName(int32_t operatorId) const;
+    // What the registration's record says the file under remote is.
+    std::optional<korvane::db::StoredFile> Recorded(const QString& remote);
+    std::optional<korvane::ExpectedFile> RecordedFile(const QString& remote);
+    // "（12.0 KB，张三于2026-12-09 10:32:00上传）" of a recorded file, else empty.
+    QString StoredText(const QString& remote);
     void SetTransferControlsEnabled(bool enabled);
     void UploadEnded(const korvane::TransferJob& job);
-    void DownloadEnded(const korvane::TransferJob& job);
+    // replaced: the row was replaced by a later upload of its name.
+    void DownloadEnded(const korvane::TransferJob& job, bool replaced);
+    // Rows of a name that a later registration replaced get kReplacedMark after their date.
+    void MarkReplacedRows();
     // Closes this window's frame: the MDI sub-window when there is one.
     void CloseFrame();
     void Notice(const QString& text, int style = MB_ICONINFORMATION);

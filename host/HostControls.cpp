@@ -47,6 +47,20 @@ int TListItemsModel::AddItem(const QString& caption) {
     return row;
 }
 
+void TListItemsModel::SetText(int row, int column, const QString& text) {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) {
+        return;
+    }
+    QStringList& r = rows_[static_cast<std::size_t>(row)];
+    if (column < 0 || column >= r.size()) {
+        return;
+    }
+    r[column] = text;
+    if (updating_ == 0) {
+        emit dataChanged(index(row, column), index(row, column));
+    }
+}
+
 void TListItemsModel::AddSubItem(int row, const QString& text) {
     if (row < 0 || row >= static_cast<int>(rows_.size())) {
         return;

@@ -21,6 +21,8 @@ public:
     void EndUpdate();
     int AddItem(const QString& caption);
     void AddSubItem(int row, const QString& text);
+    // Replaces the text of an existing cell.
+    void SetText(int row, int column, const QString& text);
     QString Text(int row, int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -35,9 +37,9 @@ private:
     int insertedFrom_ = 0;
 };
 
-// A list view in report style: column headers, grid lines, whole-row single selection,
-// read-only. Its columns come from the dynamic property "Columns" of the form description, a
-// list of "caption|width" texts.
+// A list view in report style: column headers, grid lines, whole-row selection (Ctrl and Shift
+// select several), read-only. Its columns come from the dynamic property "Columns" of the form
+// description, a list of "caption|width" texts.
 class TELMARIS_HOST_API TListViewEx : public QTableView {
     Q_OBJECT
 public:
@@ -50,6 +52,9 @@ public:
     void EndUpdate() { items_->EndUpdate(); }
     int AddItem(const QString& caption);
     void AddSubItem(int row, const QString& text);
+    void SetItemText(int row, int column, const QString& text) {
+        items_->SetText(row, column, text);
+    }
     int Count() const { return items_->rowCount(); }
     int SelectedIndex() const;
     // Every selected row, in list order (Ctrl and Shift select several).
