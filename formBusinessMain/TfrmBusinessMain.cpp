@@ -373,8 +373,12 @@ void TfrmBusinessMain::ClearUploadInputs() {
 }
 
 QString TfrmBusinessMain::OperatorName(int32_t operatorId) const {
-    const QString name =
+    QString name =
         codeTable_ ? QString::fromStdString(codeTable_->GetTextByCode(operatorId)) : QString();
+    // The lookup's item text is "[code] name": the message names the person.
+    if (name.startsWith(u'[') && name.contains(QStringLiteral("] "))) {
+        name = name.section(QStringLiteral("] "), 1);
+    }
     return name.isEmpty() ? QString::number(operatorId) : name;
 }
 

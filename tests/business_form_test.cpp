@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,8 +22,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include "FileRecord.h"
 #include "GuiServices.h"
 #include "HostControls.h"
+#include "PathList.h"
+#include "Sha256.h"
 #include "Statements.h"
 #include "TfrmBusinessMain.h"
 #include "support/DialogRecorder.h"
@@ -712,6 +716,148 @@ TEST_P(FormTest, TransferFailuresSayWhy) {
     ASSERT_EQ(dialogs.requests.size(), 1) << "a failed transfer is never silent";
     EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("550")));
     EXPECT_TRUE(Transfer(1, QStringLiteral("f.txt"), file)) << "parameters are read anew";
+}
+
+// One truth -------------------------------------------------------------------------------
+
+// Another host's upload of the same name holds it: this one is told at once and sends nothing.
+// A claim whose host fell silent expires, and then the upload goes through.
+TEST_P(FormTest, ANameBeingUploadedElsewhereIsRefusedUntilItsClaimExpires) {
+    env->UseFtp();
+    Open();
+    korvane::db::TADOQuery q(form->Connection());
+    korvane::db::FileRecord record(q);
+    const int64_t now = QDateTime::currentSecsSinceEpoch();
+    const QString remote = QStringLiteral("7777_big.bin");
+    ASSERT_EQ(
+        record.Claim(remote, {QStringLiteral("b-token"), 502, QStringLiteral("host-b"), now, now},
+                     600, nullptr),
+        korvane::db::FileRecord::ClaimResult::Claimed);
+    const QString file = LocalFile(QStringLiteral("big.bin"), "mine");
+    Fill("7777", 1, file, "");
+    Send("btnFpt");
+    EXPECT_EQ(dialogs.Texts(),
+              QStringList{
+                  QStringLiteral("[李四]正在上传同名文件[7777_big.bin]（开始于%1），请稍后再试。")
+                      .arg(QDateTime::fromSecsSinceEpoch(now).toString(QStringLiteral("HH:mm")))});
+    EXPECT_FALSE(QFile::exists(env->RemotePath(remote)));
+    EXPECT_EQ(TemporaryFiles(), QStringList());
+    EXPECT_TRUE(env->Registrations().isEmpty());
+
+    // The other host died long ago.
+    record.Release(remote, QStringLiteral("b-token"));
+    ASSERT_EQ(record.Claim(remote,
+                           {QStringLiteral("c-token"), 502, QStringLiteral("host-c"), now - 7200,
+                            now - 7200},
+                           600, nullptr),
+              korvane::db::FileRecord::ClaimResult::Claimed);
+    dialogs.requests.clear();
+    Send("btnFpt");
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    const auto stored = record.Current(remote);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->size, 4);
+    EXPECT_EQ(stored->sha256, QString::fromStdString(ftp::Sha256OfFile(QFile::encodeName(file))));
+    EXPECT_EQ(stored->opId, 501);
+}
+
+// What a replaced row says, and a download whose server file changed after it was registered
+// (same size, so only the digest tells): never a success, and kept where it cannot be taken
+// for the registered file.
+TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
+    env->UseFtp();
+    Open();
+    const QString remote = QStringLiteral("31_r.txt");
+    Fill("31", 1, LocalFile(QStringLiteral("r.txt"), "first"), "");
+    Send("btnFpt");
+    env->Exec(QStringLiteral(
+        "update zy.res_download_path set create_date=to_date('20200101','YYYYMMDD')"));
+    dialogs.requests.clear();
+    dialogs.Queue(true);
+    Fill("31", 1, LocalFile(QStringLiteral("r.txt"), "second"), "");
+    Send("btnFpt");
+    ASSERT_EQ(dialogs.requests.size(), 2);
+    EXPECT_TRUE(StartsWith(dialogs.requests[0].text,
+                           QStringLiteral("服务器上已有登记过的同名文件[31_r.txt]（5 B，张三于")))
+        << dialogs.requests[0].text.toStdString();
+    ASSERT_EQ(env->Registrations().size(), 2) << "the earlier row stays for the other programs";
+
+    Edit("edDownId")->setText(QStringLiteral("31"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 2);
+    int older = -1;
+    for (int row = 0; row < 2; ++row) {
+        if (EndsWith(List()->ItemText(row, 4), QStringLiteral("（已被替换）"))) {
+            older = row;
+        }
+    }
+    ASSERT_GE(older, 0);
+    EXPECT_TRUE(StartsWith(List()->ItemText(older, 4), QStringLiteral("2020-01-01")));
+    EXPECT_FALSE(EndsWith(List()->ItemText(1 - older, 4), QStringLiteral("（已被替换）")));
+
+    const QString target = QCoreApplication::applicationDirPath() + u'/' + remote;
+    QFile::remove(target);
+    QFile::remove(target + QStringLiteral(".mismatch"));
+    dialogs.requests.clear();
+    List()->selectRow(older);
+    Send("btnDown");
+    ASSERT_EQ(dialogs.Texts().size(), 1);
+    EXPECT_TRUE(Contains(dialogs.Texts()[0], QStringLiteral("下载的是最新的文件")));
+    EXPECT_EQ(ReadFile(target), QByteArray("second"));
+    QFile::remove(target);
+
+    WriteFile(env->RemotePath(remote), "SECOND");  // changed on the server, same size
+    dialogs.requests.clear();
+    Send("btnDown");
+    ASSERT_EQ(dialogs.Texts().size(), 1);
+    EXPECT_TRUE(StartsWith(dialogs.Texts()[0], QStringLiteral("服务器上的文件与登记时不一致")))
+        << dialogs.Texts()[0].toStdString();
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_EQ(ReadFile(target + QStringLiteral(".mismatch")), QByteArray("SECOND"));
+    QFile::remove(target + QStringLiteral(".mismatch"));
+}
+
+// Several files in one go: one question for the registered name among them, each its own row,
+// one summary; a refused one costs only itself.
+TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
+    env->UseFtp();
+    Open();
+    Fill("41", 1, LocalFile(QStringLiteral("a.txt"), "a-old"), "");
+    Send("btnFpt");
+    QTemporaryDir more;
+    QStringList files;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        files << more.filePath(QString::fromLatin1(name));
+        WriteFile(files.last(), QByteArray(name) + "-new");
+    }
+    Fill("41", 1, QString(), QString());
+    dialogs.Queue(true, files.join(u'\n'));
+    Click("btnOpenFile");
+    EXPECT_EQ(Edit("edDownPath2")->text(), korvane::JoinPathList(files));
+    dialogs.requests.clear();
+    dialogs.Queue(true);
+    Send("btnFpt");
+    const QStringList texts = dialogs.Texts();
+    ASSERT_EQ(texts.size(), 2) << texts.join(u'|').toStdString();
+    EXPECT_TRUE(Contains(texts[0], QStringLiteral("[41_a.txt]")));
+    EXPECT_EQ(texts[1], QStringLiteral("已上传3个文件：41_a.txt、41_b.txt、41_c.txt"));
+    EXPECT_EQ(env->Registrations().size(), 4);
+    EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("41_c.txt"))), QByteArray("c.txt-new"));
+    EXPECT_EQ(Edit("edDownPath2")->text(), QString()) << "all saved: the inputs are cleared";
+
+    Edit("edDownId")->setText(QStringLiteral("41"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 4);
+    List()->selectAll();
+    dialogs.requests.clear();
+    Send("btnDown");
+    EXPECT_EQ(dialogs.Texts(),
+              QStringList{QStringLiteral("已下载3个文件：41_a.txt、41_b.txt、41_c.txt")});
+    for (const char* name : {"41_a.txt", "41_b.txt", "41_c.txt"}) {
+        QFile::remove(QCoreApplication::applicationDirPath() + u'/' + QLatin1String(name));
+    }
 }
 
 // Download ----------------------------------------------------------------------------------
