@@ -12,9 +12,14 @@
 namespace korvane::db {
 
 namespace {
+// Qt's registry of connections is one per process, while this library may be linked into
+// several of its modules (and a test program beside them), each with a counter of its own: the
+// counter's own address tells the copies apart.
 QString NextConnectionName() {
     static std::atomic<int> counter{0};
-    return QStringLiteral("korvane-%1").arg(++counter);
+    return QStringLiteral("korvane-%1-%2")
+        .arg(reinterpret_cast<quintptr>(&counter), 0, 16)
+        .arg(++counter);
 }
 
 QString BackendName(Backend b) {

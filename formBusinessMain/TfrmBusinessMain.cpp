@@ -588,7 +588,7 @@ void TfrmBusinessMain::SetTransferControlsEnabled(bool enabled) {
 void TfrmBusinessMain::CloseFrame() {
     // In the host's MDI area the form lives in a sub-window: closing only the form would leave
     // the empty frame behind.
-    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+    if (QMdiSubWindow* frame = SubWindow()) {
         frame->close();
     } else {
         close();

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -236,10 +238,96 @@ TEST_P(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
     QFile::remove(Target(remote));
 }
 
+// Transfers as jobs in one host, on a server that moves 200 KB a second.
+class SlowEndToEnd : public EndToEnd {
+protected:
+    QStringList Faults() const override { return {"--slow-data", "200000"}; }
+    static bool Ended(int running = 0) {
+        return QTest::qWaitFor(
+            [running] { return telmaris::RunningJobs::Instance().Count() == running; }, 60000);
+    }
+    // Starts an upload in window w without waiting for it.
+    void StartUpload(QWidget* w, const QString& id, const QByteArray& content) {
+        const QString path = local.filePath(id + QStringLiteral(".bin"));
+        WriteFile(path, content);
+        w->findChild<QLineEdit*>(QStringLiteral("edDownId2"))->setText(id);
+        w->findChild<QComboBox*>(QStringLiteral("cmbDownType2"))->setCurrentIndex(1);
+        w->findChild<QLineEdit*>(QStringLiteral("edDownPath2"))->setText(path);
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("btnFpt")), Qt::LeftButton);
+    }
+    QStringList Leftovers() const {
+        return QDir(env->RemotePath(QString())).entryList({QStringLiteral("*.part")}, QDir::Files);
+    }
+};
+
+// A's short upload ends, registers and speaks while B's long download still runs; closing B
+// mid-transfer leaves no empty frame; quitting asks, "no" lets the work finish, "yes" cancels it
+// and leaves nothing on the server; the list of transfers tells every end.
+TEST_P(SlowEndToEnd, WindowsNeverWaitOnEachOtherAndTheHostKnowsWhatRuns) {
+    telmaris::RunningJobs::Instance().ClearEnded();
+    QWidget* a = form;
+    QWidget* b = host->OpenWindow(0);
+    ASSERT_NE(b, nullptr);
+    WriteFile(env->RemotePath(QStringLiteral("9_long.bin")), Pattern(800000, 5));
+    env->Exec(
+        QStringLiteral("insert into zy.res_download_path values(9,1,'9_long.bin',501,sysdate,'')"));
+    auto* list = b->findChild<TListViewEx*>(QStringLiteral("lvList"));
+    b->findChild<QLineEdit*>(QStringLiteral("edDownId"))->setText(QStringLiteral("9"));
+    b->findChild<QCheckBox*>(QStringLiteral("chkDate"))->setChecked(false);
+    QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("btnQuery")), Qt::LeftButton);
+    ASSERT_EQ(list->Count(), 1);
+    list->selectRow(0);
+    QFile::remove(Target(QStringLiteral("9_long.bin")));
+    QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("btnDown")), Qt::LeftButton);
+    dialogs.requests.clear();
+    StartUpload(a, QStringLiteral("1"), "short");
+    ASSERT_TRUE(Ended(1)) << "A ends on its own";
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    EXPECT_EQ(env->Registrations().size(), 2);
+
+    dialogs.Queue(true);
+    const QPointer<QWidget> closing(b);
+    b->close();
+    ASSERT_TRUE(Ended());
+    EXPECT_TRUE(QTest::qWaitFor([&closing] { return closing.isNull(); }, 5000));
+    EXPECT_EQ(host->MdiArea()->subWindowList().size(), 1) << "no empty frame is left";
+
+    dialogs.requests.clear();
+    dialogs.Queue(false);
+    StartUpload(a, QStringLiteral("2"), Pattern(600000, 6));
+    host->close();
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("上传 2_2.bin")));
+    EXPECT_TRUE(host->isVisible()) << "no keeps everything running";
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(env->Registrations().size(), 3);
+
+    dialogs.requests.clear();
+    dialogs.Queue(true);
+    StartUpload(a, QStringLiteral("3"), Pattern(600000, 7));
+    host->close();
+    ASSERT_TRUE(Ended());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !host->isVisible(); }, 10000));
+    EXPECT_EQ(env->Registrations().size(), 3);
+    EXPECT_EQ(Leftovers(), QStringList());
+
+    using State = telmaris::RunningJobs::State;
+    QList<State> states;
+    for (const auto& e : telmaris::RunningJobs::Instance().Entries()) {
+        states << e.state;
+    }
+    EXPECT_EQ(states, (QList<State>{State::Cancelled, State::Succeeded, State::Succeeded,
+                                    State::Cancelled}))
+        << "B's download was cancelled with its window";
+    QFile::remove(Target(QStringLiteral("9_long.bin")));
+}
+
 INSTANTIATE_TEST_SUITE_P(On, EndToEnd,
                          ::testing::Values(korvane::db::Backend::SQLite,
                                            korvane::db::Backend::PostgreSQL,
                                            korvane::db::Backend::Odbc),
+                         korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, SlowEndToEnd, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, InterruptedEndToEnd, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
