@@ -8,13 +8,13 @@ host=$1 dbtool=$2 host_page=$3 dbtool_page=$4 readme=${5:-}
 
 # The long options of a program's --help, one a line, sorted.
 help_options() {
-  env -u DISPLAY QT_QPA_PLATFORM=offscreen "$1" --help | grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' |
+  env -u DISPLAY QT_QPA_PLATFORM=offscreen "$1" --help 2>/dev/null | grep -oE '^  (-[a-zA-Z], )?--[a-z-]+' |
     grep -oE -- '--[a-z-]+' | sort -u
 }
 # The long options that a page's OPTIONS section describes (its .TP headings), sorted.
 page_options() {
-  zcat -f "$1" | sed -n '/^\.SH OPTIONS/,/^\.SH /p' | grep -A1 '^\.TP' | grep -oE '\\-\\-[a-z-]+' |
-    sed 's/\\//g' | sort -u
+  zcat -f "$1" | sed -n '/^\.SH OPTIONS/,/^\.SH /p' | grep -A1 '^\.TP' | grep -v '^\.TP' |
+    sed 's/\\-/-/g' | grep -oE -- '--[a-z-]+' | sort -u
 }
 
 status=0
@@ -28,7 +28,7 @@ check() {
   fi
   if [[ -n $readme ]]; then
     for option in $(help_options "$program"); do
-      case $option in --help | --version) continue ;; esac
+      case $option in --help | --help-all | --version) continue ;; esac
       grep -q -- "$option" "$readme" || { echo "README.md does not mention $name $option" >&2; status=1; }
     done
   fi
