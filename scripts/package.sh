@@ -17,4 +17,20 @@ cmake --preset package >/dev/null
 cmake --build --preset package --parallel "$(nproc)" >&2
 rm -f "$dir"/*.deb "$dir"/*.ddeb
 (cd "$dir" && cpack -G DEB >&2)
+
+# CPack 3.25 writes the debug package's md5sums with the paths of its own staging folder, and
+# gives it no documentation. Rebuilt as dh_strip makes one: md5sums of the package's paths, the
+# .debug files not executable, its doc folder a link to the main package's, whose source it
+# names (so lintian checks the two as one build).
+ddeb=$(ls "$dir"/telmaris-korvane-dbgsym_*.ddeb)
+tree=$(mktemp -d /tmp/korvane-ddeb-XXXXXX)
+trap 'rm -rf "$tree"' EXIT
+dpkg-deb -R "$ddeb" "$tree/root"
+find "$tree/root/usr" -name '*.debug' -exec chmod 644 {} +
+mkdir -p "$tree/root/usr/share/doc"
+ln -s telmaris-korvane "$tree/root/usr/share/doc/telmaris-korvane-dbgsym"
+sed -i '/^Package:/a Source: telmaris-korvane' "$tree/root/DEBIAN/control"
+(cd "$tree/root" && find usr -type f | LC_ALL=C sort | xargs md5sum) >"$tree/root/DEBIAN/md5sums"
+dpkg-deb --root-owner-group -Zxz --build "$tree/root" "$ddeb" >/dev/null
+
 ls "$PWD/$dir"/telmaris-korvane_*.deb
