@@ -10,7 +10,6 @@
 # at the end, the package is purged.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 
 bash scripts/install-deps.sh run
 deb=$(bash scripts/package.sh)
@@ -37,7 +36,9 @@ DESTDIR="$tree" cmake --install build-package >/dev/null
 arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 for f in usr/bin/telmaris-host usr/bin/korvane-dbtool "usr/lib/$arch/telmaris/libtelmaris_host.so" \
          "usr/lib/$arch/telmaris/modules/libkorvane.so" usr/share/korvane/schema/sqlite.sql \
-         usr/share/applications/telmaris-host.desktop etc/xdg/telmaris/host.ini; do
+         usr/share/applications/telmaris-host.desktop etc/xdg/telmaris/host.ini \
+         usr/share/man/man7/korvane.7.gz usr/share/doc/telmaris-korvane/README.md.gz \
+         usr/share/doc/telmaris-korvane/examples/passive-nat.ini; do
   [[ -e "$tree/$f" ]] || { echo "missing in the install tree: $f" >&2; exit 1; }
 done
 rm -rf "$tree"
