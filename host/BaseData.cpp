@@ -12,7 +12,7 @@ TCNameCodeInfo::TCNameCodeInfo(int64_t c, const std::string& n) : code(c) {
 
 bool GetCodeCNameTable(uint16_t tableNo, TCNameCodeInfoList& list, int32_t* loaded) {
     telmaris::IniFile ini;
-    if (!ini.Load(telmaris::HostConfigPath())) {
+    if (!telmaris::LoadHostConfig(ini)) {
         return false;
     }
     int32_t count = 0;

@@ -22,7 +22,8 @@ struct DialogRequest {
     QString filter;             // OpenFile: the file-type filter
     QString preset;             // OpenFile: the preset file-name pattern
     QPointer<QWidget> target;   // Keyword: the combo box
-    bool waitBoxShown = false;  // whether a wait box was up when the box was asked for
+    bool waitBoxShown = false;  // whether a wait box was up when the box was asked for (it is
+                                // hidden while the box is up: IsWaitBoxShown() is false then)
 };
 
 struct DialogAnswer {

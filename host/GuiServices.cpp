@@ -59,6 +59,30 @@ void ShowBox(const QString& title, const QString& text, QMessageBox::Icon icon) 
     box.exec();
 }
 
+// The wait box stays on top of every window, a modal box included, which then looks like a hung
+// window behind it: it is hidden while any box is up and shown again afterwards, if it still
+// exists then.
+class WaitBoxLowered {
+public:
+    WaitBoxLowered() : box_(WaitBox()) {
+        if (!box_.isNull() && box_->isVisible()) {
+            box_->hide();
+            hidden_ = true;
+        }
+    }
+    ~WaitBoxLowered() {
+        if (hidden_ && !box_.isNull()) {
+            box_->show();
+        }
+    }
+    WaitBoxLowered(const WaitBoxLowered&) = delete;
+    WaitBoxLowered& operator=(const WaitBoxLowered&) = delete;
+
+private:
+    QPointer<QWidget> box_;
+    bool hidden_ = false;
+};
+
 DialogRequest MakeRequest(DialogKind kind, const QString& title, const QString& text) {
     DialogRequest r;
     r.kind = kind;
@@ -111,6 +135,7 @@ using telmaris::DialogRequest;
 void ShowGUIMessage(const QString& text, const QString& title, int style) {
     DialogRequest r = telmaris::MakeRequest(DialogKind::GuiMessage, title, text);
     r.style = style;
+    const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
     if (!AnswerByHook(r, a)) {
         telmaris::ShowBox(title, text, telmaris::IconForStyle(style));
@@ -119,8 +144,10 @@ void ShowGUIMessage(const QString& text, const QString& title, int style) {
 
 void ShowMessage(const QString& text) {
     const QString title = QApplication::applicationDisplayName();
+    const DialogRequest r = telmaris::MakeRequest(DialogKind::PlainMessage, title, text);
+    const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
-    if (!AnswerByHook(telmaris::MakeRequest(DialogKind::PlainMessage, title, text), a)) {
+    if (!AnswerByHook(r, a)) {
         telmaris::ShowBox(title, text, QMessageBox::NoIcon);
     }
 }
@@ -130,8 +157,10 @@ void ShowException(const QString& text) {
 }
 
 bool AskYesNo(const QString& text, const QString& title) {
+    const DialogRequest r = telmaris::MakeRequest(DialogKind::Confirm, title, text);
+    const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
-    if (AnswerByHook(telmaris::MakeRequest(DialogKind::Confirm, title, text), a)) {
+    if (AnswerByHook(r, a)) {
         return a.accepted;
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
@@ -147,6 +176,7 @@ QStringList ChooseFiles(QWidget* parent, const QString& filter, const QString& p
     DialogRequest r = telmaris::MakeRequest(DialogKind::OpenFile, QString(), QString());
     r.filter = filter;
     r.preset = preset;
+    const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
     if (AnswerByHook(r, a)) {
         return a.accepted ? a.text.split(u'\n', Qt::SkipEmptyParts) : QStringList();
@@ -231,6 +261,7 @@ void InputKeywordForm(QComboBox* comboBox) {
     DialogRequest r =
         telmaris::MakeRequest(DialogKind::Keyword, QStringLiteral("关键字查找"), QString());
     r.target = comboBox;
+    const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
     QString keyword;
     bool accepted = false;

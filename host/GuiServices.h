@@ -33,7 +33,8 @@ TELMARIS_HOST_API QStringList ChooseOpenFiles(QWidget* parent, const QString& fi
                                               const QString& preset);
 
 // A modeless wait box, shown and painted before the call returns. Showing it again replaces the
-// text; CloseWaitBox removes it (and does nothing when none is shown).
+// text; CloseWaitBox removes it (and does nothing when none is shown). It stays on top of every
+// window, so each of the boxes above hides it while the box is up and shows it again after.
 TELMARIS_HOST_API void ShowWaitBox(const QString& text);
 TELMARIS_HOST_API void CloseWaitBox();
 TELMARIS_HOST_API bool IsWaitBoxShown();

@@ -6,10 +6,10 @@ CSysMgntPublic::CSysMgntPublic() = default;
 CSysMgntPublic::~CSysMgntPublic() = default;
 
 bool CSysMgntPublic::Init(int, int, int, int, int operatorId) {
-    const QString path = telmaris::HostConfigPath();
+    const QStringList files = telmaris::HostConfigFiles();
     telmaris::IniFile ini;
-    ready_ = ini.Load(path);
-    configPath_ = ready_ ? path : QString();
+    ready_ = ini.LoadLayers(files);
+    configFiles_ = ready_ ? files : QStringList();
     operatorId_ = operatorId;
     return ready_;
 }
@@ -19,7 +19,7 @@ bool CSysMgntPublic::GetSysParaMaxValue(int&, int&, const QString& name, QString
         return false;
     }
     telmaris::IniFile ini;
-    if (!ini.Load(configPath_)) {
+    if (!ini.LoadLayers(configFiles_)) {
         return false;
     }
     const auto found = ini.Value(QStringLiteral("SysPara"), name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "HostApi.h"
 
@@ -16,16 +17,17 @@ public:
     // True when the configuration can be read; the four leading values are reserved.
     bool Init(int reserved1, int reserved2, int reserved3, int reserved4, int operatorId);
 
-    // Writes the named parameter's value into value and returns true. The file is read anew at
-    // every call, so a changed parameter takes effect at once. Before a successful Init, or for
-    // a name the service does not hold, value is left untouched and the result is false.
+    // Writes the named parameter's value into value and returns true. The files (the machine's
+    // and the operator's, see HostConfig.h) are read anew at every call, so a changed parameter
+    // takes effect at once. Before a successful Init, or for a name the service does not hold,
+    // value is left untouched and the result is false.
     bool GetSysParaMaxValue(int& scope1, int& scope2, const QString& name, QString& value);
 
     bool IsReady() const { return ready_; }
     int OperatorId() const { return operatorId_; }
 
 private:
-    QString configPath_;
+    QStringList configFiles_;
     int operatorId_ = 0;
     bool ready_ = false;
 };

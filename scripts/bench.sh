@@ -2,7 +2,7 @@
 # Builds the normal configuration and runs the benchmarks in bench/. Usage: scripts/bench.sh [name]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 cmake --preset normal >/dev/null
 cmake --build build-normal --parallel "$(nproc)"
 want=${1:-all}

@@ -1,26 +1,50 @@
 #!/usr/bin/env bash
 # Installs the Debian packages korvane needs, and only those that are missing.
 # Quick when everything is present: one dpkg-query, no apt-get at all.
+#
+#   install-deps.sh build   what building the programs and the package takes (scripts/package.sh)
+#   install-deps.sh run     and what the main job's tour runs with (scripts/run-main.sh, the
+#                           package's check)
+#   install-deps.sh test    and what the tests take (scripts/test.sh), servers included
+#
+# The test servers (PostgreSQL, vsftpd) are only ever started by the tests, on loopback ports
+# of their own: when this script installs them, they are neither started nor left enabled at boot.
 set -euo pipefail
 
-packages=(
-  g++ cmake ninja-build pkg-config clang clang-format
-  libgtest-dev googletest
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc odbc-postgresql libsqlite3-dev
-  qt6-translations-l10n fonts-wqy-microhei
-  python3-pyftpdlib python3-openssl vsftpd curl libssl-dev openssl
-  postgresql
-  xvfb xauth xdotool
-  dpkg-dev file lintian
+want=${1:-test}
+build=(
+  g++ cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libssl-dev
+  dpkg-dev file binutils lintian devscripts
 )
+# The normal preset that the main job builds configures its tests too, hence GoogleTest.
+run=(
+  libgtest-dev googletest
+  libqt6sql6-sqlite qt6-translations-l10n fonts-wqy-microhei
+  python3-pyftpdlib
+  xvfb xauth xdotool
+)
+test=(
+  clang clang-format
+  libqt6sql6-psql libqt6sql6-odbc odbc-postgresql python3-openssl curl openssl
+)
+servers=(postgresql vsftpd)
+
+case "$want" in
+  build) packages=("${build[@]}") ;;
+  run) packages=("${build[@]}" "${run[@]}") ;;
+  test) packages=("${build[@]}" "${run[@]}" "${test[@]}" "${servers[@]}") ;;
+  *) echo "usage: $0 build|run|test" >&2; exit 2 ;;
+esac
+
+installed() {
+  [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null || true) == "install ok installed" ]]
+}
 
 missing=()
 for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
-
 if ((${#missing[@]} == 0)); then
   exit 0
 fi
@@ -29,5 +53,35 @@ echo "installing: ${missing[*]}"
 SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
+
+new_servers=()
+for s in "${servers[@]}"; do
+  [[ " ${missing[*]} " == *" $s "* ]] && new_servers+=("$s")
+done
+# invoke-rc.d asks policy-rc.d whether a service may start: 101 says no. One that is there
+# already (a container's) is left as it is.
+policy=/usr/sbin/policy-rc.d
+own_policy=false
+if ((${#new_servers[@]})) && [[ ! -e $policy ]]; then
+  printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+  $SUDO chmod 755 "$policy"
+  own_policy=true
+fi
+restore_policy() { if $own_policy; then $SUDO rm -f "$policy"; fi; }
+trap restore_policy EXIT
+
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+# Their packages enable them at boot: not on a machine that only builds and tests.
+for s in "${new_servers[@]}"; do
+  if [[ -d /run/systemd/system ]]; then
+    $SUDO systemctl disable --now "$s" >/dev/null 2>&1 || true
+  else
+    $SUDO deb-systemd-helper disable "$s.service" >/dev/null 2>&1 || true
+  fi
+  $SUDO update-rc.d "$s" disable >/dev/null 2>&1 || true
+  # Stopped again where a policy let it start.
+  $SUDO invoke-rc.d "$s" stop >/dev/null 2>&1 || true
+  echo "installed $s, not running and not started at boot"
+done

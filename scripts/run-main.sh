@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh run
 cmake --preset normal >/dev/null
 cmake --build build-normal --parallel "$(nproc)" >/dev/null
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -127,27 +128,170 @@ TEST(HostConfig, PathComesFromOptionThenEnvironmentThenXdg) {
 }
 
 TEST(HostConfig, AReadablePasswordFileGetsAWarningNamingTheFix) {
-    TempConfig config("[SysPara]\nkorvane_pwd=secret\n");
-    telmaris::IniFile ini;
-    ASSERT_TRUE(ini.Load(config.Path()));
-    struct Row {
-        QFileDevice::Permissions perms;
-        bool warned;
-    };
+    TempConfig config("");
     const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    for (const Row row : {Row{owner, false}, Row{owner | QFileDevice::ReadGroup, true},
-                          Row{owner | QFileDevice::ReadOther, true}}) {
+    const auto all = owner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    struct Row {
+        const char* content;
+        QFileDevice::Permissions perms;
+        const char* advice;  // null: no warning
+    };
+    const Row rows[] = {
+        {"[SysPara]\nkorvane_pwd=secret\n", owner, nullptr},
+        {"[SysPara]\nkorvane_pwd=secret\n", owner | QFileDevice::ReadGroup, "chmod 600 "},
+        {"[SysPara]\nkorvane_pwd=secret\n", owner | QFileDevice::ReadOther, "chmod 600 "},
+        {"[SysPara]\nkorvane_conn=Provider=PostgreSQL;Data Source=h/db;User ID=u;Password=pw\n",
+         all, "chmod 600 "},
+        {"[SysPara]\nkorvane_conn=Provider=MSDASQL;DSN=x; pwd = pw\n", all, "chmod 600 "},
+        {"[SysPara]\nkorvane_conn=Provider=PostgreSQL;Data Source=h/db;Password=\n", all, nullptr},
+        {"[SysPara]\nkorvane_user=op\n", all, nullptr},
+    };
+    for (const Row& row : rows) {
+        config.Write(row.content);
         QFile::setPermissions(config.Path(), row.perms);
+        telmaris::IniFile ini;
+        ASSERT_TRUE(ini.Load(config.Path()));
         const QString warning = telmaris::PasswordExposureWarning(config.Path(), ini);
-        EXPECT_EQ(!warning.isEmpty(), row.warned) << int(row.perms);
-        if (row.warned) {
-            EXPECT_TRUE(Contains(warning, QStringLiteral("chmod 600 ") + config.Path()));
+        EXPECT_EQ(!warning.isEmpty(), row.advice != nullptr) << row.content << int(row.perms);
+        if (row.advice) {
+            EXPECT_TRUE(Contains(warning, QString::fromUtf8(row.advice) + config.Path()))
+                << warning.toStdString();
         }
     }
-    config.Write("[SysPara]\nkorvane_user=op\n");
-    ASSERT_TRUE(ini.Load(config.Path()));
-    EXPECT_TRUE(telmaris::PasswordExposureWarning(config.Path(), ini).isEmpty())
-        << "no password, nothing to warn about";
+    // A machine-wide file (someone else's) is for the group telmaris, not for its owner alone.
+    if (::geteuid() == 0) {
+        config.Write("[SysPara]\nkorvane_pwd=secret\n");
+        QFile::setPermissions(config.Path(), all);
+        ASSERT_EQ(::chown(QFile::encodeName(config.Path()).constData(), 65534, 65534), 0);
+        telmaris::IniFile ini;
+        ASSERT_TRUE(ini.Load(config.Path()));
+        EXPECT_TRUE(
+            Contains(telmaris::PasswordExposureWarning(config.Path(), ini),
+                     QStringLiteral("chgrp telmaris %1 && chmod 640 %1").arg(config.Path())));
+    }
+}
+
+// The machine's file and an operator's own in XDG folders of a temporary directory.
+class LayeredConfig : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dirs_.isValid());
+        machine_ = dirs_.filePath(QStringLiteral("etc-xdg/telmaris/host.ini"));
+        own_ = dirs_.filePath(QStringLiteral("home/telmaris/host.ini"));
+        QDir().mkpath(QFileInfo(machine_).path());
+        QDir().mkpath(QFileInfo(own_).path());
+        qputenv("XDG_CONFIG_HOME", dirs_.filePath(QStringLiteral("home")).toUtf8());
+        qputenv("XDG_CONFIG_DIRS", dirs_.filePath(QStringLiteral("etc-xdg")).toUtf8());
+    }
+    void TearDown() override {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_CONFIG_DIRS");
+    }
+    static void Write(const QString& path, const QByteArray& content) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+
+    QTemporaryDir dirs_;
+    QString machine_;
+    QString own_;
+};
+
+TEST_F(LayeredConfig, TheOperatorsFileOverridesTheMachinesKeyByKey) {
+    Write(machine_,
+          "[SysPara]\n"
+          "korvane_conn=Provider=SQLite;Data Source=/srv/korvane.db\n"
+          "korvane_ip=ftp.site:21\n"
+          "korvane_path=/orders\n"
+          "[CodeTable285]\n"
+          "501=张三\n"
+          "502=李四\n");
+    Write(own_,
+          "[sysPara]\n"
+          "KORVANE_IP=10.0.0.9\n"
+          "korvane_path=\n"
+          "this line says nothing\n"
+          "[CodeTable285]\n"
+          "501=王五\n");
+    EXPECT_EQ(telmaris::HostConfigFiles(), (QStringList{machine_, own_}));
+    CSysMgntPublic sys;
+    ASSERT_TRUE(sys.Init(0, 0, 0, 0, 501));
+    int s1 = 0, s2 = 0;
+    const std::pair<const char*, const char*> rows[] = {
+        {"korvane_conn", "Provider=SQLite;Data Source=/srv/korvane.db"},  // the machine's
+        {"korvane_ip", "10.0.0.9"},                                       // the operator's
+        {"korvane_path", ""},  // an empty value overrides too
+    };
+    for (const auto& [name, expected] : rows) {
+        QString value;
+        ASSERT_TRUE(sys.GetSysParaMaxValue(s1, s2, QString::fromLatin1(name), value)) << name;
+        EXPECT_EQ(value, QString::fromUtf8(expected)) << name;
+    }
+    TCNameCodeInfoList list;
+    ASSERT_TRUE(GetCodeCNameTable(285, list, nullptr));
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].GetCode(), 502);
+    EXPECT_EQ(list[1].GetName(), "王五");
+
+    telmaris::IniFile ini;
+    ASSERT_TRUE(telmaris::LoadHostConfig(ini));
+    EXPECT_EQ(ini.Origin(QStringLiteral("SysPara"), QStringLiteral("korvane_ip")),
+              own_ + QStringLiteral(":2"));
+    EXPECT_EQ(ini.Origin(QStringLiteral("SysPara"), QStringLiteral("korvane_conn")),
+              machine_ + QStringLiteral(":2"));
+    ASSERT_EQ(ini.Problems().size(), 1);
+    EXPECT_TRUE(StartsWith(ini.Problems()[0], own_ + QStringLiteral(":4: ")));
+
+    // --config (or $TELMARIS_HOST_CONFIG) is the whole configuration.
+    telmaris::SetHostConfigPath(machine_);
+    EXPECT_EQ(telmaris::HostConfigFiles(), QStringList{machine_});
+    telmaris::SetHostConfigPath(QString());
+}
+
+TEST_F(LayeredConfig, AnUnreadableMachineFileIsNamedInABoxAboveTheWaitBox) {
+    Write(own_, "[SysPara]\nkorvane_ip=10.0.0.9\n");
+    // Unreadable: a folder in the file's place, and for anyone but root no read permission.
+    struct Row {
+        const char* name;
+        bool directory;
+    };
+    std::vector<Row> rows{{"a folder", true}};
+    if (::geteuid() != 0) {
+        rows.push_back({"mode 000", false});
+    }
+    for (const Row& row : rows) {
+        QFile::remove(machine_);
+        QDir().rmdir(machine_);
+        if (row.directory) {
+            ASSERT_TRUE(QDir().mkpath(machine_));
+        } else {
+            Write(machine_, "[SysPara]\nkorvane_pwd=secret\n");
+            QFile::setPermissions(machine_, {});
+        }
+        ASSERT_EQ(telmaris::HostConfigFiles(), (QStringList{machine_, own_})) << row.name;
+        CSysMgntPublic sys;
+        EXPECT_FALSE(sys.Init(0, 0, 0, 0, 501)) << row.name;
+
+        DialogRecorder dialogs;
+        bool waitBoxUnderTheBox = true;
+        telmaris::SetDialogHook([&](const telmaris::DialogRequest& r) {
+            dialogs.requests.append(r);
+            waitBoxUnderTheBox = IsWaitBoxShown();
+            return telmaris::DialogAnswer{};
+        });
+        ShowWaitBox(QStringLiteral("正在获取基础数据，请稍后..."));
+        telmaris::IniFile ini;
+        EXPECT_FALSE(telmaris::CheckHostConfig(ini)) << row.name;
+        ASSERT_EQ(dialogs.requests.size(), 1) << row.name;
+        EXPECT_EQ(dialogs.requests[0].style, MB_ICONERROR);
+        EXPECT_TRUE(Contains(dialogs.requests[0].text, machine_)) << row.name;
+        EXPECT_TRUE(dialogs.requests[0].waitBoxShown) << "asked while the wait box was up";
+        EXPECT_FALSE(waitBoxUnderTheBox) << row.name << ": the wait box is hidden first";
+        EXPECT_TRUE(IsWaitBoxShown()) << "and shown again once the box is answered";
+        CloseWaitBox();
+        QFile::setPermissions(machine_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
 }
 
 TEST(BaseData, CodeTableKeepsFileOrderAndSkipsNonNumbers) {

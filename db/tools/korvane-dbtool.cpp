@@ -79,6 +79,10 @@ int Run(const QCommandLineParser& args) {
                                    : telmaris::HostConfigPath();
         return korvane::db::RunSiteCheck(config, args.isSet(QStringLiteral("repair")), stdout);
     }
+    if (args.isSet(QStringLiteral("query")) && !args.isSet(QStringLiteral("columns"))) {
+        std::fprintf(stderr, "korvane-dbtool: --query needs --columns (the columns to print)\n");
+        return 2;
+    }
     TADOConnection connection;
     connection.SetConnectionString(args.value(QStringLiteral("conn")));
     // Applying schema scripts is how a database comes to be; anything else needs one already.
@@ -110,17 +114,23 @@ int Run(const QCommandLineParser& args) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     QCommandLineParser args;
+    args.setApplicationDescription(
+        QStringLiteral("Creates and queries the korvane database (see korvane-dbtool(1))."));
     args.addHelpOption();
+    args.addVersionOption();
     args.addOption(
         {QStringLiteral("conn"), QStringLiteral("ADO connection string"), QStringLiteral("text")});
     args.addOption({QStringLiteral("script"), QStringLiteral("schema script to apply"),
                     QStringLiteral("file")});
     args.addOption(
         {QStringLiteral("exec"), QStringLiteral("statement without rows"), QStringLiteral("sql")});
-    args.addOption(
-        {QStringLiteral("query"), QStringLiteral("statement with rows"), QStringLiteral("sql")});
-    args.addOption({QStringLiteral("columns"), QStringLiteral("columns to print, comma-separated"),
+    args.addOption({QStringLiteral("query"),
+                    QStringLiteral("statement with rows, printed tab-separated (needs --columns)"),
+                    QStringLiteral("sql")});
+    args.addOption({QStringLiteral("columns"),
+                    QStringLiteral("the columns of --query to print, comma-separated"),
                     QStringLiteral("names")});
     args.addOption(
         {QStringLiteral("upgrade"),

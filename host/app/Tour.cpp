@@ -78,7 +78,7 @@ QByteArray Contents(const QString& path) {
 // Every folder a download may land in: the configured one, the program's, the user's.
 QStringList DownloadCandidates() {
     IniFile ini;
-    ini.Load(HostConfigPath());
+    LoadHostConfig(ini);
     QStringList dirs{QCoreApplication::applicationDirPath(),
                      QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)};
     if (const auto configured =

@@ -2,6 +2,7 @@
 // command line or in its configuration and opens their windows in an MDI area.
 //
 //   telmaris-host [--config FILE] [--operator ID] [--module LIB]... [--screenshot PNG]
+//                 [--tour SAMPLE] [--help] [--version]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSessionManager>
@@ -52,11 +53,27 @@ QStringList ModulePaths(const QCommandLineParser& args, const telmaris::IniFile&
                                    telmaris::InstalledModuleDir());
 }
 
+// --help and --version answer without a display (over ssh, in the package's checks).
+void NoDisplayForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version") {
+            if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            }
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    NoDisplayForHelp(argc, argv);
     TelmarisApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("telmaris-host"));
+    QApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("TELMARIS"));
     if (!InstallChineseLanguage()) {
         std::fprintf(stderr, "telmaris-host: Qt's Chinese translations are not installed\n");
@@ -65,6 +82,7 @@ int main(int argc, char** argv) {
     QCommandLineParser args;
     args.setApplicationDescription(QStringLiteral("TELMARIS host for business modules"));
     args.addHelpOption();
+    args.addVersionOption();
     args.addOption({QStringLiteral("config"), QStringLiteral("host configuration (INI)"),
                     QStringLiteral("file")});
     args.addOption({QStringLiteral("operator"), QStringLiteral("operator id of the session"),
@@ -86,16 +104,9 @@ int main(int argc, char** argv) {
     if (args.isSet(QStringLiteral("config"))) {
         telmaris::SetHostConfigPath(args.value(QStringLiteral("config")));
     }
+    // An unreadable configuration is reported before any window or module is up.
     telmaris::IniFile ini;
-    const QString configPath = telmaris::HostConfigPath();
-    if (!ini.Load(configPath)) {
-        std::fprintf(stderr, "telmaris-host: cannot read the configuration %s\n",
-                     qPrintable(configPath));
-    }
-    if (const QString warning = telmaris::PasswordExposureWarning(configPath, ini);
-        !warning.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(warning));
-    }
+    telmaris::CheckHostConfig(ini);
     telmaris::HostMainWindow window(MakeSession(args, ini));
     telmaris::QuitOnSignals([&window] { window.RequestQuit(); });
     // The desktop session ending: running transfers ask first, and a no keeps the session.

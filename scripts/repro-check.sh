@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the package a second time from a copy of this tree in another folder, with a longer
+# path and without a compiler cache, and compares both packages (and their debug symbols) byte
+# for byte with those in build-package/ (brought up to date first: after package-check.sh that
+# costs nothing). Prints the files that differ, and how long the second build took.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/package.sh >/dev/null
+other=$(mktemp -d /tmp/korvane-repro-XXXXXX)
+trap 'rm -rf "$other"' EXIT
+copy="$other/a/much/longer/folder/korvane"
+mkdir -p "$copy"
+# The tree as it is, uncommitted changes included, without its build folders.
+tar -c --exclude='./build-*' . | tar -x -C "$copy"
+start=$(date +%s)
+(cd "$copy" && CCACHE_DISABLE=1 bash scripts/package.sh >/dev/null 2>"$other/build.log") ||
+  { tail -20 "$other/build.log" >&2; exit 1; }
+echo "== the second package build took $(($(date +%s) - start)) s"
+
+status=0
+for first in build-package/telmaris-korvane_*.deb build-package/telmaris-korvane-dbgsym_*.ddeb; do
+  second="$copy/$first"
+  if cmp -s "$first" "$second"; then
+    echo "identical: $(basename "$first") ($(sha256sum <"$first" | cut -c1-16))"
+    continue
+  fi
+  status=1
+  echo "DIFFERENT: $(basename "$first")" >&2
+  mkdir -p "$other/x1" "$other/x2"
+  dpkg-deb -R "$first" "$other/x1"
+  dpkg-deb -R "$second" "$other/x2"
+  diff -rq "$other/x1" "$other/x2" >&2 || true
+  rm -rf "$other/x1" "$other/x2"
+done
+exit "$status"
