@@ -176,23 +176,12 @@ TEST(SqlScript, SplitsAtSemicolonsOutsideLiteralsAndComments) {
     EXPECT_EQ(parts[1], QStringLiteral("insert into a values(';')"));
 }
 
-class DatabaseQuery : public ::testing::TestWithParam<Backend> {
+class DatabaseQuery : public korvane::test::ConnectedBackendTest {
 protected:
-    void SetUp() override {
-        QString why;
-        db = TestDatabase::Create(GetParam(), &why);
-        if (!db) {
-            GTEST_SKIP() << why.toStdString();
-        }
-        connection.SetConnectionString(db->ConnectionString());
-        connection.SetConnected(true);
-    }
     bool OnSqlite() const { return GetParam() == Backend::SQLite; }
     void Exec(const QString& sql) { korvane::db::ExecStatement(query, sql); }
     void Open(const QString& sql) { korvane::db::OpenStatement(query, sql); }
 
-    std::unique_ptr<TestDatabase> db;
-    TADOConnection connection;
     TADOQuery query{connection};
 };
 

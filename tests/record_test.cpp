@@ -58,17 +58,8 @@ ToolRun RunTool(const QString& program, const QStringList& args) {
     return r;
 }
 
-class Record : public ::testing::TestWithParam<Backend> {
+class Record : public korvane::test::ConnectedBackendTest {
 protected:
-    void SetUp() override {
-        QString why;
-        db = TestDatabase::Create(GetParam(), &why);
-        if (!db) {
-            GTEST_SKIP() << why.toStdString();
-        }
-        connection.SetConnectionString(db->ConnectionString());
-        connection.SetConnected(true);
-    }
     // The fixture's count of rows of a statement "select count(*) as n ...".
     int Count(const QString& sql) {
         korvane::db::TADOQuery q(db->Fixture());
@@ -80,8 +71,6 @@ protected:
                                              QStringLiteral("r"));
     }
 
-    std::unique_ptr<TestDatabase> db;
-    korvane::db::TADOConnection connection;
     korvane::db::TADOQuery query{connection};
     FileRecord record{query};
     const UploadClaim a{QStringLiteral("token-a"), 501, QStringLiteral("host'A"), 900, 1000};

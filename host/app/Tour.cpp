@@ -23,6 +23,7 @@
 #include "HostControls.h"
 #include "HostMainWindow.h"
 #include "RunningJobs.h"
+#include "TransfersPanel.h"
 
 namespace telmaris {
 
@@ -213,6 +214,9 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
         }
     }
     Shot(host, shotDir, QStringLiteral("5-downloaded.png"));
+    // The session's transfers, the upload and the download, as the host lists them.
+    host.Transfers()->show();
+    Shot(host, shotDir, QStringLiteral("6-transfers.png"));
     SetDialogHook({});
     const QString target = SavedPath(lastMessage);
     std::printf("  saved as %s\n", qPrintable(target));

@@ -46,6 +46,24 @@ inline std::string BackendTestName(const ::testing::TestParamInfo<db::Backend>& 
     return BackendName(info.param);
 }
 
+// A test on one backend with a fresh database and a connection of its own to it; skipped where
+// the backend cannot be had.
+class ConnectedBackendTest : public ::testing::TestWithParam<db::Backend> {
+protected:
+    void SetUp() override {
+        QString why;
+        db = TestDatabase::Create(GetParam(), &why);
+        if (!db) {
+            GTEST_SKIP() << why.toStdString();
+        }
+        connection.SetConnectionString(db->ConnectionString());
+        connection.SetConnected(true);
+    }
+
+    std::unique_ptr<TestDatabase> db;
+    korvane::db::TADOConnection connection;
+};
+
 }  // namespace korvane::test
 
 namespace korvane::db {
