@@ -17,11 +17,13 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTest>
 
 #include "HostControls.h"
 #include "HostMainWindow.h"
 #include "RunningJobs.h"
+#include "TransfersPanel.h"
 #include "support/DialogRecorder.h"
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
@@ -320,6 +322,36 @@ TEST_P(SlowEndToEnd, WindowsNeverWaitOnEachOtherAndTheHostKnowsWhatRuns) {
                                     State::Cancelled}))
         << "B's download was cancelled with its window";
     QFile::remove(Target(QStringLiteral("9_long.bin")));
+}
+
+// A failed download is retried from the host's list once the file is back on the server.
+TEST_P(SlowEndToEnd, AFailedTransferIsRetriedFromTheList) {
+    auto& jobs = telmaris::RunningJobs::Instance();
+    jobs.ClearEnded();
+    const QString remote = QStringLiteral("9_back.bin");
+    env->Exec(QStringLiteral("insert into zy.res_download_path values(9,1,'%1',501,sysdate,'')")
+                  .arg(remote));
+    ASSERT_EQ(SearchOrder(QStringLiteral("9")), 1);
+    W<TListViewEx>("lvList")->selectRow(0);
+    QFile::remove(Target(remote));
+    Click("btnDown");
+    ASSERT_EQ(jobs.Entries().size(), 1);
+    EXPECT_EQ(jobs.Entries()[0].state, telmaris::RunningJobs::State::Failed);
+
+    WriteFile(env->RemotePath(remote), "back again");
+    telmaris::TransfersPanel* panel = host->Transfers();
+    panel->show();
+    panel->Table()->selectRow(0);
+    auto* retry = panel->findChild<QPushButton*>(QStringLiteral("retryTransfer"));
+    ASSERT_TRUE(retry->isEnabled());
+    QTest::mouseClick(retry, Qt::LeftButton);
+    ASSERT_TRUE(Ended());
+    ASSERT_EQ(jobs.Entries().size(), 2);
+    EXPECT_EQ(jobs.Entries()[1].state, telmaris::RunningJobs::State::Succeeded);
+    EXPECT_EQ(panel->Table()->item(1, telmaris::TransfersPanel::State)->text(),
+              QStringLiteral("完成"));
+    EXPECT_EQ(ReadFile(Target(remote)), QByteArray("back again"));
+    QFile::remove(Target(remote));
 }
 
 INSTANTIATE_TEST_SUITE_P(On, EndToEnd,
