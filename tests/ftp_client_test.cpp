@@ -756,6 +756,18 @@ TEST_F(FtpTest, AnUploadNeverDeletesTheFileItReplaces) {
     }
 }
 
+// A link planted where the download lands is never followed: the file it points at stays.
+TEST_F(FtpTest, ADownloadNeverWritesThroughAPlantedLink) {
+    Start();
+    server->Put(QStringLiteral("planted.bin"), "remote bytes");
+    const QString victim = local.filePath(QStringLiteral("victim.txt"));
+    WriteFile(victim, "precious");
+    ASSERT_TRUE(QFile::link(victim, local.filePath(QStringLiteral("planted.bin"))));
+    Login(client);
+    EXPECT_FALSE(client.GetFile("planted.bin", Local("planted.bin"), -1));
+    EXPECT_EQ(ReadFile(victim), QByteArray("precious"));
+}
+
 TEST_F(FtpTest, AStoreTheServerCannotWriteLeavesTheOldFileIntact) {
     Start({"--store-accepts-nothing"});
     server->Put(QStringLiteral("keep.bin"), "the good copy");

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,7 +22,15 @@ int OpenDownloadTarget(const char* path, bool* created) {
     int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     *created = fd >= 0;
     if (fd < 0 && errno == EEXIST) {
-        fd = ::open(path, O_RDWR | O_CLOEXEC);
+        // A link planted in a shared download folder must not redirect the write elsewhere,
+        // and only a regular file can be resumed.
+        fd = ::open(path, O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        struct stat st {};
+        if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd);
+            errno = EINVAL;
+            fd = -1;
+        }
     }
     if (fd < 0) {
         return -1;
