@@ -1,6 +1,5 @@
 #include "FtpDriver.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <chrono>
 
@@ -50,20 +49,6 @@ bool OpenSession(CFTPClient& client, const TransferRequest& request, TransferSta
                                   s.password.toUtf8().constData())) &&
            Advance(client, state, outcome, Step::Transfer,
                    client.SetCurrentDirectory(s.directory.toUtf8().constData()));
-}
-
-TransferOutcome RunTransfer(const TransferRequest& request, TransferState& state) {
-    TransferOutcome outcome;
-    CFTPClient client;
-    PrepareClient(client, request, state, &state.cancel);
-    const QByteArray remote = request.remote.toUtf8();
-    const QByteArray local = QFile::encodeName(request.local);
-    OpenSession(client, request, state, outcome) &&
-        Advance(client, state, outcome, TransferOutcome::Step::Done,
-                request.direction == Direction::Upload
-                    ? client.PutFile(remote.constData(), local.constData())
-                    : client.GetFile(remote.constData(), local.constData(), -1));
-    return outcome;
 }
 
 namespace {

@@ -57,10 +57,6 @@ bool Advance(CFTPClient& client, TransferState& state, TransferOutcome& outcome,
 bool OpenSession(CFTPClient& client, const TransferRequest& request, TransferState& state,
                  TransferOutcome& outcome);
 
-// Logs in, changes to the remote directory and transfers, with a client of its own, on the
-// calling thread; state.cancel stops it within about 100 ms.
-TransferOutcome RunTransfer(const TransferRequest& request, TransferState& state);
-
 // What the operator is told after a transfer that did not succeed: the step's message and the
 // reason on a line of its own; a cancel says what it left behind.
 QString OutcomeMessage(const TransferRequest& request, const TransferOutcome& outcome);

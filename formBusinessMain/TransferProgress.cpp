@@ -65,6 +65,20 @@ int64_t SecondsLeft(const ProgressSnapshot& s) {
     return static_cast<int64_t>(static_cast<double>(s.total - s.done) / perSecond) + 1;
 }
 
+QString DoneText(const ProgressSnapshot& s) {
+    const int permille = ProgressPermille(s);
+    return permille < 0 ? QStringLiteral("已传 %1").arg(FormatBytes(s.done))
+                        : QStringLiteral("%1%  %2 / %3")
+                              .arg(permille / 10)
+                              .arg(FormatBytes(s.done), FormatBytes(s.total));
+}
+
+QString SpeedText(const ProgressSnapshot& s) {
+    const double perSecond = BytesPerSecond(s);
+    return perSecond > 0 ? FormatBytes(static_cast<uint64_t>(perSecond)) + QStringLiteral("/s")
+                         : QString();
+}
+
 QString ProgressText(Direction direction, const QString& name, const ProgressSnapshot& s) {
     QStringList lines;
     const bool upload = direction == Direction::Upload;
@@ -73,20 +87,14 @@ QString ProgressText(Direction direction, const QString& name, const ProgressSna
         head += QStringLiteral("（续传，已有 %1）").arg(FormatBytes(s.from));
     }
     lines << head;
-    const int permille = ProgressPermille(s);
-    lines << (permille < 0 ? QStringLiteral("已传 %1").arg(FormatBytes(s.done))
-                           : QStringLiteral("%1%  %2 / %3")
-                                 .arg(permille / 10)
-                                 .arg(FormatBytes(s.done), FormatBytes(s.total)));
-    const double perSecond = BytesPerSecond(s);
-    if (perSecond > 0) {
-        QString speed =
-            QStringLiteral("平均速度 %1/s").arg(FormatBytes(static_cast<uint64_t>(perSecond)));
+    lines << DoneText(s);
+    if (const QString speed = SpeedText(s); !speed.isEmpty()) {
+        QString line = QStringLiteral("平均速度 ") + speed;
         // Only while bytes arrive: during a stall the average says nothing of what is left.
         if (const int64_t left = SecondsLeft(s); left >= 0) {
-            speed += QStringLiteral("，剩余时间 %1").arg(FormatDuration(left));
+            line += QStringLiteral("，剩余时间 %1").arg(FormatDuration(left));
         }
-        lines << speed;
+        lines << line;
     }
     if (s.silentMs > kSilenceShownMs) {
         lines << QStringLiteral("正在等待服务器响应（%1秒）…").arg(s.silentMs / 1000);

@@ -23,6 +23,11 @@ double BytesPerSecond(const ProgressSnapshot& s);
 // Seconds left at the average speed; -1 when not known or while the server is silent.
 int64_t SecondsLeft(const ProgressSnapshot& s);
 
+// "50%  50.0 MB / 100.0 MB", or "已传 1.5 KB" without a known size.
+QString DoneText(const ProgressSnapshot& s);
+// "10.0 MB/s"; empty before any byte moved.
+QString SpeedText(const ProgressSnapshot& s);
+
 // The server has been silent this long before the dialog says it waits for it.
 constexpr int64_t kSilenceShownMs = 3000;
 

@@ -39,7 +39,8 @@ void WindowTransfers::Started(TransferJob* job, const TransferQueue::Item& item)
         if (watched) {
             const ProgressSnapshot s =
                 SnapshotOf(*watched->State(), watched->StartedMs(), MonotonicMs());
-            p = {s.done, s.total, BytesPerSecond(s), SecondsLeft(s)};
+            const int64_t left = SecondsLeft(s);
+            p = {DoneText(s), SpeedText(s), left >= 0 ? FormatDuration(left) : QString()};
         }
         return p;
     };

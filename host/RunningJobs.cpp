@@ -42,6 +42,9 @@ void RunningJobs::End(QObject* job, State state, const QString& result, uint64_t
         e.result = result;
         e.bytes = bytes;
         e.ended = QDateTime::currentDateTime();
+        if (e.hooks.progress) {
+            e.progress = e.hooks.progress().done;
+        }
         e.hooks.cancel = nullptr;
         e.hooks.progress = nullptr;
         WriteLog(e);

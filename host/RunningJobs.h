@@ -22,11 +22,11 @@ struct JobInfo {
     int32_t operatorId = 0;
 };
 
+// How far a job is, as texts its module wrote (so that bytes and times read alike everywhere).
 struct JobProgress {
-    uint64_t done = 0;
-    uint64_t total = 0;  // 0: not known
-    double bytesPerSecond = 0;
-    int64_t secondsLeft = -1;  // -1: not known, or no bytes are arriving now
+    QString done;   // "50%  50.0 MB / 100.0 MB", or the bytes alone without a known size
+    QString speed;  // "10.0 MB/s"; empty before any byte
+    QString left;   // "0:06"; empty when not known or while no bytes arrive
 };
 
 // What a business module lets the host do with one of its jobs.
@@ -51,6 +51,7 @@ public:
         State state = State::Running;
         QString result;
         uint64_t bytes = 0;
+        QString progress;  // the last progress text, kept once it ended
         QDateTime started;
         QDateTime ended;
     };

@@ -1,13 +1,14 @@
-// The transfer driver without a window: the progress text, and a transfer on its own thread
-// that a cancel from another thread ends, against a real server.
+// The transfer driver without a window: the progress text, and a transfer job on its own worker
+// that a cancel ends, against a real server.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <thread>
+#include <QTest>
 
 #include "FtpDriver.h"
 #include "FtpTrace.h"
+#include "TransferJob.h"
 #include "TransferProgress.h"
 #include "support/Files.h"
 #include "support/FtpServers.h"
@@ -56,7 +57,7 @@ TEST(TransferProgress, Text) {
     }
 }
 
-// A cancel from another thread ends the transfer within a second, also while the server sends
+// A cancel ends the job's transfer within a second, also while the server sends
 // nothing, and says what it left behind.
 TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
     korvane::test::PyFtpServer server({"--stall-after", "70000"});
@@ -72,21 +73,18 @@ TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
     job.direction = Direction::Download;
     job.remote = QStringLiteral("big.bin");
     job.local = local.filePath(QStringLiteral("big.bin"));
-    korvane::TransferState state;
-    korvane::TransferOutcome outcome;
-    std::thread worker([&] { outcome = korvane::RunTransfer(job, state); });
-    QElapsedTimer waited;
-    waited.start();
-    while (state.done.load() < 70000 && waited.elapsed() < 10000) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the server is silent now
+    korvane::TransferJob transfer(job);
+    transfer.Start();
+    const korvane::TransferState& state = *transfer.State();
+    ASSERT_TRUE(QTest::qWaitFor([&state] { return state.done.load() >= 70000; }, 10000));
+    QTest::qWait(300);  // the server is silent now
     QElapsedTimer cancel;
     cancel.start();
-    state.cancel.store(true);
-    worker.join();
+    transfer.Cancel();
+    ASSERT_TRUE(QTest::qWaitFor([&transfer] { return !transfer.Running(); }, 5000));
     EXPECT_LT(cancel.elapsed(), 1000);
     EXPECT_EQ(state.total.load(), 400000u);
+    const korvane::TransferOutcome& outcome = transfer.Outcome();
     EXPECT_TRUE(outcome.cancelled);
     EXPECT_EQ(outcome.reached, korvane::TransferOutcome::Step::Transfer);
     EXPECT_EQ(QFileInfo(job.local).size(), 70000) << "the bytes that arrived stay";

@@ -30,29 +30,6 @@ QString StateText(RunningJobs::State state) {
     return QStringLiteral("失败");
 }
 
-QString Bytes(double bytes) {
-    static const char* const kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-    int unit = 0;
-    while (bytes >= 1024.0 && unit < 4) {
-        bytes /= 1024.0;
-        ++unit;
-    }
-    return QStringLiteral("%1 %2").arg(bytes, 0, 'f', unit == 0 ? 0 : 1).arg(kUnits[unit]);
-}
-
-QString Duration(int64_t seconds) {
-    if (seconds < 0) {
-        return QString();
-    }
-    return seconds >= 3600 ? QStringLiteral("%1:%2:%3")
-                                 .arg(seconds / 3600)
-                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'))
-                           : QStringLiteral("%1:%2")
-                                 .arg(seconds / 60)
-                                 .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
 void SetText(QTableWidget* table, int row, int column, const QString& text) {
     QTableWidgetItem* item = table->item(row, column);
     if (item == nullptr) {
@@ -145,25 +122,12 @@ void TransfersPanel::RefreshProgress() {
     const auto& entries = RunningJobs::Instance().Entries();
     for (int row = 0; row < table_->rowCount() && row < entries.size(); ++row) {
         const RunningJobs::Entry& e = entries[row];
-        if (e.state != RunningJobs::State::Running || !e.hooks.progress) {
-            SetText(table_, row, Progress,
-                    e.state == RunningJobs::State::Succeeded ? Bytes(static_cast<double>(e.bytes))
-                                                             : QString());
-            SetText(table_, row, Speed, QString());
-            SetText(table_, row, Left, QString());
-            continue;
-        }
-        const JobProgress p = e.hooks.progress();
-        SetText(table_, row, Progress,
-                p.total > 0 ? QStringLiteral("%1%  %2 / %3")
-                                  .arg(static_cast<int>(static_cast<double>(p.done) * 100.0 /
-                                                        static_cast<double>(p.total)))
-                                  .arg(Bytes(static_cast<double>(p.done)),
-                                       Bytes(static_cast<double>(p.total)))
-                            : Bytes(static_cast<double>(p.done)));
-        SetText(table_, row, Speed,
-                p.bytesPerSecond > 0 ? Bytes(p.bytesPerSecond) + QStringLiteral("/s") : QString());
-        SetText(table_, row, Left, Duration(p.secondsLeft));
+        const JobProgress p = e.state == RunningJobs::State::Running && e.hooks.progress
+                                  ? e.hooks.progress()
+                                  : JobProgress{e.progress, QString(), QString()};
+        SetText(table_, row, Progress, p.done);
+        SetText(table_, row, Speed, p.speed);
+        SetText(table_, row, Left, p.left);
     }
 }
 
