@@ -48,7 +48,8 @@ void TADOQuery::Run(bool withRows) {
     }
     auto query = std::make_unique<QSqlQuery>(connection_.Database());
     // Scrollable so the record count can be taken on drivers that do not report a size.
-    query->setForwardOnly(false);
+    query->setForwardOnly(forwardOnly_ && withRows);
+    forwardOnly_ = false;
     const QString sql = BridgeSql(SQLText(), connection_.Dialect());
     rowsAffected_ = -1;
     if (!query->exec(sql)) {
@@ -81,18 +82,28 @@ void TADOQuery::Next() {
 }
 
 QVariant TADOQuery::FieldValue(const QString& name) const {
+    return FieldValue(record_.indexOf(name), name);
+}
+
+QVariant TADOQuery::FieldValue(int index, const QString& name) const {
     if (!active_ || eof_) {
         throw DbError(QStringLiteral("没有当前记录，不能读取字段 %1").arg(name));
     }
-    const int index = record_.indexOf(name);
-    if (index < 0) {
+    if (index < 0 || index >= record_.count()) {
         throw DbError(QStringLiteral("结果集中没有字段 %1").arg(name));
     }
     return query_->value(index);
 }
 
 QString TADOQuery::FieldAsString(const QString& name) const {
-    const QVariant v = FieldValue(name);
+    return AsString(FieldValue(name));
+}
+
+QString TADOQuery::FieldAsString(int index) const {
+    return AsString(FieldValue(index, record_.fieldName(index)));
+}
+
+QString TADOQuery::AsString(const QVariant& v) {
     if (v.isNull()) {
         return QString();
     }
@@ -159,6 +170,9 @@ int TADOQuery::RecordCount() {
     if (connection_.Database().driver()->hasFeature(QSqlDriver::QuerySize)) {
         recordCount_ = query_->size();
         return recordCount_;
+    }
+    if (query_->isForwardOnly()) {
+        throw DbError(QStringLiteral("只向前读取的结果集不能计数"));
     }
     const int here = query_->at();
     recordCount_ = query_->last() ? query_->at() + 1 : 0;

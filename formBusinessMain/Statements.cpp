@@ -2,15 +2,18 @@
 
 namespace korvane {
 
-QString BuildLatestStatement(const QStringList& names) {
-    QStringList quoted;
-    for (const QString& name : names) {
-        quoted << QuotedSql(name);
-    }
+QString BuildLatestStatement(const SearchConditions& c) {
     return QStringLiteral(
                "select down_path,max(create_date) as latest from zy.res_download_path where "
-               "down_path in (") +
-           quoted.join(u',') + QStringLiteral(") group by down_path");
+               "down_path in (select down_path from zy.res_download_path") +
+           SearchFilter(c) + QStringLiteral(") group by down_path having count(*)>1");
+}
+
+QString BuildRecordedSizesStatement(const SearchConditions& c) {
+    return QStringLiteral(
+               "select file_name,file_size from zy.res_download_file where file_size is not null "
+               "and file_name in (select down_path from zy.res_download_path") +
+           SearchFilter(c) + u')';
 }
 
 QString QuotedSql(const QString& text) {
@@ -20,7 +23,11 @@ QString QuotedSql(const QString& text) {
 }
 
 QString BuildSearchStatement(const SearchConditions& c) {
-    QString sql = QStringLiteral("select * from zy.res_download_path where 1=1");
+    return QStringLiteral("select * from zy.res_download_path") + SearchFilter(c);
+}
+
+QString SearchFilter(const SearchConditions& c) {
+    QString sql = QStringLiteral(" where 1=1");
     if (!c.id.isEmpty()) {
         sql += QStringLiteral(" and down_id=") + c.id;
     }

@@ -20,14 +20,18 @@ struct SearchConditions {
 // goes into a like pattern with its quotes doubled, so it can only ever be a pattern (its % and _
 // still act as wildcards).
 QString BuildSearchStatement(const SearchConditions& c);
+// The search's " where 1=1 and ..." part, for statements about the same rows.
+QString SearchFilter(const SearchConditions& c);
 
 // The registration INSERT: id and type unquoted, remote name and remark quoted, sysdate.
 QString BuildInsertStatement(const QString& id, const QString& type, const QString& remoteName,
                              int32_t operatorId, const QString& remark);
 
-// The newest registration date of each of names: rows down_path, latest.
-QString BuildLatestStatement(const QStringList& names);
-constexpr int kNamesPerStatement = 500;
+// The newest registration date (latest) of each name (down_path) that the search lists and that
+// was registered more than once.
+QString BuildLatestStatement(const SearchConditions& c);
+// The recorded size (file_size) of each file (file_name) that the search lists.
+QString BuildRecordedSizesStatement(const SearchConditions& c);
 // After the date of a row whose file a later upload of the same name replaced.
 inline const QString kReplacedMark = QStringLiteral("（已被替换）");
 

@@ -7,6 +7,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLocale>
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPointer>
@@ -72,10 +74,25 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     setAcceptDrops(true);
     transfers_ = new korvane::WindowTransfers(this, operatorId_);
     ConnectTransfers();
+    SetUpList();
     QPalette panel = ui->Panel1->palette();
     panel.setColor(QPalette::Window, ColorFromBgr(kFormColor));
     ui->Panel1->setPalette(panel);
     Loaded();
+}
+
+void TfrmBusinessMain::SetUpList() {
+    list_ = new korvane::RegistrationModel(
+        ui->lvList->ColumnCaptions() << QStringLiteral("大小"),
+        korvane::RowTexts({}, [](int32_t op) { return QString::number(op); }), this);
+    ui->lvList->setModel(list_);
+    ui->lvList->setSortingEnabled(true);
+    ui->lvList->horizontalHeader()->setSortIndicator(korvane::RegistrationModel::kDate,
+                                                     Qt::DescendingOrder);
+    connect(ui->lvList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
+        ui->lvList->selectRow(at.row());
+        btnDownClick();
+    });
 }
 
 TfrmBusinessMain::~TfrmBusinessMain() {
@@ -165,64 +182,69 @@ void TfrmBusinessMain::Search() {
         ui->edDownId->setFocus();
         return;
     }
-    RunSQL(korvane::BuildSearchStatement(c));
-    TListViewEx* list = ui->lvList;
-    list->Clear();
-    if (!ADOQuery.Active()) {
-        return;  // the runner has said why; there is nothing to list
+    if (List(c) && list_->rowCount() == 0) {
+        Notice(QStringLiteral("对不起，没找到符合条件的记录！"));
     }
+}
+
+bool TfrmBusinessMain::List(const korvane::SearchConditions& c) {
+    lastSearch_ = c;
     QStringList types;
     for (int i = 0; i < ui->cmbDownType->count(); ++i) {
         types << ui->cmbDownType->itemText(i);
     }
-    korvane::RowTexts texts(types, [this](int32_t op) {
+    list_->SetTexts(korvane::RowTexts(types, [this](int32_t op) {
         return codeTable_ ? QString::fromStdString(codeTable_->GetTextByCode(op))
                           : QString::number(op);
-    });
-    list->BeginUpdate();
-    for (; !ADOQuery.Eof(); ADOQuery.Next()) {
-        const int row = list->AddItem(ADOQuery.FieldAsString(QStringLiteral("down_id")));
-        list->AddSubItem(row, texts.Type(ADOQuery.FieldAsString(QStringLiteral("down_type"))));
-        list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("down_path")));
-        list->AddSubItem(row, texts.Operator(ADOQuery.FieldAsInteger(QStringLiteral("op_id"))));
-        list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("create_date")));
-        list->AddSubItem(row, ADOQuery.FieldAsString(QStringLiteral("remark")));
+    }));
+    list_->Clear();
+    ShowRowCount();
+    ADOQuery.SetForwardOnly(true);  // a large result is read once, not held twice
+    RunSQL(korvane::BuildSearchStatement(c));
+    if (!ADOQuery.Active()) {
+        return false;  // the runner has said why; there is nothing to list
     }
-    list->EndUpdate();
-    if (ADOQuery.RecordCount() == 0) {
-        Notice(QStringLiteral("对不起，没找到符合条件的记录！"));
-        return;
+    korvane::AppendRows(ADOQuery, *list_);
+    ADOQuery.Close();
+    MarkRows(c);
+    if (!listSorted_) {
+        listSorted_ = true;
+        ui->lvList->sortByColumn(korvane::RegistrationModel::kDate, Qt::DescendingOrder);
+        ui->lvList->resizeColumnsToContents();
+    } else {
+        list_->sort(ui->lvList->horizontalHeader()->sortIndicatorSection(),
+                    ui->lvList->horizontalHeader()->sortIndicatorOrder());
     }
-    MarkReplacedRows();
+    ShowRowCount();
+    return true;
 }
 
-void TfrmBusinessMain::MarkReplacedRows() {
-    TListViewEx* list = ui->lvList;
-    QStringList names;
-    for (int row = 0; row < list->Count(); ++row) {
-        names << list->ItemText(row, 2);
-    }
-    names.removeDuplicates();
-    QHash<QString, QString> latest;
-    // Oracle takes at most 1000 values in one in-list.
-    for (qsizetype at = 0; at < names.size(); at += korvane::kNamesPerStatement) {
-        QString reason;
-        if (!korvane::TryRunSQL(
-                ADOQuery, korvane::BuildLatestStatement(names.mid(at, korvane::kNamesPerStatement)),
-                &reason)) {
-            return;  // the list stays as the search gave it
-        }
+void TfrmBusinessMain::ShowRowCount() {
+    const int rows = list_->rowCount();
+    ui->GroupBox3->setTitle(
+        rows == 0
+            ? QStringLiteral("列表")
+            : QStringLiteral("列表（共 %1 条）").arg(QLocale(QLocale::English).toString(rows)));
+}
+
+void TfrmBusinessMain::MarkRows(const korvane::SearchConditions& c) {
+    QString reason;
+    // Without these marks the list still holds what the search found.
+    if (korvane::TryRunSQL(ADOQuery, korvane::BuildLatestStatement(c), &reason)) {
+        const int name = ADOQuery.FieldIndex(QStringLiteral("down_path"));
+        const int latest = ADOQuery.FieldIndex(QStringLiteral("latest"));
         for (; !ADOQuery.Eof(); ADOQuery.Next()) {
-            latest.insert(ADOQuery.FieldAsString(QStringLiteral("down_path")),
-                          ADOQuery.FieldAsString(QStringLiteral("latest")));
+            list_->MarkReplacedBefore(ADOQuery.FieldAsString(name), ADOQuery.FieldAsString(latest));
         }
     }
-    for (int row = 0; row < list->Count(); ++row) {
-        const QString date = list->ItemText(row, 4);
-        if (date < latest.value(list->ItemText(row, 2))) {
-            list->SetItemText(row, 4, date + korvane::kReplacedMark);
+    if (korvane::TryRunSQL(ADOQuery, korvane::BuildRecordedSizesStatement(c), &reason)) {
+        for (; !ADOQuery.Eof(); ADOQuery.Next()) {
+            list_->SetRecordedSize(ADOQuery.FieldAsString(QStringLiteral("file_name")),
+                                   ADOQuery.FieldAsInt64(QStringLiteral("file_size")));
         }
     }
+    ADOQuery.Close();
+    list_->EndMarks();
 }
 
 // Upload -----------------------------------------------------------------------------------
@@ -572,8 +594,16 @@ void TfrmBusinessMain::BatchEnded() {
     if (batch.size() > 1) {
         Notice(korvane::TransferQueue::Summary(batchDirection_, batch));
     }
-    if (all && batchDirection_ == korvane::Direction::Upload) {
-        ClearUploadInputs();
+    const bool uploaded =
+        std::any_of(batch.begin(), batch.end(),
+                    [](const korvane::TransferQueue::Result& r) { return r.succeeded; });
+    if (batchDirection_ == korvane::Direction::Upload) {
+        if (all) {
+            ClearUploadInputs();
+        }
+        if (uploaded && lastSearch_) {
+            List(*lastSearch_);  // the new rows show where the operator looks
+        }
     }
     emit transferFinished(all);
 }

@@ -13,6 +13,8 @@
 #include "FtpSession.h"
 #include "GuiServices.h"
 #include "LookupLoader.h"
+#include "RegistrationModel.h"
+#include "Statements.h"
 #include "SysMgnt.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
@@ -100,6 +102,7 @@ private:
                      korvane::TransferRequest* request);
     void Enqueue(korvane::Direction direction, const QList<korvane::TransferQueue::Item>& items);
     void ConnectTransfers();
+    void SetUpList();
     void BatchEnded();
     void ClearUploadInputs();
     // An operator's name from code table 285, else the number.
@@ -113,8 +116,12 @@ private:
     void UploadEnded(const korvane::TransferJob& job);
     // replaced: the row was replaced by a later upload of its name.
     void DownloadEnded(const korvane::TransferJob& job, bool replaced);
-    // Rows of a name that a later registration replaced get kReplacedMark after their date.
-    void MarkReplacedRows();
+    // Lists what c finds, in the list's current order; false when the statement failed.
+    bool List(const korvane::SearchConditions& c);
+    // Rows of a name that a later registration replaced get kReplacedMark after their date;
+    // the others the recorded size of their file.
+    void MarkRows(const korvane::SearchConditions& c);
+    void ShowRowCount();
     // Closes this window's frame: the MDI sub-window when there is one.
     void CloseFrame();
     void Notice(const QString& text, int style = MB_ICONINFORMATION);
@@ -127,6 +134,9 @@ private:
     ftp::Timeouts ftpTimeouts_{30000, 30000, 30000, 30000, 30000};
     ftp::Clock* ftpClock_ = &ftp::Clock::Real();
     korvane::WindowTransfers* transfers_;
+    korvane::RegistrationModel* list_;
+    std::optional<korvane::SearchConditions> lastSearch_;  // listed again after an upload
+    bool listSorted_ = false;  // the first fill sorts newest first and fits the columns
     korvane::Direction batchDirection_ = korvane::Direction::Upload;
     bool closeWhenDone_ = false;
 

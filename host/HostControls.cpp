@@ -1,7 +1,10 @@
 #include "HostControls.h"
 
+#include <QClipboard>
 #include <QDynamicPropertyChangeEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMap>
 #include <algorithm>
 
@@ -103,6 +106,15 @@ QVariant TListItemsModel::headerData(int section, Qt::Orientation o, int role) c
     return {};
 }
 
+namespace {
+// "caption|width"; a column without a width is 80 wide.
+std::pair<QString, int> SplitColumn(const QString& column) {
+    const qsizetype bar = column.lastIndexOf(u'|');
+    return bar < 0 ? std::pair{column, 80}
+                   : std::pair{column.left(bar), column.mid(bar + 1).toInt()};
+}
+}  // namespace
+
 TListViewEx::TListViewEx(QWidget* parent) : QTableView(parent), items_(new TListItemsModel(this)) {
     setModel(items_);
     setShowGrid(true);
@@ -117,15 +129,49 @@ TListViewEx::TListViewEx(QWidget* parent) : QTableView(parent), items_(new TList
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setStretchLastSection(false);
+    setTabKeyNavigation(false);
+}
+
+QStringList TListViewEx::ColumnCaptions() const {
+    QStringList captions;
+    for (const QString& c : property("Columns").toStringList()) {
+        captions << SplitColumn(c).first;
+    }
+    return captions;
+}
+
+QString TListViewEx::ItemText(int row, int column) const {
+    return model()->index(row, column).data().toString();
+}
+
+QString TListViewEx::SelectedText() const {
+    QStringList lines;
+    for (const int row : SelectedIndexes()) {
+        QStringList cells;
+        for (int column = 0; column < model()->columnCount(); ++column) {
+            cells << ItemText(row, column);
+        }
+        lines << cells.join(u'\t');
+    }
+    return lines.isEmpty() ? QString() : lines.join(u'\n') + u'\n';
+}
+
+void TListViewEx::keyPressEvent(QKeyEvent* e) {
+    if (e == QKeySequence::Copy) {
+        QGuiApplication::clipboard()->setText(SelectedText());
+        e->accept();
+        return;
+    }
+    QTableView::keyPressEvent(e);
 }
 
 void TListViewEx::SetColumns(const QStringList& captionsAndWidths) {
     QStringList captions;
     QList<int> widths;
     for (const QString& c : captionsAndWidths) {
-        const qsizetype bar = c.lastIndexOf(u'|');
-        captions << (bar < 0 ? c : c.left(bar));
-        widths << (bar < 0 ? 80 : c.mid(bar + 1).toInt());
+        const auto [caption, width] = SplitColumn(c);
+        captions << caption;
+        widths << width;
     }
     items_->SetCaptions(captions);
     for (int i = 0; i < widths.size(); ++i) {

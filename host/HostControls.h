@@ -38,14 +38,18 @@ private:
 };
 
 // A list view in report style: column headers, grid lines, whole-row selection (Ctrl and Shift
-// select several), read-only. Its columns come from the dynamic property "Columns" of the form
-// description, a list of "caption|width" texts.
+// select several), read-only, one tab stop (arrows move in it, Tab leaves it), Ctrl+C copies the
+// selected rows as tab-separated text. Its columns come from the dynamic property "Columns" of
+// the form description, a list of "caption|width" texts. A form may give it a model of its own;
+// Count, ItemText and the selection then read that model.
 class TELMARIS_HOST_API TListViewEx : public QTableView {
     Q_OBJECT
 public:
     explicit TListViewEx(QWidget* parent = nullptr);
 
     void SetColumns(const QStringList& captionsAndWidths);
+    // The captions that "Columns" gives, in order.
+    QStringList ColumnCaptions() const;
     void Clear();
     // Brackets many AddItem calls: the view is refreshed once at EndUpdate.
     void BeginUpdate() { items_->BeginUpdate(); }
@@ -55,15 +59,18 @@ public:
     void SetItemText(int row, int column, const QString& text) {
         items_->SetText(row, column, text);
     }
-    int Count() const { return items_->rowCount(); }
+    int Count() const { return model()->rowCount(); }
     int SelectedIndex() const;
     // Every selected row, in list order (Ctrl and Shift select several).
     QList<int> SelectedIndexes() const;
     // Column 0 is the caption, 1 and up the sub-items.
-    QString ItemText(int row, int column) const { return items_->Text(row, column); }
+    QString ItemText(int row, int column) const;
+    // The selected rows' shown texts: a tab between cells, a line per row.
+    QString SelectedText() const;
 
 protected:
     bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     TListItemsModel* items_;

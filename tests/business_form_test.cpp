@@ -393,10 +393,10 @@ TEST_P(SearchTest, RowsAreListedColumnByColumn) {
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
     EXPECT_EQ(ListRow(0), QStringList({"1024", "[1] 合同", "1024_contract.txt", "[501] 张三",
                                        today + " 09:30:00", "signed copy"}));
-    EXPECT_EQ(ListRow(1),
+    EXPECT_EQ(ListRow(2),
               QStringList({"1025", "7", "1025_id_card.txt", "999", "2008-03-01 00:00:00", ""}))
-        << "unknown type and operator show their bare codes";
-    EXPECT_EQ(ListRow(2)[5], QStringLiteral("it's"));
+        << "unknown type and operator show their bare codes; the newest row comes first";
+    EXPECT_EQ(ListRow(1)[5], QStringLiteral("it's"));
     EXPECT_TRUE(dialogs.requests.isEmpty());
 }
 
