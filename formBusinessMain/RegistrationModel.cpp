@@ -1,6 +1,7 @@
 #include "RegistrationModel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "Statements.h"
@@ -9,8 +10,11 @@
 
 namespace korvane {
 
+// An order number and a date in their usual forms are kept as numbers, and their texts built
+// again when shown; other forms keep their text (length > 0).
 struct RegistrationModel::Row {
-    int64_t idKey;  // the order number as a number, for its sort order
+    int64_t idKey;    // the order number, for its sort order
+    int64_t dateKey;  // yyyyMMddhhmmss; -1 when the text is kept
     int64_t size = -1;
     uint32_t id, name, date, remark;  // offsets into the store
     uint16_t idLength, nameLength, dateLength, remarkLength;
@@ -55,6 +59,66 @@ int64_t NumberKey(QStringView id) {
     return ok ? n : std::numeric_limits<int64_t>::min();
 }
 
+bool IsCanonicalNumber(QStringView id, int64_t key) {
+    return key != std::numeric_limits<int64_t>::min() && QString::number(key) == id;
+}
+
+// "yyyy-MM-dd hh:mm:ss" as yyyyMMddhhmmss; -1 for any other form.
+int64_t DateKey(QStringView date) {
+    static constexpr char kForm[] = "dddd-dd-dd dd:dd:dd";
+    if (date.size() != 19) {
+        return -1;
+    }
+    int64_t key = 0;
+    for (int i = 0; i < 19; ++i) {
+        const char16_t c = date[i].unicode();
+        if (kForm[i] != 'd') {
+            if (c != kForm[i]) {
+                return -1;
+            }
+        } else if (c < u'0' || c > u'9') {
+            return -1;
+        } else {
+            key = key * 10 + (c - u'0');
+        }
+    }
+    return key;
+}
+
+QString DateFromKey(int64_t key) {
+    const auto part = [key](int64_t unit, int width) {
+        return QStringLiteral("%1").arg(key / unit % static_cast<int64_t>(std::pow(10, width)),
+                                        width, 10, QLatin1Char('0'));
+    };
+    return part(10000000000, 4) + u'-' + part(100000000, 2) + u'-' + part(1000000, 2) + u' ' +
+           part(10000, 2) + u':' + part(100, 2) + u':' + part(1, 2);
+}
+
+}  // namespace
+
+// What a sort compares of a row: a number, or a text with its first characters as a number for
+// the common case; ties keep the order the rows had.
+struct SortEntry {
+    uint64_t key;
+    QStringView text;
+    uint32_t position;
+    uint32_t row;
+};
+
+namespace {
+
+uint64_t PrefixKey(QStringView text) {
+    uint64_t key = 0;
+    for (qsizetype i = 0; i < 4; ++i) {
+        key = (key << 16) | (i < text.size() ? text[i].unicode() : 0u);
+    }
+    return key;
+}
+
+uint64_t NumberOrder(int64_t n) {
+    return static_cast<uint64_t>(n) ^ (uint64_t{1} << 63);
+}
+
 }  // namespace
 
 RegistrationModel::RegistrationModel(QStringList captions, RowTexts texts, QObject* parent)
@@ -91,9 +155,10 @@ void RegistrationModel::BeginFill() {
 void RegistrationModel::Append(const Fields& f) {
     Row r{};
     r.idKey = NumberKey(f.id);
-    r.id = store_->Add(f.id, &r.idLength);
+    r.id = store_->Add(IsCanonicalNumber(f.id, r.idKey) ? QStringView() : f.id, &r.idLength);
     r.name = store_->Add(f.name, &r.nameLength);
-    r.date = store_->Add(f.date, &r.dateLength);
+    r.dateKey = DateKey(f.date);
+    r.date = store_->Add(r.dateKey < 0 ? f.date : QStringView(), &r.dateLength);
     r.remark = store_->Add(f.remark, &r.remarkLength);
     r.operatorId = f.operatorId;
     r.size = -1;
@@ -152,7 +217,7 @@ void RegistrationModel::ForEachNamed(QStringView name, F f) {
 
 void RegistrationModel::MarkReplacedBefore(QStringView name, QStringView latestDate) {
     ForEachNamed(name, [&](Row& r) {
-        r.replaced = View(r.date, r.dateLength) < latestDate;
+        r.replaced = DateText(r) < latestDate;
         if (r.replaced) {
             r.size = -1;  // the record tells of the newer file
         }
@@ -180,7 +245,7 @@ QString RegistrationModel::Text(int row, int column) const {
     const Row& r = At(row);
     switch (column) {
         case kId:
-            return View(r.id, r.idLength).toString();
+            return r.idLength > 0 ? View(r.id, r.idLength).toString() : QString::number(r.idKey);
         case kType:
             return texts_.Type(typeCodes_.at(r.type));
         case kName:
@@ -188,7 +253,7 @@ QString RegistrationModel::Text(int row, int column) const {
         case kOperator:
             return texts_.Operator(r.operatorId);
         case kDate:
-            return View(r.date, r.dateLength).toString() + (r.replaced ? kReplacedMark : QString());
+            return DateText(r) + (r.replaced ? kReplacedMark : QString());
         case kRemark:
             return View(r.remark, r.remarkLength).toString();
         case kSize:
@@ -196,6 +261,10 @@ QString RegistrationModel::Text(int row, int column) const {
         default:
             return {};
     }
+}
+
+QString RegistrationModel::DateText(const Row& r) const {
+    return r.dateKey < 0 ? View(r.date, r.dateLength).toString() : DateFromKey(r.dateKey);
 }
 
 bool RegistrationModel::Replaced(int row) const {
@@ -261,6 +330,31 @@ std::vector<uint32_t> RegistrationModel::Ranks(int column) const {
     return ranks;
 }
 
+SortEntry RegistrationModel::Entry(int column, uint32_t row,
+                                   const std::vector<uint32_t>& ranks) const {
+    const Row& r = rows_[row];
+    const auto text = [&](uint32_t at, uint16_t length) {
+        const QStringView v = View(at, length);
+        return SortEntry{PrefixKey(v), v, 0, row};
+    };
+    switch (column) {
+        case kId:
+            return r.idLength > 0 ? SortEntry{NumberOrder(r.idKey), View(r.id, r.idLength), 0, row}
+                                  : SortEntry{NumberOrder(r.idKey), {}, 0, row};
+        case kType:
+        case kOperator:
+            return {ranks[row], {}, 0, row};
+        case kName:
+            return text(r.name, r.nameLength);
+        case kDate:
+            return {NumberOrder(r.dateKey), View(r.date, r.dateLength), 0, row};
+        case kRemark:
+            return text(r.remark, r.remarkLength);
+        default:
+            return {NumberOrder(r.size), {}, 0, row};
+    }
+}
+
 void RegistrationModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= kColumnCount) {
         return;
@@ -274,32 +368,24 @@ void RegistrationModel::sort(int column, Qt::SortOrder order) {
     }
     const std::vector<uint32_t> ranks =
         column == kType || column == kOperator ? Ranks(column) : std::vector<uint32_t>{};
-    const auto less = [&](uint32_t a, uint32_t b) {
-        const Row& x = rows_[a];
-        const Row& y = rows_[b];
-        switch (column) {
-            case kId:
-                return x.idKey != y.idKey ? x.idKey < y.idKey
-                                          : View(x.id, x.idLength) < View(y.id, y.idLength);
-            case kType:
-            case kOperator:
-                return ranks[a] < ranks[b];
-            case kName:
-                return View(x.name, x.nameLength) < View(y.name, y.nameLength);
-            case kDate:
-                return View(x.date, x.dateLength) < View(y.date, y.dateLength);
-            case kRemark:
-                return View(x.remark, x.remarkLength) < View(y.remark, y.remarkLength);
-            default:
-                return x.size < y.size;
-        }
-    };
-    if (order == Qt::AscendingOrder) {
-        std::stable_sort(order_.begin(), order_.end(), less);
-    } else {
-        std::stable_sort(order_.begin(), order_.end(),
-                         [&](uint32_t a, uint32_t b) { return less(b, a); });
+    std::vector<SortEntry> entries;
+    entries.reserve(order_.size());
+    for (std::size_t at = 0; at < order_.size(); ++at) {
+        entries.push_back(Entry(column, order_[at], ranks));
+        entries.back().position = static_cast<uint32_t>(at);
     }
+    const bool ascending = order == Qt::AscendingOrder;
+    std::sort(entries.begin(), entries.end(), [ascending](const SortEntry& a, const SortEntry& b) {
+        if (a.key != b.key) {
+            return ascending == (a.key < b.key);
+        }
+        const int c = a.text.compare(b.text);
+        return c != 0 ? ascending == (c < 0) : a.position < b.position;
+    });
+    for (std::size_t at = 0; at < entries.size(); ++at) {
+        order_[at] = entries[at].row;
+    }
+    entries = {};
     if (!before.isEmpty()) {
         std::vector<uint32_t> viewOf(rows_.size());
         for (std::size_t v = 0; v < order_.size(); ++v) {

@@ -14,6 +14,7 @@ namespace korvane {
 namespace db {
 class TADOQuery;
 }
+struct SortEntry;
 
 // The search's rows, kept compactly: the texts of a row live in one shared store and the type
 // and operator texts are looked up only when a row is shown, so a million rows fit in little
@@ -65,6 +66,8 @@ public:
 private:
     struct Row;
     class Store;
+    QString DateText(const Row& r) const;
+    SortEntry Entry(int column, uint32_t row, const std::vector<uint32_t>& ranks) const;
     const Row& At(int viewRow) const;
     QStringView View(uint32_t at, uint16_t length) const;
     // Calls f with the stored index of every row named name.

@@ -206,7 +206,12 @@ bool TfrmBusinessMain::List(const korvane::SearchConditions& c) {
     }
     korvane::AppendRows(ADOQuery, *list_);
     ADOQuery.Close();
-    MarkRows(c);
+    // The rows show first; the marks take another look at the database and follow at once.
+    QTimer::singleShot(0, this, [this, c, generation = ++listGeneration_] {
+        if (generation == listGeneration_) {
+            Guarded([&] { MarkRows(c); });
+        }
+    });
     if (!listSorted_) {
         listSorted_ = true;
         ui->lvList->sortByColumn(korvane::RegistrationModel::kDate, Qt::DescendingOrder);
@@ -245,6 +250,11 @@ void TfrmBusinessMain::MarkRows(const korvane::SearchConditions& c) {
     }
     ADOQuery.Close();
     list_->EndMarks();
+    const QHeaderView* header = ui->lvList->horizontalHeader();
+    if (header->sortIndicatorSection() == korvane::RegistrationModel::kSize) {
+        list_->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    }
+    emit listMarked();
 }
 
 // Upload -----------------------------------------------------------------------------------

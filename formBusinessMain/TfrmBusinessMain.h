@@ -74,6 +74,8 @@ signals:
     // The window's transfers ended: true when for each the login, directory change, transfer
     // and (for an upload) the registration succeeded; after their messages were shown.
     void transferFinished(bool succeeded);
+    // The listed rows got their replaced marks and sizes, just after the rows themselves.
+    void listMarked();
 
 public slots:
     void FormShow();
@@ -136,7 +138,9 @@ private:
     korvane::WindowTransfers* transfers_;
     korvane::RegistrationModel* list_;
     std::optional<korvane::SearchConditions> lastSearch_;  // listed again after an upload
-    bool listSorted_ = false;  // the first fill sorts newest first and fits the columns
+    bool listSorted_ = false;
+    int listGeneration_ = 0;  // a newer search drops the marks of an older one  // the first fill
+                              // sorts newest first and fits the columns
     korvane::Direction batchDirection_ = korvane::Direction::Upload;
     bool closeWhenDone_ = false;
 

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QListWidget>
 #include <QMap>
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@
 #include "FtpSettings.h"
 #include "InputChecks.h"
 #include "LookupLoader.h"
+#include "RegistrationModel.h"
 #include "RowTexts.h"
 #include "SqlRunner.h"
 #include "TADOConnection.h"
@@ -490,6 +492,126 @@ TEST(RowTexts, EachCodeIsLookedUpOnce) {
         EXPECT_EQ(texts.Operator(-2), QStringLiteral("op-2"));
     }
     EXPECT_EQ(lookups, 2);
+}
+
+using korvane::RegistrationModel;
+
+// The list's model over rows given as (id, type code, name, operator, date, remark).
+struct ListRows {
+    RegistrationModel model{
+        QStringList{"id", "type", "name", "op", "date", "remark", "size"},
+        korvane::RowTexts({QStringLiteral("[1] 合同"), QStringLiteral("[2] 证件")}, [](int32_t op) {
+            return op == 999 ? QString::number(op)
+                             : QStringLiteral("[%1] 员%2").arg(op).arg(QChar(0x4e00 + op));
+        })};
+    void Add(std::initializer_list<
+             std::tuple<const char*, const char*, const char*, int, const char*, const char*>>
+                 rows) {
+        model.BeginFill();
+        for (const auto& [id, type, name, op, date, remark] : rows) {
+            const QString t[] = {id, type, name, date, remark};
+            model.Append({t[0], t[1], t[2], op, t[3], t[4]});
+        }
+        model.EndFill();
+    }
+    QStringList Column(int column) const {
+        QStringList out;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            out << model.Text(row, column);
+        }
+        return out;
+    }
+};
+
+// Numbers sort as numbers, codes by the text they show, dates by time, an absent size first.
+TEST(RegistrationList, EachColumnSortsInItsOwnOrderBothWays) {
+    ListRows list;
+    list.Add({{"100", "2", "b.txt", 502, "2026-12-09 09:30:00", "x"},
+              {"9", "7", "a.txt", 999, "2008-03-01 00:00:00", ""},
+              {"10", "1", "c.txt", 501, "2010-01-31 23:59:59", "合同"}});
+    list.model.SetRecordedSize(u"c.txt", 2048);
+    list.model.SetRecordedSize(u"b.txt", 5);
+    list.model.EndMarks();
+    const struct {
+        int column;
+        QStringList ascendingIds;
+    } table[] = {
+        {RegistrationModel::kId, {"9", "10", "100"}},
+        {RegistrationModel::kType, {"9", "10", "100"}},  // "7" < "[1] 合同" < "[2] 证件"
+        {RegistrationModel::kName, {"9", "100", "10"}},
+        {RegistrationModel::kOperator, {"9", "10", "100"}},  // "999" < "[501] .." < "[502] .."
+        {RegistrationModel::kDate, {"9", "10", "100"}},
+        {RegistrationModel::kRemark, {"9", "100", "10"}},
+        {RegistrationModel::kSize, {"9", "100", "10"}},
+    };
+    for (const auto& row : table) {
+        list.model.sort(row.column, Qt::AscendingOrder);
+        EXPECT_EQ(list.Column(RegistrationModel::kId), row.ascendingIds) << row.column;
+        list.model.sort(row.column, Qt::DescendingOrder);
+        QStringList descending = row.ascendingIds;
+        std::reverse(descending.begin(), descending.end());
+        EXPECT_EQ(list.Column(RegistrationModel::kId), descending) << row.column;
+    }
+    list.model.sort(RegistrationModel::kId, Qt::AscendingOrder);
+    EXPECT_EQ(list.Column(RegistrationModel::kType), QStringList({"7", "[1] 合同", "[2] 证件"}));
+    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "2.0 KB", "5 B"}));
+}
+
+// A sort moves the selection with its row: the operator downloads the row they chose.
+TEST(RegistrationList, TheSelectionFollowsItsRowThroughASort) {
+    ListRows list;
+    list.Add({{"1", "1", "a.txt", 501, "2020-01-01 00:00:00", ""},
+              {"2", "1", "b.txt", 501, "2021-01-01 00:00:00", ""},
+              {"3", "1", "c.txt", 501, "2022-01-01 00:00:00", ""}});
+    QItemSelectionModel selection(&list.model);
+    selection.select(list.model.index(0, 0),
+                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list.model.sort(RegistrationModel::kDate, Qt::DescendingOrder);
+    const QModelIndexList rows = selection.selectedRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(list.model.Text(rows[0].row(), RegistrationModel::kName), QStringLiteral("a.txt"));
+    EXPECT_EQ(rows[0].row(), 2);
+}
+
+// Older rows of a name are marked replaced and lose the size, which tells of the newer file;
+// a name without a record shows no size.
+TEST(RegistrationList, ReplacedRowsAndRecordedSizes) {
+    ListRows list;
+    list.Add({{"1", "1", "a.txt", 501, "2020-01-01 00:00:00", ""},
+              {"2", "1", "a.txt", 501, "2021-01-01 00:00:00", ""},
+              {"3", "1", "b.txt", 501, "2021-01-01 00:00:00", ""}});
+    list.model.MarkReplacedBefore(u"a.txt", u"2021-01-01 00:00:00");
+    list.model.SetRecordedSize(u"a.txt", 3 * 1024 * 1024);
+    list.model.EndMarks();
+    list.model.sort(RegistrationModel::kId, Qt::AscendingOrder);
+    EXPECT_EQ(list.Column(RegistrationModel::kDate),
+              QStringList({"2020-01-01 00:00:00（已被替换）", "2021-01-01 00:00:00",
+                           "2021-01-01 00:00:00"}));
+    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "3.0 MB", ""}));
+    EXPECT_TRUE(list.model.Replaced(0));
+    EXPECT_FALSE(list.model.Replaced(1));
+}
+
+// A large fill keeps every text whole, however the store's chunks fall.
+TEST(RegistrationList, HundredThousandRowsKeepTheirTexts) {
+    ListRows list;
+    list.model.BeginFill();
+    for (int i = 0; i < 100000; ++i) {
+        const QString id = QString::number(i);
+        const QString name = id + QStringLiteral("_文件%1.txt").arg(QString(i % 50, u'x'));
+        list.model.Append({id, u"1", name, 501, u"2026-12-09 10:00:00", QString(i % 300, u'备')});
+    }
+    list.model.EndFill();
+    ASSERT_EQ(list.model.rowCount(), 100000);
+    list.model.sort(RegistrationModel::kId, Qt::DescendingOrder);
+    for (const int row : {0, 1, 4242, 99999}) {
+        const int i = 99999 - row;
+        EXPECT_EQ(list.model.Text(row, RegistrationModel::kName),
+                  QString::number(i) + QStringLiteral("_文件%1.txt").arg(QString(i % 50, u'x')));
+        EXPECT_EQ(list.model.Text(row, RegistrationModel::kRemark), QString(i % 300, u'备'));
+        EXPECT_EQ(list.model.Text(row, RegistrationModel::kOperator),
+                  QStringLiteral("[501] 员") + QChar(0x4e00 + 501));
+    }
 }
 
 }  // namespace

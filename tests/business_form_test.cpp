@@ -6,6 +6,7 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
+#include <QSignalSpy>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
@@ -784,23 +785,21 @@ TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
 
     Edit("edDownId")->setText(QStringLiteral("31"));
     W<QCheckBox>("chkDate")->setChecked(false);
+    QSignalSpy marked(form.get(), &TfrmBusinessMain::listMarked);
     Click("btnQuery");
     ASSERT_EQ(List()->Count(), 2);
-    int older = -1;
-    for (int row = 0; row < 2; ++row) {
-        if (EndsWith(List()->ItemText(row, 4), QStringLiteral("（已被替换）"))) {
-            older = row;
-        }
-    }
-    ASSERT_GE(older, 0);
-    EXPECT_TRUE(StartsWith(List()->ItemText(older, 4), QStringLiteral("2020-01-01")));
-    EXPECT_FALSE(EndsWith(List()->ItemText(1 - older, 4), QStringLiteral("（已被替换）")));
+    ASSERT_TRUE(marked.wait(10000));
+    // Newest first: the new upload with its recorded size, the replaced row without one.
+    EXPECT_EQ(List()->ItemText(1, 4), QStringLiteral("2020-01-01 00:00:00（已被替换）"));
+    EXPECT_FALSE(EndsWith(List()->ItemText(0, 4), QStringLiteral("（已被替换）")));
+    EXPECT_EQ(List()->ItemText(0, 6), QStringLiteral("6 B"));
+    EXPECT_EQ(List()->ItemText(1, 6), QString());
 
     const QString target = QCoreApplication::applicationDirPath() + u'/' + remote;
     QFile::remove(target);
     QFile::remove(target + QStringLiteral(".mismatch"));
     dialogs.requests.clear();
-    List()->selectRow(older);
+    List()->selectRow(1);
     Send("btnDown");
     ASSERT_EQ(dialogs.Texts().size(), 1);
     EXPECT_TRUE(Contains(dialogs.Texts()[0], QStringLiteral("下载的是最新的文件")));
