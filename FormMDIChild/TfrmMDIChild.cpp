@@ -3,6 +3,7 @@
 #include "TfrmMDIChild.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -12,6 +13,7 @@
 #include "FormScroller.h"
 #include "GuiServices.h"
 #include "HostWindow.h"
+#include "WidgetTree.h"
 #include "ui_FormMDIChild.h"
 
 const char* const TfrmMDIChild::kHintWindowName = "HCN76F2E4C7A4954525905AE433DE29E7FD";
@@ -200,7 +202,13 @@ void TfrmMDIChild::actExitExecute() {
 }
 
 void TfrmMDIChild::NextControl(bool forward) {
-    focusNextPrevChild(forward);
+    QWidget* next = korvane::tree::NextTabStop(this, QApplication::focusWidget(), forward);
+    if (next == nullptr) {
+        return;
+    }
+    // Focus moved by a key is drawn as Tab's is.
+    next->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
 // Events ----------------------------------------------------------------------------------

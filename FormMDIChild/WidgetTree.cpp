@@ -94,3 +94,27 @@ QList<QObject*> OwnedComponents(QObject* owner) {
     }
     return out;
 }
+
+namespace korvane::tree {
+
+namespace {
+bool IsTabStop(QWidget* form, QWidget* w) {
+    return w != form && form->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) != 0 &&
+           w->isVisibleTo(form) && w->isEnabled() && w->focusProxy() == nullptr;
+}
+}  // namespace
+
+QWidget* NextTabStop(QWidget* form, QWidget* from, bool forward) {
+    // The focus chain runs through the whole window; the form's part of it is its order.
+    QWidget* start = from != nullptr && form->isAncestorOf(from) ? from : form;
+    QWidget* w = start;
+    do {
+        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (IsTabStop(form, w)) {
+            return w;
+        }
+    } while (w != start);
+    return nullptr;
+}
+
+}  // namespace korvane::tree

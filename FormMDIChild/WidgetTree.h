@@ -28,5 +28,8 @@ bool IsEditBox(const QObject* o);
 bool IsMouseMoveContainer(const QObject* o);
 // The direct child of container at p (container coordinates), disabled ones included.
 QWidget* DirectChildAt(QWidget* container, const QPoint& p);
+// The tab stop after (or before) from among form's descendants, wrapping from the last to the
+// first: the form's own order, wherever the form is placed. Null when form has none.
+QWidget* NextTabStop(QWidget* form, QWidget* from, bool forward);
 
 }  // namespace korvane::tree

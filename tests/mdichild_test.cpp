@@ -273,6 +273,21 @@ TEST_F(MdiChildTest, KeysThatActAtKeyDownPassTheDigitFiltersAsX11SendsThem) {
 
 // Enter traversal -------------------------------------------------------------------------
 
+// The last of form's tab stops in its focus order.
+QWidget* LastTabStop(QWidget* form) {
+    QWidget* last = nullptr;
+    QWidget* start = form->nextInFocusChain();
+    QWidget* w = start;
+    do {
+        if (w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus) &&
+            form->isAncestorOf(w) && w->focusProxy() == nullptr) {
+            last = w;
+        }
+        w = w->nextInFocusChain();
+    } while (w != start);
+    return last;
+}
+
 TEST_F(MdiChildTest, EnterMovesToTheNextTabStopAndWraps) {
     TestForm form;
     Show(&form);
@@ -287,14 +302,7 @@ TEST_F(MdiChildTest, EnterMovesToTheNextTabStopAndWraps) {
     EXPECT_EQ(QApplication::focusWidget(), form.edits[2]) << "Shift+Enter also moves forward";
 
     // From the last tab stop to the first.
-    QWidget* last = form.edits[0];
-    for (QWidget* w = form.edits[0]->nextInFocusChain(); w != form.edits[0];
-         w = w->nextInFocusChain()) {
-        if (w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus) &&
-            form.isAncestorOf(w)) {
-            last = w;
-        }
-    }
+    QWidget* last = LastTabStop(&form);
     last->setFocus();
     Type(last, Qt::Key_Return, QStringLiteral("\r"));
     Settle();
@@ -315,6 +323,21 @@ TEST_F(MdiChildTest, EnterMovesOnInsideTheHostsMdiArea) {
     Type(form->edits[0], Qt::Key_Return, QStringLiteral("\r"));
     Settle();
     EXPECT_EQ(QApplication::focusWidget(), form->edits[1]);
+    EXPECT_TRUE(form->window()->testAttribute(Qt::WA_KeyboardFocusChange))
+        << "focus reached by Enter is drawn as Tab's is";
+
+    // The last stop wraps to the form's first, not to the frame around the form.
+    QWidget* last = LastTabStop(form);
+    last->setFocus();
+    Type(last, Qt::Key_Return, QStringLiteral("\r"));
+    Settle();
+    QWidget* first = QApplication::focusWidget();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(form->isAncestorOf(first)) << first->metaObject()->className();
+    Type(first, Qt::Key_Return, QStringLiteral("\r"));
+    Settle();
+    EXPECT_TRUE(form->isAncestorOf(QApplication::focusWidget()));
+    EXPECT_NE(QApplication::focusWidget(), first);
     telmaris::SetHostMdiArea(nullptr);
     form->SubWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

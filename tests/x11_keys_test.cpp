@@ -9,6 +9,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+#include "HostControls.h"
+#include "HostWindow.h"
 #include "TfrmMDIChild.h"
 #include "support/KeySpy.h"
 
@@ -28,6 +34,31 @@ public:
     QLineEdit* next;
 };
 
+// An edit box, a list of three rows and a button, in the host's MDI area.
+class ListForm : public TfrmMDIChild {
+public:
+    ListForm() : TfrmMDIChild(nullptr, DeferLoad{}) {
+        resize(300, 240);
+        edit = new QLineEdit(this);
+        edit->setGeometry(10, 10, 120, 20);
+        list = new TListViewEx(this);
+        list->setGeometry(10, 40, 260, 120);
+        list->SetColumns({QStringLiteral("a|80"), QStringLiteral("b|80")});
+        for (int i = 0; i < 3; ++i) {
+            list->AddSubItem(list->AddItem(QString::number(i)), QStringLiteral("x"));
+        }
+        button = new QPushButton(QStringLiteral("b"), this);
+        button->setGeometry(10, 170, 80, 24);
+        last = new QLineEdit(this);
+        last->setGeometry(100, 170, 80, 24);
+        Loaded();
+    }
+    QLineEdit* edit;
+    TListViewEx* list;
+    QPushButton* button;
+    QLineEdit* last;
+};
+
 class X11Keys : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -37,6 +68,8 @@ protected:
         form.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     }
+
+public:
     // Sends keys through the X server to the window that has the input focus.
     static void XKeys(const QStringList& args) {
         QProcess xdotool;
@@ -44,6 +77,8 @@ protected:
         ASSERT_TRUE(xdotool.waitForFinished(10000)) << xdotool.errorString().toStdString();
         ASSERT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().toStdString();
     }
+
+protected:
     void Reset() {
         form.digits->setText(QStringLiteral("123"));
         form.digits->setFocus();
@@ -87,6 +122,42 @@ TEST_F(X11Keys, TypedCharactersAreFilteredAndEditingKeysAct) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return escapes == 1; }, 3000))
         << "Escape reaches the box, which passes it on";
     form.removeEventFilter(&spy);
+}
+
+// Keys in a list and at the form's ends, with the form inside the host's MDI area.
+TEST(X11ListKeys, TheListIsOneTabStopAndEnterWrapsInsideTheMdiArea) {
+    QMdiArea area;
+    area.resize(500, 400);
+    area.show();
+    telmaris::SetHostMdiArea(&area);
+    auto* form = new ListForm;
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&area));
+    area.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&area));
+    const auto focusIs = [](QWidget* w) {
+        return QTest::qWaitFor([w] { return QApplication::focusWidget() == w; }, 3000);
+    };
+    form->edit->setFocus();
+    ASSERT_TRUE(focusIs(form->edit));
+    X11Keys::XKeys({"key", "Tab"});
+    ASSERT_TRUE(focusIs(form->list)) << "Tab enters the list";
+    X11Keys::XKeys({"key", "Down", "Tab"});
+    EXPECT_TRUE(focusIs(form->button)) << "one Tab leaves it";
+    EXPECT_EQ(form->list->SelectedIndex(), 1) << "the arrow moved the selection, Tab did not";
+    X11Keys::XKeys({"key", "shift+Tab"});
+    EXPECT_TRUE(focusIs(form->list));
+    X11Keys::XKeys({"key", "shift+Tab"});
+    EXPECT_TRUE(focusIs(form->edit)) << "Shift+Tab leaves it the other way";
+    EXPECT_EQ(form->list->SelectedIndex(), 1);
+
+    form->last->setFocus();
+    ASSERT_TRUE(focusIs(form->last));
+    X11Keys::XKeys({"key", "Return"});
+    EXPECT_TRUE(focusIs(form->edit)) << "Enter at the last stop wraps to the form's first";
+    X11Keys::XKeys({"key", "Return"});
+    EXPECT_TRUE(focusIs(form->list)) << "and moves on into the list";
+    telmaris::SetHostMdiArea(nullptr);
 }
 
 }  // namespace
