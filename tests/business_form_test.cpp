@@ -6,7 +6,6 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
-#include <QSignalSpy>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
@@ -20,6 +19,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -799,8 +799,15 @@ TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
     QFile::remove(target);
     QFile::remove(target + QStringLiteral(".mismatch"));
     dialogs.requests.clear();
-    List()->selectRow(1);
-    Send("btnDown");
+    List()->selectRow(0);
+    // A double-click downloads the row under the mouse: the replaced one.
+    const QRect cell = List()->visualRect(List()->model()->index(1, 2));
+    // What a mouse sends: press, release, double-click, release.
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseRelease(List()->viewport(), Qt::LeftButton, {}, cell.center());
+    AwaitTransfer();
+    EXPECT_EQ(List()->SelectedIndexes(), QList<int>{1});
     ASSERT_EQ(dialogs.Texts().size(), 1);
     EXPECT_TRUE(Contains(dialogs.Texts()[0], QStringLiteral("下载的是最新的文件")));
     EXPECT_EQ(ReadFile(target), QByteArray("second"));
@@ -824,6 +831,10 @@ TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
     Open();
     Fill("41", 1, LocalFile(QStringLiteral("a.txt"), "a-old"), "");
     Send("btnFpt");
+    Edit("edDownId")->setText(QStringLiteral("41"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 1);
     QTemporaryDir more;
     QStringList files;
     for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
@@ -844,11 +855,8 @@ TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
     EXPECT_EQ(env->Registrations().size(), 4);
     EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("41_c.txt"))), QByteArray("c.txt-new"));
     EXPECT_EQ(Edit("edDownPath2")->text(), QString()) << "all saved: the inputs are cleared";
-
-    Edit("edDownId")->setText(QStringLiteral("41"));
-    W<QCheckBox>("chkDate")->setChecked(false);
-    Click("btnQuery");
-    ASSERT_EQ(List()->Count(), 4);
+    ASSERT_EQ(List()->Count(), 4) << "the last search ran again";
+    EXPECT_EQ(W<QGroupBox>("GroupBox3")->title(), QStringLiteral("列表（共 4 条）"));
     List()->selectAll();
     dialogs.requests.clear();
     Send("btnDown");

@@ -2,20 +2,24 @@
 #include <unistd.h>
 
 #include <QCalendarWidget>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 
 #include "BaseData.h"
 #include "BusinessCommon.h"
 #include "GuiServices.h"
 #include "HostConfig.h"
+#include "HostControls.h"
 #include "SysMgnt.h"
 #include "TextLimits.h"
 #include "support/DialogRecorder.h"
@@ -292,6 +296,22 @@ TEST_F(LayeredConfig, AnUnreadableMachineFileIsNamedInABoxAboveTheWaitBox) {
         CloseWaitBox();
         QFile::setPermissions(machine_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
+}
+
+// Ctrl+C copies the selected rows in list order as tab-separated lines, Tab is not the list's.
+TEST(ListView, CopiesTheSelectedRowsAndLeavesTabToTheForm) {
+    TListViewEx list;
+    list.SetColumns({QStringLiteral("a|40"), QStringLiteral("b")});
+    for (const char* row : {"1", "2", "3"}) {
+        list.AddSubItem(list.AddItem(QString::fromLatin1(row)), QStringLiteral("x\u5f20") + row);
+    }
+    list.selectRow(2);
+    list.selectionModel()->select(list.model()->index(0, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("1\tx\u5f201\n3\tx\u5f203\n"));
+    EXPECT_FALSE(list.tabKeyNavigation());
 }
 
 TEST(BaseData, CodeTableKeepsFileOrderAndSkipsNonNumbers) {
