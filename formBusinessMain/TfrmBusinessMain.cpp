@@ -250,7 +250,12 @@ void TfrmBusinessMain::MarkRows(const korvane::SearchConditions& c) {
     }
     ADOQuery.Close();
     list_->EndMarks();
-    const QHeaderView* header = ui->lvList->horizontalHeader();
+    QHeaderView* header = ui->lvList->horizontalHeader();
+    // Sizes arrive after the columns were fitted: widen theirs, never narrow what was set.
+    const int size = korvane::RegistrationModel::kSize;
+    header->resizeSection(
+        size, std::max(header->sectionSize(size),
+                       static_cast<QAbstractItemView*>(ui->lvList)->sizeHintForColumn(size)));
     if (header->sortIndicatorSection() == korvane::RegistrationModel::kSize) {
         list_->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
     }
