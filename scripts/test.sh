@@ -27,6 +27,13 @@ if port=$(bash scripts/pg-test-cluster.sh start "$pgdir"); then
   echo "== PostgreSQL test cluster on 127.0.0.1:$port"
 fi
 
+# Every test program runs its tests in a shuffled order, so a test that leans on an earlier
+# one's state fails here; the seed is printed so that a failing order can be run again with
+# GTEST_RANDOM_SEED=<seed> (GTEST_SHUFFLE=0 turns it off).
+export GTEST_SHUFFLE=${GTEST_SHUFFLE:-1}
+export GTEST_RANDOM_SEED=${GTEST_RANDOM_SEED:-$((RANDOM % 99999 + 1))}
+echo "== tests in shuffled order, seed $GTEST_RANDOM_SEED"
+
 # Most of a test's time is spent waiting on its servers, so one more test than there are cores
 # runs at a time.
 jobs=$(($(nproc) + 1))

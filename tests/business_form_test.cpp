@@ -767,6 +767,9 @@ TEST_P(FormTest, ANameBeingUploadedElsewhereIsRefusedUntilItsClaimExpires) {
 // for the registered file.
 TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
     env->UseFtp();
+    QTemporaryDir downloads;  // shards on other backends download the same names
+    env->WriteConfig(QString(), QString(), QString(), QString(),
+                     QStringLiteral("korvane_down_dir=") + downloads.path());
     Open();
     const QString remote = QStringLiteral("31_r.txt");
     Fill("31", 1, LocalFile(QStringLiteral("r.txt"), "first"), "");
@@ -795,9 +798,7 @@ TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
     EXPECT_EQ(List()->ItemText(0, 6), QStringLiteral("6 B"));
     EXPECT_EQ(List()->ItemText(1, 6), QString());
 
-    const QString target = QCoreApplication::applicationDirPath() + u'/' + remote;
-    QFile::remove(target);
-    QFile::remove(target + QStringLiteral(".mismatch"));
+    const QString target = downloads.filePath(remote);
     dialogs.requests.clear();
     List()->selectRow(0);
     // A double-click downloads the row under the mouse: the replaced one.
@@ -828,6 +829,9 @@ TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
 // one summary; a refused one costs only itself.
 TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
     env->UseFtp();
+    QTemporaryDir downloads;  // shards on other backends download the same names
+    env->WriteConfig(QString(), QString(), QString(), QString(),
+                     QStringLiteral("korvane_down_dir=") + downloads.path());
     Open();
     Fill("41", 1, LocalFile(QStringLiteral("a.txt"), "a-old"), "");
     Send("btnFpt");
@@ -862,9 +866,8 @@ TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
     Send("btnDown");
     EXPECT_EQ(dialogs.Texts(),
               QStringList{QStringLiteral("已下载3个文件：41_a.txt、41_b.txt、41_c.txt")});
-    for (const char* name : {"41_a.txt", "41_b.txt", "41_c.txt"}) {
-        QFile::remove(QCoreApplication::applicationDirPath() + u'/' + QLatin1String(name));
-    }
+    EXPECT_EQ(QDir(downloads.path()).entryList(QDir::Files),
+              QStringList({"41_a.txt", "41_b.txt", "41_c.txt"}));
 }
 
 // Download ----------------------------------------------------------------------------------

@@ -162,7 +162,9 @@ TEST_P(EndToEnd, AFailedConnectionAtTheFirstShowSpeaksOnce) {
     dialogs.requests.clear();
     QWidget* second = host->OpenWindow(0);
     ASSERT_NE(second, nullptr);
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.requests.isEmpty(); }, 10000));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_EQ(dialogs.requests.size(), 1) << dialogs.Texts().join(u'|').toStdString();
 }
 
@@ -172,8 +174,8 @@ TEST_P(EndToEnd, ASmallHostScrollsTheFormAndAChildCanBeMaximisedAgain) {
     ASSERT_NE(scroller, nullptr);
     EXPECT_GE(form->width(), 640) << "a large area: the form fills it";
     host->resize(520, 380);
-    QTest::qWait(50);
-    EXPECT_TRUE(sub->isMaximized());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return sub->isMaximized() && scroller->verticalScrollBar()->isVisible(); }, 10000));
     EXPECT_EQ(form->size(), QSize(640, 480)) << "the fixed layout is kept";
     EXPECT_TRUE(scroller->verticalScrollBar()->isVisible());
     EXPECT_TRUE(scroller->horizontalScrollBar()->isVisible());
