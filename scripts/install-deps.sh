@@ -25,7 +25,7 @@ run=(
   xvfb xauth xdotool
 )
 test=(
-  clang clang-format
+  clang clang-format clang-tidy
   libqt6sql6-psql libqt6sql6-odbc odbc-postgresql python3-openssl curl openssl
 )
 servers=(postgresql vsftpd)
