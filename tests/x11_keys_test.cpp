@@ -157,6 +157,8 @@ TEST(X11ListKeys, TheListIsOneTabStopAndEnterWrapsInsideTheMdiArea) {
     EXPECT_TRUE(focusIs(form->edit)) << "Enter at the last stop wraps to the form's first";
     X11Keys::XKeys({"key", "Return"});
     EXPECT_TRUE(focusIs(form->list)) << "and moves on into the list";
+    X11Keys::XKeys({"key", "Return"});
+    EXPECT_TRUE(focusIs(form->button)) << "and out of it";
     telmaris::SetHostMdiArea(nullptr);
 }
 
