@@ -5,39 +5,58 @@
 
 namespace ftp {
 
+namespace {
+
+// Up to three digits at i, a number of 0 to 255; i moves past them.
+std::optional<unsigned> ByteAt(const std::string& text, std::size_t& i) {
+    unsigned value = 0;
+    std::size_t digits = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && digits < 4) {
+        value = value * 10 + static_cast<unsigned>(text[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (digits == 0 || digits > 3 || value > 255) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Six comma-separated bytes from i ("h1,h2,h3,h4,p1,p2"); i moves to where reading stopped.
+std::optional<std::vector<unsigned>> SixBytesAt(const std::string& text, std::size_t& i) {
+    std::vector<unsigned> numbers;
+    while (numbers.size() < 6) {
+        const std::optional<unsigned> b = ByteAt(text, i);
+        if (!b) {
+            return std::nullopt;
+        }
+        numbers.push_back(*b);
+        if (numbers.size() < 6) {
+            if (i >= text.size() || text[i] != ',') {
+                return std::nullopt;
+            }
+            ++i;
+        }
+    }
+    return numbers;
+}
+
+}  // namespace
+
 std::optional<PassiveTarget> ParsePasvReply(const std::string& text) {
     // The first run of six comma-separated numbers after the code.
     for (std::size_t start = 4; start < text.size(); ++start) {
         if (!std::isdigit(static_cast<unsigned char>(text[start]))) {
             continue;
         }
-        std::vector<unsigned> numbers;
         std::size_t i = start;
-        while (numbers.size() < 6 && i < text.size()) {
-            unsigned value = 0;
-            std::size_t digits = 0;
-            while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) &&
-                   digits < 4) {
-                value = value * 10 + static_cast<unsigned>(text[i] - '0');
-                ++i;
-                ++digits;
-            }
-            if (digits == 0 || digits > 3 || value > 255) {
-                break;
-            }
-            numbers.push_back(value);
-            if (numbers.size() < 6) {
-                if (i >= text.size() || text[i] != ',') {
-                    break;
-                }
-                ++i;
-            }
-        }
-        if (numbers.size() == 6) {
+        const auto numbers = SixBytesAt(text, i);
+        if (numbers) {
+            const std::vector<unsigned>& n = *numbers;
             PassiveTarget t;
-            t.host = std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) + "." +
-                     std::to_string(numbers[2]) + "." + std::to_string(numbers[3]);
-            t.port = static_cast<uint16_t>(numbers[4] * 256 + numbers[5]);
+            t.host = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." +
+                     std::to_string(n[2]) + "." + std::to_string(n[3]);
+            t.port = static_cast<uint16_t>(n[4] * 256 + n[5]);
             if (t.port != 0) {
                 return t;
             }
