@@ -23,7 +23,6 @@ public:
     // value is left untouched and the result is false.
     bool GetSysParaMaxValue(int& scope1, int& scope2, const QString& name, QString& value);
 
-    bool IsReady() const { return ready_; }
     int OperatorId() const { return operatorId_; }
 
 private:

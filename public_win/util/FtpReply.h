@@ -16,7 +16,6 @@ struct Reply {
 
     bool Preliminary() const { return code >= 100 && code < 200; }
     bool Completion() const { return code >= 200 && code < 300; }
-    bool Intermediate() const { return code >= 300 && code < 400; }
     bool Failed() const { return code >= 400 || code < 100; }
 };
 
