@@ -15,6 +15,10 @@
 #include "ResumeRecord.h"
 #include "Sha256.h"
 
+namespace ftp {
+class Pacer;
+}
+
 // Progress of a transfer: the remote name as passed, percent done, average KiB/s, user data.
 typedef void (*FtpProgressCallBack)(const char* pszRemoteFile, int32_t nPercent, uint32_t dwSpeed,
                                     uint32_t dwUserData);
@@ -142,6 +146,18 @@ private:
     };
     Retrieval Retrieve(const char* pszRemoteFile, int fd, int64_t restart, uint64_t verify,
                        std::optional<uint64_t> knownSize, int nMaxRate);
+    // One pass of a retrieval: at most the pacer's chunk read, checked against the local copy
+    // up to verifiedEnd, and written at the file's position.
+    struct Pass {
+        bool sizeKnown = false;
+        uint64_t total = 0;
+        uint64_t at = 0;  // bytes the local file holds before the pass
+        uint64_t verifiedEnd = 0;
+        std::size_t got = 0;  // what the pass wrote
+    };
+    enum class PassEnd { More, Done, Failed, Mismatch };
+    PassEnd RetrievePass(ftp::FileTransfer& remote, ftp::Pacer& pacer, std::vector<char>& buffer,
+                         int fd, Pass& pass);
     // Reads into buffer with up to kAttempts attempts sharing one read timeout; fill: until n
     // bytes (the paced rate), else what arrives first.
     bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool sizeKnown,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CFTPClient.h"
+#include "FtpPacer.h"
 #include "FtpRequire.h"
 #include "FtpWaitBudget.h"
 #include "LocalFile.h"
@@ -102,6 +103,40 @@ bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::s
     return ok;
 }
 
+CFTPClient::PassEnd CFTPClient::RetrievePass(ftp::FileTransfer& remote, ftp::Pacer& pacer,
+                                             std::vector<char>& buffer, int fd, Pass& pass) {
+    if (ftp::LastError() == ftp::kErrTimeout) {
+        // The last pass ended waiting after some data: the read timeout is spent already.
+        SetErrorFromSystem();
+        return PassEnd::Failed;
+    }
+    const std::size_t chunk = pacer.Chunk(pass.total - pass.at, pass.sizeKnown);
+    std::size_t got = 0;
+    const bool ok =
+        ReadWithRetries(remote, buffer.data(), chunk, pass.sizeKnown, pacer.Limited(), &got);
+    if (got == 0) {
+        const bool failed = pass.sizeKnown || !ok;
+        if (failed) {
+            SetErrorFromFailure();
+        }
+        return failed ? PassEnd::Failed : PassEnd::Done;
+    }
+    if (pass.at < pass.verifiedEnd) {
+        const auto n =
+            static_cast<std::size_t>(std::min<uint64_t>(got, pass.verifiedEnd - pass.at));
+        if (!ftp::SameBytesAt(fd, static_cast<int64_t>(pass.at), buffer.data(), n)) {
+            return PassEnd::Mismatch;
+        }
+    }
+    if (!ftp::WriteAll(fd, buffer.data(), got)) {
+        ftp::SetLastError(errno);
+        SetErrorFromSystem();
+        return PassEnd::Failed;
+    }
+    pass.got = got;
+    return PassEnd::More;
+}
+
 CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, int64_t restart,
                                            uint64_t verify, std::optional<uint64_t> knownSize,
                                            int nMaxRate) {
@@ -111,65 +146,36 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
         SetErrorFromFailure();
         return r;
     }
-    const int rate = (nMaxRate < 1 || nMaxRate > 128) ? 128 : nMaxRate;
-    std::size_t chunk = static_cast<std::size_t>(rate) * 1024;
+    ftp::Pacer pacer(*m_clock, nMaxRate);
     std::vector<char> buffer(kBufferSize);
-    r.sizeKnown = remote->Size().has_value();
-    const uint64_t total = remote->Size().value_or(0);
+    Pass pass;
+    pass.sizeKnown = r.sizeKnown = remote->Size().has_value();
+    pass.total = remote->Size().value_or(0);
     if (m_lpfnProgress != nullptr) {
         m_lpfnProgress(pszRemoteFile, 0, 0, m_dwUserData);
     }
     Progress p;
     p.count = static_cast<uint64_t>(restart);
-    const uint64_t verifiedEnd = p.count + verify;
+    pass.verifiedEnd = p.count + verify;
     if (m_observer) {
-        m_observer(p.count, total, p.count);
+        m_observer(p.count, pass.total, p.count);
     }
     bool failed = false;
     ftp::SetLastError(0);
-    while (!r.sizeKnown || p.count < total) {
-        const uint32_t t0 = m_clock->Ticks();
-        if (r.sizeKnown && total - p.count < chunk) {
-            chunk = static_cast<std::size_t>(total - p.count);
-        }
-        if (ftp::LastError() == ftp::kErrTimeout) {
-            // The last pass ended waiting after some data: the read timeout is spent already.
-            SetErrorFromSystem();
-            failed = true;
+    while (!r.sizeKnown || p.count < pass.total) {
+        pacer.StartPass();
+        pass.at = p.count;
+        const PassEnd end = RetrievePass(*remote, pacer, buffer, fd, pass);
+        failed = end == PassEnd::Failed;
+        r.mismatch = end == PassEnd::Mismatch;
+        if (end != PassEnd::More) {
             break;
         }
-        std::size_t got = 0;
-        const bool ok =
-            ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, rate < 128, &got);
-        if (got == 0) {
-            failed = r.sizeKnown || !ok;
-            if (failed) {
-                SetErrorFromFailure();
-            }
-            break;
-        }
-        if (p.count < verifiedEnd) {
-            const auto n = static_cast<std::size_t>(std::min<uint64_t>(got, verifiedEnd - p.count));
-            if (!ftp::SameBytesAt(fd, static_cast<int64_t>(p.count), buffer.data(), n)) {
-                r.mismatch = true;
-                break;
-            }
-        }
-        if (!ftp::WriteAll(fd, buffer.data(), got)) {
-            ftp::SetLastError(errno);
-            SetErrorFromSystem();
-            failed = true;
-            break;
-        }
-        const uint32_t pass = m_clock->Ticks() - t0;
-        p.elapsed += pass;
-        if (rate < 128 && pass < 1000) {
-            m_clock->Sleep(1000 - pass);
-            p.elapsed += 1000 - pass;
-        }
-        p.count += got;
-        Report(pszRemoteFile, p, total, static_cast<uint64_t>(restart));
+        p.elapsed += pacer.EndPass();
+        p.count += pass.got;
+        Report(pszRemoteFile, p, pass.total, static_cast<uint64_t>(restart));
     }
+    const uint64_t total = pass.total;
     // A download that started from the beginning replaces the whole local file: nothing of an
     // older, longer copy may remain beyond the new end.
     if (restart == 0 && !r.mismatch) {
