@@ -35,6 +35,28 @@ QString BackendName(Backend b) {
     }
     return QString();
 }
+
+// Backends whose string literals take a backslash as an escape: there a literal with quotes
+// doubled can still be broken out of. PostgreSQL is switched to standard strings at connect.
+bool BackslashEscapesIn(QSqlDriver::DbmsType dbms, Backend dialect) {
+    switch (dialect) {
+        case Backend::SQLite:
+        case Backend::PostgreSQL:
+        case Backend::Oracle:
+            return false;
+        case Backend::Odbc:
+            break;
+    }
+    switch (dbms) {
+        case QSqlDriver::MSSqlServer:
+        case QSqlDriver::Sybase:
+        case QSqlDriver::DB2:
+        case QSqlDriver::Interbase:
+            return false;
+        default:
+            return true;  // MySQL, and whatever cannot be told apart
+    }
+}
 }  // namespace
 
 TADOConnection::TADOConnection() : name_(NextConnectionName()) {}
@@ -116,13 +138,39 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
             throw;
         }
     } else if (dialect_ == Backend::PostgreSQL) {
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("set lock_timeout = %1").arg(kPostgresLockTimeoutMs))) {
-            const QString reason = q.lastError().text();
+        try {
+            PreparePostgresSession(db);
+        } catch (...) {
             db.close();
-            throw DbError(QStringLiteral("连接数据库失败（设置锁等待时间）: %1").arg(reason));
+            throw;
         }
     }
+    backslashEscapes_ = BackslashEscapesIn(db.driver()->dbmsType(), dialect_);
+}
+
+namespace {
+void ExecSession(QSqlDatabase& db, const QString& sql, const QString& what) {
+    QSqlQuery q(db);
+    if (!q.exec(sql)) {
+        throw DbError(QStringLiteral("连接数据库失败（%1）: %2").arg(what, q.lastError().text()));
+    }
+}
+}  // namespace
+
+void TADOConnection::PreparePostgresSession(QSqlDatabase& db) {
+    // Quotes are doubled in literals and backslashes left as they are: that holds only while the
+    // server reads a backslash as an ordinary character, which older sites switch off.
+    ExecSession(db, QStringLiteral("set standard_conforming_strings = on"),
+                QStringLiteral("设置 standard_conforming_strings"));
+    QSqlQuery shown(db);
+    if (!shown.exec(QStringLiteral("show standard_conforming_strings")) || !shown.next() ||
+        shown.value(0).toString() != u"on") {
+        throw DbError(
+            QStringLiteral("连接数据库失败: 数据库不接受 standard_conforming_strings=on，"
+                           "文本中的反斜杠会被当作转义符，为安全起见不能使用该数据库"));
+    }
+    ExecSession(db, QStringLiteral("set lock_timeout = %1").arg(kPostgresLockTimeoutMs),
+                QStringLiteral("设置锁等待时间"));
 }
 
 bool TADOConnection::Connected() const {

@@ -33,6 +33,9 @@ public:
     // bridged as PostgreSQL.
     Backend Dialect() const { return dialect_; }
     QSqlDatabase Database() const;
+    // Whether the database behind the connection reads a backslash in a string literal as an
+    // escape (MySQL, an ODBC source it cannot tell): statements there may carry none.
+    bool ReadsBackslashEscapes() const { return backslashEscapes_; }
 
     // One transaction on this connection; each raises DbError when the database refuses.
     // SQLite takes the write lock at the start (waiting up to the busy timeout for another
@@ -51,6 +54,7 @@ public:
 
 private:
     void Open(const ConnectionSpec& spec);
+    static void PreparePostgresSession(QSqlDatabase& db);
 
     QString connectionString_;
     QString name_;
@@ -58,6 +62,7 @@ private:
     Backend dialect_ = Backend::Oracle;
     bool createMissing_ = false;
     bool inTransaction_ = false;
+    bool backslashEscapes_ = false;
 };
 
 }  // namespace korvane::db

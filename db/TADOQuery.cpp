@@ -13,6 +13,17 @@
 
 namespace korvane::db {
 
+void CheckStatementText(const QString& sql, const TADOConnection& connection) {
+    // A NUL would end the text early in the C drivers beneath: a literal cut in two.
+    if (sql.contains(QChar(0))) {
+        throw DbError(QStringLiteral("语句中含有空字符（NUL），不能执行"));
+    }
+    if (connection.ReadsBackslashEscapes() && sql.contains(u'\\')) {
+        throw DbError(
+            QStringLiteral("该数据库把反斜杠（\\）当作转义符，语句中不能含有反斜杠，请去掉后再试"));
+    }
+}
+
 TADOQuery::TADOQuery(TADOConnection& connection) : connection_(connection) {}
 
 TADOQuery::~TADOQuery() = default;
@@ -51,6 +62,7 @@ void TADOQuery::Run(bool withRows) {
     query->setForwardOnly(forwardOnly_ && withRows);
     forwardOnly_ = false;
     const QString sql = BridgeSql(SQLText(), connection_.Dialect());
+    CheckStatementText(sql, connection_);
     rowsAffected_ = -1;
     if (!query->exec(sql)) {
         throw DbError(query->lastError().text());

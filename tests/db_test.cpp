@@ -12,6 +12,7 @@
 #include "SqlDialect.h"
 #include "SqlRunner.h"
 #include "SqlScript.h"
+#include "Statements.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "support/DialogRecorder.h"
@@ -283,6 +284,69 @@ TEST_P(DatabaseQuery, FailuresRaiseAndLeaveNoResultSet) {
     EXPECT_THROW(query.FieldAsInteger(QStringLiteral("down_path")), DbError);
     query.Close();
     EXPECT_THROW(query.FieldAsString(QStringLiteral("down_id")), DbError);
+}
+
+// A site whose server keeps backslashes as escapes (standard_conforming_strings=off): doubled
+// quotes must still close nothing, in the registration's INSERT and in the search's pattern.
+TEST_P(DatabaseQuery, HostileTextsStayInsideTheirLiterals) {
+    struct ServerDefault {
+        TestDatabase* db = nullptr;
+        ~ServerDefault() {
+            if (db != nullptr) {
+                db->Exec(
+                    QStringLiteral("do $$ begin execute format('alter database %I reset "
+                                   "standard_conforming_strings', current_database()); end $$"));
+            }
+        }
+    } restore;
+    if (!OnSqlite()) {
+        db->Exec(QStringLiteral(
+            "do $$ begin execute format('alter database %I set standard_conforming_strings = "
+            "off', current_database()); end $$"));
+        restore.db = db.get();
+        connection.Close();
+        connection.SetConnected(true);
+        Open(QStringLiteral(
+            "select reset_val from pg_settings where name='standard_conforming_strings'"));
+        ASSERT_EQ(query.FieldAsString(QStringLiteral("reset_val")), QStringLiteral("off"));
+    }
+    Exec(QStringLiteral("insert into xg.sys_base_type values('SECRET','7','hidden')"));
+    const QString remark =
+        QStringLiteral("x\\'); insert into xg.sys_base_type values($$PWN$$,$$9$$,$$pwn$$); --");
+    QString reason;
+    ASSERT_TRUE(
+        korvane::TryRunSQL(query,
+                           korvane::BuildInsertStatement(QStringLiteral("1"), QStringLiteral("1"),
+                                                         QStringLiteral("1_a.txt"), 501, remark),
+                           &reason))
+        << reason.toStdString();
+    korvane::SearchConditions c;
+    c.name =
+        QStringLiteral("%\\' union select 1,1,cname,1,null,enum_name from xg.sys_base_type --");
+    ASSERT_TRUE(korvane::TryRunSQL(query, korvane::BuildSearchStatement(c), &reason))
+        << reason.toStdString();
+    QStringList listed;
+    for (; !query.Eof(); query.Next()) {
+        listed << query.FieldAsString(QStringLiteral("down_path"));
+    }
+    EXPECT_EQ(listed, QStringList()) << "no row of another table";
+    Open(QStringLiteral("select down_path,remark from zy.res_download_path"));
+    ASSERT_FALSE(query.Eof());
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_path")), QStringLiteral("1_a.txt"));
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("remark")), remark);
+    Open(QStringLiteral("select enum_name from xg.sys_base_type"));
+    EXPECT_EQ(query.RecordCount(), 1) << "no second statement";
+
+    const QString withNul =
+        QStringLiteral("a") + QChar(0) + QStringLiteral("'); delete from x; --");
+    EXPECT_FALSE(
+        korvane::TryRunSQL(query,
+                           korvane::BuildInsertStatement(QStringLiteral("2"), QStringLiteral("1"),
+                                                         QStringLiteral("2_b"), 501, withNul),
+                           &reason));
+    EXPECT_TRUE(Contains(reason, QStringLiteral("NUL"))) << reason.toStdString();
+    Open(QStringLiteral("select * from zy.res_download_path"));
+    EXPECT_EQ(query.RecordCount(), 1);
 }
 
 TEST_P(DatabaseQuery, OrderNumbersTooLongForAnIntegerAreRefusedNotRounded) {
