@@ -768,6 +768,20 @@ TEST_F(FtpTest, ADownloadNeverWritesThroughAPlantedLink) {
     EXPECT_EQ(ReadFile(victim), QByteArray("precious"));
 }
 
+// In active mode anyone on the host may connect to the announced port first: a stranger's
+// connection is closed unread, and the server's own one carries the file within the same wait.
+TEST_F(FtpTest, AStrangerAtTheActiveDataPortIsRefused) {
+    Start({"--data-thief"});
+    const QByteArray content = Pattern(100 * 1024, 31);
+    server->Put(QStringLiteral("t.bin"), content);
+    Login(client);
+    ASSERT_TRUE(client.GetFile("t.bin", Local("t.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("t.bin")), content);
+    WriteFile(local.filePath("u.bin"), content);
+    ASSERT_TRUE(client.PutFile("u.bin", Local("u.bin"))) << client.m_szLastError;
+    EXPECT_EQ(server->Read(QStringLiteral("u.bin")), content);
+}
+
 TEST_F(FtpTest, AStoreTheServerCannotWriteLeavesTheOldFileIntact) {
     Start({"--store-accepts-nothing"});
     server->Put(QStringLiteral("keep.bin"), "the good copy");
