@@ -782,6 +782,29 @@ TEST_F(FtpTest, AStrangerAtTheActiveDataPortIsRefused) {
     EXPECT_EQ(server->Read(QStringLiteral("u.bin")), content);
 }
 
+// An upload sends what reading the file to its end gives, whatever size the file reports; what
+// is not a file (a pipe, a device) is refused at once, before the server is asked to store.
+TEST_F(FtpTest, UploadsReadToTheEndAndRefuseWhatIsNoFile) {
+    Start();
+    Login(client);
+    QFile environ(QStringLiteral("/proc/self/environ"));
+    ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+    const QByteArray expected = environ.readAll();
+    ASSERT_GT(expected.size(), 0);
+    ASSERT_EQ(QFileInfo(environ).size(), 0) << "a file that reports 0 bytes";
+    ASSERT_TRUE(client.PutFile("env.bin", "/proc/self/environ")) << client.m_szLastError;
+    EXPECT_EQ(server->Read(QStringLiteral("env.bin")), expected);
+    const QByteArray fifo = Local("pipe");
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    for (const QByteArray& path : {fifo, QByteArray("/dev/null"), QByteArray("/dev/zero")}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(client.PutFile("dev.bin", path));
+        EXPECT_NE(std::strstr(client.m_szLastError, "不是普通文件"), nullptr)
+            << client.m_szLastError;
+    }
+    EXPECT_FALSE(QFileInfo::exists(server->PathOf(QStringLiteral("dev.bin"))));
+}
+
 TEST_F(FtpTest, AStoreTheServerCannotWriteLeavesTheOldFileIntact) {
     Start({"--store-accepts-nothing"});
     server->Put(QStringLiteral("keep.bin"), "the good copy");
