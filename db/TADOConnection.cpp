@@ -111,7 +111,7 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
                            ? SqliteOpenName(spec.databaseName, createMissing_)
                            : spec.databaseName);
     db.setUserName(spec.user);
-    db.setPassword(spec.password);
+    db.setPassword(password_.isEmpty() ? spec.password : password_);
     if (!spec.host.isEmpty()) {
         db.setHostName(spec.host);
     }

@@ -18,6 +18,9 @@ public:
     TADOConnection& operator=(const TADOConnection&) = delete;
 
     void SetConnectionString(const QString& text) { connectionString_ = text; }
+    // A password from elsewhere than the connection string (a file, the environment, a prompt):
+    // it replaces the string's own. Empty: the string's own.
+    void SetPassword(const QString& password) { password_ = password; }
     const QString& ConnectionString() const { return connectionString_; }
 
     // true connects (throws DbError on failure); false closes.
@@ -71,6 +74,7 @@ private:
     void Drop();
 
     QString connectionString_;
+    QString password_;
     QString name_;
     Backend backend_ = Backend::Oracle;
     Backend dialect_ = Backend::Oracle;

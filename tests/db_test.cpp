@@ -106,6 +106,15 @@ TEST(ConnectionString, BadTextsNameWhatIsWrong) {
     EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("Provider=SQLite;Data Source='/x.db")),
                          QStringLiteral("引号")));
     EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("=x")), QStringLiteral("键名")));
+    // A password cut at an unquoted ';' is never shown; in quotes it is whole.
+    const QString cut =
+        ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=h/db;User ID=u;Password=se;cret"));
+    EXPECT_TRUE(Contains(cut, QStringLiteral("双引号"))) << cut.toStdString();
+    EXPECT_FALSE(Contains(cut, QStringLiteral("cret"))) << cut.toStdString();
+    EXPECT_EQ(MapConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=h/db;"
+                                                 "Password=\"se;cret\";User ID=u"))
+                  .password,
+              QStringLiteral("se;cret"));
 }
 
 // The error that connecting with text raises, or "connected".
