@@ -102,11 +102,17 @@ QMap<QString, QString> ParseConnectionPairs(const QString& text) {
         throw DbError(kPrefix + QStringLiteral("连接串为空"));
     }
     QMap<QString, QString> pairs;
+    QString lastKey;
     for (const QString& part : SplitPairs(text)) {
         if (part.trimmed().isEmpty()) {
             continue;
         }
         const qsizetype eq = part.indexOf(u'=');
+        if (eq < 0 && (lastKey == u"password" || lastKey == u"pwd")) {
+            // The tail of a password cut at its ';': a message must not show it.
+            throw DbError(kPrefix + QStringLiteral("密码中含有分号，请把密码放在双引号中，"
+                                                   "如 Password=\"...\""));
+        }
         if (eq < 0) {
             throw DbError(kPrefix + QStringLiteral("\"%1\" 不是 键=值 的形式").arg(part.trimmed()));
         }
@@ -115,6 +121,7 @@ QMap<QString, QString> ParseConnectionPairs(const QString& text) {
             throw DbError(kPrefix + QStringLiteral("\"%1\" 缺少键名").arg(part.trimmed()));
         }
         pairs.insert(key, Unquote(part.mid(eq + 1).trimmed()));
+        lastKey = key;
     }
     if (pairs.isEmpty()) {
         throw DbError(kPrefix + QStringLiteral("连接串为空"));

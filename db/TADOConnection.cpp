@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 #include <atomic>
 
 #include "DbError.h"
@@ -34,6 +35,28 @@ QString BackendName(Backend b) {
             return QStringLiteral("ODBC");
     }
     return QString();
+}
+
+// Backends whose string literals take a backslash as an escape: there a literal with quotes
+// doubled can still be broken out of. PostgreSQL is switched to standard strings at connect.
+bool BackslashEscapesIn(QSqlDriver::DbmsType dbms, Backend dialect) {
+    switch (dialect) {
+        case Backend::SQLite:
+        case Backend::PostgreSQL:
+        case Backend::Oracle:
+            return false;
+        case Backend::Odbc:
+            break;
+    }
+    switch (dbms) {
+        case QSqlDriver::MSSqlServer:
+        case QSqlDriver::Sybase:
+        case QSqlDriver::DB2:
+        case QSqlDriver::Interbase:
+            return false;
+        default:
+            return true;  // MySQL, and whatever cannot be told apart
+    }
 }
 }  // namespace
 
@@ -88,7 +111,7 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
                            ? SqliteOpenName(spec.databaseName, createMissing_)
                            : spec.databaseName);
     db.setUserName(spec.user);
-    db.setPassword(spec.password);
+    db.setPassword(password_.isEmpty() ? spec.password : password_);
     if (!spec.host.isEmpty()) {
         db.setHostName(spec.host);
     }
@@ -97,9 +120,17 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
     }
     if (spec.backend == Backend::SQLite) {
         db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs));
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(timeoutSeconds_ * 1000));
     } else if (spec.backend == Backend::PostgreSQL) {
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        // libpq takes no less than 2 s. A server that stopped answering at all (a dead link)
+        // ends the connection once sent bytes go unacknowledged for the bound.
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;tcp_user_timeout=%2")
+                                 .arg(std::max(2, timeoutSeconds_))
+                                 .arg(timeoutSeconds_ * 1000));
+    } else if (spec.backend == Backend::Odbc) {
+        db.setConnectOptions(
+            QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
+                .arg(timeoutSeconds_));
     }
     if (!db.open()) {
         const QString reason = db.lastError().text();
@@ -116,12 +147,91 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
             throw;
         }
     } else if (dialect_ == Backend::PostgreSQL) {
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("set lock_timeout = %1").arg(kPostgresLockTimeoutMs))) {
-            const QString reason = q.lastError().text();
+        try {
+            PreparePostgresSession(db);
+        } catch (...) {
             db.close();
-            throw DbError(QStringLiteral("连接数据库失败（设置锁等待时间）: %1").arg(reason));
+            throw;
         }
+    }
+    backslashEscapes_ = BackslashEscapesIn(db.driver()->dbmsType(), dialect_);
+    wanted_ = true;
+}
+
+namespace {
+void ExecSession(QSqlDatabase& db, const QString& sql, const QString& what) {
+    QSqlQuery q(db);
+    if (!q.exec(sql)) {
+        throw DbError(QStringLiteral("连接数据库失败（%1）: %2").arg(what, q.lastError().text()));
+    }
+}
+}  // namespace
+
+void TADOConnection::PreparePostgresSession(QSqlDatabase& db) const {
+    // Quotes are doubled in literals and backslashes left as they are: that holds only while the
+    // server reads a backslash as an ordinary character, which older sites switch off.
+    ExecSession(db, QStringLiteral("set standard_conforming_strings = on"),
+                QStringLiteral("设置 standard_conforming_strings"));
+    QSqlQuery shown(db);
+    if (!shown.exec(QStringLiteral("show standard_conforming_strings")) || !shown.next() ||
+        shown.value(0).toString() != u"on") {
+        throw DbError(
+            QStringLiteral("连接数据库失败: 数据库不接受 standard_conforming_strings=on，"
+                           "文本中的反斜杠会被当作转义符，为安全起见不能使用该数据库"));
+    }
+    // No statement, nor a wait for another connection's row lock (an upload's claim while
+    // another host's registration commits), holds the window longer than the bound.
+    const int ms = timeoutSeconds_ * 1000;
+    ExecSession(db, QStringLiteral("set statement_timeout = %1").arg(ms),
+                QStringLiteral("设置语句超时"));
+    ExecSession(db, QStringLiteral("set lock_timeout = %1").arg(ms),
+                QStringLiteral("设置锁等待时间"));
+}
+
+int TADOConnection::ParseTimeout(const QString& value) {
+    const QString text = value.trimmed();
+    if (text.isEmpty()) {
+        return kDefaultTimeoutSeconds;
+    }
+    bool ok = false;
+    const int seconds = text.toInt(&ok);
+    if (!ok || seconds < 1 || seconds > 3600) {
+        throw DbError(
+            QStringLiteral("系统参数korvane_db_timeout的值[%1]无效，应为1到3600的秒数").arg(text));
+    }
+    return seconds;
+}
+
+bool TADOConnection::Revive() {
+    if (inTransaction_ || !wanted_) {
+        return false;
+    }
+    if (Connected()) {
+        QSqlQuery probe(Database());
+        if (probe.exec(dialect_ == Backend::Oracle ? QStringLiteral("select 1 from dual")
+                                                   : QStringLiteral("select 1"))) {
+            return false;
+        }
+    }
+    Reopen();
+    return true;
+}
+
+void TADOConnection::EnsureOpen() {
+    if (!Connected() && wanted_) {
+        Reopen();
+    }
+    if (!Connected()) {
+        throw DbError(QStringLiteral("数据库未连接"));
+    }
+}
+
+void TADOConnection::Reopen() {
+    Drop();
+    try {
+        Open(MapConnectionString(connectionString_));
+    } catch (const DbError& e) {
+        throw DbError(QStringLiteral("与数据库的连接已断开，重新连接失败: %1").arg(e.Message()));
     }
 }
 
@@ -130,6 +240,11 @@ bool TADOConnection::Connected() const {
 }
 
 void TADOConnection::Close() {
+    wanted_ = false;
+    Drop();
+}
+
+void TADOConnection::Drop() {
     inTransaction_ = false;  // the database ends what closing the connection leaves open
     if (QSqlDatabase::contains(name_)) {
         QSqlDatabase::database(name_, false).close();
@@ -152,8 +267,9 @@ void ExecSqlite(QSqlDatabase db, const char* sql) {
 }  // namespace
 
 void TADOConnection::BeginTransaction() {
-    if (!Connected()) {
-        throw DbError(QStringLiteral("数据库未连接"));
+    EnsureOpen();
+    if (!inTransaction_) {
+        Revive();  // nothing of the transaction has run yet: a lost connection is made again
     }
     if (inTransaction_) {
         throw DbError(QStringLiteral("上一个事务尚未结束"));

@@ -1,6 +1,7 @@
 #include "TADOQuery.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -12,6 +13,17 @@
 #include "TADOConnection.h"
 
 namespace korvane::db {
+
+void CheckStatementText(const QString& sql, const TADOConnection& connection) {
+    // A NUL would end the text early in the C drivers beneath: a literal cut in two.
+    if (sql.contains(QChar(0))) {
+        throw DbError(QStringLiteral("语句中含有空字符（NUL），不能执行"));
+    }
+    if (connection.ReadsBackslashEscapes() && sql.contains(u'\\')) {
+        throw DbError(
+            QStringLiteral("该数据库把反斜杠（\\）当作转义符，语句中不能含有反斜杠，请去掉后再试"));
+    }
+}
 
 TADOQuery::TADOQuery(TADOConnection& connection) : connection_(connection) {}
 
@@ -41,19 +53,58 @@ void TADOQuery::ExecSQL() {
     Run(false);
 }
 
+namespace {
+// The database's reason, and for a bound that ran out one that says so.
+// A failure after the whole bound is taken for the bound too: ODBC drivers report no SQLSTATE.
+QString Reason(const QSqlError& error, const TADOConnection& connection, qint64 tookMs) {
+    const QString code = error.nativeErrorCode();
+    const int seconds = connection.TimeoutSeconds();
+    if (connection.CurrentBackend() == Backend::SQLite && (code == u"5" || code == u"6")) {
+        return QStringLiteral("数据库忙：另一个程序正在使用数据库，已等待%1秒，请稍后再试。")
+            .arg(seconds);
+    }
+    if ((connection.Dialect() == Backend::PostgreSQL && (code == u"57014" || code == u"55P03")) ||
+        tookMs >= seconds * 1000 - 50) {
+        return QStringLiteral("数据库忙：该操作在%1秒内没有完成，请稍后再试。（%2）")
+            .arg(seconds)
+            .arg(error.text());
+    }
+    return error.text();
+}
+}  // namespace
+
 void TADOQuery::Run(bool withRows) {
     Close();
-    if (!connection_.Connected()) {
-        throw DbError(QStringLiteral("数据库未连接"));
+    connection_.EnsureOpen();
+    // A statement that changes rows runs only on a connection known to work: run again after a
+    // reconnect it might have committed twice, but on a connection found gone beforehand it
+    // certainly has not run.
+    if (!withRows && !connection_.InTransaction()) {
+        connection_.Revive();
     }
-    auto query = std::make_unique<QSqlQuery>(connection_.Database());
-    // Scrollable so the record count can be taken on drivers that do not report a size.
-    query->setForwardOnly(forwardOnly_ && withRows);
-    forwardOnly_ = false;
     const QString sql = BridgeSql(SQLText(), connection_.Dialect());
+    CheckStatementText(sql, connection_);
     rowsAffected_ = -1;
+    // Scrollable so the record count can be taken on drivers that do not report a size.
+    const bool forwardOnly = forwardOnly_ && withRows;
+    forwardOnly_ = false;
+    auto query = std::make_unique<QSqlQuery>(connection_.Database());
+    query->setForwardOnly(forwardOnly);
+    QElapsedTimer took;
+    took.start();
     if (!query->exec(sql)) {
-        throw DbError(query->lastError().text());
+        const QString reason = Reason(query->lastError(), connection_, took.elapsed());
+        query.reset();
+        // A query may run again on a new connection: it changes nothing.
+        if (!withRows || connection_.InTransaction() || !connection_.Revive()) {
+            throw DbError(reason);
+        }
+        query = std::make_unique<QSqlQuery>(connection_.Database());
+        query->setForwardOnly(forwardOnly);
+        took.start();
+        if (!query->exec(sql)) {
+            throw DbError(Reason(query->lastError(), connection_, took.elapsed()));
+        }
     }
     if (!withRows) {
         rowsAffected_ = query->numRowsAffected();

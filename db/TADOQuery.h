@@ -11,6 +11,10 @@ namespace korvane::db {
 
 class TADOConnection;
 
+// Refuses (DbError) a statement that a literal could be broken out of on connection: one holding
+// a NUL, or a backslash where the database reads it as an escape.
+void CheckStatementText(const QString& sql, const TADOConnection& connection);
+
 // The form's one query object, bound to its connection. Statements are whole texts without
 // parameters; failures raise DbError. Dates read as text have the form yyyy-MM-dd hh:mm:ss.
 class TADOQuery {

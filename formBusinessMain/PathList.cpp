@@ -4,10 +4,13 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "TextLimits.h"
+
 namespace korvane {
 
 QString JoinPathList(const QStringList& paths) {
-    if (paths.size() == 1) {
+    // A bare path is read back trimmed: one with blanks at an end keeps them in quotes.
+    if (paths.size() == 1 && telmaris::TrimBlanks(paths.first()) == paths.first()) {
         return paths.first();
     }
     QStringList quoted;

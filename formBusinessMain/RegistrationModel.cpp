@@ -402,21 +402,27 @@ void RegistrationModel::sort(int column, Qt::SortOrder order) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void AppendRows(db::TADOQuery& query, RegistrationModel& model) {
+bool AppendRows(db::TADOQuery& query, RegistrationModel& model, int limit) {
     const int id = query.FieldIndex(QStringLiteral("down_id"));
     const int type = query.FieldIndex(QStringLiteral("down_type"));
     const int name = query.FieldIndex(QStringLiteral("down_path"));
     const int date = query.FieldIndex(QStringLiteral("create_date"));
     const int remark = query.FieldIndex(QStringLiteral("remark"));
     model.BeginFill();
-    for (; !query.Eof(); query.Next()) {
+    int listed = 0;
+    for (; !query.Eof(); query.Next(), ++listed) {
+        if (listed >= limit) {
+            break;
+        }
         const QString texts[] = {query.FieldAsString(id), query.FieldAsString(type),
                                  query.FieldAsString(name), query.FieldAsString(date),
                                  query.FieldAsString(remark)};
         model.Append({texts[0], texts[1], texts[2], query.FieldAsInteger(QStringLiteral("op_id")),
                       texts[3], texts[4]});
     }
+    const bool cut = !query.Eof();
     model.EndFill();
+    return cut;
 }
 
 }  // namespace korvane

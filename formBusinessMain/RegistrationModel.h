@@ -85,7 +85,8 @@ private:
     int fillFrom_ = -1;
 };
 
-// Appends the rows of an open search result (its columns by name) to model.
-void AppendRows(db::TADOQuery& query, RegistrationModel& model);
+// Appends the rows of an open search result (its columns by name) to model, at most limit of
+// them; true when the result held more.
+bool AppendRows(db::TADOQuery& query, RegistrationModel& model, int limit);
 
 }  // namespace korvane

@@ -140,6 +140,8 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
 
 void TfrmBusinessMain::FormShow() {
     ADOConnection.SetConnectionString(SysPara(QStringLiteral("korvane_conn")));
+    ADOConnection.SetTimeoutSeconds(
+        korvane::db::TADOConnection::ParseTimeout(SysPara(QStringLiteral("korvane_db_timeout"))));
     ADOConnection.SetConnected(true);
     RunSQL(kOrderTypeSql);
     FillOrderTypes();
@@ -182,7 +184,14 @@ void TfrmBusinessMain::Search() {
         ui->edDownId->setFocus();
         return;
     }
-    if (List(c) && list_->rowCount() == 0) {
+    if (!List(c)) {
+        return;
+    }
+    if (listCut_) {
+        // The operator narrows the search rather than waits for the rest.
+        Notice(QStringLiteral("符合条件的记录超过%1条，只列出了前%1条，请增加查询条件后再查询！")
+                   .arg(searchRowLimit_));
+    } else if (list_->rowCount() == 0) {
         Notice(QStringLiteral("对不起，没找到符合条件的记录！"));
     }
 }
@@ -204,7 +213,7 @@ bool TfrmBusinessMain::List(const korvane::SearchConditions& c) {
     if (!ADOQuery.Active()) {
         return false;  // the runner has said why; there is nothing to list
     }
-    korvane::AppendRows(ADOQuery, *list_);
+    listCut_ = korvane::AppendRows(ADOQuery, *list_, searchRowLimit_);
     ADOQuery.Close();
     // The rows show first; the marks take another look at the database and follow at once.
     QTimer::singleShot(0, this, [this, c, generation = ++listGeneration_] {

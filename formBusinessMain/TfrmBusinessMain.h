@@ -60,6 +60,9 @@ public:
     void SetFtpTimeouts(const ftp::Timeouts& t) { ftpTimeouts_ = t; }
     // The clock of the retry pauses and the pacing (tests give one that costs no real time).
     void SetFtpClock(ftp::Clock* clock) { ftpClock_ = clock; }
+    // A search lists at most this many rows and says so when there are more.
+    static constexpr int kMaxSearchRows = 200000;
+    void SetSearchRowLimit(int rows) { searchRowLimit_ = rows; }
 
     int32_t Number() const { return number_; }
     int32_t OperatorId() const { return operatorId_; }
@@ -135,6 +138,8 @@ private:
     // Every network wait of a transfer, unless korvane_ftp_timeout says otherwise.
     ftp::Timeouts ftpTimeouts_{30000, 30000, 30000, 30000, 30000};
     ftp::Clock* ftpClock_ = &ftp::Clock::Real();
+    int searchRowLimit_ = kMaxSearchRows;
+    bool listCut_ = false;  // the last search had more rows than it listed
     korvane::WindowTransfers* transfers_;
     korvane::RegistrationModel* list_;
     std::optional<korvane::SearchConditions> lastSearch_;  // listed again after an upload

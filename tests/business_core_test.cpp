@@ -13,11 +13,13 @@
 #include "FtpSettings.h"
 #include "InputChecks.h"
 #include "LookupLoader.h"
+#include "PathList.h"
 #include "RegistrationModel.h"
 #include "RowTexts.h"
 #include "SqlRunner.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
+#include "TextLimits.h"
 #include "support/DialogRecorder.h"
 #include "support/TempConfig.h"
 #include "support/TestDatabase.h"
@@ -464,6 +466,18 @@ INSTANTIATE_TEST_SUITE_P(
                                F::FilePath},
                       InputRow{"AllGood", {"1024", "1", "/tmp/contract.txt"}, "", F::None}),
     [](const ::testing::TestParamInfo<InputRow>& row) { return std::string(row.param.name); });
+
+// The box holds a chosen path so that reading it back (trimmed, as every box is) gives that very
+// path, blanks at its ends included.
+TEST(PathList, ChosenPathsReadBackAsChosen) {
+    for (const QStringList& chosen :
+         {QStringList{QStringLiteral("/a/x.txt")}, QStringList{QStringLiteral("/a/x.txt ")},
+          QStringList{QStringLiteral(" /a/x.txt")},
+          QStringList{QStringLiteral("/a/x "), QStringLiteral("/b/y")}}) {
+        const QString box = korvane::JoinPathList(chosen);
+        EXPECT_EQ(korvane::SplitPathList(telmaris::TrimBlanks(box)), chosen) << box.toStdString();
+    }
+}
 
 TEST(SearchCheck, OneConditionAndAWellFormedNumber) {
     korvane::SearchConditions c;

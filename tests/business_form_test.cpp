@@ -399,6 +399,12 @@ TEST_P(SearchTest, RowsAreListedColumnByColumn) {
         << "unknown type and operator show their bare codes; the newest row comes first";
     EXPECT_EQ(ListRow(1)[5], QStringLiteral("it's"));
     EXPECT_TRUE(dialogs.requests.isEmpty());
+    form->SetSearchRowLimit(2);
+    Search(QString(), QStringLiteral("10"), false);
+    EXPECT_EQ(List()->Count(), 2);
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].text,
+              QStringLiteral("符合条件的记录超过2条，只列出了前2条，请增加查询条件后再查询！"));
 }
 
 TEST_P(SearchTest, ConditionsNarrowTheList) {

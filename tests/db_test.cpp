@@ -2,9 +2,11 @@
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "ConnectionString.h"
 #include "DbError.h"
@@ -12,6 +14,7 @@
 #include "SqlDialect.h"
 #include "SqlRunner.h"
 #include "SqlScript.h"
+#include "Statements.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "support/DialogRecorder.h"
@@ -103,6 +106,15 @@ TEST(ConnectionString, BadTextsNameWhatIsWrong) {
     EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("Provider=SQLite;Data Source='/x.db")),
                          QStringLiteral("引号")));
     EXPECT_TRUE(Contains(ErrorOf(QStringLiteral("=x")), QStringLiteral("键名")));
+    // A password cut at an unquoted ';' is never shown; in quotes it is whole.
+    const QString cut =
+        ErrorOf(QStringLiteral("Provider=PostgreSQL;Data Source=h/db;User ID=u;Password=se;cret"));
+    EXPECT_TRUE(Contains(cut, QStringLiteral("双引号"))) << cut.toStdString();
+    EXPECT_FALSE(Contains(cut, QStringLiteral("cret"))) << cut.toStdString();
+    EXPECT_EQ(MapConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=h/db;"
+                                                 "Password=\"se;cret\";User ID=u"))
+                  .password,
+              QStringLiteral("se;cret"));
 }
 
 // The error that connecting with text raises, or "connected".
@@ -283,6 +295,153 @@ TEST_P(DatabaseQuery, FailuresRaiseAndLeaveNoResultSet) {
     EXPECT_THROW(query.FieldAsInteger(QStringLiteral("down_path")), DbError);
     query.Close();
     EXPECT_THROW(query.FieldAsString(QStringLiteral("down_id")), DbError);
+}
+
+// A site whose server keeps backslashes as escapes (standard_conforming_strings=off): doubled
+// quotes must still close nothing, in the registration's INSERT and in the search's pattern.
+TEST_P(DatabaseQuery, HostileTextsStayInsideTheirLiterals) {
+    struct ServerDefault {
+        TestDatabase* db = nullptr;
+        ~ServerDefault() {
+            if (db != nullptr) {
+                db->Exec(
+                    QStringLiteral("do $$ begin execute format('alter database %I reset "
+                                   "standard_conforming_strings', current_database()); end $$"));
+            }
+        }
+    } restore;
+    if (!OnSqlite()) {
+        db->Exec(QStringLiteral(
+            "do $$ begin execute format('alter database %I set standard_conforming_strings = "
+            "off', current_database()); end $$"));
+        restore.db = db.get();
+        connection.Close();
+        connection.SetConnected(true);
+        Open(QStringLiteral(
+            "select reset_val from pg_settings where name='standard_conforming_strings'"));
+        ASSERT_EQ(query.FieldAsString(QStringLiteral("reset_val")), QStringLiteral("off"));
+    }
+    Exec(QStringLiteral("insert into xg.sys_base_type values('SECRET','7','hidden')"));
+    const QString remark =
+        QStringLiteral("x\\'); insert into xg.sys_base_type values($$PWN$$,$$9$$,$$pwn$$); --");
+    QString reason;
+    ASSERT_TRUE(
+        korvane::TryRunSQL(query,
+                           korvane::BuildInsertStatement(QStringLiteral("1"), QStringLiteral("1"),
+                                                         QStringLiteral("1_a.txt"), 501, remark),
+                           &reason))
+        << reason.toStdString();
+    korvane::SearchConditions c;
+    c.name =
+        QStringLiteral("%\\' union select 1,1,cname,1,null,enum_name from xg.sys_base_type --");
+    ASSERT_TRUE(korvane::TryRunSQL(query, korvane::BuildSearchStatement(c), &reason))
+        << reason.toStdString();
+    QStringList listed;
+    for (; !query.Eof(); query.Next()) {
+        listed << query.FieldAsString(QStringLiteral("down_path"));
+    }
+    EXPECT_EQ(listed, QStringList()) << "no row of another table";
+    Open(QStringLiteral("select down_path,remark from zy.res_download_path"));
+    ASSERT_FALSE(query.Eof());
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("down_path")), QStringLiteral("1_a.txt"));
+    EXPECT_EQ(query.FieldAsString(QStringLiteral("remark")), remark);
+    Open(QStringLiteral("select enum_name from xg.sys_base_type"));
+    EXPECT_EQ(query.RecordCount(), 1) << "no second statement";
+
+    const QString withNul =
+        QStringLiteral("a") + QChar(0) + QStringLiteral("'); delete from x; --");
+    EXPECT_FALSE(
+        korvane::TryRunSQL(query,
+                           korvane::BuildInsertStatement(QStringLiteral("2"), QStringLiteral("1"),
+                                                         QStringLiteral("2_b"), 501, withNul),
+                           &reason));
+    EXPECT_TRUE(Contains(reason, QStringLiteral("NUL"))) << reason.toStdString();
+    Open(QStringLiteral("select * from zy.res_download_path"));
+    EXPECT_EQ(query.RecordCount(), 1);
+}
+
+// Another connection holds the table longer than the bound: the statement gives up within the
+// bound and a second, and says the database is busy.
+TEST_P(DatabaseQuery, ALockHeldLongerThanTheBoundEndsInOneBusyMessage) {
+    TADOConnection holder;
+    holder.SetConnectionString(db->ConnectionString());
+    holder.SetConnected(true);
+    holder.BeginTransaction();
+    TADOQuery held(holder);
+    korvane::db::ExecStatement(
+        held, OnSqlite() ? QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,"
+                                          "sysdate,'')")
+                         : QStringLiteral("lock table zy.res_download_path in exclusive mode"));
+    connection.Close();
+    connection.SetTimeoutSeconds(1);
+    connection.SetConnected(true);
+    korvane::test::DialogRecorder dialogs;
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_FALSE(korvane::RunSQL(
+        query, QStringLiteral("insert into zy.res_download_path values(2,1,'g',1,sysdate,'')")));
+    const qint64 ms = waited.elapsed();
+    RecordProperty("waited_ms", static_cast<int>(ms));
+    EXPECT_GE(ms, 900);
+    EXPECT_LT(ms, 2000) << "within the bound and a second";
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("数据库忙")))
+        << dialogs.requests[0].text.toStdString();
+    holder.Rollback();
+}
+
+// A connection the server ended, as its restart does, is made again once with the same
+// connection string: a query runs again, a change runs once; where no connection can be made,
+// one message, and the next statement tries again.
+TEST_P(DatabaseQuery, ALostConnectionIsMadeAgainOnce) {
+    if (OnSqlite()) {
+        GTEST_SKIP() << "a database file does not go away";
+    }
+    // A role of this test's own, so that refusing its logins disturbs nobody else.
+    Open(QStringLiteral("select 'lost_' || current_database() as name"));
+    const QString role = query.FieldAsString(QStringLiteral("name"));
+    const auto admin = [this, &role](const QString& sql) { db->Exec(sql.arg(role)); };
+    db->Exec(QStringLiteral("create role %1 superuser login password '%2'")
+                 .arg(role, korvane::test::PostgresServer::Password()));
+    struct Drop {
+        std::function<void()> run;
+        ~Drop() { run(); }
+    } dropRole{[&] {
+        connection.Close();
+        admin(QStringLiteral("drop role %1"));
+    }};
+    connection.Close();
+    connection.SetConnectionString(db->ConnectionString().replace(
+        QStringLiteral("User ID=korvane;"), QStringLiteral("User ID=%1;").arg(role)));
+    connection.SetConnected(true);
+    const auto endSession = [&] {
+        Open(QStringLiteral("select pg_backend_pid() as pid"));
+        const QString pid = query.FieldAsString(QStringLiteral("pid"));
+        query.Close();
+        db->Exec(QStringLiteral("select pg_terminate_backend(%1, 5000)").arg(pid));
+    };
+    const QString select = QStringLiteral("select * from zy.res_download_path");
+    Exec(QStringLiteral("insert into zy.res_download_path values(1,1,'f',1,sysdate,'')"));
+    korvane::test::DialogRecorder dialogs;
+    endSession();
+    ASSERT_TRUE(korvane::RunSQL(query, select));
+    EXPECT_EQ(query.RecordCount(), 1);
+    endSession();
+    ASSERT_TRUE(korvane::RunSQL(
+        query, QStringLiteral("insert into zy.res_download_path values(2,1,'g',1,sysdate,'')")));
+    Open(select);
+    EXPECT_EQ(query.RecordCount(), 2) << "the change ran once";
+    EXPECT_EQ(dialogs.requests.size(), 0);
+
+    admin(QStringLiteral("alter role %1 nologin"));
+    endSession();
+    EXPECT_FALSE(korvane::RunSQL(query, select));
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("重新连接失败")))
+        << dialogs.requests[0].text.toStdString();
+    admin(QStringLiteral("alter role %1 login"));
+    ASSERT_TRUE(korvane::RunSQL(query, select));
+    EXPECT_EQ(query.RecordCount(), 2);
 }
 
 TEST_P(DatabaseQuery, OrderNumbersTooLongForAnIntegerAreRefusedNotRounded) {

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <functional>
 
 #include "CFTPClient.h"
 #include "support/FakeClock.h"
@@ -756,16 +757,87 @@ TEST_F(FtpTest, AnUploadNeverDeletesTheFileItReplaces) {
     }
 }
 
-// A link planted where the download lands is never followed: the file it points at stays.
-TEST_F(FtpTest, ADownloadNeverWritesThroughAPlantedLink) {
+// Whatever is planted where a download lands (a link, a dangling link, a pipe, another user's
+// file) is never written through nor continued: the operator is told, naming it. A new file is
+// private until its download is done.
+TEST_F(FtpTest, ADownloadNeverWritesThroughWhatIsPlantedWhereItLands) {
     Start();
     server->Put(QStringLiteral("planted.bin"), "remote bytes");
     const QString victim = local.filePath(QStringLiteral("victim.txt"));
     WriteFile(victim, "precious");
-    ASSERT_TRUE(QFile::link(victim, local.filePath(QStringLiteral("planted.bin"))));
     Login(client);
-    EXPECT_FALSE(client.GetFile("planted.bin", Local("planted.bin"), -1));
-    EXPECT_EQ(ReadFile(victim), QByteArray("precious"));
+    const std::function<bool(const QByteArray&)> plants[] = {
+        [&](const QByteArray& at) { return QFile::link(victim, QFile::decodeName(at)); },
+        [&](const QByteArray& at) {
+            return QFile::link(local.filePath(QStringLiteral("not-yet")), QFile::decodeName(at));
+        },
+        [](const QByteArray& at) { return mkfifo(at.constData(), 0600) == 0; },
+        [](const QByteArray& at) {
+            // Another user's file: only root can make one here.
+            return geteuid() == 0 &&
+                   ::close(::open(at.constData(), O_CREAT | O_WRONLY, 0666)) == 0 &&
+                   chown(at.constData(), 65534, 65534) == 0;
+        }};
+    int planted = 0;
+    for (const auto& plant : plants) {
+        const QByteArray at = Local("planted.bin");
+        ::unlink(at.constData());
+        if (!plant(at)) {
+            continue;
+        }
+        ++planted;
+        EXPECT_FALSE(client.GetFile("planted.bin", at, -1));
+        EXPECT_NE(std::strstr(client.m_szLastError, at.constData()), nullptr)
+            << client.m_szLastError;
+        EXPECT_NE(std::strstr(client.m_szLastError, "不是本人的普通文件"), nullptr);
+        EXPECT_EQ(ReadFile(victim), QByteArray("precious"));
+        EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("not-yet"))));
+    }
+    EXPECT_GE(planted, 3);
+    ::unlink(Local("planted.bin").constData());
+    ASSERT_TRUE(client.GetFile("planted.bin", Local("planted.bin"), -1)) << client.m_szLastError;
+    struct stat st {};
+    ASSERT_EQ(::stat(Local("planted.bin").constData(), &st), 0);
+    const mode_t mask = umask(022);
+    umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "a finished download has a new file's mode";
+}
+
+// In active mode anyone on the host may connect to the announced port first: a stranger's
+// connection is closed unread, and the server's own one carries the file within the same wait.
+TEST_F(FtpTest, AStrangerAtTheActiveDataPortIsRefused) {
+    Start({"--data-thief"});
+    const QByteArray content = Pattern(100 * 1024, 31);
+    server->Put(QStringLiteral("t.bin"), content);
+    Login(client);
+    ASSERT_TRUE(client.GetFile("t.bin", Local("t.bin"), -1)) << client.m_szLastError;
+    EXPECT_EQ(ReadFile(local.filePath("t.bin")), content);
+    WriteFile(local.filePath("u.bin"), content);
+    ASSERT_TRUE(client.PutFile("u.bin", Local("u.bin"))) << client.m_szLastError;
+    EXPECT_EQ(server->Read(QStringLiteral("u.bin")), content);
+}
+
+// An upload sends what reading the file to its end gives, whatever size the file reports; what
+// is not a file (a pipe, a device) is refused at once, before the server is asked to store.
+TEST_F(FtpTest, UploadsReadToTheEndAndRefuseWhatIsNoFile) {
+    Start();
+    Login(client);
+    QFile environ(QStringLiteral("/proc/self/environ"));
+    ASSERT_TRUE(environ.open(QIODevice::ReadOnly));
+    const QByteArray expected = environ.readAll();
+    ASSERT_GT(expected.size(), 0);
+    ASSERT_EQ(QFileInfo(environ).size(), 0) << "a file that reports 0 bytes";
+    ASSERT_TRUE(client.PutFile("env.bin", "/proc/self/environ")) << client.m_szLastError;
+    EXPECT_EQ(server->Read(QStringLiteral("env.bin")), expected);
+    const QByteArray fifo = Local("pipe");
+    ASSERT_EQ(mkfifo(fifo.constData(), 0600), 0);
+    for (const QByteArray& path : {fifo, QByteArray("/dev/null"), QByteArray("/dev/zero")}) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(client.PutFile("dev.bin", path));
+        EXPECT_NE(std::strstr(client.m_szLastError, "不是普通文件"), nullptr)
+            << client.m_szLastError;
+    }
+    EXPECT_FALSE(QFileInfo::exists(server->PathOf(QStringLiteral("dev.bin"))));
 }
 
 TEST_F(FtpTest, AStoreTheServerCannotWriteLeavesTheOldFileIntact) {

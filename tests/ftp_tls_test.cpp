@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "CFTPClient.h"
+#include "FtpTls.h"
 #include "support/FakeClock.h"
 #include "support/Files.h"
 #include "support/FtpServers.h"
@@ -21,6 +22,24 @@ using korvane::test::VsftpdServer;
 using korvane::test::WriteFile;
 
 namespace {
+
+// A handshake offers only suites with forward secrecy and authenticated encryption: no static
+// RSA key exchange, no CBC with SHA-1 (TLS 1.3's suites are all of that kind).
+TEST(TlsSuites, OnlyForwardSecretAeadSuitesAreOffered) {
+    ftp::TlsSettings settings;
+    settings.mode = ftp::TlsMode::Explicit;
+    const auto context = ftp::TlsContext::Create(settings, "127.0.0.1");
+    ASSERT_NE(context, nullptr);
+    const std::vector<std::string> suites = context->OfferedSuites();
+    ASSERT_FALSE(suites.empty());
+    for (const std::string& name : suites) {
+        const bool tls13 = name.rfind("TLS_", 0) == 0;
+        const bool forwardSecret = name.rfind("ECDHE-", 0) == 0 || name.rfind("DHE-", 0) == 0;
+        const bool aead = name.find("GCM") != std::string::npos ||
+                          name.find("CHACHA20-POLY1305") != std::string::npos;
+        EXPECT_TRUE(tls13 || (forwardSecret && aead)) << name;
+    }
+}
 
 TEST(Fingerprint, HexWithOrWithoutColonsBetweenBytes) {
     const std::string bytes(32, '\x0f');

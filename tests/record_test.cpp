@@ -19,6 +19,7 @@
 #include "TADOQuery.h"
 #include "support/Files.h"
 #include "support/FtpServers.h"
+#include "support/PostgresServer.h"
 #include "support/TestDatabase.h"
 #include "support/TextChecks.h"
 
@@ -287,6 +288,61 @@ TEST_P(ClaimRace, AClaimWaitsForAnotherHostsTransaction) {
 
 INSTANTIATE_TEST_SUITE_P(On, ClaimRace, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          korvane::test::BackendTestName);
+
+// korvane-dbtool takes the password from a file, the environment or the terminal; one in --conn,
+// which every user can read in the process list, still works with a warning.
+TEST(DbTool, ThePasswordStaysOutOfTheCommandLine) {
+    QString why;
+    auto db = TestDatabase::Create(Backend::PostgreSQL, &why);
+    if (!db) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    const QString password = korvane::test::PostgresServer::Password();
+    const QString full = db->ConnectionString();
+    const QString bare = QString(full).remove(QStringLiteral(";Password=") + password);
+    ASSERT_NE(bare, full);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("pw"));
+    korvane::test::WriteFile(file, (password + u'\n').toUtf8());
+    struct Row {
+        const char* name;
+        QString conn;
+        QStringList more;
+        QString environment;
+        QByteArray input;
+        bool works;
+        bool warned;
+    };
+    const QStringList ask{QStringLiteral("--ask-password")};
+    for (const Row& row :
+         {Row{"file", bare, {QStringLiteral("--password-file"), file}, {}, {}, true, false},
+          Row{"environment", bare, {}, password, {}, true, false},
+          Row{"prompt", bare, ask, {}, (password + u'\n').toUtf8(), true, false},
+          Row{"conn", full, {}, {}, {}, true, true}, Row{"none", bare, {}, {}, {}, false, false}}) {
+        SCOPED_TRACE(row.name);
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("KORVANE_DB_PASSWORD"));
+        env.remove(QStringLiteral("PGPASSWORD"));
+        if (!row.environment.isEmpty()) {
+            env.insert(QStringLiteral("KORVANE_DB_PASSWORD"), row.environment);
+        }
+        p.setProcessEnvironment(env);
+        p.start(kDbTool,
+                QStringList{QStringLiteral("--conn"), row.conn} + row.more +
+                    QStringList{QStringLiteral("--query"), QStringLiteral("select 7 as seven"),
+                                QStringLiteral("--columns"), QStringLiteral("seven")});
+        p.write(row.input);
+        p.closeWriteChannel();
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString output = QString::fromUtf8(p.readAll());
+        EXPECT_EQ(p.exitCode() == 0, row.works) << output.toStdString();
+        EXPECT_EQ(Contains(output, QStringLiteral("7\n")), row.works) << output.toStdString();
+        EXPECT_EQ(Contains(output, QStringLiteral("warning")), row.warned) << output.toStdString();
+        EXPECT_FALSE(Contains(output, password)) << output.toStdString();
+    }
+}
 
 // korvane-dbtool --check ------------------------------------------------------------------------
 

@@ -6,11 +6,17 @@
 //   korvane-dbtool --conn "..." --query "select ..."   (rows as tab-separated text)
 //   korvane-dbtool --conn "..." --upgrade   (adds zy.res_download_file, rows untouched)
 //   korvane-dbtool --check [--repair] [--config host.ini]   (registrations against the server)
+// The password comes from --password-file, $KORVANE_DB_PASSWORD or --ask-password rather than
+// from --conn, which every user may read in the process list.
+#include <termios.h>
+#include <unistd.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlRecord>
+
 #include <cstdio>
+#include <string>
 
 #include "DbError.h"
 #include "FileRecord.h"
@@ -72,6 +78,54 @@ void Upgrade(TADOQuery& query) {
     std::printf("korvane-dbtool: upgrade: zy.res_download_file created\n");
 }
 
+// A password for --conn from a file, the environment or the terminal, so that it does not stand in
+// the command line, which every user of the machine may read (/proc/<pid>/cmdline).
+QString ReadPassword(const QCommandLineParser& args) {
+    if (args.isSet(QStringLiteral("password-file"))) {
+        const QString path = args.value(QStringLiteral("password-file"));
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            throw DbError(QStringLiteral("cannot read the password file %1").arg(path));
+        }
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r')) {
+            line.chop(1);
+        }
+        return QString::fromUtf8(line);
+    }
+    if (args.isSet(QStringLiteral("ask-password"))) {
+        std::fprintf(stderr, "Password: ");
+        std::fflush(stderr);
+        termios saved{};
+        const bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
+        if (terminal) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+        std::string line;
+        for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
+            line.push_back(static_cast<char>(c));
+        }
+        if (terminal) {
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+            std::fprintf(stderr, "\n");
+        }
+        return QString::fromStdString(line);
+    }
+    return qEnvironmentVariable("KORVANE_DB_PASSWORD");
+}
+
+bool CarriesPassword(const QString& connectionString) {
+    try {
+        const auto pairs = korvane::db::ParseConnectionPairs(connectionString);
+        return !pairs.value(QStringLiteral("password")).isEmpty() ||
+               !pairs.value(QStringLiteral("pwd")).isEmpty();
+    } catch (const DbError&) {
+        return false;  // connecting says what is wrong with it
+    }
+}
+
 int Run(const QCommandLineParser& args) {
     if (args.isSet(QStringLiteral("check"))) {
         const QString config = args.isSet(QStringLiteral("config"))
@@ -85,6 +139,13 @@ int Run(const QCommandLineParser& args) {
     }
     TADOConnection connection;
     connection.SetConnectionString(args.value(QStringLiteral("conn")));
+    if (CarriesPassword(args.value(QStringLiteral("conn")))) {
+        std::fprintf(stderr,
+                     "korvane-dbtool: warning: the password in --conn can be read by every user "
+                     "of this machine; use --password-file, KORVANE_DB_PASSWORD or "
+                     "--ask-password\n");
+    }
+    connection.SetPassword(ReadPassword(args));
     // Applying schema scripts is how a database comes to be; anything else needs one already.
     connection.SetCreateMissing(args.isSet(QStringLiteral("script")));
     connection.SetConnected(true);
@@ -122,6 +183,11 @@ int main(int argc, char** argv) {
     args.addVersionOption();
     args.addOption(
         {QStringLiteral("conn"), QStringLiteral("ADO connection string"), QStringLiteral("text")});
+    args.addOption({QStringLiteral("password-file"),
+                    QStringLiteral("read the database password from the first line of this file"),
+                    QStringLiteral("file")});
+    args.addOption({QStringLiteral("ask-password"),
+                    QStringLiteral("ask for the database password on the terminal")});
     args.addOption({QStringLiteral("script"), QStringLiteral("schema script to apply"),
                     QStringLiteral("file")});
     args.addOption(

@@ -162,7 +162,8 @@ private:
     // bytes (the paced rate), else what arrives first.
     bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool sizeKnown,
                          bool fill, std::size_t* got);
-    bool Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::Sha256* digest);
+    // Sends fd to its end; *sent: the size it reported before, then the bytes sent.
+    bool Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256* digest);
     // The offset a download continues from (0: from the start), after the checks that keep a
     // foreign copy from being continued, and the bytes before it that the data must confirm.
     int64_t PlanRestart(int fd, int64_t localSize, const ftp::RemoteVersion& remote,

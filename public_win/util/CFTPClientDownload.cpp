@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "CFTPClient.h"
@@ -46,6 +47,11 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
     const ftp::CancelScope cancel(m_cancel);
     bool created = false;
     ftp::LocalFile local(ftp::OpenDownloadTarget(pszLocalFile, &created));
+    if (!local.Valid() && errno == EPERM) {
+        SetErrorText(std::string("[") + pszLocalFile +
+                     "]已存在，但不是本人的普通文件（可能是他人放置的链接或管道），不能写入");
+        return false;
+    }
     if (!local.Valid()) {
         return FailWithSystemError();
     }
@@ -74,6 +80,9 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
         ftp::WriteRecord(local.Fd(), remote);
         lseek(local.Fd(), 0, SEEK_SET);
         r = Retrieve(pszRemoteFile, local.Fd(), 0, 0, remote.size, nMaxRate);
+    }
+    if (r.ok && created) {
+        ftp::MakeDownloadPublic(local.Fd());
     }
     if (!r.ok && created && r.count == 0) {
         // Nothing arrived: leave no empty file that was not there before.

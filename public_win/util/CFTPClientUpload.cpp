@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -53,7 +54,8 @@ bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, St
     const ftp::CancelScope cancel(m_cancel);
     // The local file is opened first: a file that cannot be read must never replace a good
     // remote file with an empty one.
-    ftp::LocalFile local(::open(pszLocalFile, O_RDONLY | O_CLOEXEC));
+    // Not blocking: opening a FIFO would otherwise wait for a writer, without a bound.
+    ftp::LocalFile local(::open(pszLocalFile, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     if (!local.Valid() || fstat(local.Fd(), &st) != 0 || S_ISDIR(st.st_mode)) {
         if (local.Valid()) {
@@ -61,12 +63,19 @@ bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, St
         }
         return FailWithSystemError();
     }
+    // A device or a pipe has no end to read to (or none yet): only files are uploaded.
+    if (!S_ISREG(st.st_mode)) {
+        SetErrorText(std::string("[") + pszLocalFile + "]不是普通文件，不能上传");
+        return false;
+    }
     if (!RequireConnection()) {
         return false;
     }
-    const auto total = static_cast<uint64_t>(st.st_size);
+    // The size a file reports is only a forecast (a file of /proc says 0): what is read to its
+    // end is what is sent, counted and digested.
+    uint64_t total = static_cast<uint64_t>(st.st_size);
     ftp::Sha256 digest;
-    if (!Store(pszRemoteFile, local.Fd(), total, &digest)) {
+    if (!Store(pszRemoteFile, local.Fd(), &total, &digest)) {
         return false;
     }
     // A server that lost bytes on the way (a full disk that still answered 226) is caught here.
@@ -140,7 +149,8 @@ bool CFTPClient::Alive() {
     return reply && reply->Completion();
 }
 
-bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::Sha256* digest) {
+bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256* digest) {
+    const uint64_t total = *sent;
     auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
     if (!remote) {
         SetErrorFromFailure();
@@ -156,12 +166,19 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::S
     if (m_observer) {
         m_observer(0, total, 0);
     }
-    while (p.count < total) {
+    for (;;) {
         const uint32_t t0 = m_clock->Ticks();
         const ssize_t n = ::read(fd, buffer.data(), slow ? kSlowBlockSize : buffer.size());
+        if (n == 0 && p.count < total) {
+            // A file that ends before the size it reported was cut while it was being sent;
+            // one that reports 0 (as files of /proc do) or grew is sent to its end.
+            errno = EIO;
+        } else if (n == 0) {
+            break;
+        }
         if (n <= 0) {
-            if (n == 0) {
-                errno = EIO;  // the file shrank while it was being sent
+            if (n < 0 && errno == EINTR) {
+                continue;
             }
             ftp::SetLastError(errno);
             SetErrorFromSystem();
@@ -186,7 +203,7 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::S
         slow = pass > kSlowBlockMs;
         p.elapsed += pass;
         p.count += accepted;
-        Report(pszRemoteFile, p, total, 0);
+        Report(pszRemoteFile, p, std::max(total, p.count), 0);
         if (accepted < static_cast<std::size_t>(n)) {
             SetErrorFromFailure();
             failed = true;
@@ -204,5 +221,6 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t total, ftp::S
     } else if (!confirmed && !hadReason) {
         SetErrorFromFailure();
     }
-    return !failed && p.count == total && confirmed;
+    *sent = p.count;
+    return !failed && confirmed;
 }

@@ -61,7 +61,7 @@ bool DataConnection::Establish(Socket& out, int acceptMs) {
         out = std::move(connected_);
         return true;
     }
-    const bool accepted = AcceptWithin(listener_.Fd(), acceptMs, out);
+    const bool accepted = AcceptWithin(listener_.Fd(), acceptMs, out, control_.ControlFd());
     listener_.Close();  // a connection that comes later is refused, not left waiting
     return accepted;
 }

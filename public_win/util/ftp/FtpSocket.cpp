@@ -242,18 +242,66 @@ bool ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address) {
     return true;
 }
 
-bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out) {
-    if (!WaitFor(listenerFd, POLLIN, timeoutMs, waits::kAccept)) {
-        return false;
+namespace {
+// The address of a socket address as bytes, an IPv4-mapped IPv6 address as its IPv4 form.
+std::string HostBytes(const sockaddr_storage& a) {
+    if (a.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(a).sin_addr;
+        return std::string(reinterpret_cast<const char*>(&in), sizeof in);
     }
-    const int fd = accept4(listenerFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
+    if (a.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(a).sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&in6)) {
+            return std::string(reinterpret_cast<const char*>(&in6) + 12, 4);
+        }
+        return std::string(reinterpret_cast<const char*>(&in6), sizeof in6);
+    }
+    return std::string();
+}
+}  // namespace
+
+bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out, int controlFd) {
+    sockaddr_storage server{};
+    socklen_t len = sizeof server;
+    if (getpeername(controlFd, reinterpret_cast<sockaddr*>(&server), &len) != 0) {
         SetLastError(errno);
         return false;
     }
-    out = Socket(fd);
-    SetBlocking(fd, false);
-    return true;
+    const std::string expected = HostBytes(server);
+    SetBlocking(listenerFd, false);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (!WaitFor(listenerFd, POLLIN, static_cast<int>(std::max<long>(left, 0)),
+                     waits::kAccept)) {
+            // The message names the whole wait, not the rest after a refused stranger.
+            if (LastError() == kErrTimeout) {
+                SetTimeoutError(waits::kAccept, timeoutMs);
+            }
+            return false;
+        }
+        sockaddr_storage peer{};
+        socklen_t peerLen = sizeof peer;
+        const int fd =
+            accept4(listenerFd, reinterpret_cast<sockaddr*>(&peer), &peerLen, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) {
+                continue;
+            }
+            SetLastError(errno);
+            return false;
+        }
+        Socket accepted(fd);
+        // Anyone may connect to the port the PORT command names; only the server's connection
+        // carries the file. Another is closed unread and the wait goes on.
+        if (HostBytes(peer) == expected) {
+            out = std::move(accepted);
+            SetBlocking(fd, false);
+            return true;
+        }
+    }
 }
 
 bool ConnectToPeer(int controlFd, uint16_t port, int timeoutMs, Socket& out) {

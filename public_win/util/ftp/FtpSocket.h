@@ -110,7 +110,9 @@ bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t
 
 // A listening socket for an active-mode data connection on the local address of control.
 bool ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address);
-bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out);
+// Accepts the data connection of the server at the other end of control, within timeoutMs in
+// all; a connection from any other address is closed and the wait goes on.
+bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out, int controlFd);
 
 // A passive-mode data connection: to port on the control connection's peer, whatever address
 // the server named (behind NAT it names one the client cannot reach).

@@ -251,6 +251,13 @@ std::unique_ptr<TlsContext> TlsContext::Create(const TlsSettings& settings,
     }
     std::unique_ptr<TlsContext> context(new TlsContext(ctx, host, pin));
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    // TLS 1.2 offers only suites with forward secrecy and authenticated encryption: no static
+    // RSA key exchange, no CBC with SHA-1. TLS 1.3's suites are all of that kind already.
+    if (SSL_CTX_set_cipher_list(
+            ctx, "ECDHE+AESGCM:ECDHE+CHACHA20:DHE+AESGCM:DHE+CHACHA20:!aNULL:!eNULL") != 1) {
+        SetTlsError(nullptr);
+        return nullptr;
+    }
     SSL_CTX_set_verify(ctx, pin.empty() ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
     const bool trusted = settings.caFile.empty() ? SSL_CTX_set_default_verify_paths(ctx) == 1
                                                  : SSL_CTX_load_verify_locations(
@@ -266,6 +273,21 @@ std::unique_ptr<TlsContext> TlsContext::Create(const TlsSettings& settings,
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
     SSL_CTX_sess_set_new_cb(ctx, KeepNewSession);
     return context;
+}
+
+std::vector<std::string> TlsContext::OfferedSuites() const {
+    std::vector<std::string> names;
+    SSL* ssl = SSL_new(ctx_);
+    if (ssl == nullptr) {
+        return names;
+    }
+    STACK_OF(SSL_CIPHER)* offered = SSL_get1_supported_ciphers(ssl);
+    for (int i = 0; offered != nullptr && i < sk_SSL_CIPHER_num(offered); ++i) {
+        names.emplace_back(SSL_CIPHER_get_name(sk_SSL_CIPHER_value(offered, i)));
+    }
+    sk_SSL_CIPHER_free(offered);
+    SSL_free(ssl);
+    return names;
 }
 
 TlsContext::TlsContext(SSL_CTX* ctx, std::string host, std::string pin)

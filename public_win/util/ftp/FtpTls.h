@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "FtpTransport.h"
 
@@ -46,6 +47,8 @@ public:
 
     // Keeps session as the one to resume (OpenSSL's new-session callback).
     void Remember(ssl_session_st* session);
+    // The names of the cipher suites a handshake offers, in order.
+    std::vector<std::string> OfferedSuites() const;
 
 private:
     TlsContext(ssl_ctx_st* ctx, std::string host, std::string pin);
