@@ -867,6 +867,7 @@ TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
     EXPECT_EQ(Edit("edDownPath2")->text(), QString()) << "all saved: the inputs are cleared";
     ASSERT_EQ(List()->Count(), 4) << "the last search ran again";
     EXPECT_EQ(W<QGroupBox>("GroupBox3")->title(), QStringLiteral("列表（共 4 条）"));
+    List()->sortByColumn(2, Qt::AscendingOrder);  // the files download in the list's order
     List()->selectAll();
     dialogs.requests.clear();
     Send("btnDown");

@@ -162,6 +162,8 @@ private:
     // bytes (the paced rate), else what arrives first.
     bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool sizeKnown,
                          bool fill, std::size_t* got);
+    // Writes a block with up to kAttempts attempts sharing one write timeout: the bytes taken.
+    std::size_t WriteWithRetries(ftp::FileTransfer& remote, const char* data, std::size_t n);
     // Sends fd to its end; *sent: the size it reported before, then the bytes sent.
     bool Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256* digest);
     // The offset a download continues from (0: from the start), after the checks that keep a

@@ -149,6 +149,40 @@ bool CFTPClient::Alive() {
     return reply && reply->Completion();
 }
 
+namespace {
+// A block of the local file: its bytes, 0 at its end, -1 with errno. A file that ends before
+// the size it reported (expectMore) was cut while it was being sent; one that reported 0 (as files
+// of /proc do) or grew is sent to its end.
+ssize_t ReadBlock(int fd, char* buffer, std::size_t size, bool expectMore) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n == 0 && expectMore) {
+            errno = EIO;
+            return -1;
+        }
+        return n;
+    }
+}
+}  // namespace
+
+std::size_t CFTPClient::WriteWithRetries(ftp::FileTransfer& remote, const char* data,
+                                         std::size_t n) {
+    std::size_t accepted = 0;
+    const ftp::WaitBudget budget(m_timeouts.writeMs);
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (remote.Write(data, n, &accepted, budget.Remaining()) || accepted > 0 ||
+            budget.Spent() || ftp::Cancelled()) {
+            break;
+        }
+        Pause(budget);
+    }
+    NameConfiguredTimeout(ftp::waits::kWrite, m_timeouts.writeMs);
+    return accepted;
+}
+
 bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256* digest) {
     const uint64_t total = *sent;
     auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
@@ -168,18 +202,12 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::S
     }
     for (;;) {
         const uint32_t t0 = m_clock->Ticks();
-        const ssize_t n = ::read(fd, buffer.data(), slow ? kSlowBlockSize : buffer.size());
-        if (n == 0 && p.count < total) {
-            // A file that ends before the size it reported was cut while it was being sent;
-            // one that reports 0 (as files of /proc do) or grew is sent to its end.
-            errno = EIO;
-        } else if (n == 0) {
+        const ssize_t n =
+            ReadBlock(fd, buffer.data(), slow ? kSlowBlockSize : buffer.size(), p.count < total);
+        if (n == 0) {
             break;
         }
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
+        if (n < 0) {
             ftp::SetLastError(errno);
             SetErrorFromSystem();
             failed = true;
@@ -188,17 +216,8 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::S
         if (digest != nullptr) {
             digest->Update(buffer.data(), static_cast<std::size_t>(n));
         }
-        std::size_t accepted = 0;
-        const ftp::WaitBudget budget(m_timeouts.writeMs);
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (remote->Write(buffer.data(), static_cast<std::size_t>(n), &accepted,
-                              budget.Remaining()) ||
-                accepted > 0 || budget.Spent() || ftp::Cancelled()) {
-                break;
-            }
-            Pause(budget);
-        }
-        NameConfiguredTimeout(ftp::waits::kWrite, m_timeouts.writeMs);
+        const std::size_t accepted =
+            WriteWithRetries(*remote, buffer.data(), static_cast<std::size_t>(n));
         const uint32_t pass = m_clock->Ticks() - t0;
         slow = pass > kSlowBlockMs;
         p.elapsed += pass;

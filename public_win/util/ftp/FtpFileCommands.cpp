@@ -110,6 +110,34 @@ bool Connection::Delete(const std::string& name) {
     return reply && reply->Completion();
 }
 
+namespace {
+// The names of an NLST listing, one per line, without a directory part or a blank line.
+std::vector<std::string> NamesOfListing(const std::string& text) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        // Some servers name the directory too.
+        const std::size_t slash = line.rfind('/');
+        if (slash != std::string::npos) {
+            line.erase(0, slash + 1);
+        }
+        if (!line.empty()) {
+            names.push_back(std::move(line));
+        }
+    }
+    return names;
+}
+}  // namespace
+
 std::optional<std::vector<std::string>> Connection::ListNames() {
     if (!EnsureBinary()) {
         return std::nullopt;
@@ -144,25 +172,8 @@ std::optional<std::vector<std::string>> Connection::ListNames() {
         return std::nullopt;
     }
     std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        // Some servers name the directory too.
-        const std::size_t slash = line.rfind('/');
-        if (slash != std::string::npos) {
-            line.erase(0, slash + 1);
-        }
-        if (!line.empty()) {
-            names.push_back(codec_ && !codec_->IsUtf8() ? codec_->Decode(line) : line);
-        }
+    for (std::string& line : NamesOfListing(text)) {
+        names.push_back(codec_ && !codec_->IsUtf8() ? codec_->Decode(line) : std::move(line));
     }
     return names;
 }
