@@ -55,6 +55,8 @@ public:
     void FormClose(QObject* sender, TCloseAction& action);
 
     void InitForm(QWidget* form);
+    // The family colour of form and of its hint window, readable under the theme's text colour.
+    static void ApplyFamilyColors(QWidget* form);
     void InitTComboBox(QObject* component);
     void CMMouseMove(QObject* control);
     void FormMouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
@@ -94,6 +96,7 @@ protected:
     virtual void CreateParams();
 
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // Runs the handler named by the description's OnShow property.
     void showEvent(QShowEvent* event) override;
     // Runs an event handler; an error that leaves it is shown to the operator as one error

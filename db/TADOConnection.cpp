@@ -8,6 +8,9 @@
 
 #include "DbError.h"
 #include "SqliteSupport.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane::db {
 
@@ -74,7 +77,7 @@ Backend DialectOf(QSqlDriver::DbmsType dbms, Backend backend) {
 
 void TADOConnection::Open(const ConnectionSpec& spec) {
     if (!QSqlDatabase::isDriverAvailable(spec.driver)) {
-        throw DbError(QStringLiteral("数据库驱动 %1 不可用（%2），请安装该驱动")
+        throw DbError(Tr("korvane", "数据库驱动 %1 不可用（%2），请安装该驱动")
                           .arg(spec.driver, BackendName(spec.backend)));
     }
     if (spec.backend == Backend::SQLite) {
@@ -103,7 +106,7 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
     }
     if (!db.open()) {
         const QString reason = db.lastError().text();
-        throw DbError(QStringLiteral("连接数据库失败（%1 %2）: %3")
+        throw DbError(Tr("korvane", "连接数据库失败（%1 %2）: %3")
                           .arg(BackendName(spec.backend), spec.databaseName, reason));
     }
     backend_ = spec.backend;
@@ -120,7 +123,7 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
         if (!q.exec(QStringLiteral("set lock_timeout = %1").arg(kPostgresLockTimeoutMs))) {
             const QString reason = q.lastError().text();
             db.close();
-            throw DbError(QStringLiteral("连接数据库失败（设置锁等待时间）: %1").arg(reason));
+            throw DbError(Tr("korvane", "连接数据库失败（设置锁等待时间）: %1").arg(reason));
         }
     }
 }
@@ -146,30 +149,30 @@ namespace {
 void ExecSqlite(QSqlDatabase db, const char* sql) {
     QSqlQuery q(db);
     if (!q.exec(QString::fromLatin1(sql))) {
-        throw DbError(QStringLiteral("%1 失败: %2").arg(QLatin1String(sql), q.lastError().text()));
+        throw DbError(Tr("korvane", "%1 失败: %2").arg(QLatin1String(sql), q.lastError().text()));
     }
 }
 }  // namespace
 
 void TADOConnection::BeginTransaction() {
     if (!Connected()) {
-        throw DbError(QStringLiteral("数据库未连接"));
+        throw DbError(Tr("korvane", "数据库未连接"));
     }
     if (inTransaction_) {
-        throw DbError(QStringLiteral("上一个事务尚未结束"));
+        throw DbError(Tr("korvane", "上一个事务尚未结束"));
     }
     QSqlDatabase db = Database();
     if (backend_ == Backend::SQLite) {
         ExecSqlite(db, "begin immediate");
     } else if (!db.transaction()) {
-        throw DbError(QStringLiteral("开始事务失败: %1").arg(db.lastError().text()));
+        throw DbError(Tr("korvane", "开始事务失败: %1").arg(db.lastError().text()));
     }
     inTransaction_ = true;
 }
 
 void TADOConnection::Commit() {
     if (!inTransaction_) {
-        throw DbError(QStringLiteral("没有可提交的事务"));
+        throw DbError(Tr("korvane", "没有可提交的事务"));
     }
     inTransaction_ = false;  // a failed commit ends the transaction too
     QSqlDatabase db = Database();
@@ -183,7 +186,7 @@ void TADOConnection::Commit() {
     } else if (!db.commit()) {
         const QString reason = db.lastError().text();
         db.rollback();
-        throw DbError(QStringLiteral("提交事务失败: %1").arg(reason));
+        throw DbError(Tr("korvane", "提交事务失败: %1").arg(reason));
     }
 }
 
@@ -196,7 +199,7 @@ void TADOConnection::Rollback() {
     if (backend_ == Backend::SQLite) {
         ExecSqlite(db, "rollback");
     } else if (!db.rollback()) {
-        throw DbError(QStringLiteral("回滚事务失败: %1").arg(db.lastError().text()));
+        throw DbError(Tr("korvane", "回滚事务失败: %1").arg(db.lastError().text()));
     }
 }
 

@@ -10,6 +10,9 @@
 #include "DbError.h"
 #include "SqlDialect.h"
 #include "TADOConnection.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane::db {
 
@@ -44,7 +47,7 @@ void TADOQuery::ExecSQL() {
 void TADOQuery::Run(bool withRows) {
     Close();
     if (!connection_.Connected()) {
-        throw DbError(QStringLiteral("数据库未连接"));
+        throw DbError(Tr("korvane", "数据库未连接"));
     }
     auto query = std::make_unique<QSqlQuery>(connection_.Database());
     // Scrollable so the record count can be taken on drivers that do not report a size.
@@ -60,7 +63,7 @@ void TADOQuery::Run(bool withRows) {
         return;
     }
     if (!query->isSelect()) {
-        throw DbError(QStringLiteral("语句没有返回结果集"));
+        throw DbError(Tr("korvane", "语句没有返回结果集"));
     }
     record_ = query->record();
     eof_ = !query->first();
@@ -74,7 +77,7 @@ bool TADOQuery::Eof() const {
 
 void TADOQuery::Next() {
     if (!active_) {
-        throw DbError(QStringLiteral("查询没有打开的结果集"));
+        throw DbError(Tr("korvane", "查询没有打开的结果集"));
     }
     if (!eof_) {
         eof_ = !query_->next();
@@ -87,10 +90,10 @@ QVariant TADOQuery::FieldValue(const QString& name) const {
 
 QVariant TADOQuery::FieldValue(int index, const QString& name) const {
     if (!active_ || eof_) {
-        throw DbError(QStringLiteral("没有当前记录，不能读取字段 %1").arg(name));
+        throw DbError(Tr("korvane", "没有当前记录，不能读取字段 %1").arg(name));
     }
     if (index < 0 || index >= record_.count()) {
-        throw DbError(QStringLiteral("结果集中没有字段 %1").arg(name));
+        throw DbError(Tr("korvane", "结果集中没有字段 %1").arg(name));
     }
     return query_->value(index);
 }
@@ -127,11 +130,11 @@ int32_t TADOQuery::FieldAsInteger(const QString& name) const {
     bool ok = false;
     const qlonglong value = v.toLongLong(&ok);
     if (!ok) {
-        throw DbError(QStringLiteral("字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
+        throw DbError(Tr("korvane", "字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
     }
     if (value < std::numeric_limits<int32_t>::min() ||
         value > std::numeric_limits<int32_t>::max()) {
-        throw DbError(QStringLiteral("字段 %1 的值 %2 超出 32 位整数范围").arg(name).arg(value));
+        throw DbError(Tr("korvane", "字段 %1 的值 %2 超出 32 位整数范围").arg(name).arg(value));
     }
     return static_cast<int32_t>(value);
 }
@@ -151,7 +154,7 @@ int64_t TADOQuery::FieldAsInt64(const QString& name) const {
         value = v.toLongLong(&ok);
     }
     if (!ok) {
-        throw DbError(QStringLiteral("字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
+        throw DbError(Tr("korvane", "字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
     }
     return value;
 }
@@ -162,7 +165,7 @@ bool TADOQuery::FieldIsNull(const QString& name) const {
 
 int TADOQuery::RecordCount() {
     if (!active_) {
-        throw DbError(QStringLiteral("查询没有打开的结果集"));
+        throw DbError(Tr("korvane", "查询没有打开的结果集"));
     }
     if (recordCount_ >= 0) {
         return recordCount_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "CFTPClient.h"
@@ -143,6 +144,13 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
             ReadWithRetries(*remote, buffer.data(), chunk, r.sizeKnown, rate < 128, &got);
         if (got == 0) {
             failed = r.sizeKnown || !ok;
+            if (ok && r.sizeKnown) {
+                // The data ended before the file did: the connection broke.
+                ftp::SetOwnError(
+                    ftp::kErrConnectionAborted,
+                    ftp::Arg(ftp::Tr("ftp", "数据连接提前结束：已收到%1字节，文件共%2字节"),
+                             {std::to_string(p.count), std::to_string(total)}));
+            }
             if (failed) {
                 SetErrorFromFailure();
             }
