@@ -123,8 +123,14 @@ void TfrmMDIChild::ApplyFamilyColors(QWidget* form) {
 }
 
 void TfrmMDIChild::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ApplicationPaletteChange) {
-        ApplyFamilyColors(this);  // the desktop's theme changed, light to dark or back
+    // The desktop's theme changed, light to dark or back; the colours set here change the
+    // palette too, and are not applied again from within.
+    if ((event->type() == QEvent::PaletteChange ||
+         event->type() == QEvent::ApplicationPaletteChange) &&
+        !applyingColors_) {
+        applyingColors_ = true;
+        ApplyFamilyColors(this);
+        applyingColors_ = false;
     }
     QWidget::changeEvent(event);
 }

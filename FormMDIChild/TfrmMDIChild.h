@@ -141,6 +141,7 @@ private:
     QSet<QObject*> mouseMove_;
     bool appFilterInstalled_ = false;
     QList<QMetaObject::Connection> forgetters_;
+    bool applyingColors_ = false;
     bool forwarding_ = false;      // a filtered key is on its way; the form has seen it already
     bool contextPending_ = false;  // a context request is being passed up from an editor
     QPoint lastContextPos_;

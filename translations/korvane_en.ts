@@ -17,7 +17,7 @@
     </message>
     <message>
         <source>申请单号</source>
-        <translation>Order number</translation>
+        <translation>Order no.</translation>
     </message>
     <message>
         <source>OnEditKeyPress</source>
@@ -33,7 +33,7 @@
     </message>
     <message>
         <source>生成日期起</source>
-        <translation>Created from</translation>
+        <translation>From</translation>
     </message>
     <message>
         <source>yyyy/MM/dd</source>
@@ -41,7 +41,7 @@
     </message>
     <message>
         <source>生成日期止</source>
-        <translation>Created until</translation>
+        <translation>Until</translation>
     </message>
     <message>
         <source>查询</source>
@@ -57,7 +57,7 @@
     </message>
     <message>
         <source>备注</source>
-        <translation>Remark</translation>
+        <translation>Note</translation>
     </message>
     <message>
         <source>列表</source>
@@ -85,7 +85,7 @@
     </message>
     <message>
         <source>备注|80</source>
-        <translation>Remark|80</translation>
+        <translation>Note|80</translation>
     </message>
     <message>
         <source>上传</source>
@@ -854,7 +854,7 @@
     </message>
     <message>
         <source>备注%1，请删减！</source>
-        <translation>The remark %1; please shorten it!</translation>
+        <translation>The note %1; please shorten it!</translation>
     </message>
     <message>
         <source>数据保存失败，上传已撤销，服务器上的文件未改变！</source>
@@ -1075,7 +1075,7 @@ Cancel these transfers and quit?</translation>
     </message>
     <message>
         <source>文件</source>
-        <translation>file</translation>
+        <translation>File</translation>
     </message>
     <message>
         <source>本次会话的操作员编号</source>
@@ -1155,7 +1155,7 @@ Cancel these transfers and quit?</translation>
     </message>
     <message>
         <source>申请单号</source>
-        <translation>Order number</translation>
+        <translation>Order no.</translation>
     </message>
     <message>
         <source>方向</source>
@@ -1234,6 +1234,10 @@ Cancel these transfers and quit?</translation>
     <message>
         <source>窗口已关闭，传输中止</source>
         <translation>the window was closed, the transfer was stopped</translation>
+    </message>
+    <message>
+        <source>配置文件</source>
+        <translation>file</translation>
     </message>
 </context>
 </TS>

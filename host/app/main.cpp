@@ -125,8 +125,8 @@ int main(int argc, char** argv) {
     args.setApplicationDescription(Tr("telmaris", "TELMARIS 业务模块宿主程序"));
     args.addHelpOption();
     args.addVersionOption();
-    args.addOption(
-        {QStringLiteral("config"), Tr("telmaris", "主机配置文件（INI）"), Tr("telmaris", "文件")});
+    args.addOption({QStringLiteral("config"), Tr("telmaris", "主机配置文件（INI）"),
+                    Tr("telmaris", "配置文件")});
     args.addOption({QStringLiteral("operator"), Tr("telmaris", "本次会话的操作员编号"),
                     Tr("telmaris", "编号")});
     args.addOption({QStringLiteral("module"), Tr("telmaris", "业务模块库"), Tr("telmaris", "库")});
