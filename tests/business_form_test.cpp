@@ -1115,7 +1115,7 @@ TEST_P(FailureWordsTest, EachFailureSaysWhatFailedAndWhatToDo) {
          QString(),
          QString(),
          QStringLiteral("找不到远程FTP服务器[%1]：主机不可达，请检查系统参数korvane_ip中的地址和"
-                        "网络连接。\n主机名无法解析")},
+                        "网络连接。\n未知错误![%1]主机不可达，请检查IP地址是否正确。")},
         {"untrusted certificate",
          {QStringLiteral("--tls-cert"), certificate.PemFile()},
          QString(),

@@ -490,10 +490,6 @@
         <translation>the server closed the connection</translation>
     </message>
     <message>
-        <source>主机名无法解析</source>
-        <translation>the host name cannot be resolved</translation>
-    </message>
-    <message>
         <source>服务器的应答无法识别</source>
         <translation>the server's reply cannot be understood</translation>
     </message>

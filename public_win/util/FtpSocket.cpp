@@ -110,8 +110,6 @@ std::string OwnErrorText(int code) {
     switch (code) {
         case kErrConnectionAborted:
             return Tr("ftp", "连接被服务器断开");
-        case kErrNameNotResolved:
-            return Tr("ftp", "主机名无法解析");
         case kErrProtocol:
             return Tr("ftp", "服务器的应答无法识别");
         case kErrBadName:

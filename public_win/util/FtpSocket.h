@@ -39,8 +39,9 @@ void SetTranslateHook(TranslateHook hook);
 std::string Tr(const char* context, const char* source);
 // pattern with %1, %2, ... replaced by args in order.
 std::string Arg(std::string pattern, std::initializer_list<std::string> args);
-// The text of one of the layer's own errors that carries none of its own (a closed connection,
-// a name that did not resolve); empty for those whose reason is the server's reply.
+// The text of one of the layer's own errors that carries none of its own (a closed connection);
+// empty for those whose reason is the server's reply or the caller's own words (a name that did
+// not resolve: the client names the host it could not reach).
 std::string OwnErrorText(int code);
 
 // The calling thread's last error number (errno or one of the values above).
