@@ -175,7 +175,7 @@ int TADOQuery::RecordCount() {
         return recordCount_;
     }
     if (query_->isForwardOnly()) {
-        throw DbError(QStringLiteral("只向前读取的结果集不能计数"));
+        throw DbError(Tr("korvane", "只向前读取的结果集不能计数"));
     }
     const int here = query_->at();
     recordCount_ = query_->last() ? query_->at() + 1 : 0;

@@ -33,9 +33,9 @@
 #include "TextLimits.h"
 #include "TransferJob.h"
 #include "TransferProgress.h"
+#include "Translate.h"
 #include "WindowTransfers.h"
 #include "ui_formBusinessMain.h"
-#include "Translate.h"
 
 using korvane::Tr;
 

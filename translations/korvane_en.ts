@@ -1014,6 +1014,22 @@ Cancelling…</translation>
         <source>选择要上传的文件</source>
         <translation>Choose the files to upload</translation>
     </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>列表</source>
+        <translation>List</translation>
+    </message>
+    <message>
+        <source>列表（共 %1 条）</source>
+        <translation>List (%1 rows)</translation>
+    </message>
+    <message>
+        <source>只向前读取的结果集不能计数</source>
+        <translation>a forward-only result set cannot be counted</translation>
+    </message>
 </context>
 <context>
     <name>telmaris</name>
