@@ -566,7 +566,7 @@ TEST(RegistrationList, EachColumnSortsInItsOwnOrderBothWays) {
     }
     list.model.sort(RegistrationModel::kId, Qt::AscendingOrder);
     EXPECT_EQ(list.Column(RegistrationModel::kType), QStringList({"7", "[1] 合同", "[2] 证件"}));
-    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "2.0 KB", "5 B"}));
+    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "2.0 KiB", "5 B"}));
 }
 
 // A sort moves the selection with its row: the operator downloads the row they chose.
@@ -599,7 +599,7 @@ TEST(RegistrationList, ReplacedRowsAndRecordedSizes) {
     EXPECT_EQ(list.Column(RegistrationModel::kDate),
               QStringList({"2020-01-01 00:00:00（已被替换）", "2021-01-01 00:00:00",
                            "2021-01-01 00:00:00"}));
-    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "3.0 MB", ""}));
+    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "3.0 MiB", ""}));
     EXPECT_TRUE(list.model.Replaced(0));
     EXPECT_FALSE(list.model.Replaced(1));
 }
