@@ -88,24 +88,51 @@ void TfrmMDIChild::InitForm(QWidget* form) {
     if (form == nullptr) {
         return;
     }
-    QPalette palette = form->palette();
-    const QVariant color = form->property("Color");
-    palette.setColor(QPalette::Window, ColorFromBgr(color.isValid() ? color.toUInt() : kFormColor));
-    form->setPalette(palette);
+    ApplyFamilyColors(form);
     MakeInit(form);
     InitTComboBox(form);
     if (!form->findChild<THintWindow*>(QLatin1String(kHintWindowName),
                                        Qt::FindDirectChildrenOnly)) {
         auto* hint = new THintWindow(form);
-        QPalette hp = hint->palette();
-        hp.setColor(QPalette::Window, ColorFromBgr(kHintColor));
-        hint->setPalette(hp);
         hint->setObjectName(QLatin1String(kHintWindowName));
+        ApplyFamilyColors(form);
         hint->hide();
     }
     CMMouseMove(form);
     SetNextFocus(form);
     SetGUIStyle(form);
+}
+
+// The family's colours on the form and its hint window, as backgrounds that the theme's text
+// colour reads on: the colours themselves under a light theme, a dark tint under a dark one.
+void TfrmMDIChild::ApplyFamilyColors(QWidget* form) {
+    const QPalette theme = QApplication::palette(form);
+    QPalette palette = form->palette();
+    const QVariant color = form->property("Color");
+    palette.setColor(QPalette::WindowText, theme.color(QPalette::WindowText));
+    palette.setColor(
+        QPalette::Window,
+        ReadableBackground(ColorFromBgr(color.isValid() ? color.toUInt() : kFormColor), theme));
+    form->setPalette(palette);
+    if (auto* hint = form->findChild<THintWindow*>(QLatin1String(kHintWindowName),
+                                                   Qt::FindDirectChildrenOnly)) {
+        QPalette hp = hint->palette();
+        hp.setColor(QPalette::Window, ReadableBackground(ColorFromBgr(kHintColor), theme));
+        hint->setPalette(hp);
+    }
+}
+
+void TfrmMDIChild::changeEvent(QEvent* event) {
+    // The desktop's theme changed, light to dark or back; the colours set here change the
+    // palette too, and are not applied again from within.
+    if ((event->type() == QEvent::PaletteChange ||
+         event->type() == QEvent::ApplicationPaletteChange) &&
+        !applyingColors_) {
+        applyingColors_ = true;
+        ApplyFamilyColors(this);
+        applyingColors_ = false;
+    }
+    QWidget::changeEvent(event);
 }
 
 // Window ----------------------------------------------------------------------------------

@@ -55,6 +55,8 @@ public:
     void FormClose(QObject* sender, TCloseAction& action);
 
     void InitForm(QWidget* form);
+    // The family colour of form and of its hint window, readable under the theme's text colour.
+    static void ApplyFamilyColors(QWidget* form);
     void InitTComboBox(QObject* component);
     void CMMouseMove(QObject* control);
     void FormMouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
@@ -94,6 +96,7 @@ protected:
     virtual void CreateParams();
 
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // Runs the handler named by the description's OnShow property.
     void showEvent(QShowEvent* event) override;
     // Runs an event handler; an error that leaves it is shown to the operator as one error
@@ -138,6 +141,7 @@ private:
     QSet<QObject*> mouseMove_;
     bool appFilterInstalled_ = false;
     QList<QMetaObject::Connection> forgetters_;
+    bool applyingColors_ = false;
     bool forwarding_ = false;      // a filtered key is on its way; the form has seen it already
     bool contextPending_ = false;  // a context request is being passed up from an editor
     QPoint lastContextPos_;

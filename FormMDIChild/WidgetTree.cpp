@@ -1,5 +1,8 @@
 #include "WidgetTree.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -75,6 +78,38 @@ QWidget* DirectChildAt(QWidget* container, const QPoint& p) {
 QColor ColorFromBgr(unsigned bgr) {
     return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
                   static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](float v) {
+            return v <= 0.03928f ? v / 12.92
+                                 : std::pow((static_cast<double>(v) + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableBackground(const QColor& wanted, const QPalette& palette) {
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor base = palette.color(QPalette::Window);
+    constexpr int kSteps = 20;
+    for (int step = kSteps; step >= 0; --step) {
+        const double share = static_cast<double>(step) / kSteps;
+        const auto mix = [share](int w, int b) {
+            return static_cast<int>(std::lround(share * w + (1.0 - share) * b));
+        };
+        const QColor candidate(mix(wanted.red(), base.red()), mix(wanted.green(), base.green()),
+                               mix(wanted.blue(), base.blue()));
+        if (ContrastRatio(candidate, text) >= kMinimumContrast) {
+            return candidate;
+        }
+    }
+    return base;  // the theme's own pair, whatever it keeps
 }
 
 QWidget* FormOf(QObject* control) {

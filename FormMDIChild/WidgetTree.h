@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QPalette>
 
 class QObject;
 class QPoint;
@@ -17,6 +18,14 @@ QList<QObject*> OwnedComponents(QObject* owner);
 
 // Colour from the framework's BGR number.
 QColor ColorFromBgr(unsigned bgr);
+// WCAG's contrast ratio of two colours, 1 (none) to 21 (black on white).
+double ContrastRatio(const QColor& a, const QColor& b);
+// The least text contrast the form's colours keep (WCAG AA for normal text).
+constexpr double kMinimumContrast = 4.5;
+// wanted as the background of palette's WindowText where that reads at kMinimumContrast;
+// else wanted mixed into palette's Window as far as that still reads (a dark desktop theme
+// gets a dark tint of the family colour, its light text stays readable).
+QColor ReadableBackground(const QColor& wanted, const QPalette& palette);
 
 namespace korvane::tree {
 

@@ -5,7 +5,10 @@
 
 #include "GuiServices.h"
 #include "TfrmBusinessMain.h"
+#include "Translate.h"
 #include "VersionIdent.h"
+
+using korvane::Tr;
 
 TfrmBusinessMain* frmBusinessMain = nullptr;
 
@@ -44,7 +47,7 @@ TfrmBusinessMain* CreateBusinessForm(int32_t, SessionInfo* session) {
     const QString text = QString::fromStdString(session->SessionText);
     auto* form = new (std::nothrow) TfrmBusinessMain(nullptr);
     if (form == nullptr) {
-        ShowGUIMessage(QStringLiteral("内存不足，无法创建对象!"), QStringLiteral("异常"),
+        ShowGUIMessage(Tr("korvane", "内存不足，无法创建对象!"), Tr("korvane", "异常"),
                        MB_ICONERROR);
         return nullptr;
     }

@@ -1,11 +1,16 @@
 #include "ConnectionString.h"
 
 #include "DbError.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane::db {
 
 namespace {
-const QString kPrefix = QStringLiteral("数据库连接串无效: ");
+QString Prefix() {
+    return korvane::Tr("korvane", "数据库连接串无效: ");
+}
 
 QString Unquote(const QString& value) {
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
@@ -37,7 +42,7 @@ QStringList SplitPairs(const QString& text) {
         }
     }
     if (!quote.isNull()) {
-        throw DbError(kPrefix + QStringLiteral("引号未闭合"));
+        throw DbError(Prefix() + Tr("korvane", "引号未闭合"));
     }
     parts << current;
     return parts;
@@ -47,9 +52,10 @@ void MapPostgres(const QMap<QString, QString>& pairs, ConnectionSpec& spec) {
     const QString source = pairs.value(QStringLiteral("data source"));
     const qsizetype slash = source.indexOf(u'/');
     if (source.isEmpty() || slash <= 0 || slash == source.size() - 1) {
-        throw DbError(kPrefix + QStringLiteral("PostgreSQL 的 Data Source 应为 主机[:端口]/数据库, "
-                                               "而不是 \"%1\"")
-                                    .arg(source));
+        throw DbError(Prefix() + Tr("korvane",
+                                    "PostgreSQL 的 Data Source 应为 主机[:端口]/数据库, "
+                                    "而不是 \"%1\"")
+                                     .arg(source));
     }
     const QString hostPort = source.left(slash);
     spec.databaseName = source.mid(slash + 1);
@@ -59,12 +65,12 @@ void MapPostgres(const QMap<QString, QString>& pairs, ConnectionSpec& spec) {
         bool ok = false;
         spec.port = hostPort.mid(colon + 1).toInt(&ok);
         if (!ok || spec.port < 1 || spec.port > 65535) {
-            throw DbError(kPrefix +
-                          QStringLiteral("端口 \"%1\" 无效").arg(hostPort.mid(colon + 1)));
+            throw DbError(Prefix() +
+                          Tr("korvane", "端口 \"%1\" 无效").arg(hostPort.mid(colon + 1)));
         }
     }
     if (spec.host.isEmpty()) {
-        throw DbError(kPrefix + QStringLiteral("PostgreSQL 的 Data Source 缺少主机名"));
+        throw DbError(Prefix() + Tr("korvane", "PostgreSQL 的 Data Source 缺少主机名"));
     }
 }
 
@@ -92,14 +98,14 @@ void MapOdbc(const QMap<QString, QString>& pairs, ConnectionSpec& spec) {
     } else if (pairs.contains(QStringLiteral("data source"))) {
         spec.databaseName = pairs.value(QStringLiteral("data source"));
     } else {
-        throw DbError(kPrefix + QStringLiteral("ODBC 连接缺少 DSN 或 Data Source"));
+        throw DbError(Prefix() + Tr("korvane", "ODBC 连接缺少 DSN 或 Data Source"));
     }
 }
 }  // namespace
 
 QMap<QString, QString> ParseConnectionPairs(const QString& text) {
     if (text.trimmed().isEmpty()) {
-        throw DbError(kPrefix + QStringLiteral("连接串为空"));
+        throw DbError(Prefix() + Tr("korvane", "连接串为空"));
     }
     QMap<QString, QString> pairs;
     QString lastKey;
@@ -110,21 +116,21 @@ QMap<QString, QString> ParseConnectionPairs(const QString& text) {
         const qsizetype eq = part.indexOf(u'=');
         if (eq < 0 && (lastKey == u"password" || lastKey == u"pwd")) {
             // The tail of a password cut at its ';': a message must not show it.
-            throw DbError(kPrefix + QStringLiteral("密码中含有分号，请把密码放在双引号中，"
-                                                   "如 Password=\"...\""));
+            throw DbError(Prefix() +
+                          Tr("korvane", "密码中含有分号，请把密码放在双引号中，如 Password=\"...\""));
         }
         if (eq < 0) {
-            throw DbError(kPrefix + QStringLiteral("\"%1\" 不是 键=值 的形式").arg(part.trimmed()));
+            throw DbError(Prefix() + Tr("korvane", "\"%1\" 不是 键=值 的形式").arg(part.trimmed()));
         }
         const QString key = part.left(eq).trimmed().toLower();
         if (key.isEmpty()) {
-            throw DbError(kPrefix + QStringLiteral("\"%1\" 缺少键名").arg(part.trimmed()));
+            throw DbError(Prefix() + Tr("korvane", "\"%1\" 缺少键名").arg(part.trimmed()));
         }
         pairs.insert(key, Unquote(part.mid(eq + 1).trimmed()));
         lastKey = key;
     }
     if (pairs.isEmpty()) {
-        throw DbError(kPrefix + QStringLiteral("连接串为空"));
+        throw DbError(Prefix() + Tr("korvane", "连接串为空"));
     }
     return pairs;
 }
@@ -146,7 +152,7 @@ ConnectionSpec MapConnectionString(const QString& text) {
         spec.driver = QStringLiteral("QSQLITE");
         spec.databaseName = pairs.value(QStringLiteral("data source"));
         if (spec.databaseName.isEmpty()) {
-            throw DbError(kPrefix + QStringLiteral("SQLite 连接缺少 Data Source（数据库文件）"));
+            throw DbError(Prefix() + Tr("korvane", "SQLite 连接缺少 Data Source（数据库文件）"));
         }
     } else if (provider == u"postgresql") {
         spec.backend = Backend::PostgreSQL;
@@ -158,8 +164,8 @@ ConnectionSpec MapConnectionString(const QString& text) {
         MapOdbc(pairs, spec);
     } else {
         throw DbError(
-            kPrefix +
-            QStringLiteral("未知的 Provider \"%1\"").arg(pairs.value(QStringLiteral("provider"))));
+            Prefix() +
+            Tr("korvane", "未知的 Provider \"%1\"").arg(pairs.value(QStringLiteral("provider"))));
     }
     return spec;
 }

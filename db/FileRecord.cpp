@@ -7,6 +7,9 @@
 #include "SqlScript.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane::db {
 
@@ -230,7 +233,7 @@ void FileRecord::Record(const StoredFile& file, const QString& token) {
          Q(file.name) + QStringLiteral(" and claim_token=") + Q(token));
     if (query_.RowsAffected() == 0) {
         throw DbError(
-            QStringLiteral("文件[%1]的上传占用已失效（已被另一次上传接管），本次上传未登记")
+            Tr("korvane", "文件[%1]的上传占用已失效（已被另一次上传接管），本次上传未登记")
                 .arg(file.name));
     }
 }

@@ -11,6 +11,9 @@
 #include <QVariant>
 
 #include "DbError.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane::db {
 
@@ -48,7 +51,7 @@ void ToDateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 sqlite3* Handle(QSqlDatabase& db) {
     const QVariant v = db.driver()->handle();
     if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) {
-        throw DbError(QStringLiteral("SQLite 驱动没有提供连接句柄"));
+        throw DbError(Tr("korvane", "SQLite 驱动没有提供连接句柄"));
     }
     return *static_cast<sqlite3* const*>(v.constData());
 }
@@ -56,7 +59,7 @@ sqlite3* Handle(QSqlDatabase& db) {
 void Exec(QSqlDatabase& db, const QString& sql) {
     QSqlQuery q(db);
     if (!q.exec(sql)) {
-        throw DbError(QStringLiteral("SQLite 初始化失败 (%1): %2").arg(sql, q.lastError().text()));
+        throw DbError(Tr("korvane", "SQLite 初始化失败 (%1): %2").arg(sql, q.lastError().text()));
     }
 }
 
@@ -93,8 +96,9 @@ void CheckSqliteLocation(const QString& databaseFile, bool createMissing) {
              {databaseFile, SqliteSchemaFile(databaseFile, QStringLiteral("zy")),
               SqliteSchemaFile(databaseFile, QStringLiteral("xg"))}) {
             if (!QFileInfo::exists(path)) {
-                throw DbError(QStringLiteral("数据库文件不存在: %1（请用 korvane-dbtool --script "
-                                             "创建数据库）")
+                throw DbError(Tr("korvane",
+                                 "数据库文件不存在: %1（请用 korvane-dbtool --script "
+                                 "创建数据库）")
                                   .arg(QFileInfo(path).absoluteFilePath()));
             }
         }
@@ -102,13 +106,13 @@ void CheckSqliteLocation(const QString& databaseFile, bool createMissing) {
     const QFileInfo file(databaseFile);
     const QFileInfo dir(file.absolutePath());
     if (!dir.exists() || !dir.isDir()) {
-        throw DbError(QStringLiteral("数据库目录不存在: %1").arg(dir.absoluteFilePath()));
+        throw DbError(Tr("korvane", "数据库目录不存在: %1").arg(dir.absoluteFilePath()));
     }
     if (!dir.isWritable()) {
-        throw DbError(QStringLiteral("数据库目录不可写: %1").arg(dir.absoluteFilePath()));
+        throw DbError(Tr("korvane", "数据库目录不可写: %1").arg(dir.absoluteFilePath()));
     }
     if (file.exists() && (!file.isFile() || !file.isWritable())) {
-        throw DbError(QStringLiteral("数据库文件不可写: %1").arg(file.absoluteFilePath()));
+        throw DbError(Tr("korvane", "数据库文件不可写: %1").arg(file.absoluteFilePath()));
     }
 }
 
@@ -120,7 +124,7 @@ void PrepareSqliteConnection(QSqlDatabase& db, const QString& databaseFile) {
         sqlite3_create_function(h, "to_date", 2, flags | SQLITE_DETERMINISTIC, nullptr,
                                 ToDateFunction, nullptr, nullptr) != SQLITE_OK) {
         throw DbError(
-            QStringLiteral("SQLite 函数注册失败: %1").arg(QString::fromUtf8(sqlite3_errmsg(h))));
+            Tr("korvane", "SQLite 函数注册失败: %1").arg(QString::fromUtf8(sqlite3_errmsg(h))));
     }
     // like is case-sensitive on the other backends; a search must list the same rows here.
     Exec(db, QStringLiteral("PRAGMA case_sensitive_like=ON"));

@@ -9,6 +9,9 @@
 
 #include "DbError.h"
 #include "SqliteSupport.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane::db {
 
@@ -97,7 +100,7 @@ Backend DialectOf(QSqlDriver::DbmsType dbms, Backend backend) {
 
 void TADOConnection::Open(const ConnectionSpec& spec) {
     if (!QSqlDatabase::isDriverAvailable(spec.driver)) {
-        throw DbError(QStringLiteral("数据库驱动 %1 不可用（%2），请安装该驱动")
+        throw DbError(Tr("korvane", "数据库驱动 %1 不可用（%2），请安装该驱动")
                           .arg(spec.driver, BackendName(spec.backend)));
     }
     if (spec.backend == Backend::SQLite) {
@@ -134,7 +137,7 @@ void TADOConnection::Open(const ConnectionSpec& spec) {
     }
     if (!db.open()) {
         const QString reason = db.lastError().text();
-        throw DbError(QStringLiteral("连接数据库失败（%1 %2）: %3")
+        throw DbError(Tr("korvane", "连接数据库失败（%1 %2）: %3")
                           .arg(BackendName(spec.backend), spec.databaseName, reason));
     }
     backend_ = spec.backend;
@@ -162,7 +165,7 @@ namespace {
 void ExecSession(QSqlDatabase& db, const QString& sql, const QString& what) {
     QSqlQuery q(db);
     if (!q.exec(sql)) {
-        throw DbError(QStringLiteral("连接数据库失败（%1）: %2").arg(what, q.lastError().text()));
+        throw DbError(Tr("korvane", "连接数据库失败（%1）: %2").arg(what, q.lastError().text()));
     }
 }
 }  // namespace
@@ -171,21 +174,21 @@ void TADOConnection::PreparePostgresSession(QSqlDatabase& db) const {
     // Quotes are doubled in literals and backslashes left as they are: that holds only while the
     // server reads a backslash as an ordinary character, which older sites switch off.
     ExecSession(db, QStringLiteral("set standard_conforming_strings = on"),
-                QStringLiteral("设置 standard_conforming_strings"));
+                Tr("korvane", "设置 standard_conforming_strings"));
     QSqlQuery shown(db);
     if (!shown.exec(QStringLiteral("show standard_conforming_strings")) || !shown.next() ||
         shown.value(0).toString() != u"on") {
-        throw DbError(
-            QStringLiteral("连接数据库失败: 数据库不接受 standard_conforming_strings=on，"
-                           "文本中的反斜杠会被当作转义符，为安全起见不能使用该数据库"));
+        throw DbError(Tr("korvane",
+                         "连接数据库失败: 数据库不接受 standard_conforming_strings=on，"
+                         "文本中的反斜杠会被当作转义符，为安全起见不能使用该数据库"));
     }
     // No statement, nor a wait for another connection's row lock (an upload's claim while
     // another host's registration commits), holds the window longer than the bound.
     const int ms = timeoutSeconds_ * 1000;
     ExecSession(db, QStringLiteral("set statement_timeout = %1").arg(ms),
-                QStringLiteral("设置语句超时"));
+                Tr("korvane", "设置语句超时"));
     ExecSession(db, QStringLiteral("set lock_timeout = %1").arg(ms),
-                QStringLiteral("设置锁等待时间"));
+                Tr("korvane", "设置锁等待时间"));
 }
 
 int TADOConnection::ParseTimeout(const QString& value) {
@@ -197,7 +200,7 @@ int TADOConnection::ParseTimeout(const QString& value) {
     const int seconds = text.toInt(&ok);
     if (!ok || seconds < 1 || seconds > 3600) {
         throw DbError(
-            QStringLiteral("系统参数korvane_db_timeout的值[%1]无效，应为1到3600的秒数").arg(text));
+            Tr("korvane", "系统参数korvane_db_timeout的值[%1]无效，应为1到3600的秒数").arg(text));
     }
     return seconds;
 }
@@ -222,7 +225,7 @@ void TADOConnection::EnsureOpen() {
         Reopen();
     }
     if (!Connected()) {
-        throw DbError(QStringLiteral("数据库未连接"));
+        throw DbError(Tr("korvane", "数据库未连接"));
     }
 }
 
@@ -231,7 +234,7 @@ void TADOConnection::Reopen() {
     try {
         Open(MapConnectionString(connectionString_));
     } catch (const DbError& e) {
-        throw DbError(QStringLiteral("与数据库的连接已断开，重新连接失败: %1").arg(e.Message()));
+        throw DbError(Tr("korvane", "与数据库的连接已断开，重新连接失败: %1").arg(e.Message()));
     }
 }
 
@@ -261,7 +264,7 @@ namespace {
 void ExecSqlite(QSqlDatabase db, const char* sql) {
     QSqlQuery q(db);
     if (!q.exec(QString::fromLatin1(sql))) {
-        throw DbError(QStringLiteral("%1 失败: %2").arg(QLatin1String(sql), q.lastError().text()));
+        throw DbError(Tr("korvane", "%1 失败: %2").arg(QLatin1String(sql), q.lastError().text()));
     }
 }
 }  // namespace
@@ -272,20 +275,20 @@ void TADOConnection::BeginTransaction() {
         Revive();  // nothing of the transaction has run yet: a lost connection is made again
     }
     if (inTransaction_) {
-        throw DbError(QStringLiteral("上一个事务尚未结束"));
+        throw DbError(Tr("korvane", "上一个事务尚未结束"));
     }
     QSqlDatabase db = Database();
     if (backend_ == Backend::SQLite) {
         ExecSqlite(db, "begin immediate");
     } else if (!db.transaction()) {
-        throw DbError(QStringLiteral("开始事务失败: %1").arg(db.lastError().text()));
+        throw DbError(Tr("korvane", "开始事务失败: %1").arg(db.lastError().text()));
     }
     inTransaction_ = true;
 }
 
 void TADOConnection::Commit() {
     if (!inTransaction_) {
-        throw DbError(QStringLiteral("没有可提交的事务"));
+        throw DbError(Tr("korvane", "没有可提交的事务"));
     }
     inTransaction_ = false;  // a failed commit ends the transaction too
     QSqlDatabase db = Database();
@@ -299,7 +302,7 @@ void TADOConnection::Commit() {
     } else if (!db.commit()) {
         const QString reason = db.lastError().text();
         db.rollback();
-        throw DbError(QStringLiteral("提交事务失败: %1").arg(reason));
+        throw DbError(Tr("korvane", "提交事务失败: %1").arg(reason));
     }
 }
 
@@ -312,7 +315,7 @@ void TADOConnection::Rollback() {
     if (backend_ == Backend::SQLite) {
         ExecSqlite(db, "rollback");
     } else if (!db.rollback()) {
-        throw DbError(QStringLiteral("回滚事务失败: %1").arg(db.lastError().text()));
+        throw DbError(Tr("korvane", "回滚事务失败: %1").arg(db.lastError().text()));
     }
 }
 

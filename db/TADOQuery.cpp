@@ -11,17 +11,20 @@
 #include "DbError.h"
 #include "SqlDialect.h"
 #include "TADOConnection.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane::db {
 
 void CheckStatementText(const QString& sql, const TADOConnection& connection) {
     // A NUL would end the text early in the C drivers beneath: a literal cut in two.
     if (sql.contains(QChar(0))) {
-        throw DbError(QStringLiteral("语句中含有空字符（NUL），不能执行"));
+        throw DbError(Tr("korvane", "语句中含有空字符（NUL），不能执行"));
     }
     if (connection.ReadsBackslashEscapes() && sql.contains(u'\\')) {
         throw DbError(
-            QStringLiteral("该数据库把反斜杠（\\）当作转义符，语句中不能含有反斜杠，请去掉后再试"));
+            Tr("korvane", "该数据库把反斜杠（\\）当作转义符，语句中不能含有反斜杠，请去掉后再试"));
     }
 }
 
@@ -60,12 +63,12 @@ QString Reason(const QSqlError& error, const TADOConnection& connection, qint64 
     const QString code = error.nativeErrorCode();
     const int seconds = connection.TimeoutSeconds();
     if (connection.CurrentBackend() == Backend::SQLite && (code == u"5" || code == u"6")) {
-        return QStringLiteral("数据库忙：另一个程序正在使用数据库，已等待%1秒，请稍后再试。")
+        return Tr("korvane", "数据库忙：另一个程序正在使用数据库，已等待%1秒，请稍后再试。")
             .arg(seconds);
     }
     if ((connection.Dialect() == Backend::PostgreSQL && (code == u"57014" || code == u"55P03")) ||
         tookMs >= seconds * 1000 - 50) {
-        return QStringLiteral("数据库忙：该操作在%1秒内没有完成，请稍后再试。（%2）")
+        return Tr("korvane", "数据库忙：该操作在%1秒内没有完成，请稍后再试。（%2）")
             .arg(seconds)
             .arg(error.text());
     }
@@ -111,7 +114,7 @@ void TADOQuery::Run(bool withRows) {
         return;
     }
     if (!query->isSelect()) {
-        throw DbError(QStringLiteral("语句没有返回结果集"));
+        throw DbError(Tr("korvane", "语句没有返回结果集"));
     }
     record_ = query->record();
     eof_ = !query->first();
@@ -125,7 +128,7 @@ bool TADOQuery::Eof() const {
 
 void TADOQuery::Next() {
     if (!active_) {
-        throw DbError(QStringLiteral("查询没有打开的结果集"));
+        throw DbError(Tr("korvane", "查询没有打开的结果集"));
     }
     if (!eof_) {
         eof_ = !query_->next();
@@ -138,10 +141,10 @@ QVariant TADOQuery::FieldValue(const QString& name) const {
 
 QVariant TADOQuery::FieldValue(int index, const QString& name) const {
     if (!active_ || eof_) {
-        throw DbError(QStringLiteral("没有当前记录，不能读取字段 %1").arg(name));
+        throw DbError(Tr("korvane", "没有当前记录，不能读取字段 %1").arg(name));
     }
     if (index < 0 || index >= record_.count()) {
-        throw DbError(QStringLiteral("结果集中没有字段 %1").arg(name));
+        throw DbError(Tr("korvane", "结果集中没有字段 %1").arg(name));
     }
     return query_->value(index);
 }
@@ -178,11 +181,11 @@ int32_t TADOQuery::FieldAsInteger(const QString& name) const {
     bool ok = false;
     const qlonglong value = v.toLongLong(&ok);
     if (!ok) {
-        throw DbError(QStringLiteral("字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
+        throw DbError(Tr("korvane", "字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
     }
     if (value < std::numeric_limits<int32_t>::min() ||
         value > std::numeric_limits<int32_t>::max()) {
-        throw DbError(QStringLiteral("字段 %1 的值 %2 超出 32 位整数范围").arg(name).arg(value));
+        throw DbError(Tr("korvane", "字段 %1 的值 %2 超出 32 位整数范围").arg(name).arg(value));
     }
     return static_cast<int32_t>(value);
 }
@@ -202,7 +205,7 @@ int64_t TADOQuery::FieldAsInt64(const QString& name) const {
         value = v.toLongLong(&ok);
     }
     if (!ok) {
-        throw DbError(QStringLiteral("字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
+        throw DbError(Tr("korvane", "字段 %1 的值 \"%2\" 不是整数").arg(name, v.toString()));
     }
     return value;
 }
@@ -213,7 +216,7 @@ bool TADOQuery::FieldIsNull(const QString& name) const {
 
 int TADOQuery::RecordCount() {
     if (!active_) {
-        throw DbError(QStringLiteral("查询没有打开的结果集"));
+        throw DbError(Tr("korvane", "查询没有打开的结果集"));
     }
     if (recordCount_ >= 0) {
         return recordCount_;
@@ -223,7 +226,7 @@ int TADOQuery::RecordCount() {
         return recordCount_;
     }
     if (query_->isForwardOnly()) {
-        throw DbError(QStringLiteral("只向前读取的结果集不能计数"));
+        throw DbError(Tr("korvane", "只向前读取的结果集不能计数"));
     }
     const int here = query_->at();
     recordCount_ = query_->last() ? query_->at() + 1 : 0;

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
@@ -11,7 +14,7 @@ DownloadFolder Usable(const QString& dir, const WritableProbe& writable) {
     if (QDir().mkpath(dir) && QFileInfo(dir).isDir() && writable(dir)) {
         return {QDir::cleanPath(dir), QString()};
     }
-    return {QString(), QStringLiteral("下载目录[%1]无法创建或不可写，请检查！").arg(dir)};
+    return {QString(), Tr("korvane", "下载目录[%1]无法创建或不可写，请检查！").arg(dir)};
 }
 }  // namespace
 

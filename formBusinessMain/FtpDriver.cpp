@@ -1,9 +1,13 @@
 #include "FtpDriver.h"
 
 #include <QFileInfo>
+#include <cerrno>
 #include <chrono>
 
 #include "CFTPClient.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
@@ -32,6 +36,7 @@ bool Advance(CFTPClient& client, TransferState& state, TransferOutcome& outcome,
              TransferOutcome::Step next, bool ok) {
     if (!ok) {
         outcome.reason = QString::fromUtf8(client.m_szLastError).trimmed();
+        outcome.code = client.m_nLastErrorCode;
         outcome.cancelled = state.cancel.load();
         return false;
     }
@@ -55,31 +60,74 @@ namespace {
 QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome) {
     const bool upload = job.direction == Direction::Upload;
     if (outcome.reached != TransferOutcome::Step::Transfer) {
-        return upload ? QStringLiteral("已取消上传。") : QStringLiteral("已取消下载。");
+        return upload ? Tr("korvane", "已取消上传。") : Tr("korvane", "已取消下载。");
     }
     if (upload) {
         // Under a temporary name the upload's own clean-up removes what arrived; stored
         // directly, what arrived replaced the file that was there.
         return job.settings.options.storeViaPart
-                   ? QStringLiteral("已取消上传，服务器上的文件未改变。")
-                   : QStringLiteral("已取消上传，服务器上可能留有不完整的文件[%1]。")
+                   ? Tr("korvane", "已取消上传，服务器上的文件未改变。")
+                   : Tr("korvane", "已取消上传，服务器上可能留有不完整的文件[%1]。")
                          .arg(job.remote);
     }
     // A resume needs more than the bytes it compares again, and a restart rule that the
     // server's words are known to meet; else the promise could not be kept.
     const QFileInfo held(job.local);
     if (!held.exists()) {
-        return QStringLiteral("已取消下载。");
+        return Tr("korvane", "已取消下载。");
     }
     if (held.size() <= static_cast<qint64>(CFTPClient::kOverlap)) {
-        return QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时将从头下载。")
+        return Tr("korvane", "已取消下载，已收到的部分保留在[%1]，再次下载时将从头下载。")
             .arg(job.local);
     }
     if (job.settings.options.restart == ftp::RestartRule::Strict) {
-        return QStringLiteral("已取消下载，已收到的部分保留在[%1]。").arg(job.local);
+        return Tr("korvane", "已取消下载，已收到的部分保留在[%1]。").arg(job.local);
     }
-    return QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
+    return Tr("korvane", "已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
         .arg(job.local);
+}
+
+// The first line of a failed login: what went wrong in the operator's terms and what to do.
+// Only a refused user name or password is blamed on them.
+QString LoginMessage(const TransferRequest& job, int code) {
+    const QString& server = job.settings.server;
+    switch (code) {
+        case ftp::kErrLoginFailure:
+            return Tr("korvane", "不能登录远程FTP服务器，请确定正确的用户名及密码！");
+        case ECONNREFUSED:
+            return Tr("korvane",
+                      "远程FTP服务器[%1]拒绝连接：该地址的该端口上没有FTP服务，请检查系统参数"
+                      "korvane_ip中的地址和端口，或请管理员启动FTP服务。")
+                .arg(server);
+        case ftp::kErrNameNotResolved:
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+        case EADDRNOTAVAIL:
+            return Tr("korvane",
+                      "找不到远程FTP服务器[%1]：主机不可达，请检查系统参数korvane_ip中的地址和网络"
+                      "连接。")
+                .arg(server);
+        case ftp::kErrSecureChannel:
+            return Tr("korvane",
+                      "不能与远程FTP服务器[%1]建立加密连接（TLS），请检查系统参数korvane_ftp_tls、"
+                      "korvane_ftp_cafile和korvane_ftp_fingerprint。")
+                .arg(server);
+        case ftp::kErrTimeout:
+            return Tr("korvane",
+                      "远程FTP服务器[%1]没有及时应答（等待了%2秒），请检查网络，或加大系统参数"
+                      "korvane_ftp_timeout。")
+                .arg(server)
+                .arg((job.timeouts.replyMs + 999) / 1000);
+        default:
+            return Tr("korvane", "不能登录远程FTP服务器[%1]。").arg(server);
+    }
+}
+
+// A transfer whose connection broke (a system error, a closed connection, a timeout), as
+// opposed to one that the server refused with a reply.
+bool Broke(int code) {
+    return (code > 0 && code < ftp::kOwnErrorBase) || code == ftp::kErrConnectionAborted ||
+           code == ftp::kErrTimeout;
 }
 }  // namespace
 
@@ -91,13 +139,15 @@ QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcom
     if (outcome.cancelled) {
         return CancelMessage(job, outcome);
     }
+    const bool upload = job.direction == Direction::Upload;
     QString text;
+    QString advice;
     switch (outcome.reached) {
         case Step::Login:
-            text = QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！");
+            text = LoginMessage(job, outcome.code);
             break;
         case Step::Directory:
-            text = QStringLiteral("设置远程路径出错！");
+            text = Tr("korvane", "设置远程路径出错！");
             break;
         case Step::Verify:
         case Step::Register:
@@ -105,11 +155,27 @@ QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcom
         case Step::Commit:
             return outcome.reason;  // the step wrote the whole message
         default:
-            text = (job.direction == Direction::Upload ? QStringLiteral("上传文件[%1]出错！")
-                                                       : QStringLiteral("下载文件[%1]出错！"))
-                       .arg(job.remote);
+            if (outcome.code == ftp::kErrActiveDataFailed) {
+                text = (upload ? Tr("korvane", "上传文件[%1]出错！")
+                               : Tr("korvane", "下载文件[%1]出错！"))
+                           .arg(job.remote);
+                advice = Tr("korvane",
+                            "服务器没有建立主动模式的数据连接，请把系统参数korvane_ftp_mode设为"
+                            "passive（或auto）后重试。");
+            } else if (Broke(outcome.code)) {
+                text = (upload ? Tr("korvane", "上传文件[%1]时传输中断！")
+                               : Tr("korvane", "下载文件[%1]时传输中断！"))
+                           .arg(job.remote);
+            } else {
+                text = (upload ? Tr("korvane", "上传文件[%1]出错！")
+                               : Tr("korvane", "下载文件[%1]出错！"))
+                           .arg(job.remote);
+            }
     }
-    return outcome.reason.isEmpty() ? text : text + u'\n' + outcome.reason;
+    if (!outcome.reason.isEmpty()) {
+        text += u'\n' + outcome.reason;
+    }
+    return advice.isEmpty() ? text : text + u'\n' + advice;
 }
 
 }  // namespace korvane

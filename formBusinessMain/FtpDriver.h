@@ -42,6 +42,7 @@ struct TransferOutcome {
     Step reached = Step::Login;  // the step that failed, or Done
     bool cancelled = false;
     QString reason;  // the client's last error, or what the step found
+    int code = 0;    // the client's error number behind reason (errno or ftp::kErr...)
     bool Succeeded() const { return reached == Step::Done; }
 };
 

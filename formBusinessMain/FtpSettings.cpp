@@ -8,6 +8,9 @@
 #include "FtpEncoding.h"
 #include "FtpServerMemory.h"
 #include "TextLimits.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
@@ -17,7 +20,7 @@ template <class T>
 using Choices = std::initializer_list<std::pair<const char*, T>>;
 
 QString Invalid(const QString& name, const QString& value, const QString& allowed) {
-    return QStringLiteral("系统参数[%1]的值[%2]无效，应为%3。").arg(name, value, allowed);
+    return Tr("korvane", "系统参数[%1]的值[%2]无效，应为%3。").arg(name, value, allowed);
 }
 
 // The value of parameter `name` among choices (the first is the default).
@@ -38,7 +41,7 @@ bool Choose(const std::function<QString(const QString&)>& parameter, const char*
         }
         allowed << QString::fromLatin1(text);
     }
-    *error = Invalid(key, value, allowed.join(QStringLiteral("、")));
+    *error = Invalid(key, value, allowed.join(Tr("korvane", "、")));
     return false;
 }
 
@@ -52,7 +55,7 @@ bool ReadTimeout(const std::function<QString(const QString&)>& parameter, std::o
     bool ok = false;
     const int seconds = value.toInt(&ok);
     if (!ok || seconds < 1 || seconds > 3600) {
-        *error = Invalid(key, value, QStringLiteral("1 到 3600 之间的秒数"));
+        *error = Invalid(key, value, Tr("korvane", "1 到 3600 之间的秒数"));
         return false;
     }
     *out = seconds;
@@ -80,7 +83,7 @@ bool ReadEncoding(const std::function<QString(const QString&)>& parameter, std::
                ftp::NameCodec::Known(v.toStdString());
     };
     if (!ReadChecked(parameter, "korvane_ftp_encoding", known,
-                     QStringLiteral("auto、UTF-8、GBK 或其他 iconv 认识的编码名"), out, error)) {
+                     Tr("korvane", "auto、UTF-8、GBK 或其他 iconv 认识的编码名"), out, error)) {
         return false;
     }
     if (out->empty()) {
@@ -101,11 +104,11 @@ bool ReadTls(const std::function<QString(const QString&)>& parameter, ftp::TlsSe
            ReadChecked(
                parameter, "korvane_ftp_cafile",
                [](const QString& v) { return QFileInfo(v).isFile() && QFileInfo(v).isReadable(); },
-               QStringLiteral("可读的PEM证书文件"), &out->caFile, error) &&
+               Tr("korvane", "可读的PEM证书文件"), &out->caFile, error) &&
            ReadChecked(
                parameter, "korvane_ftp_fingerprint",
                [](const QString& v) { return ftp::ParseFingerprint(v.toStdString()).has_value(); },
-               QStringLiteral("服务器证书的SHA-256指纹（64位十六进制，字节间可用冒号）"),
+               Tr("korvane", "服务器证书的SHA-256指纹（64位十六进制，字节间可用冒号）"),
                &out->fingerprint, error);
 }
 

@@ -1,5 +1,7 @@
 #include "FtpTrace.h"
 
+#include <QCoreApplication>
+
 #include "FtpSession.h"
 
 namespace korvane {
@@ -15,6 +17,11 @@ void TraceLine(bool sent, const std::string& text) {
     }
 }
 
+// The FTP layer's texts in the application's language; translating is safe on any thread.
+std::string Translated(const char* context, const char* source) {
+    return QCoreApplication::translate(context, source).toStdString();
+}
+
 void WarningLine(const std::string& text) {
     qCWarning(lcFtp).noquote() << QString::fromUtf8(text.data(),
                                                     static_cast<qsizetype>(text.size()));
@@ -24,6 +31,7 @@ void WarningLine(const std::string& text) {
 void InstallFtpTrace() {
     ftp::SetTraceHook(&TraceLine);
     ftp::SetWarningHook(&WarningLine);
+    ftp::SetTranslateHook(&Translated);
 }
 
 }  // namespace korvane

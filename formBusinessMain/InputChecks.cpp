@@ -1,12 +1,14 @@
 #include "InputChecks.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
 namespace {
 
-const QString& BadOrderNumber() {
-    static const QString text = QStringLiteral("申请单号只能是不超过18位的数字，请重新输入！");
-    return text;
+QString BadOrderNumber() {
+    return Tr("korvane", "申请单号只能是不超过18位的数字，请重新输入！");
 }
 
 InputProblem Problem(const QString& message, InputField field) {
@@ -16,9 +18,9 @@ InputProblem Problem(const QString& message, InputField field) {
 // "最多300个字符，现有301个" or "最多300字节（一个汉字占3字节），现有302字节".
 QString Limit(int limit, int length, LengthUnit unit) {
     if (unit == LengthUnit::Utf8Bytes) {
-        return QStringLiteral("最多%1字节（一个汉字占3字节），现有%2字节").arg(limit).arg(length);
+        return Tr("korvane", "最多%1字节（一个汉字占3字节），现有%2字节").arg(limit).arg(length);
     }
-    return QStringLiteral("最多%1个字符，现有%2个").arg(limit).arg(length);
+    return Tr("korvane", "最多%1个字符，现有%2个").arg(limit).arg(length);
 }
 
 // A long name shown in a message: its start, and an ellipsis.
@@ -50,7 +52,7 @@ int TextLength(const QString& text, LengthUnit unit) {
 
 InputProblem CheckSearch(const SearchConditions& c) {
     if (c.id.isEmpty() && c.type.isEmpty() && c.name.isEmpty() && !c.useDates) {
-        return Problem(QStringLiteral("请至少确定一个查询条件"), InputField::OrderNumber);
+        return Problem(Tr("korvane", "请至少确定一个查询条件"), InputField::OrderNumber);
     }
     if (!c.id.isEmpty() && !IsOrderNumber(c.id)) {
         return Problem(BadOrderNumber(), InputField::OrderNumber);
@@ -60,32 +62,32 @@ InputProblem CheckSearch(const SearchConditions& c) {
 
 InputProblem CheckUpload(const UploadInput& in, const std::function<bool(const QString&)>& isFile) {
     if (in.id.isEmpty()) {
-        return Problem(QStringLiteral("申请单号不能为空，请输入！"), InputField::OrderNumber);
+        return Problem(Tr("korvane", "申请单号不能为空，请输入！"), InputField::OrderNumber);
     }
     if (!IsOrderNumber(in.id)) {
         return Problem(BadOrderNumber(), InputField::OrderNumber);
     }
     if (in.type.isEmpty() || in.type == u"0") {
-        return Problem(QStringLiteral("申请单类型不能为空或为[全部]，请重新选择！"),
+        return Problem(Tr("korvane", "申请单类型不能为空或为[全部]，请重新选择！"),
                        InputField::OrderType);
     }
     if (in.path.isEmpty()) {
-        return Problem(QStringLiteral("请确定要上传的文件名称！"), InputField::FilePath);
+        return Problem(Tr("korvane", "请确定要上传的文件名称！"), InputField::FilePath);
     }
     if (!isFile(in.path)) {
-        return Problem(QStringLiteral("所给上传文件不存在，请重新确定！"), InputField::FilePath);
+        return Problem(Tr("korvane", "所给上传文件不存在，请重新确定！"), InputField::FilePath);
     }
     const QString remote = RemoteName(in.id, in.path);
     const int nameLength = TextLength(remote, in.unit);
     if (nameLength > kMaxRemoteNameLength) {
-        return Problem(QStringLiteral("服务器上的文件名[%1]%2，请改短文件名后再上传！")
+        return Problem(Tr("korvane", "服务器上的文件名[%1]%2，请改短文件名后再上传！")
                            .arg(Shown(remote), Limit(kMaxRemoteNameLength, nameLength, in.unit)),
                        InputField::FilePath);
     }
     const int remarkLength = TextLength(in.remark, in.unit);
     if (remarkLength > kMaxRemarkLength) {
         return Problem(
-            QStringLiteral("备注%1，请删减！").arg(Limit(kMaxRemarkLength, remarkLength, in.unit)),
+            Tr("korvane", "备注%1，请删减！").arg(Limit(kMaxRemarkLength, remarkLength, in.unit)),
             InputField::Remark);
     }
     return {};

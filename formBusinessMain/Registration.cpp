@@ -9,6 +9,9 @@
 #include "SqlRunner.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 Q_LOGGING_CATEGORY(lcRegistration, "korvane.db")
 
@@ -16,7 +19,7 @@ namespace korvane {
 
 namespace {
 QString Unsaved(const QString& reason) {
-    return QStringLiteral("数据保存失败，上传已撤销，服务器上的文件未改变！") +
+    return Tr("korvane", "数据保存失败，上传已撤销，服务器上的文件未改变！") +
            (reason.isEmpty() ? QString() : u'\n' + reason);
 }
 
@@ -55,10 +58,10 @@ QString Registration::Claim(const std::function<QString(int32_t)>& operatorName)
                 break;
         }
     } catch (const std::exception& e) {
-        return QStringLiteral("无法确认是否有人正在上传同名文件[%1]，请稍后再试。\n%2")
+        return Tr("korvane", "无法确认是否有人正在上传同名文件[%1]，请稍后再试。\n%2")
             .arg(upload_.remote, QString::fromUtf8(e.what()).trimmed());
     }
-    return QStringLiteral("[%1]正在上传同名文件[%2]（开始于%3），请稍后再试。")
+    return Tr("korvane", "[%1]正在上传同名文件[%2]（开始于%3），请稍后再试。")
         .arg(operatorName(holder.opId), upload_.remote,
              QDateTime::fromSecsSinceEpoch(holder.sinceEpoch).toString(QStringLiteral("HH:mm")));
 }
@@ -108,7 +111,7 @@ QString Registration::Commit() {
         return QString();
     } catch (const std::exception& e) {
         connection_.Rollback();
-        return QStringLiteral("文件已上传，但数据保存失败，该文件未登记！请联系系统管理员。\n") +
+        return Tr("korvane", "文件已上传，但数据保存失败，该文件未登记！请联系系统管理员。\n") +
                QString::fromUtf8(e.what()).trimmed();
     }
 }

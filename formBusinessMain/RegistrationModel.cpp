@@ -253,7 +253,7 @@ QString RegistrationModel::Text(int row, int column) const {
         case kOperator:
             return texts_.Operator(r.operatorId);
         case kDate:
-            return DateText(r) + (r.replaced ? kReplacedMark : QString());
+            return DateText(r) + (r.replaced ? ReplacedMark() : QString());
         case kRemark:
             return View(r.remark, r.remarkLength).toString();
         case kSize:

@@ -5,6 +5,9 @@
 #include "GuiServices.h"
 #include "TADOQuery.h"
 #include "TextLimits.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
@@ -37,12 +40,38 @@ bool RunSQL(db::TADOQuery& query, const QString& text) {
     if (TryRunSQL(query, text, &reason)) {
         return true;
     }
-    QString message = QStringLiteral("执行SQL出错了呀！") + text;
-    if (!reason.isEmpty()) {
-        message += u'\n' + reason;
-    }
-    ShowMessage(message);
+    ShowMessage(SqlErrorMessage(text, reason));
     return false;
+}
+
+namespace {
+// At most maxLines lines of at most maxWidth characters, the cut marked.
+QString CutToLines(const QString& text, int maxLines, int maxWidth) {
+    QStringList lines;
+    QString rest = text;
+    rest.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (const QString& line : rest.split(u'\n')) {
+        for (qsizetype at = 0; at == 0 || at < line.size(); at += maxWidth) {
+            lines << line.mid(at, maxWidth);
+        }
+    }
+    if (lines.size() <= maxLines) {
+        return lines.join(u'\n');
+    }
+    lines = lines.mid(0, maxLines);
+    lines.last() += QStringLiteral("…");
+    return lines.join(u'\n');
+}
+}  // namespace
+
+QString SqlErrorMessage(const QString& statement, const QString& reason) {
+    // The reason is what the operator can act on; the statement is for whoever they call.
+    QString message = Tr("korvane", "执行SQL出错了呀！");
+    if (!reason.isEmpty()) {
+        message += u'\n' + CutToLines(reason, kSqlReasonLines, kSqlLineWidth);
+    }
+    return message + u'\n' + Tr("korvane", "语句：") +
+           CutToLines(statement, kSqlStatementLines, kSqlLineWidth);
 }
 
 }  // namespace korvane

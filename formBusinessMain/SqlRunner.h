@@ -15,8 +15,15 @@ bool IsSelectStatement(const QString& trimmedStatement);
 // otherwise. False on failure, with the database's reason in *reason; shows nothing.
 bool TryRunSQL(db::TADOQuery& query, const QString& text, QString* reason);
 
-// TryRunSQL, where a failure shows "执行SQL出错了呀！" followed by the statement as passed
-// (untrimmed) and, on a second line, the database's reason, in the plain message dialog.
+// TryRunSQL, where a failure shows SqlErrorMessage in the plain message dialog.
 bool RunSQL(db::TADOQuery& query, const QString& text);
+
+// "执行SQL出错了呀！", the database's reason below it (at most kSqlReasonLines lines), then
+// "语句：" and the statement as passed, cut to kSqlStatementLines lines of kSqlLineWidth
+// characters: a long statement never fills the screen.
+QString SqlErrorMessage(const QString& statement, const QString& reason);
+constexpr int kSqlReasonLines = 4;
+constexpr int kSqlStatementLines = 3;
+constexpr int kSqlLineWidth = 100;
 
 }  // namespace korvane

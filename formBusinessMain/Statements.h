@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include "Translate.h"
 
 namespace korvane {
 
@@ -33,7 +34,9 @@ QString BuildLatestStatement(const SearchConditions& c);
 // The recorded size (file_size) of each file (file_name) that the search lists.
 QString BuildRecordedSizesStatement(const SearchConditions& c);
 // After the date of a row whose file a later upload of the same name replaced.
-inline const QString kReplacedMark = QStringLiteral("（已被替换）");
+inline QString ReplacedMark() {
+    return Tr("korvane", "（已被替换）");
+}
 
 // Encloses text in single quotes, doubling the quotes inside.
 QString QuotedSql(const QString& text);

@@ -33,12 +33,19 @@
 #include "TextLimits.h"
 #include "TransferJob.h"
 #include "TransferProgress.h"
+#include "Translate.h"
 #include "WindowTransfers.h"
 #include "ui_formBusinessMain.h"
 
+using korvane::Tr;
+
 namespace {
-const QString kTitle = QStringLiteral("提示");
-const QString kAllTypes = QStringLiteral("[0] 所有类型");
+QString Title() {
+    return korvane::Tr("korvane", "提示");
+}
+QString AllTypes() {
+    return korvane::Tr("korvane", "[0] 所有类型");
+}
 const QString kOrderTypeSql = QStringLiteral(
     "select code_value,cname from xg.sys_base_type where enum_name='RES_DOWNLOAD_PATH@DOWN_TYPE'");
 constexpr uint16_t kOperatorTable = 285;
@@ -72,18 +79,16 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     ui->edRemark->setMaxLength(korvane::kMaxRemarkLength);
     ui->edDownId2->setMaxLength(korvane::kMaxOrderDigits);
     setAcceptDrops(true);
+    ui->btnOpenFile->setAccessibleName(Tr("korvane", "选择要上传的文件"));
     transfers_ = new korvane::WindowTransfers(this, operatorId_);
     ConnectTransfers();
     SetUpList();
-    QPalette panel = ui->Panel1->palette();
-    panel.setColor(QPalette::Window, ColorFromBgr(kFormColor));
-    ui->Panel1->setPalette(panel);
     Loaded();
 }
 
 void TfrmBusinessMain::SetUpList() {
     list_ = new korvane::RegistrationModel(
-        ui->lvList->ColumnCaptions() << QStringLiteral("大小"),
+        ui->lvList->ColumnCaptions() << Tr("korvane", "大小"),
         korvane::RowTexts({}, [](int32_t op) { return QString::number(op); }), this);
     ui->lvList->setModel(list_);
     ui->lvList->setSortingEnabled(true);
@@ -102,7 +107,7 @@ TfrmBusinessMain::~TfrmBusinessMain() {
 }
 
 void TfrmBusinessMain::Notice(const QString& text, int style) {
-    ShowGUIMessage(text, kTitle, style);
+    ShowGUIMessage(text, Title(), style);
 }
 
 bool TfrmBusinessMain::RunSQL(const QString& text) {
@@ -117,7 +122,7 @@ void TfrmBusinessMain::LoadCodeTable(uint16_t tableNo,
 bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t second,
                                         int32_t first, int32_t operatorId,
                                         const QString& sessionText) {
-    ShowWaitBox(QStringLiteral("正在获取基础数据，请稍后..."));
+    ShowWaitBox(Tr("korvane", "正在获取基础数据，请稍后..."));
     struct CloseOnExit {
         ~CloseOnExit() { CloseWaitBox(); }
     } closeOnExit;
@@ -129,7 +134,7 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
     third_ = third;
     sessionText_ = sessionText;
     if (!sysMgnt_.Init(0, 0, 0, 0, operatorId_)) {
-        ShowGUIMessage(QStringLiteral("系统管理服务初始化失败."), kTitle, MB_ICONERROR);
+        ShowGUIMessage(Tr("korvane", "系统管理服务初始化失败."), Title(), MB_ICONERROR);
         return false;
     }
     LoadCodeTable(kOperatorTable, codeTable_);
@@ -151,7 +156,7 @@ void TfrmBusinessMain::FormShow() {
 }
 
 void TfrmBusinessMain::FillOrderTypes() {
-    QStringList items{kAllTypes};
+    QStringList items{AllTypes()};
     while (!ADOQuery.Eof()) {
         items << u'[' + ADOQuery.FieldAsString(QStringLiteral("code_value")) +
                      QStringLiteral("] ") + ADOQuery.FieldAsString(QStringLiteral("cname"));
@@ -189,10 +194,10 @@ void TfrmBusinessMain::Search() {
     }
     if (listCut_) {
         // The operator narrows the search rather than waits for the rest.
-        Notice(QStringLiteral("符合条件的记录超过%1条，只列出了前%1条，请增加查询条件后再查询！")
+        Notice(Tr("korvane", "符合条件的记录超过%1条，只列出了前%1条，请增加查询条件后再查询！")
                    .arg(searchRowLimit_));
     } else if (list_->rowCount() == 0) {
-        Notice(QStringLiteral("对不起，没找到符合条件的记录！"));
+        Notice(Tr("korvane", "对不起，没找到符合条件的记录！"));
     }
 }
 
@@ -237,8 +242,8 @@ void TfrmBusinessMain::ShowRowCount() {
     const int rows = list_->rowCount();
     ui->GroupBox3->setTitle(
         rows == 0
-            ? QStringLiteral("列表")
-            : QStringLiteral("列表（共 %1 条）").arg(QLocale(QLocale::English).toString(rows)));
+            ? Tr("korvane", "列表")
+            : Tr("korvane", "列表（共 %1 条）").arg(QLocale(QLocale::English).toString(rows)));
 }
 
 void TfrmBusinessMain::MarkRows(const korvane::SearchConditions& c) {
@@ -326,15 +331,15 @@ bool TfrmBusinessMain::ConfirmReplacing(const QStringList& remoteNames) {
     }
     QString question =
         registered.size() == 1
-            ? QStringLiteral("服务器上已有登记过的同名文件%1，上传将替换该文件。是否继续？")
+            ? Tr("korvane", "服务器上已有登记过的同名文件%1，上传将替换该文件。是否继续？")
                   .arg(described.first())
-            : QStringLiteral("服务器上已有登记过的同名文件：\n%1\n上传将替换这些文件。是否继续？")
+            : Tr("korvane", "服务器上已有登记过的同名文件：\n%1\n上传将替换这些文件。是否继续？")
                   .arg(described.join(u'\n'));
     if (!reason.isEmpty()) {
         // Without the registrations nobody can tell: ask rather than replace silently.
-        question += QStringLiteral("\n（无法读取已登记的文件，不能确认是否同名：%1）").arg(reason);
+        question += Tr("korvane", "\n（无法读取已登记的文件，不能确认是否同名：%1）").arg(reason);
     }
-    return AskYesNo(question, kTitle);
+    return AskYesNo(question, Title());
 }
 
 void TfrmBusinessMain::Upload() {
@@ -360,7 +365,7 @@ void TfrmBusinessMain::Upload() {
         remotes << korvane::RemoteName(in.id, path);
     }
     if (remotes.removeDuplicates() > 0) {
-        Notice(QStringLiteral("所选的文件中有同名文件，同一申请单的文件名称不能重复！"));
+        Notice(Tr("korvane", "所选的文件中有同名文件，同一申请单的文件名称不能重复！"));
         ui->edDownPath2->setFocus();
         return;
     }
@@ -403,11 +408,11 @@ void TfrmBusinessMain::UploadEnded(const korvane::TransferJob& job) {
     if (!outcome.Succeeded()) {
         Notice(korvane::OutcomeMessage(job.Request(), outcome));
         if (outcome.reached <= Step::Transfer && !outcome.cancelled) {
-            Notice(QStringLiteral("文件上传失败！"));
+            Notice(Tr("korvane", "文件上传失败！"));
         }
         return;
     }
-    Notice(QStringLiteral("文件上传成功，数据保存成功！"));
+    Notice(Tr("korvane", "文件上传成功，数据保存成功！"));
 }
 
 void TfrmBusinessMain::ClearUploadInputs() {
@@ -441,7 +446,7 @@ QString TfrmBusinessMain::StoredText(const QString& remote) {
     if (!stored || stored->sha256.isEmpty()) {
         return QString();
     }
-    return QStringLiteral("（%1，%2于%3上传）")
+    return Tr("korvane", "（%1，%2于%3上传）")
         .arg(korvane::FormatBytes(static_cast<uint64_t>(stored->size)), OperatorName(stored->opId),
              stored->storedAt);
 }
@@ -463,7 +468,7 @@ void TfrmBusinessMain::btnDownClick() {
 void TfrmBusinessMain::Download() {
     const QList<int> rows = ui->lvList->SelectedIndexes();
     if (rows.isEmpty()) {
-        Notice(QStringLiteral("请选择要下载的记录!"), MB_NOICON);
+        Notice(Tr("korvane", "请选择要下载的记录!"), MB_NOICON);
         return;
     }
     QStringList remotes;
@@ -471,13 +476,13 @@ void TfrmBusinessMain::Download() {
     for (const int row : rows) {
         const QString remote = ui->lvList->ItemText(row, 2);
         if (!korvane::IsPlainFileName(remote)) {
-            Notice(QStringLiteral("文件名称[%1]无效，不能下载！").arg(remote));
+            Notice(Tr("korvane", "文件名称[%1]无效，不能下载！").arg(remote));
             return;
         }
         if (!remotes.contains(remote)) {
             remotes << remote;  // two rows of one name are one file
         }
-        if (ui->lvList->ItemText(row, 4).endsWith(korvane::kReplacedMark)) {
+        if (ui->lvList->ItemText(row, 4).endsWith(korvane::ReplacedMark())) {
             replacedNames << remote;
         }
     }
@@ -514,10 +519,9 @@ void TfrmBusinessMain::DownloadEnded(const korvane::TransferJob& job, bool repla
         Notice(korvane::OutcomeMessage(job.Request(), job.Outcome()));
         return;
     }
-    QString text =
-        QStringLiteral("下载成功！保存在[") + job.Request().local + QStringLiteral("]，请查看！");
+    QString text = Tr("korvane", "下载成功！保存在[%1]，请查看！").arg(job.Request().local);
     if (replaced) {
-        text += QStringLiteral("\n该记录的文件已被之后上传的同名文件替换，下载的是最新的文件。");
+        text += Tr("korvane", "\n该记录的文件已被之后上传的同名文件替换，下载的是最新的文件。");
     }
     ShowMessage(text);
 }
@@ -657,7 +661,7 @@ void TfrmBusinessMain::closeEvent(QCloseEvent* event) {
     // The transfers end (and clean up) first; the window closes once they have.
     event->ignore();
     if (!closeWhenDone_ &&
-        AskYesNo(QStringLiteral("正在传输文件，要取消传输并关闭窗口吗？"), kTitle)) {
+        AskYesNo(Tr("korvane", "正在传输文件，要取消传输并关闭窗口吗？"), Title())) {
         closeWhenDone_ = true;
         if (Transferring()) {
             transfers_->Queue().CancelAll();

@@ -115,7 +115,7 @@ private:
     // What the registration's record says the file under remote is.
     std::optional<korvane::db::StoredFile> Recorded(const QString& remote);
     std::optional<korvane::ExpectedFile> RecordedFile(const QString& remote);
-    // "（12.0 KB，张三于2026-12-09 10:32:00上传）" of a recorded file, else empty.
+    // "（12.0 KiB，张三于2026-12-09 10:32:00上传）" of a recorded file, else empty.
     QString StoredText(const QString& remote);
     void SetTransferControlsEnabled(bool enabled);
     void UploadEnded(const korvane::TransferJob& job);
@@ -123,7 +123,7 @@ private:
     void DownloadEnded(const korvane::TransferJob& job, bool replaced);
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
-    // Rows of a name that a later registration replaced get kReplacedMark after their date;
+    // Rows of a name that a later registration replaced get ReplacedMark() after their date;
     // the others the recorded size of their file.
     void MarkRows(const korvane::SearchConditions& c);
     void ShowRowCount();

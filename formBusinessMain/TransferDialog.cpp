@@ -9,6 +9,9 @@
 
 #include "TransferJob.h"
 #include "TransferProgress.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
@@ -20,14 +23,14 @@ TransferDialog::TransferDialog(QWidget* owner, Direction direction, const QStrin
       state_(std::move(state)),
       startMs_(MonotonicMs()) {
     setObjectName(QStringLiteral("TransferDialog"));
-    setWindowTitle(direction == Direction::Upload ? QStringLiteral("文件上传")
-                                                  : QStringLiteral("文件下载"));
+    setWindowTitle(direction == Direction::Upload ? Tr("korvane", "文件上传")
+                                                  : Tr("korvane", "文件下载"));
     setWindowModality(Qt::NonModal);  // the owner is disabled instead: the host stays usable
     setMinimumDuration(INT_MAX);      // shown by the runner, not by the dialog's own guess
     setAutoClose(false);
     setAutoReset(false);
     setRange(0, 1000);
-    setCancelButtonText(QStringLiteral("取消"));
+    setCancelButtonText(Tr("korvane", "取消"));
     setMinimumWidth(420);
     connect(this, &QProgressDialog::canceled, this, [this] {
         state_->cancel.store(true);
@@ -75,7 +78,7 @@ void TransferDialog::Refresh() {
     }
     QString text = ProgressText(direction_, name_, s);
     if (state_->cancel.load()) {
-        text += QStringLiteral("\n正在取消…");
+        text += Tr("korvane", "\n正在取消…");
     }
     setLabelText(text);
 }

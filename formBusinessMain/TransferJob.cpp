@@ -5,6 +5,9 @@
 
 #include "Sha256.h"
 #include "TemporaryName.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
@@ -24,13 +27,13 @@ struct StoreResult {
 
 QString MismatchText(const ExpectedFile& expected, const QString& sha256, uint64_t size,
                      const QString& keptAs) {
-    return QStringLiteral(
-               "服务器上的文件与登记时不一致（登记：%1字节，SHA-256 %2；下载：%3字节，"
-               "SHA-256 %4），下载的文件已另存为[%5]，请核实！")
+    return Tr("korvane",
+              "服务器上的文件与登记时不一致（登记：%1字节，SHA-256 %2；下载：%3字节，"
+              "SHA-256 %4），下载的文件已另存为[%5]，请核实！")
         .arg(expected.size)
         .arg(expected.sha256)
         .arg(size)
-        .arg(sha256.isEmpty() ? QStringLiteral("无法读取") : sha256)
+        .arg(sha256.isEmpty() ? Tr("korvane", "无法读取") : sha256)
         .arg(keptAs);
 }
 }  // namespace

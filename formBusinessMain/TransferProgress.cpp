@@ -2,10 +2,15 @@
 
 #include <QStringList>
 
+#include "Translate.h"
+
+using korvane::Tr;
+
 namespace korvane {
 
 QString FormatBytes(uint64_t bytes) {
-    static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};
+    // Powers of 1024, so the names are the binary ones.
+    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
     if (bytes < 1024) {
         return QStringLiteral("%1 B").arg(bytes);
     }
@@ -67,7 +72,7 @@ int64_t SecondsLeft(const ProgressSnapshot& s) {
 
 QString DoneText(const ProgressSnapshot& s) {
     const int permille = ProgressPermille(s);
-    return permille < 0 ? QStringLiteral("已传 %1").arg(FormatBytes(s.done))
+    return permille < 0 ? Tr("korvane", "已传 %1").arg(FormatBytes(s.done))
                         : QStringLiteral("%1%  %2 / %3")
                               .arg(permille / 10)
                               .arg(FormatBytes(s.done), FormatBytes(s.total));
@@ -82,22 +87,22 @@ QString SpeedText(const ProgressSnapshot& s) {
 QString ProgressText(Direction direction, const QString& name, const ProgressSnapshot& s) {
     QStringList lines;
     const bool upload = direction == Direction::Upload;
-    QString head = (upload ? QStringLiteral("正在上传 ") : QStringLiteral("正在下载 ")) + name;
+    QString head = (upload ? Tr("korvane", "正在上传 %1") : Tr("korvane", "正在下载 %1")).arg(name);
     if (!upload && s.from > 0) {
-        head += QStringLiteral("（续传，已有 %1）").arg(FormatBytes(s.from));
+        head += Tr("korvane", "（续传，已有 %1）").arg(FormatBytes(s.from));
     }
     lines << head;
     lines << DoneText(s);
     if (const QString speed = SpeedText(s); !speed.isEmpty()) {
-        QString line = QStringLiteral("平均速度 ") + speed;
+        QString line = Tr("korvane", "平均速度 %1").arg(speed);
         // Only while bytes arrive: during a stall the average says nothing of what is left.
         if (const int64_t left = SecondsLeft(s); left >= 0) {
-            line += QStringLiteral("，剩余时间 %1").arg(FormatDuration(left));
+            line += Tr("korvane", "，剩余时间 %1").arg(FormatDuration(left));
         }
         lines << line;
     }
     if (s.silentMs > kSilenceShownMs) {
-        lines << QStringLiteral("正在等待服务器响应（%1秒）…").arg(s.silentMs / 1000);
+        lines << Tr("korvane", "正在等待服务器响应（%1秒）…").arg(s.silentMs / 1000);
     }
     return lines.join(u'\n');
 }

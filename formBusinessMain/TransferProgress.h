@@ -23,15 +23,15 @@ double BytesPerSecond(const ProgressSnapshot& s);
 // Seconds left at the average speed; -1 when not known or while the server is silent.
 int64_t SecondsLeft(const ProgressSnapshot& s);
 
-// "50%  50.0 MB / 100.0 MB", or "已传 1.5 KB" without a known size.
+// "50%  50.0 MiB / 100.0 MiB", or "已传 1.5 KiB" without a known size.
 QString DoneText(const ProgressSnapshot& s);
-// "10.0 MB/s"; empty before any byte moved.
+// "10.0 MiB/s"; empty before any byte moved.
 QString SpeedText(const ProgressSnapshot& s);
 
 // The server has been silent this long before the dialog says it waits for it.
 constexpr int64_t kSilenceShownMs = 3000;
 
-// "512 B", "1.5 KB", "12.3 MB", "1.20 GB" (1024-based).
+// "512 B", "1.5 KiB", "12.3 MiB", "1.20 GiB" (1024-based, named so).
 QString FormatBytes(uint64_t bytes);
 // "0:14", "1:02:03".
 QString FormatDuration(int64_t seconds);

@@ -1,4 +1,7 @@
 #include "TransferQueue.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
@@ -17,7 +20,7 @@ void TransferQueue::Add(Item item) {
 
 void TransferQueue::CancelAll() {
     for (const Item& item : waiting_) {
-        batch_.append({item.request.remote, false, true, QStringLiteral("已取消")});
+        batch_.append({item.request.remote, false, true, Tr("korvane", "已取消")});
     }
     waiting_.clear();
     if (job_) {
@@ -58,8 +61,7 @@ void TransferQueue::JobEnded() {
 }
 
 QString TransferQueue::Summary(Direction direction, const QList<Result>& batch) {
-    const QString verb =
-        direction == Direction::Upload ? QStringLiteral("上传") : QStringLiteral("下载");
+    const bool upload = direction == Direction::Upload;
     QStringList done;
     QStringList failed;
     for (const Result& r : batch) {
@@ -67,19 +69,19 @@ QString TransferQueue::Summary(Direction direction, const QList<Result>& batch) 
             done << r.name;
         } else {
             QString reason = r.reason;
-            failed << QStringLiteral("%1：%2").arg(r.name, reason.replace(u'\n', u' '));
+            failed << Tr("korvane", "%1：%2").arg(r.name, reason.replace(u'\n', u' '));
         }
     }
     QStringList lines;
     if (!done.isEmpty()) {
-        lines << QStringLiteral("已%1%2个文件：%3")
-                     .arg(verb)
-                     .arg(done.size())
-                     .arg(done.join(QStringLiteral("、")));
+        lines << (upload ? Tr("korvane", "已上传%1个文件：%2")
+                         : Tr("korvane", "已下载%1个文件：%2"))
+                     .arg(QString::number(done.size()), done.join(Tr("korvane", "、")));
     }
     if (!failed.isEmpty()) {
-        lines << QStringLiteral("未%1%2个文件：").arg(verb).arg(failed.size()) + u'\n' +
-                     failed.join(u'\n');
+        lines << (upload ? Tr("korvane", "未上传%1个文件：") : Tr("korvane", "未下载%1个文件："))
+                         .arg(failed.size()) +
+                     u'\n' + failed.join(u'\n');
     }
     return lines.join(u'\n');
 }

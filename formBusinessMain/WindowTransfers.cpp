@@ -5,6 +5,9 @@
 #include "RunningJobs.h"
 #include "TransferDialog.h"
 #include "TransferProgress.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace korvane {
 
@@ -62,7 +65,7 @@ void WindowTransfers::Ended(TransferJob* job) {
         job,
         outcome.Succeeded() ? State::Succeeded
                             : (outcome.cancelled ? State::Cancelled : State::Failed),
-        outcome.Succeeded() ? QStringLiteral("成功") : OutcomeMessage(job->Request(), outcome),
+        outcome.Succeeded() ? Tr("korvane", "成功") : OutcomeMessage(job->Request(), outcome),
         job->State()->done.load());
     delete dialog_;
 }

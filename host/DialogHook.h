@@ -21,6 +21,7 @@ struct DialogRequest {
     int style = 0;              // GuiMessage: 16 error, 64 information, 0 no icon
     QString filter;             // OpenFile: the file-type filter
     QString preset;             // OpenFile: the preset file-name pattern
+    QString folder;             // OpenFile: where it starts, the folder of the last file chosen
     QPointer<QWidget> target;   // Keyword: the combo box
     bool waitBoxShown = false;  // whether a wait box was up when the box was asked for (it is
                                 // hidden while the box is up: IsWaitBoxShown() is false then)

@@ -1,26 +1,38 @@
 #include "GuiServices.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTableView>
 #include <QTranslator>
 #include <QVBoxLayout>
+#include <cstdlib>
+#include <limits>
 
 #include "DialogHook.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace telmaris {
 
@@ -95,9 +107,9 @@ DialogRequest MakeRequest(DialogKind kind, const QString& title, const QString& 
 // Asks the keyword dialog; returns false when cancelled.
 bool AskKeyword(QComboBox* comboBox, QString& keyword) {
     QDialog dialog(comboBox ? comboBox->window() : nullptr);
-    dialog.setWindowTitle(QStringLiteral("关键字查找"));
+    dialog.setWindowTitle(Tr("telmaris", "关键字查找"));
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(QStringLiteral("请输入关键字:"), &dialog));
+    layout->addWidget(new QLabel(Tr("telmaris", "请输入关键字:"), &dialog));
     auto* edit = new QLineEdit(&dialog);
     edit->setObjectName(QStringLiteral("edKeyword"));
     layout->addWidget(edit);
@@ -170,16 +182,43 @@ bool AskYesNo(const QString& text, const QString& title) {
 }
 
 namespace {
+// The operator's own record of where files were last chosen, kept in their state folder.
+QSettings DialogState() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty()) {
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    }
+    return QSettings(state + QStringLiteral("/telmaris/dialogs.ini"), QSettings::IniFormat);
+}
+const QString kLastFolderKey = QStringLiteral("OpenFile/LastFolder");
+
+// The folder of the last file chosen, while it exists; else the operator's home.
+QString StartFolder() {
+    const QString last = DialogState().value(kLastFolderKey).toString();
+    return !last.isEmpty() && QFileInfo(last).isDir() ? last : QDir::homePath();
+}
+
+void RememberFolderOf(const QStringList& chosen) {
+    if (!chosen.isEmpty()) {
+        QSettings state = DialogState();
+        state.setValue(kLastFolderKey, QFileInfo(chosen.constFirst()).absolutePath());
+    }
+}
+
 // The file-open dialog, asked through the hook first: the chosen paths.
 QStringList ChooseFiles(QWidget* parent, const QString& filter, const QString& preset,
                         bool several) {
     DialogRequest r = telmaris::MakeRequest(DialogKind::OpenFile, QString(), QString());
     r.filter = filter;
     r.preset = preset;
+    r.folder = StartFolder();
     const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
     if (AnswerByHook(r, a)) {
-        return a.accepted ? a.text.split(u'\n', Qt::SkipEmptyParts) : QStringList();
+        const QStringList chosen =
+            a.accepted ? a.text.split(u'\n', Qt::SkipEmptyParts) : QStringList();
+        RememberFolderOf(chosen);
+        return chosen;
     }
     // "desc|pattern|desc|pattern" becomes Qt's "desc (pattern)" list.
     const QStringList parts = filter.split(u'|');
@@ -187,13 +226,15 @@ QStringList ChooseFiles(QWidget* parent, const QString& filter, const QString& p
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         qtFilters << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
     }
-    QFileDialog dialog(parent, QStringLiteral("打开"));
+    QFileDialog dialog(parent, Tr("telmaris", "打开"));
     dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setNameFilters(qtFilters);
+    dialog.setDirectory(r.folder);
     dialog.selectFile(preset);
     if (dialog.exec() != QDialog::Accepted) {
         return QStringList();
     }
+    RememberFolderOf(dialog.selectedFiles());
     return dialog.selectedFiles();
 }
 }  // namespace
@@ -213,7 +254,7 @@ void ShowWaitBox(const QString& text) {
                                        Qt::WindowTitleHint);
         box->setObjectName(QStringLiteral("TelmarisWaitBox"));
         box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowTitle(QStringLiteral("请稍候"));
+        box->setWindowTitle(Tr("telmaris", "请稍候"));
         auto* layout = new QVBoxLayout(box);
         auto* label = new QLabel(box);
         label->setObjectName(QStringLiteral("lbWaitText"));
@@ -259,7 +300,7 @@ void InputKeywordForm(QComboBox* comboBox) {
         return;
     }
     DialogRequest r =
-        telmaris::MakeRequest(DialogKind::Keyword, QStringLiteral("关键字查找"), QString());
+        telmaris::MakeRequest(DialogKind::Keyword, Tr("telmaris", "关键字查找"), QString());
     r.target = comboBox;
     const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
@@ -293,11 +334,78 @@ void FitCalendar(QCalendarWidget* calendar) {
 }
 }  // namespace
 
+namespace {
+// What a caption says without its mnemonic marker.
+QString CaptionText(const QWidget* w) {
+    QString text;
+    if (const auto* label = qobject_cast<const QLabel*>(w)) {
+        text = label->text();
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+        text = button->text();
+    }
+    return text.remove(u'&').trimmed();
+}
+
+// The caption that names an input box: its label's buddy, else the nearest label or check box
+// on its left on the same line, else the title of a group box that holds nothing else to type.
+QString CaptionOf(QWidget* input) {
+    QWidget* parent = input->parentWidget();
+    if (parent == nullptr) {
+        return QString();
+    }
+    const QRect box = input->geometry();
+    QWidget* best = nullptr;
+    int bestGap = std::numeric_limits<int>::max();
+    for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const auto* label = qobject_cast<QLabel*>(sibling);
+        if (label != nullptr && label->buddy() == input) {
+            return CaptionText(label);
+        }
+        const bool caption = label != nullptr || qobject_cast<QCheckBox*>(sibling) != nullptr;
+        const QRect r = sibling->geometry();
+        const int gap = box.left() - r.right();
+        const bool sameLine = std::abs(r.center().y() - box.center().y()) <= box.height() / 2 + 2;
+        if (caption && sameLine && gap >= 0 && gap < bestGap && !CaptionText(sibling).isEmpty()) {
+            best = sibling;
+            bestGap = gap;
+        }
+    }
+    if (best != nullptr) {
+        return CaptionText(best);
+    }
+    if (const auto* group = qobject_cast<QGroupBox*>(parent)) {
+        return group->title().remove(u'&').trimmed();
+    }
+    return QString();
+}
+
+bool IsInput(const QWidget* w) {
+    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w) ||
+           qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QAbstractItemView*>(w);
+}
+}  // namespace
+
+void NameControls(QWidget* form) {
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        // An editable combo box's own line edit is the combo box to a screen reader.
+        if (!IsInput(w) || !w->accessibleName().isEmpty() ||
+            qobject_cast<QComboBox*>(w->parentWidget()) ||
+            qobject_cast<QAbstractSpinBox*>(w->parentWidget())) {
+            continue;
+        }
+        const QString name = CaptionOf(w);
+        if (!name.isEmpty()) {
+            w->setAccessibleName(name);
+        }
+    }
+}
+
 void MakeInit(QWidget* form) {
     if (form == nullptr) {
         return;
     }
     form->setAutoFillBackground(true);
+    NameControls(form);
     const auto widgets = form->findChildren<QWidget*>();
     for (QWidget* w : widgets) {
         if (!w->property("Tag").isValid()) {
@@ -330,14 +438,64 @@ void SetGUIStyle(QWidget* form) {
     }
 }
 
+namespace {
+QTranslator& QtTranslations() {
+    static QTranslator translator;
+    return translator;
+}
+QTranslator& SystemTranslations() {
+    static QTranslator translator;
+    return translator;
+}
+}  // namespace
+
 bool InstallChineseLanguage() {
+    return InstallLanguage(QString::fromLatin1(kLanguageChinese));
+}
+
+QString ChooseLanguage(const QString& option, const QString& configured, const QLocale& system,
+                       QString* rejected) {
+    for (const QString& choice : {option.trimmed(), configured.trimmed()}) {
+        if (choice.isEmpty()) {
+            continue;
+        }
+        if (choice.compare(QLatin1String(kLanguageChinese), Qt::CaseInsensitive) == 0 ||
+            choice.compare(QLatin1String("zh"), Qt::CaseInsensitive) == 0) {
+            return QString::fromLatin1(kLanguageChinese);
+        }
+        if (choice.compare(QLatin1String(kLanguageEnglish), Qt::CaseInsensitive) == 0) {
+            return QString::fromLatin1(kLanguageEnglish);
+        }
+        if (rejected != nullptr && rejected->isEmpty()) {
+            *rejected = choice;
+        }
+    }
+    return QString::fromLatin1(system.language() == QLocale::Chinese ? kLanguageChinese
+                                                                     : kLanguageEnglish);
+}
+
+bool InstallLanguage(const QString& language) {
+    QCoreApplication::removeTranslator(&QtTranslations());
+    QCoreApplication::removeTranslator(&SystemTranslations());
+    if (language.isEmpty()) {
+        QLocale::setDefault(QLocale::c());
+        return true;
+    }
+    if (language != QLatin1String(kLanguageChinese)) {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        // The source texts are Chinese: English needs every one of them translated.
+        if (!SystemTranslations().load(QStringLiteral(":/i18n/korvane_en.qm"))) {
+            return false;
+        }
+        QCoreApplication::installTranslator(&SystemTranslations());
+        return true;
+    }
     const QLocale chinese(QLocale::Chinese, QLocale::China);
     QLocale::setDefault(chinese);
-    static QTranslator qtTranslations;
-    if (!qtTranslations.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
-                             QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!QtTranslations().load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         return false;
     }
-    QCoreApplication::installTranslator(&qtTranslations);
+    QCoreApplication::installTranslator(&QtTranslations());
     return true;
 }

@@ -6,6 +6,7 @@
 #include "HostApi.h"
 
 class QComboBox;
+class QLocale;
 class QWidget;
 
 // Message-box styles of ShowGUIMessage.
@@ -46,9 +47,14 @@ TELMARIS_HOST_API void InputKeywordForm(QComboBox* comboBox);
 TELMARIS_HOST_API int SelectByKeyword(QComboBox* comboBox, const QString& keyword);
 
 // Common initialisation of a form's control tree, once when the form is loaded: every widget
-// gets the "Tag" property (0) unless it already has one, and the form fills its background
-// with its palette's window colour so the family colour shows.
+// gets the "Tag" property (0) unless it already has one, every input box its accessible name
+// (NameControls), and the form fills its background with its palette's window colour so the
+// family colour shows.
 TELMARIS_HOST_API void MakeInit(QWidget* form);
+// Gives every input box of form (edit, combo box, date picker, list) that has no accessible name
+// the text of its caption, for screen readers: its label's buddy, else the label or check box on
+// its left on the same line, else its group box's title. MakeInit does it.
+TELMARIS_HOST_API void NameControls(QWidget* form);
 
 // The family's common look, applied last when a form is loaded: the Fusion style for the form
 // and every widget in it, and the pointing-hand cursor on push buttons.
@@ -58,3 +64,17 @@ TELMARIS_HOST_API void SetGUIStyle(QWidget* form);
 // The language of the system's texts: Chinese as the default locale (calendars, dates) and Qt's
 // own Chinese translations (standard buttons). False when the translations are missing.
 TELMARIS_HOST_API bool InstallChineseLanguage();
+
+// The languages of the system's texts: the Chinese source texts, and English.
+inline const char* const kLanguageChinese = "zh_CN";
+inline const char* const kLanguageEnglish = "en";
+// The language to use: the command line's choice, else the configuration's ([Session]
+// Language), else the system locale's (Chinese for any Chinese locale, else English). A choice
+// that is neither language is passed over (*rejected names it).
+TELMARIS_HOST_API QString ChooseLanguage(const QString& option, const QString& configured,
+                                         const QLocale& system, QString* rejected = nullptr);
+// Installs a language on the application: zh_CN as InstallChineseLanguage, en the English
+// translation of every text of the system (built into this library). Replaces the language
+// installed before; an empty language leaves the source texts without any translation and the C
+// locale. False when a translation is missing.
+TELMARIS_HOST_API bool InstallLanguage(const QString& language);

@@ -13,6 +13,9 @@
 #include <cstdio>
 
 #include "GuiServices.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace telmaris {
 
@@ -248,18 +251,19 @@ namespace {
 QString Remedy(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        return QStringLiteral(
+        return Tr(
+            "telmaris",
             "请按 korvane(7) 建立该文件（示例见 /usr/share/doc/telmaris-korvane/examples）。");
     }
     if (info.isDir()) {
-        return QStringLiteral("该路径是目录，不是文件。");
+        return Tr("telmaris", "该路径是目录，不是文件。");
     }
     if (info.ownerId() == ::geteuid()) {
-        return QStringLiteral("本人的配置文件应可由本人读取：chmod 600 %1").arg(path);
+        return Tr("telmaris", "本人的配置文件应可由本人读取：chmod 600 %1").arg(path);
     }
-    return QStringLiteral(
-               "全机的配置文件应属于组 telmaris、权限 640（chgrp telmaris %1 && chmod 640 %1），"
-               "操作员应为该组成员（adduser <操作员> telmaris，重新登录后生效）。")
+    return Tr("telmaris",
+              "全机的配置文件应属于组 telmaris、权限 640（chgrp telmaris %1 && chmod 640 %1），"
+              "操作员应为该组成员（adduser <操作员> telmaris，重新登录后生效）。")
         .arg(path);
 }
 }  // namespace
@@ -287,7 +291,7 @@ bool CheckHostConfig(IniFile& ini) {
         return ini.Error().startsWith(f + QStringLiteral(": "));
     });
     const QString path = failed == files.end() ? files.constLast() : *failed;
-    ShowGUIMessage(QStringLiteral("不能读取主机配置文件 %1\n%2").arg(ini.Error(), Remedy(path)),
+    ShowGUIMessage(Tr("telmaris", "不能读取主机配置文件 %1\n%2").arg(ini.Error(), Remedy(path)),
                    QStringLiteral("TELMARIS"), MB_ICONERROR);
     return false;
 }

@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace telmaris {
 
@@ -14,8 +17,8 @@ RunningJobs& RunningJobs::Instance() {
 }
 
 QString RunningJobs::Describe(const JobInfo& info) {
-    return QStringLiteral("%1 %2（%3）")
-        .arg(info.upload ? QStringLiteral("上传") : QStringLiteral("下载"), info.file, info.window);
+    return Tr("telmaris", "%1 %2（%3）")
+        .arg(info.upload ? Tr("telmaris", "上传") : Tr("telmaris", "下载"), info.file, info.window);
 }
 
 void RunningJobs::Add(QObject* job, const JobInfo& info, const JobHooks& hooks) {
@@ -27,7 +30,7 @@ void RunningJobs::Add(QObject* job, const JobInfo& info, const JobHooks& hooks) 
     e.started = QDateTime::currentDateTime();
     entries_.append(e);
     connect(job, &QObject::destroyed, this,
-            [this, job] { End(job, State::Failed, QStringLiteral("窗口已关闭，传输中止"), 0); });
+            [this, job] { End(job, State::Failed, Tr("telmaris", "窗口已关闭，传输中止"), 0); });
     emit changed();
 }
 

@@ -24,8 +24,8 @@ struct JobInfo {
 
 // How far a job is, as texts its module wrote (so that bytes and times read alike everywhere).
 struct JobProgress {
-    QString done;   // "50%  50.0 MB / 100.0 MB", or the bytes alone without a known size
-    QString speed;  // "10.0 MB/s"; empty before any byte
+    QString done;   // "50%  50.0 MiB / 100.0 MiB", or the bytes alone without a known size
+    QString speed;  // "10.0 MiB/s"; empty before any byte
     QString left;   // "0:06"; empty when not known or while no bytes arrive
 };
 

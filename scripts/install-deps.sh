@@ -14,7 +14,7 @@ set -euo pipefail
 want=${1:-test}
 build=(
   g++ cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libssl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools libgl-dev libsqlite3-dev libssl-dev
   dpkg-dev file binutils lintian devscripts
 )
 # The normal preset that the main job builds configures its tests too, hence GoogleTest.

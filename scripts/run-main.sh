@@ -3,7 +3,9 @@
 # database, operator names, a host configuration and a local FTP server on loopback) under a data
 # folder of the user's, and opens the host with the korvane window.
 # Without a display it runs under xvfb-run, tours the window (upload, search, download of a sample
-# file), saves a screenshot of each step and exits 0 only if the file came back byte-identical.
+# file) in Chinese and in English, saves a screenshot of each step (the last under a dark theme)
+# in screenshots/zh_CN and screenshots/en, and exits 0 only if the file came back
+# byte-identical both times.
 #
 #   bash scripts/run-main.sh            data in ${KORVANE_DATA:-~/.local/share/korvane-demo}
 set -euo pipefail
@@ -60,6 +62,9 @@ else
   sample="$data/sample-contract.txt"
   printf '申请单 1024 合同扫描件\n%s\n' "$(date -u)" > "$sample"
   head -c 200000 /dev/urandom | base64 >> "$sample"
-  xvfb-run -a -s "-screen 0 1280x800x24" "${host[@]}" --tour "$sample" \
-    --screenshot "$data/screenshots"
+  # Both languages, each tour ending with a picture under a dark theme.
+  for language in zh_CN en; do
+    xvfb-run -a -s "-screen 0 1280x800x24" "${host[@]}" --language "$language" \
+      --tour "$sample" --screenshot "$data/screenshots/$language"
+  done
 fi

@@ -240,17 +240,28 @@ TEST_F(RunSqlTest, LeadingBlanksAndLineBreaksAreTrimmedBeforeJudging) {
     EXPECT_TRUE(dialogs.requests.isEmpty());
 }
 
-TEST_F(RunSqlTest, FailureShowsOnePlainMessageWithTheUntrimmedStatement) {
+TEST_F(RunSqlTest, FailureShowsOnePlainMessageWithTheReasonAboveTheStatement) {
     const QString bad = QStringLiteral("  select * from zy.missing  ");
     EXPECT_FALSE(RunSQL(query, bad));
     ASSERT_EQ(dialogs.requests.size(), 1);
     EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::PlainMessage);
     const QStringList lines = dialogs.requests[0].text.split(u'\n');
-    ASSERT_EQ(lines.size(), 2) << dialogs.requests[0].text.toStdString();
-    EXPECT_EQ(lines[0], QStringLiteral("执行SQL出错了呀！") + bad);
-    EXPECT_TRUE(Contains(lines[1], QStringLiteral("missing"))) << "the database's reason follows";
+    ASSERT_EQ(lines.size(), 3) << dialogs.requests[0].text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("执行SQL出错了呀！"));
+    EXPECT_TRUE(Contains(lines[1], QStringLiteral("missing"))) << "the database's reason on top";
+    EXPECT_EQ(lines[2], QStringLiteral("语句：") + bad) << "the statement as passed below it";
     EXPECT_TRUE(query.Eof());
     EXPECT_THROW(query.RecordCount(), korvane::db::DbError);
+
+    // A statement of a thousand names is cut to a few lines, the cut marked.
+    const QString huge = QStringLiteral("select * from zy.missing where down_path in (") +
+                         QStringList(1000, QStringLiteral("'1024_contract.pdf'")).join(u',') + u')';
+    const QString shown = korvane::SqlErrorMessage(huge, QStringLiteral("no such table"));
+    const QStringList cut = shown.split(u'\n');
+    ASSERT_EQ(cut.size(), 2 + korvane::kSqlStatementLines) << shown.toStdString();
+    EXPECT_EQ(cut[1], QStringLiteral("no such table"));
+    EXPECT_TRUE(cut.last().endsWith(QStringLiteral("…")));
+    EXPECT_LE(shown.size(), 400);
 }
 
 TEST_F(RunSqlTest, BracketFirstAndBlankStatementsAreExecutedNotOpened) {
@@ -261,7 +272,8 @@ TEST_F(RunSqlTest, BracketFirstAndBlankStatementsAreExecutedNotOpened) {
     dialogs.requests.clear();
     EXPECT_FALSE(RunSQL(query, QStringLiteral("   ")));
     ASSERT_EQ(dialogs.requests.size(), 1);
-    EXPECT_EQ(dialogs.requests[0].text, QStringLiteral("执行SQL出错了呀！   "));
+    EXPECT_TRUE(dialogs.requests[0].text.endsWith(QStringLiteral("\n语句：   ")))
+        << dialogs.requests[0].text.toStdString();
 }
 
 TEST_F(RunSqlTest, NoConnectionIsReportedNotThrown) {
@@ -568,7 +580,7 @@ TEST(RegistrationList, EachColumnSortsInItsOwnOrderBothWays) {
     }
     list.model.sort(RegistrationModel::kId, Qt::AscendingOrder);
     EXPECT_EQ(list.Column(RegistrationModel::kType), QStringList({"7", "[1] 合同", "[2] 证件"}));
-    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "2.0 KB", "5 B"}));
+    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "2.0 KiB", "5 B"}));
 }
 
 // A sort moves the selection with its row: the operator downloads the row they chose.
@@ -601,7 +613,7 @@ TEST(RegistrationList, ReplacedRowsAndRecordedSizes) {
     EXPECT_EQ(list.Column(RegistrationModel::kDate),
               QStringList({"2020-01-01 00:00:00（已被替换）", "2021-01-01 00:00:00",
                            "2021-01-01 00:00:00"}));
-    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "3.0 MB", ""}));
+    EXPECT_EQ(list.Column(RegistrationModel::kSize), QStringList({"", "3.0 MiB", ""}));
     EXPECT_TRUE(list.model.Replaced(0));
     EXPECT_FALSE(list.model.Replaced(1));
 }

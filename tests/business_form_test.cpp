@@ -2,6 +2,8 @@
 // against an embedded database and a real FTP server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -30,6 +33,7 @@
 #include "Sha256.h"
 #include "Statements.h"
 #include "TfrmBusinessMain.h"
+#include "WidgetTree.h"
 #include "support/DialogRecorder.h"
 #include "support/FakeClock.h"
 #include "support/Files.h"
@@ -674,6 +678,120 @@ TEST_P(FormTest, AFailedRegistrationLeavesTheServerAsItWas) {
     EXPECT_EQ(Edit("edDownId2")->text(), QStringLiteral("55")) << "inputs keep their values";
 }
 
+// Chinese characters, as a screen shows them (full-width punctuation included).
+bool HasChinese(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) ||
+               (c.unicode() >= 0x3000 && c.unicode() <= 0x303F) ||
+               (c.unicode() >= 0xFF00 && c.unicode() <= 0xFFEF);
+    });
+}
+
+// Every text the window shows or names, except the order types' items from the database.
+QStringList ShownTexts(QWidget* form) {
+    QStringList texts{form->windowTitle()};
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        texts << w->accessibleName() << w->toolTip() << w->windowTitle();
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            texts << label->text();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            texts << button->text();
+        } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+            texts << group->title();
+        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            texts << combo->itemText(0);  // "[0] ...", the rest are the database's
+        } else if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->model()) {
+            for (int c = 0; c < view->model()->columnCount(); ++c) {
+                texts << view->model()->headerData(c, Qt::Horizontal).toString();
+            }
+        }
+    }
+    for (QAction* a : form->findChildren<QAction*>()) {
+        texts << a->text();
+    }
+    texts.removeAll(QString());
+    return texts;
+}
+
+// In English the window keeps no Chinese but the data, and says its messages in English.
+TEST_P(FormTest, InEnglishNoChineseIsLeftButTheData) {
+    ASSERT_TRUE(InstallLanguage(QString::fromLatin1(kLanguageEnglish)));
+    struct Back {
+        ~Back() { InstallLanguage(QString()); }
+    } back;
+    Open();
+    const QStringList texts = ShownTexts(form.get());
+    EXPECT_GT(texts.size(), 100) << "labels, buttons, columns, the actions";
+    for (const QString& text : texts) {
+        EXPECT_FALSE(HasChinese(text)) << text.toStdString();
+    }
+    EXPECT_EQ(W<QGroupBox>("GroupBox1")->title(), QStringLiteral("Search conditions"));
+    EXPECT_EQ(Combo("cmbDownType")->itemText(1), QStringLiteral("[1] 合同")) << "data stays";
+    Click("btnFpt");
+    EXPECT_EQ(dialogs.Texts(),
+              QStringList{QStringLiteral("The order number must not be empty; please enter it!")});
+    EXPECT_EQ(dialogs.requests[0].title, QStringLiteral("Notice"));
+}
+
+// A screen reader names every box by its caption.
+TEST_P(FormTest, EveryControlHasItsCaptionAsAccessibleName) {
+    Open();
+    const QList<QPair<const char*, QString>> names = {
+        {"edDownId", QStringLiteral("申请单号")},
+        {"cmbDownType", QStringLiteral("申请单类型")},
+        {"edDownPath", QStringLiteral("文件名称")},
+        {"dtpBegin", QStringLiteral("生成日期起")},
+        {"dtpEnd", QStringLiteral("生成日期止")},
+        {"edDownId2", QStringLiteral("申请单号")},
+        {"edDownPath2", QStringLiteral("文件名称")},
+        {"cmbDownType2", QStringLiteral("申请单类型")},
+        {"edRemark", QStringLiteral("备注")},
+        {"lvList", QStringLiteral("列表")},
+        {"btnOpenFile", QStringLiteral("选择要上传的文件")}};
+    for (const auto& [name, expected] : names) {
+        EXPECT_EQ(W<QWidget>(name)->accessibleName(), expected) << name;
+    }
+    for (auto* button : form->findChildren<QAbstractButton*>()) {
+        if (button->objectName().isEmpty() || button->objectName().startsWith(u"qt_")) {
+            continue;  // the parts of Qt's own widgets (a calendar's arrows)
+        }
+        EXPECT_FALSE(button->accessibleName().isEmpty() && button->text().isEmpty())
+            << button->objectName().toStdString();
+    }
+}
+
+// Under a dark desktop theme the form's colours follow it: every caption keeps 4.5:1 against
+// the background it is painted on; the light theme keeps the family colour.
+TEST_P(FormTest, CaptionsStayReadableUnderADarkTheme) {
+    const QPalette light = QApplication::palette();
+    QPalette dark(QColor(53, 53, 53));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    for (const bool darkTheme : {true, false}) {
+        QApplication::setPalette(darkTheme ? dark : light);
+        Open();
+        QCoreApplication::processEvents();
+        for (QWidget* w : form->findChildren<QWidget*>()) {
+            if (!qobject_cast<QLabel*>(w) && !qobject_cast<QCheckBox*>(w) &&
+                !qobject_cast<QGroupBox*>(w)) {
+                continue;
+            }
+            QWidget* painted = w;
+            while (painted != form.get() && !painted->autoFillBackground()) {
+                painted = painted->parentWidget();
+            }
+            const double ratio = ContrastRatio(w->palette().color(QPalette::WindowText),
+                                               painted->palette().color(QPalette::Window));
+            EXPECT_GE(ratio, kMinimumContrast) << w->objectName().toStdString();
+        }
+        if (!darkTheme) {
+            EXPECT_EQ(form->palette().color(QPalette::Window), QColor(205, 215, 255));
+        }
+    }
+    QApplication::setPalette(light);
+}
+
 TEST_P(FormTest, ChoosingAFileFillsThePath) {
     Open();
     dialogs.Queue(true, QStringLiteral("/home/op/contract.txt"));
@@ -686,6 +804,20 @@ TEST_P(FormTest, ChoosingAFileFillsThePath) {
     dialogs.Queue(false);
     Click("btnOpenFile");
     EXPECT_EQ(Edit("edDownPath2")->text(), QStringLiteral("/home/op/contract.txt"));
+
+    // The dialog starts in the folder of the last file chosen, kept in the operator's state
+    // folder (so by the next window too); a cancel changes nothing.
+    const QString chosen = LocalFile(QStringLiteral("signed.pdf"), "x");
+    dialogs.Queue(true, chosen);
+    Click("btnOpenFile");
+    for (const bool accept : {false, true}) {
+        dialogs.requests.clear();
+        dialogs.Queue(accept, chosen);
+        form = std::make_unique<TfrmBusinessMain>();
+        Click("btnOpenFile");
+        ASSERT_EQ(dialogs.requests.size(), 1);
+        EXPECT_EQ(dialogs.requests[0].folder, local.path());
+    }
 }
 
 // FTP driver --------------------------------------------------------------------------------
@@ -714,7 +846,8 @@ TEST_P(FormTest, TransferFailuresSayWhy) {
     dialogs.requests.clear();
     EXPECT_FALSE(Transfer(1, QStringLiteral("f.txt"), file));
     lines = dialogs.requests.value(0).text.split(u'\n');
-    EXPECT_EQ(lines[0], QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！"));
+    EXPECT_TRUE(StartsWith(lines[0], QStringLiteral("远程FTP服务器[%1]拒绝连接").arg(dead)))
+        << "a refused connection is no question of the password";
     EXPECT_EQ(lines.value(1), QStringLiteral("Connection refused"));
 
     env->WriteConfig();
@@ -955,6 +1088,102 @@ TEST_P(FormTest, DownloadsGoToTheConfiguredFolderOrSayWhyNot) {
         << "nothing is written elsewhere";
 }
 
+// What the operator reads when a transfer fails, against real servers: what failed, the system's
+// or the server's reason on the next line, and what to do. Only a refused password speaks of the
+// user name and password; a broken transfer never quotes the server's preliminary reply.
+class FailureWordsTest : public FormTest {};
+
+TEST_P(FailureWordsTest, EachFailureSaysWhatFailedAndWhatToDo) {
+    static const korvane::test::TestCertificate certificate;
+    ASSERT_TRUE(certificate.Made()) << certificate.Error().toStdString();
+    const korvane::test::TestCertificate stranger;
+    ASSERT_TRUE(stranger.Made());
+    const QString deadPort = QStringLiteral("127.0.0.1:%1").arg(korvane::test::FreePort());
+    struct Case {
+        const char* name;
+        QStringList faults;
+        QString ip;        // empty: the server's address
+        QString password;  // null: the right one
+        QString extra;     // further system parameters
+        QString text;      // %1: the server's address
+    };
+    const QString stall = QStringLiteral("korvane_ftp_timeout=1");
+    const QList<Case> cases = {
+        {"refused connection",
+         {},
+         deadPort,
+         QString(),
+         QString(),
+         QStringLiteral("远程FTP服务器[%1]拒绝连接：该地址的该端口上没有FTP服务，请检查系统参数"
+                        "korvane_ip中的地址和端口，或请管理员启动FTP服务。\nConnection refused")},
+        {"unknown host",
+         {},
+         QStringLiteral("no-such-host.invalid"),
+         QString(),
+         QString(),
+         QStringLiteral("找不到远程FTP服务器[%1]：主机不可达，请检查系统参数korvane_ip中的地址和"
+                        "网络连接。\n未知错误![%1]主机不可达，请检查IP地址是否正确。")},
+        {"untrusted certificate",
+         {QStringLiteral("--tls-cert"), certificate.PemFile()},
+         QString(),
+         QString(),
+         QStringLiteral("korvane_ftp_tls=explicit\nkorvane_ftp_cafile=") + stranger.CertFile(),
+         QStringLiteral(
+             "不能与远程FTP服务器[%1]建立加密连接（TLS），请检查系统参数korvane_ftp_tls、"
+             "korvane_ftp_cafile和korvane_ftp_fingerprint。\n"
+             "certificate verify failed: self-signed certificate")},
+        {"silent server",
+         {QStringLiteral("--silent")},
+         QString(),
+         QString(),
+         stall,
+         QStringLiteral("远程FTP服务器[%1]没有及时应答（等待了1秒），请检查网络，或加大系统参数"
+                        "korvane_ftp_timeout。\n等待服务器应答超时（1秒）")},
+        {"wrong password",
+         {},
+         QString(),
+         QStringLiteral("wrong"),
+         QString(),
+         QStringLiteral("不能登录远程FTP服务器，请确定正确的用户名及密码！\n"
+                        "530 Authentication failed.")},
+        {"data connection cut",
+         {QStringLiteral("--drop-after"), QStringLiteral("1000")},
+         QString(),
+         QString(),
+         QString(),
+         QStringLiteral("下载文件[5_big.bin]时传输中断！\n"
+                        "数据连接提前结束：已收到1000字节，文件共100000字节")},
+        {"stalled data",
+         {QStringLiteral("--stall-after"), QStringLiteral("1000")},
+         QString(),
+         QString(),
+         stall,
+         QStringLiteral("下载文件[5_big.bin]时传输中断！\n读取数据超时（1秒）")},
+        {"active mode refused",
+         {QStringLiteral("--no-active")},
+         QString(),
+         QString(),
+         QStringLiteral("korvane_ftp_mode=active"),
+         QStringLiteral("下载文件[5_big.bin]出错！\n550 Permission denied.\n"
+                        "服务器没有建立主动模式的数据连接，请把系统参数korvane_ftp_mode设为passive"
+                        "（或auto）后重试。")},
+    };
+    Open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        env->UseFtp(c.faults);
+        WriteFile(env->RemotePath(QStringLiteral("5_big.bin")), Pattern(100000, 5));
+        const QString ip = c.ip.isEmpty() ? env->ftp->Server() : c.ip;
+        env->WriteConfig(ip, c.password, QString(), QString(), c.extra);
+        dialogs.requests.clear();
+        EXPECT_FALSE(Transfer(2, QStringLiteral("5_big.bin"), local.filePath(QStringLiteral("b"))));
+        ASSERT_EQ(dialogs.requests.size(), 1) << dialogs.Texts().join(u'|').toStdString();
+        const QString expected = c.text.contains(u"%1") ? c.text.arg(ip) : c.text;
+        EXPECT_EQ(dialogs.requests[0].text.toStdString(), expected.toStdString());
+        QFile::remove(local.filePath(QStringLiteral("b")));
+    }
+}
+
 // The window against a server with the site's faults, which every test of the fixture uses.
 class SiteTest : public FormTest {
 protected:
@@ -1184,6 +1413,8 @@ INSTANTIATE_TEST_SUITE_P(On, ResumeTest, ::testing::Values(korvane::db::Backend:
 INSTANTIATE_TEST_SUITE_P(On, SlowServerTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, TlsSiteTest, ::testing::Values(korvane::db::Backend::SQLite),
+                         korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, FailureWordsTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, PassiveOnlyTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);

@@ -232,7 +232,8 @@ TEST_P(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
     Click("btnDown");
     EXPECT_GE(timer.elapsed(), 3000) << "three pauses of a second";
     ASSERT_EQ(dialogs.requests.size(), 1) << "the interrupted transfer says so";
-    EXPECT_TRUE(StartsWith(dialogs.requests[0].text, QStringLiteral("下载文件[9_big.bin]出错！")));
+    EXPECT_TRUE(
+        StartsWith(dialogs.requests[0].text, QStringLiteral("下载文件[9_big.bin]时传输中断！")));
     EXPECT_EQ(QFileInfo(Target(remote)).size(), 262144);
     dialogs.requests.clear();
     Click("btnDown");

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <QCalendarWidget>
 #include <QClipboard>
 #include <QComboBox>
@@ -9,6 +11,8 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QLocale>
+#include <QProcess>
 #include <QPushButton>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -412,6 +416,66 @@ TEST(GuiServices, MakeInitAndStyleSetTagsColourStyleAndCursors) {
     EXPECT_NE(a->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(b->property("Tag").toInt(), -666);
     EXPECT_EQ(form.property("Tag").toInt(), 0);
+}
+
+// The command line's choice, else the configuration's, else the locale's; a choice that is
+// neither language is passed over and named.
+TEST(Language, ChosenFromOptionConfigurationOrLocale) {
+    const QLocale china(QLocale::Chinese, QLocale::China);
+    const QLocale taiwan(QLocale::Chinese, QLocale::Taiwan);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    struct Row {
+        const char* option;
+        const char* configured;
+        QLocale system;
+        const char* chosen;
+        const char* rejected;
+    } rows[] = {
+        {"", "", china, "zh_CN", ""},
+        {"", "", taiwan, "zh_CN", ""},
+        {"", "", us, "en", ""},
+        {"", "", QLocale::c(), "en", ""},
+        {"", "en", china, "en", ""},
+        {"", "zh_CN", us, "zh_CN", ""},
+        {"zh_CN", "en", us, "zh_CN", ""},
+        {"EN", "zh_CN", china, "en", ""},
+        {"fr", "zh_CN", us, "zh_CN", "fr"},
+        {" de ", "", china, "zh_CN", "de"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.option) + "|" + r.configured);
+        QString rejected;
+        EXPECT_EQ(ChooseLanguage(QString::fromLatin1(r.option), QString::fromLatin1(r.configured),
+                                 r.system, &rejected),
+                  QString::fromLatin1(r.chosen));
+        EXPECT_EQ(rejected, QString::fromLatin1(r.rejected));
+    }
+}
+
+// --help speaks the chosen language, also when the configuration chose it.
+TEST(Language, HelpInTheChosenLanguage) {
+    const TempConfig config(QByteArray("[Session]\nLanguage=en\n"));
+    const auto help = [&config](const QStringList& args) {
+        QProcess host;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+        env.insert(QStringLiteral("TELMARIS_HOST_CONFIG"), config.Path());
+        host.setProcessEnvironment(env);
+        host.start(QStringLiteral(TELMARIS_HOST_PROGRAM),
+                   args + QStringList{QStringLiteral("--help")});
+        EXPECT_TRUE(host.waitForFinished(30000));
+        return QString::fromUtf8(host.readAllStandardOutput());
+    };
+    const QString chinese = help({QStringLiteral("--language"), QStringLiteral("zh_CN")});
+    EXPECT_TRUE(Contains(chinese, QStringLiteral("主机配置文件（INI）"))) << chinese.toStdString();
+    EXPECT_TRUE(Contains(chinese, QStringLiteral("用法"))) << "Qt's own words too";
+    const QString english = help({});
+    EXPECT_TRUE(Contains(english, QStringLiteral("host configuration (INI)")))
+        << english.toStdString();
+    EXPECT_TRUE(Contains(english, QStringLiteral("Usage:")));
+    EXPECT_FALSE(std::any_of(english.begin(), english.end(), [](QChar c) {
+        return c.unicode() >= 0x3000;
+    })) << "no Chinese left";
 }
 
 TEST(GuiServices, ChineseLanguageForCalendarsAndStandardButtons) {

@@ -30,24 +30,24 @@ TEST(TransferProgress, Text) {
         {"upload half way",
          Direction::Upload,
          {50 * MiB, 100 * MiB, 0, 5000, 100},
-         "正在上传 a.bin\n50%  50.0 MB / 100.0 MB\n平均速度 10.0 MB/s，剩余时间 0:06"},
+         "正在上传 a.bin\n50%  50.0 MiB / 100.0 MiB\n平均速度 10.0 MiB/s，剩余时间 0:06"},
         {"resumed download counts only new bytes",
          Direction::Download,
          {60 * MiB, 100 * MiB, 40 * MiB, 2000, 0},
-         "正在下载 a.bin（续传，已有 40.0 MB）\n60%  60.0 MB / 100.0 MB\n"
-         "平均速度 10.0 MB/s，剩余时间 0:05"},
+         "正在下载 a.bin（续传，已有 40.0 MiB）\n60%  60.0 MiB / 100.0 MiB\n"
+         "平均速度 10.0 MiB/s，剩余时间 0:05"},
         {"size unknown, silent server",
          Direction::Download,
          {1536, 0, 0, 9000, 3500},
-         "正在下载 a.bin\n已传 1.5 KB\n平均速度 170 B/s\n正在等待服务器响应（3秒）…"},
+         "正在下载 a.bin\n已传 1.5 KiB\n平均速度 170 B/s\n正在等待服务器响应（3秒）…"},
         {"nothing yet, gigabytes",
          Direction::Upload,
          {0, 3 * 1024 * MiB, 0, 100, 0},
-         "正在上传 a.bin\n0%  0 B / 3.00 GB"},
+         "正在上传 a.bin\n0%  0 B / 3.00 GiB"},
         {"hours left",
          Direction::Upload,
          {MiB, 10 * 1024 * MiB, 0, 1000, 0},
-         "正在上传 a.bin\n0%  1.0 MB / 10.00 GB\n平均速度 1.0 MB/s，剩余时间 2:50:40"},
+         "正在上传 a.bin\n0%  1.0 MiB / 10.00 GiB\n平均速度 1.0 MiB/s，剩余时间 2:50:40"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

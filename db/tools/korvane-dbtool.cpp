@@ -25,6 +25,9 @@
 #include "SqlScript.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 using korvane::db::DbError;
 using korvane::db::TADOConnection;
@@ -51,11 +54,11 @@ QString SchemaScript(korvane::db::Backend dialect) {
                        : dialect == Backend::Oracle     ? "oracle.sql"
                                                         : nullptr;
     if (name == nullptr) {
-        throw DbError(QStringLiteral("不知道此数据库的 SQL 方言，不能升级"));
+        throw DbError(Tr("korvane", "不知道此数据库的 SQL 方言，不能升级"));
     }
     QFile file(QStringLiteral(":/schema/") + QLatin1String(name));
     if (!file.open(QIODevice::ReadOnly)) {
-        throw DbError(QStringLiteral("内置的建表脚本 %1 不可读").arg(QLatin1String(name)));
+        throw DbError(Tr("korvane", "内置的建表脚本 %1 不可读").arg(QLatin1String(name)));
     }
     return QString::fromUtf8(file.readAll());
 }

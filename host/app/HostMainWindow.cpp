@@ -11,20 +11,23 @@
 #include "HostWindow.h"
 #include "RunningJobs.h"
 #include "TransfersPanel.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace telmaris {
 
 HostMainWindow::HostMainWindow(SessionInfo session)
     : area_(new QMdiArea(this)), session_(std::move(session)) {
-    setWindowTitle(QStringLiteral("TELMARIS 号码管理"));
+    setWindowTitle(Tr("telmaris", "TELMARIS 号码管理"));
     setCentralWidget(area_);
     area_->setBackground(QColor(120, 130, 160));
-    modulesMenu_ = menuBar()->addMenu(QStringLiteral("业务模块(&M)"));
-    QMenu* windows = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
-    windows->addAction(QStringLiteral("层叠"), area_, &QMdiArea::cascadeSubWindows);
-    windows->addAction(QStringLiteral("平铺"), area_, &QMdiArea::tileSubWindows);
+    modulesMenu_ = menuBar()->addMenu(Tr("telmaris", "业务模块(&M)"));
+    QMenu* windows = menuBar()->addMenu(Tr("telmaris", "窗口(&W)"));
+    windows->addAction(Tr("telmaris", "层叠"), area_, &QMdiArea::cascadeSubWindows);
+    windows->addAction(Tr("telmaris", "平铺"), area_, &QMdiArea::tileSubWindows);
     // Child windows have no maximise box; after tiling or cascading this brings one back.
-    windows->addAction(QStringLiteral("最大化"), this, [this] {
+    windows->addAction(Tr("telmaris", "最大化"), this, [this] {
         if (QMdiSubWindow* sub = area_->activeSubWindow()) {
             sub->showMaximized();
         }
@@ -33,7 +36,7 @@ HostMainWindow::HostMainWindow(SessionInfo session)
     addDockWidget(Qt::BottomDockWidgetArea, transfers_);
     transfers_->hide();
     QAction* showTransfers = transfers_->toggleViewAction();
-    showTransfers->setText(QStringLiteral("传输列表"));
+    showTransfers->setText(Tr("telmaris", "传输列表"));
     windows->addAction(showTransfers);
     // A second transfer at once opens the list by itself: one dialog no longer tells it all.
     connect(&RunningJobs::Instance(), &RunningJobs::changed, this, [this] {
@@ -41,7 +44,7 @@ HostMainWindow::HostMainWindow(SessionInfo session)
             transfers_->show();
         }
     });
-    windows->addAction(QStringLiteral("退出"), this, &QWidget::close);
+    windows->addAction(Tr("telmaris", "退出"), this, &QWidget::close);
     SetHostMdiArea(area_);
     resize(1024, 700);
 }
@@ -70,9 +73,9 @@ void HostMainWindow::closeEvent(QCloseEvent* event) {
     if (quitWhenIdle_) {
         return;  // already asked: the transfers are ending
     }
-    const QString question = QStringLiteral("以下文件正在传输：\n%1\n要取消这些传输并退出吗？")
+    const QString question = Tr("telmaris", "以下文件正在传输：\n%1\n要取消这些传输并退出吗？")
                                  .arg(jobs.Descriptions().join(u'\n'));
-    if (!AskYesNo(question, QStringLiteral("退出"))) {
+    if (!AskYesNo(question, Tr("telmaris", "退出"))) {
         return;
     }
     quitWhenIdle_ = true;
@@ -88,7 +91,7 @@ bool HostMainWindow::AddModule(const QString& path) {
     QString error;
     auto module = BusinessModule::Load(path, error);
     if (!module) {
-        ShowGUIMessage(error, QStringLiteral("异常"), MB_ICONERROR);
+        ShowGUIMessage(error, Tr("telmaris", "异常"), MB_ICONERROR);
         return false;
     }
     const std::size_t index = modules_.size();

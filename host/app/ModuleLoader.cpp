@@ -4,6 +4,9 @@
 #include <QDir>
 
 #include <QWidget>
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace telmaris {
 
@@ -13,13 +16,13 @@ std::unique_ptr<BusinessModule> BusinessModule::Load(const QString& path, QStrin
     module->library_ = std::make_unique<QLibrary>(path);
     if (!module->library_->load()) {
         error =
-            QStringLiteral("不能加载业务模块 %1：%2").arg(path, module->library_->errorString());
+            Tr("telmaris", "不能加载业务模块 %1：%2").arg(path, module->library_->errorString());
         return nullptr;
     }
     auto resolve = [&](const char* name) -> QFunctionPointer {
         QFunctionPointer f = module->library_->resolve(name);
         if (f == nullptr && error.isEmpty()) {
-            error = QStringLiteral("业务模块 %1 缺少导出函数 %2").arg(path, QLatin1String(name));
+            error = Tr("telmaris", "业务模块 %1 缺少导出函数 %2").arg(path, QLatin1String(name));
         }
         return f;
     };

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPalette>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QScrollArea>
@@ -90,16 +91,21 @@ QStringList DownloadCandidates() {
     return dirs;
 }
 
-// The path that the download's message names: "下载成功！保存在[<path>]，请查看！".
+// The path that the download's message names ("下载成功！保存在[<path>]，请查看！" in the
+// language the host chose).
 QString SavedPath(const QString& message) {
-    const QString open = QStringLiteral("保存在[");
-    const QString close = QStringLiteral("]，请查看！");
-    const qsizetype begin = message.indexOf(open);
-    const qsizetype end = message.lastIndexOf(close);
-    if (begin < 0 || end < begin) {
+    const QStringList parts =
+        QCoreApplication::translate("korvane", "下载成功！保存在[%1]，请查看！")
+            .split(QStringLiteral("%1"));
+    if (parts.size() != 2) {
         return QString();
     }
-    return message.mid(begin + open.size(), end - begin - open.size());
+    const qsizetype begin = message.indexOf(parts[0]);
+    const qsizetype end = message.lastIndexOf(parts[1]);
+    if (begin < 0 || end < begin + parts[0].size()) {
+        return QString();
+    }
+    return message.mid(begin + parts[0].size(), end - begin - parts[0].size());
 }
 
 // Saves one picture of the screen while a transfer's progress dialog stands part of the way:
@@ -129,6 +135,19 @@ private:
     QString path_;
     QTimer timer_;
 };
+
+// A dark desktop theme as Fusion paints one: light text on dark grey.
+QPalette DarkPalette() {
+    QPalette p(QColor(53, 53, 53));
+    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    p.setColor(QPalette::Text, QColor(230, 230, 230));
+    p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    p.setColor(QPalette::Base, QColor(35, 35, 35));
+    p.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
+    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    return p;
+}
 
 }  // namespace
 
@@ -217,6 +236,11 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     // The session's transfers, the upload and the download, as the host lists them.
     host.Transfers()->show();
     Shot(host, shotDir, QStringLiteral("6-transfers.png"));
+    // The same window under a dark desktop theme: the form's colours follow it.
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(DarkPalette());
+    Shot(host, shotDir, QStringLiteral("7-dark.png"));
+    QApplication::setPalette(light);
     SetDialogHook({});
     const QString target = SavedPath(lastMessage);
     std::printf("  saved as %s\n", qPrintable(target));

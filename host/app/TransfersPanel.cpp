@@ -10,6 +10,9 @@
 #include <QVBoxLayout>
 
 #include "RunningJobs.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace telmaris {
 
@@ -19,15 +22,15 @@ constexpr int kIdRole = Qt::UserRole + 1;
 QString StateText(RunningJobs::State state) {
     switch (state) {
         case RunningJobs::State::Running:
-            return QStringLiteral("进行中");
+            return Tr("telmaris", "进行中");
         case RunningJobs::State::Succeeded:
-            return QStringLiteral("完成");
+            return Tr("telmaris", "完成");
         case RunningJobs::State::Cancelled:
-            return QStringLiteral("已取消");
+            return Tr("telmaris", "已取消");
         case RunningJobs::State::Failed:
             break;
     }
-    return QStringLiteral("失败");
+    return Tr("telmaris", "失败");
 }
 
 void SetText(QTableWidget* table, int row, int column, const QString& text) {
@@ -45,17 +48,17 @@ void SetText(QTableWidget* table, int row, int column, const QString& text) {
 }  // namespace
 
 TransfersPanel::TransfersPanel(QWidget* parent)
-    : QDockWidget(QStringLiteral("传输列表"), parent),
+    : QDockWidget(Tr("telmaris", "传输列表"), parent),
       table_(new QTableWidget(0, Columns)),
-      cancel_(new QPushButton(QStringLiteral("取消"))),
-      retry_(new QPushButton(QStringLiteral("重试"))),
-      openFolder_(new QPushButton(QStringLiteral("打开所在文件夹"))) {
+      cancel_(new QPushButton(Tr("telmaris", "取消"))),
+      retry_(new QPushButton(Tr("telmaris", "重试"))),
+      openFolder_(new QPushButton(Tr("telmaris", "打开所在文件夹"))) {
     setObjectName(QStringLiteral("TransfersPanel"));
     table_->setObjectName(QStringLiteral("transfersTable"));
     table_->setHorizontalHeaderLabels(
-        {QStringLiteral("窗口"), QStringLiteral("申请单号"), QStringLiteral("文件"),
-         QStringLiteral("方向"), QStringLiteral("进度"), QStringLiteral("速度"),
-         QStringLiteral("剩余时间"), QStringLiteral("状态"), QStringLiteral("结果")});
+        {Tr("telmaris", "窗口"), Tr("telmaris", "申请单号"), Tr("telmaris", "文件"),
+         Tr("telmaris", "方向"), Tr("telmaris", "进度"), Tr("telmaris", "速度"),
+         Tr("telmaris", "剩余时间"), Tr("telmaris", "状态"), Tr("telmaris", "结果")});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -106,7 +109,7 @@ void TransfersPanel::Rebuild() {
         SetText(table_, row, Order, e.info.order);
         SetText(table_, row, File, e.info.file);
         SetText(table_, row, Direction,
-                e.info.upload ? QStringLiteral("上传") : QStringLiteral("下载"));
+                e.info.upload ? Tr("telmaris", "上传") : Tr("telmaris", "下载"));
         SetText(table_, row, State, StateText(e.state));
         SetText(table_, row, Result, e.result);
         if (e.id == selected) {

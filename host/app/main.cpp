@@ -1,8 +1,8 @@
 // telmaris-host: the replacement host application. Loads the business modules named on its
 // command line or in its configuration and opens their windows in an MDI area.
 //
-//   telmaris-host [--config FILE] [--operator ID] [--module LIB]... [--screenshot PNG]
-//                 [--tour SAMPLE] [--help] [--version]
+//   telmaris-host [--config FILE] [--operator ID] [--module LIB]... [--language zh_CN|en]
+//                 [--screenshot PNG] [--tour SAMPLE] [--help] [--version]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSessionManager>
@@ -16,6 +16,9 @@
 #include "QuitSignals.h"
 #include "RunningJobs.h"
 #include "Tour.h"
+#include "Translate.h"
+
+using korvane::Tr;
 
 namespace {
 
@@ -67,6 +70,43 @@ void NoDisplayForHelp(int argc, char** argv) {
     }
 }
 
+// The value of an option before the parser, whose texts are in the chosen language, exists:
+// "--name value" or "--name=value"; the last one counts.
+QString EarlyOption(int argc, char** argv, const char* name) {
+    const QByteArray flag = QByteArray("--") + name;
+    QString value;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == flag && i + 1 < argc) {
+            value = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg.startsWith(flag + '=')) {
+            value = QString::fromLocal8Bit(arg.mid(flag.size() + 1));
+        }
+    }
+    return value;
+}
+
+// The language of the texts: --language, else [Session] Language of the configuration, else
+// the system's locale.
+QString Language(int argc, char** argv) {
+    const QString config = EarlyOption(argc, argv, "config");
+    if (!config.isEmpty()) {
+        telmaris::SetHostConfigPath(config);
+    }
+    telmaris::IniFile ini;
+    telmaris::LoadHostConfig(ini);  // a file that cannot be read is reported later, in words
+    QString rejected;
+    const QString language = ChooseLanguage(
+        EarlyOption(argc, argv, "language"),
+        ini.Value(QStringLiteral("Session"), QStringLiteral("Language")).value_or(QString()),
+        QLocale::system(), &rejected);
+    if (!rejected.isEmpty()) {
+        std::fprintf(stderr, "telmaris-host: unknown language \"%s\" (zh_CN or en), using %s\n",
+                     qPrintable(rejected), qPrintable(language));
+    }
+    return language;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,30 +115,32 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("telmaris-host"));
     QApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("TELMARIS"));
-    if (!InstallChineseLanguage()) {
-        std::fprintf(stderr, "telmaris-host: Qt's Chinese translations are not installed\n");
+    const QString language = Language(argc, argv);
+    if (!InstallLanguage(language)) {
+        std::fprintf(stderr, "telmaris-host: the translations for %s are not installed\n",
+                     qPrintable(language));
     }
 
     QCommandLineParser args;
-    args.setApplicationDescription(QStringLiteral("TELMARIS host for business modules"));
+    args.setApplicationDescription(Tr("telmaris", "TELMARIS 业务模块宿主程序"));
     args.addHelpOption();
     args.addVersionOption();
-    args.addOption({QStringLiteral("config"), QStringLiteral("host configuration (INI)"),
-                    QStringLiteral("file")});
-    args.addOption({QStringLiteral("operator"), QStringLiteral("operator id of the session"),
-                    QStringLiteral("id")});
-    args.addOption({QStringLiteral("module"), QStringLiteral("business module library"),
-                    QStringLiteral("lib")});
-    args.addOption(
-        {QStringLiteral("screenshot"),
-         QStringLiteral(
-             "save a picture of the window and exit (with --tour: the folder for the pictures)"),
-         QStringLiteral("png")});
-    args.addOption(
-        {QStringLiteral("tour"),
-         QStringLiteral(
-             "upload, search and download the sample file in the korvane window, then exit"),
-         QStringLiteral("sample")});
+    args.addOption({QStringLiteral("config"), Tr("telmaris", "主机配置文件（INI）"),
+                    Tr("telmaris", "配置文件")});
+    args.addOption({QStringLiteral("operator"), Tr("telmaris", "本次会话的操作员编号"),
+                    Tr("telmaris", "编号")});
+    args.addOption({QStringLiteral("module"), Tr("telmaris", "业务模块库"), Tr("telmaris", "库")});
+    args.addOption({QStringLiteral("language"),
+                    Tr("telmaris",
+                       "界面语言：zh_CN（中文）或 en（英文）；默认取配置文件[Session] "
+                       "Language，再取系统区域设置"),
+                    Tr("telmaris", "语言")});
+    args.addOption({QStringLiteral("screenshot"),
+                    Tr("telmaris", "保存窗口的截图后退出（与 --tour 一起时：截图所在的文件夹）"),
+                    QStringLiteral("png")});
+    args.addOption({QStringLiteral("tour"),
+                    Tr("telmaris", "在 korvane 窗口中上传、查询并下载示例文件，然后退出"),
+                    Tr("telmaris", "示例文件")});
     args.process(app);
 
     if (args.isSet(QStringLiteral("config"))) {

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr const char* kUnreachable = "未知错误![%s]主机不可达，请检查IP地址是否正确。";
-
 // Fills dst (size bytes, zero-terminated) with at most size - 1 bytes of text, cut at a
 // character boundary.
 void CopyCut(char* dst, std::size_t size, const char* text, std::size_t n) {
@@ -32,6 +30,7 @@ CFTPClient::CFTPClient()
     : m_hInternet(),
       m_hConnect(),
       m_bConnected(false),
+      m_nLastErrorCode(0),
       m_lpfnProgress(nullptr),
       m_dwUserData(0),
       m_clock(&ftp::Clock::Real()) {
@@ -46,31 +45,43 @@ CFTPClient::~CFTPClient() {
 }
 
 void CFTPClient::SetErrorFromResponse() {
-    SetErrorText(ftp::LastResponse());
+    const std::string& response = ftp::LastResponse();
+    // A preliminary reply ("150 Opening BINARY mode...") only said that a transfer began: it is
+    // never the reason why one failed.
+    SetErrorText(ftp::LeadingCode(response).value_or(0) / 100 == 1 ? std::string() : response);
 }
 
 void CFTPClient::SetErrorText(const std::string& text) {
     CopyCut(m_szLastError, sizeof m_szLastError, text.data(), text.size());
+    m_nLastErrorCode = ftp::LastError();
 }
 
 void CFTPClient::SetErrorFromSystem() {
     const int code = ftp::LastError();
     if (code >= ftp::kOwnErrorBase) {
         // The layer's own errors have no system text; a timeout says of what and how long.
-        SetErrorText(ftp::LastErrorText());
+        const std::string& own = ftp::LastErrorText();
+        SetErrorText(own.empty() ? ftp::OwnErrorText(code) : own);
         return;
     }
     SetErrorText(code > 0 ? std::string(std::strerror(code)) : std::string());
 }
 
 // The reason of a failed network step: what the layer knows of it (a timeout, a broken
-// connection), else the server's reply, else the system's text.
+// connection, the system's error), else the server's reply; a step that failed without either
+// lost its connection.
 void CFTPClient::SetErrorFromFailure() {
-    if (!ftp::LastErrorText().empty()) {
+    const int code = ftp::LastError();
+    if (!ftp::LastErrorText().empty() || (code > 0 && code < ftp::kOwnErrorBase) ||
+        !ftp::OwnErrorText(code).empty()) {
         SetErrorFromSystem();
         return;
     }
     SetErrorIfEmpty();
+    if (m_szLastError[0] == '\0') {
+        ftp::SetLastError(ftp::kErrConnectionAborted);
+        SetErrorFromSystem();
+    }
 }
 
 bool CFTPClient::FailWithSystemError() {
@@ -117,7 +128,8 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
             SetErrorFromResponse();
         }
         if (m_szLastError[0] == '\0') {
-            std::snprintf(m_szLastError, sizeof m_szLastError, kUnreachable, pszServer);
+            SetErrorText(ftp::Arg(ftp::Tr("ftp", "未知错误![%1]主机不可达，请检查IP地址是否正确。"),
+                                  {pszServer}));
         }
         return false;
     }

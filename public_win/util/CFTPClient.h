@@ -83,7 +83,8 @@ public:
     // The tick count and sleep of the pacing and the retry pauses (tests advance it by hand).
     void SetClock(ftp::Clock* clock) { m_clock = clock; }
     // Set from any thread, *flag ends the running operation within about 100 ms, with the last
-    // error "操作已取消"; the bytes that arrived stay, and the next download resumes from them.
+    // error "操作已取消" (translated); the bytes that arrived stay, and the next download resumes
+    // from them.
     void SetCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
     // A finer view of a transfer than m_lpfnProgress: after every block, on the transferring
     // thread, the bytes done (counting those present before a resume), the total (0: unknown)
@@ -99,6 +100,9 @@ public:
     bool m_bConnected;
     static constexpr std::size_t kLastErrorSize = 1024;
     char m_szLastError[kLastErrorSize];
+    // The layer's error number (errno or ftp::kErr...) behind m_szLastError, which tells the
+    // kinds of failure apart (refused, unreachable, TLS, timeout, credentials).
+    int m_nLastErrorCode;
     FtpProgressCallBack m_lpfnProgress;
     uint32_t m_dwUserData;
 

@@ -48,8 +48,10 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
     bool created = false;
     ftp::LocalFile local(ftp::OpenDownloadTarget(pszLocalFile, &created));
     if (!local.Valid() && errno == EPERM) {
-        SetErrorText(std::string("[") + pszLocalFile +
-                     "]已存在，但不是本人的普通文件（可能是他人放置的链接或管道），不能写入");
+        SetErrorText(ftp::Arg(
+            ftp::Tr("ftp",
+                    "[%1]已存在，但不是本人的普通文件（可能是他人放置的链接或管道），不能写入"),
+            {pszLocalFile}));
         return false;
     }
     if (!local.Valid()) {
@@ -125,6 +127,13 @@ CFTPClient::PassEnd CFTPClient::RetrievePass(ftp::FileTransfer& remote, ftp::Pac
         ReadWithRetries(remote, buffer.data(), chunk, pass.sizeKnown, pacer.Limited(), &got);
     if (got == 0) {
         const bool failed = pass.sizeKnown || !ok;
+        if (ok && pass.sizeKnown) {
+            // The data ended before the file did: the connection broke.
+            ftp::SetOwnError(
+                ftp::kErrConnectionAborted,
+                ftp::Arg(ftp::Tr("ftp", "数据连接提前结束：已收到%1字节，文件共%2字节"),
+                         {std::to_string(pass.at), std::to_string(pass.total)}));
+        }
         if (failed) {
             SetErrorFromFailure();
         }

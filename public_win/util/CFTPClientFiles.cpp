@@ -72,7 +72,7 @@ bool CFTPClient::ReadRemote(const char* pszRemoteFile, const Sink& sink, uint64_
         }
         *size += got;
         if (!sink(buffer.data(), got)) {
-            SetErrorText("读取被中止");
+            SetErrorText(ftp::Tr("ftp", "读取被中止"));
             return false;
         }
         if (sizeKnown && *size >= *remote->Size()) {

@@ -19,14 +19,19 @@ namespace {
 // Keeps the client's last error while a clean-up step writes its own.
 class KeepError {
 public:
-    explicit KeepError(char* text) : text_(text), saved_(text) {}
-    ~KeepError() { std::snprintf(text_, CFTPClient::kLastErrorSize, "%s", saved_.c_str()); }
+    explicit KeepError(CFTPClient& client)
+        : client_(client), saved_(client.m_szLastError), code_(client.m_nLastErrorCode) {}
+    ~KeepError() {
+        std::snprintf(client_.m_szLastError, CFTPClient::kLastErrorSize, "%s", saved_.c_str());
+        client_.m_nLastErrorCode = code_;
+    }
     KeepError(const KeepError&) = delete;
     KeepError& operator=(const KeepError&) = delete;
 
 private:
-    char* text_;
+    CFTPClient& client_;
     std::string saved_;
+    int code_;
 };
 }  // namespace
 
@@ -42,7 +47,7 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
         return true;
     }
     if (m_hConnect && !ftp::Cancelled()) {
-        const KeepError keep(m_szLastError);
+        const KeepError keep(*this);
         RemoveFile(temporary.c_str());  // leave nothing half-stored behind
     }
     return false;
@@ -65,7 +70,7 @@ bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, St
     }
     // A device or a pipe has no end to read to (or none yet): only files are uploaded.
     if (!S_ISREG(st.st_mode)) {
-        SetErrorText(std::string("[") + pszLocalFile + "]不是普通文件，不能上传");
+        SetErrorText(ftp::Arg(ftp::Tr("ftp", "[%1]不是普通文件，不能上传"), {pszLocalFile}));
         return false;
     }
     if (!RequireConnection()) {
@@ -81,8 +86,8 @@ bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, St
     // A server that lost bytes on the way (a full disk that still answered 226) is caught here.
     const auto stored = m_hConnect->FileSize(pszRemoteFile);
     if (stored && *stored != total) {
-        SetErrorText("服务器上的文件大小(" + std::to_string(*stored) + ")与本地文件(" +
-                     std::to_string(total) + ")不符");
+        SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器上的文件大小(%1)与本地文件(%2)不符"),
+                              {std::to_string(*stored), std::to_string(total)}));
         return false;
     }
     if (copy != nullptr) {
@@ -107,23 +112,24 @@ bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
     // when the new one cannot take its place.
     const std::string aside = ftp::TemporaryName(pszTo);
     if (!m_hConnect->FileSize(pszTo) || !m_hConnect->Rename(pszTo, aside)) {
-        SetErrorText("服务器不允许改名(" + refusal +
-                     ")，原文件保持不变。如该服务器不允许改名，请把系统参数korvane_ftp_upload设为"
-                     "direct。");
+        SetErrorText(ftp::Arg(ftp::Tr("ftp",
+                                      "服务器不允许改名(%1)，原文件保持不变。如该服务器不"
+                                      "允许改名，请把系统参数korvane_ftp_upload设为direct。"),
+                              {refusal}));
         return false;
     }
     if (m_hConnect->Rename(pszFrom, pszTo)) {
-        const KeepError keep(m_szLastError);
+        const KeepError keep(*this);
         m_hConnect->Delete(aside);  // a leftover here is only a temporary file
         return true;
     }
     const std::string second = ftp::LastResponse();
     if (!m_hConnect->Rename(aside, pszTo)) {
-        SetErrorText("服务器拒绝改名(" + second + ")，原文件暂存为[" + aside + "]，未能改回(" +
-                     ftp::LastResponse() + ")");
+        SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器拒绝改名(%1)，原文件暂存为[%2]，未能改回(%3)"),
+                              {second, aside, ftp::LastResponse()}));
         return false;
     }
-    SetErrorText("服务器拒绝改名(" + second + ")，原文件保持不变。");
+    SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器拒绝改名(%1)，原文件保持不变。"), {second}));
     return false;
 }
 

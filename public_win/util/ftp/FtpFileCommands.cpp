@@ -164,7 +164,8 @@ std::optional<std::vector<std::string>> Connection::ListNames() {
         }
         text.append(buffer, got);
         if (text.size() > kMaxListingBytes) {
-            SetOwnError(kErrProtocol, "目录列表超过 " + std::to_string(kMaxListingBytes) + " 字节");
+            SetOwnError(kErrProtocol,
+                        Arg(Tr("ftp", "目录列表超过 %1 字节"), {std::to_string(kMaxListingBytes)}));
             return std::nullopt;
         }
     }
@@ -209,6 +210,9 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
         }
         restart_.reset();
         transfer = OpenIn(true, command, access, knownSize, &fallBack);
+    } else if (!transfer && fallBack && mode_ == DataMode::Active) {
+        // The text (a timeout's) stays; the server's refusal is the last response.
+        SetOwnError(kErrActiveDataFailed, LastErrorText());
     }
     return transfer;
 }

@@ -46,7 +46,9 @@ bool NonAsciiUtf8(const std::string& name) {
     return wide;
 }
 
-constexpr const char* kDowngrade = "服务器曾支持TLS，本次未提供，可能遭到降级攻击";
+std::string Downgrade() {
+    return Tr("ftp", "服务器曾支持TLS，本次未提供，可能遭到降级攻击");
+}
 
 void Trace(bool sent, const std::string& text) {
     if (gTrace != nullptr) {
@@ -190,7 +192,7 @@ std::optional<Reply> Connection::ReadFinalReply(int timeoutMs) {
 bool Connection::Send(const std::string& line) {
     if (lost_) {
         // A reply still owed to an earlier command would be taken for this one's.
-        SetOwnError(kErrConnectionAborted, "与服务器的控制连接已失步，请重新连接");
+        SetOwnError(kErrConnectionAborted, Tr("ftp", "与服务器的控制连接已失步，请重新连接"));
         return false;
     }
     if (HasLineBreak(line)) {
@@ -219,7 +221,7 @@ bool Connection::Login(const std::string& user, const std::string& password) {
         return false;
     }
     if (!greeting->Completion()) {
-        SetLastError(kErrCannotConnect);
+        SetLastError(kErrCannotConnect);  // "421 Too many users": the reply says why
         return false;
     }
     if ((tlsMode_ == TlsMode::Explicit || tlsMode_ == TlsMode::Auto) && !StartTls()) {
@@ -233,7 +235,11 @@ bool Connection::Login(const std::string& user, const std::string& password) {
         return false;
     }
     if (!reply->Completion()) {
-        SetLastError(kErrLoginFailure);
+        // Only a refused user name or password is the account's fault; "421" and the like say
+        // the server will not serve now.
+        SetLastError(reply->code == 530 || reply->code == 430 || reply->code == 332
+                         ? kErrLoginFailure
+                         : kErrCannotConnect);
         return false;
     }
     return !tls_ || ProtectData();
@@ -246,7 +252,8 @@ void Connection::SetMemory(std::shared_ptr<const ServerMemory> memory, std::stri
 
 void Connection::Remember(ServerFact fact) const {
     if (memory_ && !memory_->Remember(key_, fact)) {
-        Warn("不能写入[" + memory_->Path() + "]，下次连接服务器" + key_ + "时不会记得本次所知");
+        Warn(Arg(Tr("ftp", "不能写入[%1]，下次连接服务器%2时不会记得本次所知"),
+                 {memory_->Path(), key_}));
     }
 }
 
@@ -257,17 +264,17 @@ bool Connection::StartTls() {
     }
     if (reply->code != 234) {
         if (tlsMode_ != TlsMode::Auto) {
-            SetLastError(kErrLoginFailure);  // the refusal is the last response
+            SetLastError(kErrSecureChannel);  // the refusal is the last response
             return false;
         }
         if (memory_ && memory_->Knows(key_, ServerFact::SpokeTls)) {
             // Nothing more is sent: the password must not travel in the clear.
-            SetOwnError(kErrSecureChannel, kDowngrade);
-            Warn(std::string(kDowngrade) + "：" + key_ + " " + TrimmedReply(*reply));
+            SetOwnError(kErrSecureChannel, Downgrade());
+            Warn(Downgrade() + "：" + key_ + " " + TrimmedReply(*reply));
             return false;
         }
-        Warn("服务器" + key_ + "不支持TLS（" + TrimmedReply(*reply) +
-             "），本次会话不加密，密码以明文发送");
+        Warn(Arg(Tr("ftp", "服务器%1不支持TLS（%2），本次会话不加密，密码以明文发送"),
+                 {key_, TrimmedReply(*reply)}));
         tls_.reset();  // the server speaks plain FTP only
         return true;
     }
@@ -287,7 +294,7 @@ bool Connection::ProtectData() {
         return false;
     }
     if (!reply->Completion()) {
-        SetLastError(kErrLoginFailure);
+        SetLastError(kErrSecureChannel);
         return false;
     }
     protected_ = true;
@@ -310,7 +317,7 @@ bool Connection::ChooseEncoding(const std::string& encoding) {
     }
     codec_ = NameCodec::Open(chosen);
     if (!codec_) {
-        SetOwnError(kErrUnencodable, "未知的文件名编码[" + chosen + "]");
+        SetOwnError(kErrUnencodable, Arg(Tr("ftp", "未知的文件名编码[%1]"), {chosen}));
         return false;
     }
     if (!codec_->IsUtf8()) {
@@ -336,7 +343,8 @@ std::optional<std::string> Connection::WireName(const std::string& name, bool lo
         return wire;
     }
     if (codec_ && !codec_->Encode(name, &wire)) {
-        SetOwnError(kErrUnencodable, "文件名[" + name + "]不能用" + codec_->Name() + "编码表示");
+        SetOwnError(kErrUnencodable,
+                    Arg(Tr("ftp", "文件名[%1]不能用%2编码表示"), {name, codec_->Name()}));
         return std::nullopt;
     }
     return wire;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 namespace ftp {
@@ -25,7 +26,23 @@ enum : int {
     kErrUnencodable = 12032,    // a name has no bytes in the server's encoding
     kErrSecureChannel = 12157,  // TLS failed: the handshake, the certificate or its pin
     kErrCancelled = 12017,      // the operator cancelled the operation
+    // Active mode's data connection failed: PORT/EPRT refused, a 425 reply, or no connection
+    // from the server in time. Only where active mode was chosen ("auto" falls back instead).
+    kErrActiveDataFailed = 12033,
 };
+
+// The layer's texts for the operator, in the language the application chose: a hook (installed
+// by the GUI layer) translates the Chinese source text; without one the source text stands.
+// Written as Tr("ftp", "...") so that the translation tools find every text.
+using TranslateHook = std::string (*)(const char* context, const char* source);
+void SetTranslateHook(TranslateHook hook);
+std::string Tr(const char* context, const char* source);
+// pattern with %1, %2, ... replaced by args in order.
+std::string Arg(std::string pattern, std::initializer_list<std::string> args);
+// The text of one of the layer's own errors that carries none of its own (a closed connection);
+// empty for those whose reason is the server's reply or the caller's own words (a name that did
+// not resolve: the client names the host it could not reach).
+std::string OwnErrorText(int code);
 
 // The calling thread's last error number (errno or one of the values above).
 int LastError();
@@ -33,7 +50,7 @@ void SetLastError(int code);
 // The text of the layer's own last error where it has one (a timeout says of what and after how
 // long); empty for errno values and for the own errors that have no text.
 const std::string& LastErrorText();
-// kErrTimeout with the text "<what>超时（N秒）".
+// kErrTimeout with the text "<what>超时（N秒）"; what is one of the waits below.
 void SetTimeoutError(const char* what, int timeoutMs);
 // One of the layer's own errors with its text.
 void SetOwnError(int code, const std::string& text);
@@ -62,7 +79,7 @@ struct SavedError {
     std::string text;
 };
 
-// What each network wait is for, as the timeout text names it.
+// What each network wait is for, as the timeout text names it (translated when it is named).
 namespace waits {
 constexpr const char* kConnect = "连接服务器";
 constexpr const char* kReply = "等待服务器应答";

@@ -239,7 +239,8 @@ std::unique_ptr<TlsContext> TlsContext::Create(const TlsSettings& settings,
     if (!settings.fingerprint.empty()) {
         const auto parsed = ParseFingerprint(settings.fingerprint);
         if (!parsed) {
-            SetOwnError(kErrSecureChannel, "证书指纹[" + settings.fingerprint + "]格式不对");
+            SetOwnError(kErrSecureChannel,
+                        Arg(Tr("ftp", "证书指纹[%1]格式不对"), {settings.fingerprint}));
             return nullptr;
         }
         pin = *parsed;
@@ -264,8 +265,8 @@ std::unique_ptr<TlsContext> TlsContext::Create(const TlsSettings& settings,
                                                        ctx, settings.caFile.c_str(), nullptr) == 1;
     if (!trusted && pin.empty()) {
         SetTlsError(nullptr);
-        SetOwnError(kErrSecureChannel,
-                    "不能读取CA证书文件[" + settings.caFile + "]：" + LastErrorText());
+        SetOwnError(kErrSecureChannel, Arg(Tr("ftp", "不能读取CA证书文件[%1]：%2"),
+                                           {settings.caFile, LastErrorText()}));
         return nullptr;
     }
     ERR_clear_error();
@@ -317,7 +318,7 @@ bool TlsContext::CheckPin(void* handle) const {
     if (actual == pin_) {
         return true;
     }
-    SetOwnError(kErrSecureChannel, "服务器证书的SHA-256指纹不符：" + Hex(actual));
+    SetOwnError(kErrSecureChannel, Tr("ftp", "服务器证书的SHA-256指纹不符：") + Hex(actual));
     return false;
 }
 
