@@ -45,6 +45,10 @@ for config in "${configs[@]}"; do
   echo "== $config: configure and build in build-$config (warnings are errors)"
   cmake --preset "$config" >/dev/null
   cmake --build --preset "$config" --parallel "$(nproc)"
+  if [[ $config == normal ]]; then
+    echo "== complexity bound (clang-tidy)"
+    bash scripts/complexity.sh build-normal
+  fi
   if [[ $config == sanitize ]]; then
     echo "== the parsers under libFuzzer (clang, the fuzz preset)"
     bash scripts/fuzz.sh "${FUZZ_SECONDS:-36}"
