@@ -116,8 +116,9 @@ QMap<QString, QString> ParseConnectionPairs(const QString& text) {
         const qsizetype eq = part.indexOf(u'=');
         if (eq < 0 && (lastKey == u"password" || lastKey == u"pwd")) {
             // The tail of a password cut at its ';': a message must not show it.
-            throw DbError(Prefix() +
-                          Tr("korvane", "密码中含有分号，请把密码放在双引号中，如 Password=\"...\""));
+            throw DbError(
+                Prefix() +
+                Tr("korvane", "密码中含有分号，请把密码放在双引号中，如 Password=\"...\""));
         }
         if (eq < 0) {
             throw DbError(Prefix() + Tr("korvane", "\"%1\" 不是 键=值 的形式").arg(part.trimmed()));
