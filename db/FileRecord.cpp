@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 
 #include "DbError.h"
+#include "SqlDialect.h"
 #include "SqlScript.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
@@ -21,9 +22,7 @@ const QLoggingCategory& DbLog() {
 }
 
 QString Q(const QString& text) {
-    QString doubled = text;
-    doubled.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + doubled + u'\'';
+    return QuotedSql(text);
 }
 
 QString N(int64_t value) {

@@ -86,4 +86,14 @@ QString BridgeSql(const QString& sql, Backend backend) {
     return out;
 }
 
+QString DoubledQuotes(const QString& text) {
+    QString doubled = text;
+    doubled.replace(u'\'', QStringLiteral("''"));
+    return doubled;
+}
+
+QString QuotedSql(const QString& text) {
+    return u'\'' + DoubledQuotes(text) + u'\'';
+}
+
 }  // namespace korvane::db

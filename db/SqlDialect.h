@@ -13,4 +13,13 @@ namespace korvane::db {
 // and a registered function on SQLite.
 QString BridgeSql(const QString& sql, Backend backend);
 
+// How a date and time reads as text everywhere: in results, on SQLite, in reports.
+inline constexpr char kDateTimeFormat[] = "yyyy-MM-dd hh:mm:ss";
+
+// The text with its single quotes doubled: what goes between the quotes of a literal.
+QString DoubledQuotes(const QString& text);
+// Encloses text in single quotes, doubling the quotes inside. A backslash or NUL is left for the
+// query to refuse where the backend would read it otherwise.
+QString QuotedSql(const QString& text);
+
 }  // namespace korvane::db

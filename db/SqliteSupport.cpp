@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include "DbError.h"
+#include "SqlDialect.h"
 #include "Translate.h"
 
 using korvane::Tr;
@@ -18,7 +19,6 @@ using korvane::Tr;
 namespace korvane::db {
 
 namespace {
-constexpr const char* kDateTimeFormat = "yyyy-MM-dd hh:mm:ss";
 
 void SysdateFunction(sqlite3_context* ctx, int, sqlite3_value**) {
     const QByteArray now =
@@ -63,11 +63,6 @@ void Exec(QSqlDatabase& db, const QString& sql) {
     }
 }
 
-QString QuoteLiteral(const QString& text) {
-    QString quoted = text;
-    quoted.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + quoted + u'\'';
-}
 }  // namespace
 
 QString SqliteSchemaFile(const QString& databaseFile, const QString& schema) {
@@ -134,7 +129,7 @@ void PrepareSqliteConnection(QSqlDatabase& db, const QString& databaseFile) {
     }
     for (const QString& schema : {QStringLiteral("zy"), QStringLiteral("xg")}) {
         Exec(db, QStringLiteral("ATTACH DATABASE %1 AS %2")
-                     .arg(QuoteLiteral(SqliteSchemaFile(databaseFile, schema)), schema));
+                     .arg(QuotedSql(SqliteSchemaFile(databaseFile, schema)), schema));
         if (onDisk) {
             Exec(db, QStringLiteral("PRAGMA %1.journal_mode=WAL").arg(schema));
         }

@@ -163,9 +163,9 @@ QString TADOQuery::AsString(const QVariant& v) {
     }
     switch (v.typeId()) {
         case QMetaType::QDateTime:
-            return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            return v.toDateTime().toString(QLatin1String(kDateTimeFormat));
         case QMetaType::QDate:
-            return v.toDate().startOfDay().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            return v.toDate().startOfDay().toString(QLatin1String(kDateTimeFormat));
         case QMetaType::Double:
             return QString::number(v.toDouble(), 'g', 15);
         default:

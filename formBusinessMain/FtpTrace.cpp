@@ -1,5 +1,7 @@
 #include "FtpTrace.h"
 
+#include <mutex>
+
 #include <QCoreApplication>
 
 #include "FtpSession.h"
@@ -29,9 +31,12 @@ void WarningLine(const std::string& text) {
 }  // namespace
 
 void InstallFtpTrace() {
-    ftp::SetTraceHook(&TraceLine);
-    ftp::SetWarningHook(&WarningLine);
-    ftp::SetTranslateHook(&Translated);
+    static std::once_flag once;
+    std::call_once(once, [] {
+        ftp::SetTraceHook(&TraceLine);
+        ftp::SetWarningHook(&WarningLine);
+        ftp::SetTranslateHook(&Translated);
+    });
 }
 
 }  // namespace korvane

@@ -16,12 +16,6 @@ QString BuildRecordedSizesStatement(const SearchConditions& c) {
            SearchFilter(c) + u')';
 }
 
-QString QuotedSql(const QString& text) {
-    QString doubled = text;
-    doubled.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + doubled + u'\'';
-}
-
 QString BuildSearchStatement(const SearchConditions& c) {
     return QStringLiteral("select * from zy.res_download_path") + SearchFilter(c);
 }
@@ -35,9 +29,8 @@ QString SearchFilter(const SearchConditions& c) {
         sql += QStringLiteral(" and down_type=") + c.type;
     }
     if (!c.name.isEmpty()) {
-        QString pattern = c.name;
-        pattern.replace(u'\'', QStringLiteral("''"));
-        sql += QStringLiteral(" and down_path like '%") + pattern + QStringLiteral("%'");
+        sql += QStringLiteral(" and down_path like '%") + db::DoubledQuotes(c.name) +
+               QStringLiteral("%'");
     }
     if (c.useDates) {
         const QString format = QStringLiteral("yyyyMMdd");

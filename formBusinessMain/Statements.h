@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+
+#include "SqlDialect.h"
 #include "Translate.h"
 
 namespace korvane {
@@ -38,8 +40,7 @@ inline QString ReplacedMark() {
     return Tr("korvane", "（已被替换）");
 }
 
-// Encloses text in single quotes, doubling the quotes inside.
-QString QuotedSql(const QString& text);
+using db::QuotedSql;
 
 // An order number the statements may carry unquoted: 1 to 18 decimal digits.
 bool IsOrderNumber(const QString& id);

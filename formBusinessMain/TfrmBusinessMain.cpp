@@ -265,11 +265,15 @@ void TfrmBusinessMain::MarkRows(const korvane::SearchConditions& c) {
     ADOQuery.Close();
     list_->EndMarks();
     QHeaderView* header = ui->lvList->horizontalHeader();
-    // Sizes arrive after the columns were fitted: widen theirs, never narrow what was set.
-    const int size = korvane::RegistrationModel::kSize;
-    header->resizeSection(
-        size, std::max(header->sectionSize(size),
-                       static_cast<QAbstractItemView*>(ui->lvList)->sizeHintForColumn(size)));
+    // Marks and sizes arrive after the columns were fitted: widen their columns, never narrow
+    // what was set.
+    for (const int column :
+         {korvane::RegistrationModel::kDate, korvane::RegistrationModel::kSize}) {
+        header->resizeSection(
+            column,
+            std::max(header->sectionSize(column),
+                     static_cast<QAbstractItemView*>(ui->lvList)->sizeHintForColumn(column)));
+    }
     if (header->sortIndicatorSection() == korvane::RegistrationModel::kSize) {
         list_->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
     }

@@ -8,6 +8,7 @@
 #include "FileRecord.h"
 #include "FtpSettings.h"
 #include "HostConfig.h"
+#include "SqlDialect.h"
 #include "SqlScript.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
@@ -177,7 +178,7 @@ private:
             }
             ++counts_.stale;
             const QString when = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(*modified))
-                                     .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+                                     .toString(QLatin1String(korvane::db::kDateTimeFormat));
             if (!repair_) {
                 Print(QStringLiteral("stale temporary: %1 (%2)").arg(name, when));
             } else if (client_.RemoveFile(bytes.constData())) {

@@ -77,7 +77,7 @@ void CFTPClient::SetErrorFromFailure() {
         SetErrorFromSystem();
         return;
     }
-    SetErrorIfEmpty();
+    SetErrorFromResponseOrSystem();
     if (m_szLastError[0] == '\0') {
         ftp::SetLastError(ftp::kErrConnectionAborted);
         SetErrorFromSystem();
@@ -95,11 +95,11 @@ bool CFTPClient::RequireConnection() {
         return true;
     }
     ftp::SetLastError(ftp::kErrCannotConnect);
-    SetErrorIfEmpty();
+    SetErrorFromResponseOrSystem();
     return false;
 }
 
-void CFTPClient::SetErrorIfEmpty() {
+void CFTPClient::SetErrorFromResponseOrSystem() {
     SetErrorFromResponse();
     if (m_szLastError[0] == '\0') {
         SetErrorFromSystem();

@@ -179,7 +179,8 @@ private:
 
     void SetErrorFromResponse();
     void SetErrorFromSystem();
-    void SetErrorIfEmpty();
+    // The server's last reply as the error, else the system's.
+    void SetErrorFromResponseOrSystem();
     // Keeps errno's text as the last error; false.
     bool FailWithSystemError();
     // False (with a last error) when no session is connected.

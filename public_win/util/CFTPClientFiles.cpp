@@ -80,7 +80,7 @@ bool CFTPClient::ReadRemote(const char* pszRemoteFile, const Sink& sink, uint64_
         }
     }
     if (!remote->Close()) {
-        SetErrorIfEmpty();
+        SetErrorFromResponseOrSystem();
         return false;
     }
     return true;

@@ -91,42 +91,4 @@ std::optional<PassiveTarget> ParseEpsvReply(const std::string& text) {
     return PassiveTarget{std::string(), static_cast<uint16_t>(port)};
 }
 
-bool FeatureListed(const std::string& featReply, const std::string& feature) {
-    std::size_t pos = 0;
-    while (pos < featReply.size()) {
-        std::size_t end = featReply.find('\n', pos);
-        if (end == std::string::npos) {
-            end = featReply.size();
-        }
-        std::string line = featReply.substr(pos, end - pos);
-        pos = end + 1;
-        if (line.empty() || line[0] != ' ') {
-            continue;  // the first and last lines carry the code
-        }
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
-            line.pop_back();
-        }
-        const auto first = line.find_first_not_of(' ');
-        if (first == std::string::npos) {
-            continue;
-        }
-        std::string name = line.substr(first);
-        const auto blank = name.find(' ');
-        if (blank != std::string::npos) {
-            name.resize(blank);
-        }
-        if (name.size() == feature.size()) {
-            bool same = true;
-            for (std::size_t k = 0; k < name.size() && same; ++k) {
-                same = std::toupper(static_cast<unsigned char>(name[k])) ==
-                       std::toupper(static_cast<unsigned char>(feature[k]));
-            }
-            if (same) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 }  // namespace ftp

@@ -19,7 +19,4 @@ std::optional<PassiveTarget> ParsePasvReply(const std::string& text);
 // "229 Entering Extended Passive Mode (|||port|)", with any delimiter character (RFC 2428).
 std::optional<PassiveTarget> ParseEpsvReply(const std::string& text);
 
-// Whether a FEAT reply lists the feature (a line " UTF8", case-insensitive).
-bool FeatureListed(const std::string& featReply, const std::string& feature);
-
 }  // namespace ftp

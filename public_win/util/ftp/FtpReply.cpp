@@ -1,5 +1,6 @@
 #include "FtpReply.h"
 
+#include <cctype>
 #include <ctime>
 
 namespace ftp {
@@ -26,7 +27,6 @@ void ReplyParser::Reset() {
     line_.clear();
     reply_ = Reply{};
     multiCode_ = 0;
-    error_.clear();
 }
 
 ReplyParser::State ReplyParser::Feed(std::string_view data, std::size_t* used) {
@@ -36,7 +36,6 @@ ReplyParser::State ReplyParser::Feed(std::string_view data, std::size_t* used) {
         const char c = data[i++];
         if (c != '\n') {
             if (line_.size() >= kMaxLine) {
-                error_ = "reply line too long";
                 state = State::Error;
                 break;
             }
@@ -59,7 +58,6 @@ ReplyParser::State ReplyParser::TakeLine(std::string_view line) {
     const auto code = LeadingCode(line);
     const bool first = multiCode_ == 0 && reply_.text.empty();
     if (first && !code) {
-        error_ = "malformed reply line";
         return State::Error;
     }
     if (reply_.text.size() < kMaxText) {
@@ -136,6 +134,44 @@ std::optional<std::time_t> TimeFromMdtm(const std::string& value) {
         return std::nullopt;
     }
     return timegm(&tm);
+}
+
+bool FeatureListed(const std::string& featReply, const std::string& feature) {
+    std::size_t pos = 0;
+    while (pos < featReply.size()) {
+        std::size_t end = featReply.find('\n', pos);
+        if (end == std::string::npos) {
+            end = featReply.size();
+        }
+        std::string line = featReply.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.empty() || line[0] != ' ') {
+            continue;  // the first and last lines carry the code
+        }
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+            line.pop_back();
+        }
+        const auto first = line.find_first_not_of(' ');
+        if (first == std::string::npos) {
+            continue;
+        }
+        std::string name = line.substr(first);
+        const auto blank = name.find(' ');
+        if (blank != std::string::npos) {
+            name.resize(blank);
+        }
+        if (name.size() == feature.size()) {
+            bool same = true;
+            for (std::size_t k = 0; k < name.size() && same; ++k) {
+                same = std::toupper(static_cast<unsigned char>(name[k])) ==
+                       std::toupper(static_cast<unsigned char>(feature[k]));
+            }
+            if (same) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 }  // namespace ftp

@@ -32,10 +32,10 @@ public:
 
     // Consumes bytes from data up to the end of a complete reply (or all of them) and reports
     // how many were used in *used. After Complete, TakeReply() yields the reply and the parser
-    // starts afresh; after Error, ErrorText() says why and the parser must be Reset().
+    // starts afresh; after Error (a line too long, a first line without a code) the parser
+    // must be Reset().
     State Feed(std::string_view data, std::size_t* used);
     Reply TakeReply();
-    const std::string& ErrorText() const { return error_; }
     void Reset();
 
 private:
@@ -44,7 +44,6 @@ private:
     std::string line_;
     Reply reply_;
     int multiCode_ = 0;  // code of a multi-line reply in progress
-    std::string error_;
 };
 
 // The three-digit code at the start of a line, or nullopt.
@@ -60,5 +59,8 @@ std::string ReplyArgument(const Reply& reply);
 std::optional<uint64_t> SizeFromOpeningReply(const std::string& text);
 // Parses an MDTM reply's "YYYYMMDDhhmmss" (UTC).
 std::optional<std::time_t> TimeFromMdtm(const std::string& text);
+
+// Whether a FEAT reply lists the feature (a line " UTF8", case-insensitive).
+bool FeatureListed(const std::string& featReply, const std::string& feature);
 
 }  // namespace ftp

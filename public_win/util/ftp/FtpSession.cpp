@@ -1,5 +1,7 @@
 #include "FtpSession.h"
 
+#include <atomic>
+
 #include "FtpPassive.h"
 
 #include <strings.h>
@@ -8,12 +10,13 @@ namespace ftp {
 
 namespace {
 thread_local std::string tLastResponse;
-TraceHook gTrace = nullptr;
-WarningHook gWarning = nullptr;
+// Set once at start-up and read by every worker: atomic, so a late install races with none.
+std::atomic<TraceHook> gTrace{nullptr};
+std::atomic<WarningHook> gWarning{nullptr};
 
 void Warn(const std::string& text) {
-    if (gWarning != nullptr) {
-        gWarning(text);
+    if (const WarningHook hook = gWarning.load()) {
+        hook(text);
     }
 }
 
@@ -51,8 +54,8 @@ std::string Downgrade() {
 }
 
 void Trace(bool sent, const std::string& text) {
-    if (gTrace != nullptr) {
-        gTrace(sent, text.compare(0, 5, "PASS ") == 0 ? std::string("PASS ****") : text);
+    if (const TraceHook hook = gTrace.load()) {
+        hook(sent, text.compare(0, 5, "PASS ") == 0 ? std::string("PASS ****") : text);
     }
 }
 
@@ -63,11 +66,11 @@ void Connection::RecordResponse(const Reply& reply) {
 }
 
 void SetTraceHook(TraceHook hook) {
-    gTrace = hook;
+    gTrace.store(hook);
 }
 
 void SetWarningHook(WarningHook hook) {
-    gWarning = hook;
+    gWarning.store(hook);
 }
 
 const std::string& LastResponse() {
