@@ -1,5 +1,7 @@
 #include "FtpSettings.h"
 
+#include "FtpTls.h"
+
 #include <QFileInfo>
 #include <QStringList>
 #include <initializer_list>

@@ -11,6 +11,7 @@
 #include "DbError.h"
 #include "DownloadFolder.h"
 #include "FtpSettings.h"
+#include "FtpTls.h"
 #include "InputChecks.h"
 #include "LookupLoader.h"
 #include "PathList.h"

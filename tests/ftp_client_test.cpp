@@ -16,6 +16,8 @@
 #include <functional>
 
 #include "CFTPClient.h"
+#include "FtpSession.h"
+#include "ResumeRecord.h"
 #include "support/FakeClock.h"
 #include "support/Files.h"
 #include "support/FtpServers.h"

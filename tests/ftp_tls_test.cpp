@@ -28,8 +28,8 @@ namespace {
 TEST(TlsSuites, OnlyForwardSecretAeadSuitesAreOffered) {
     ftp::TlsSettings settings;
     settings.mode = ftp::TlsMode::Explicit;
-    const auto context = ftp::TlsContext::Create(settings, "127.0.0.1");
-    ASSERT_NE(context, nullptr);
+    std::unique_ptr<ftp::TlsContext> context;
+    ASSERT_TRUE(ftp::TlsContext::Create(settings, "127.0.0.1", &context).Ok());
     const std::vector<std::string> suites = context->OfferedSuites();
     ASSERT_FALSE(suites.empty());
     for (const std::string& name : suites) {

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "FtpRequire.h"
+#include "FtpSession.h"
+#include "FtpWaitBudget.h"
 #include "Utf8Boundary.h"
 
 namespace {
@@ -44,8 +46,39 @@ CFTPClient::~CFTPClient() {
     Disconnect();
 }
 
+const ftp::Status& CFTPClient::EngineFailure() const {
+    return m_hConnect ? m_hConnect->Failure() : m_connectFailure;
+}
+
+const std::string& CFTPClient::EngineResponse() const {
+    return m_hConnect ? m_hConnect->LastResponse() : m_connectResponse;
+}
+
+void CFTPClient::SetEngineFailure(ftp::Status failure) {
+    if (m_hConnect) {
+        m_hConnect->SetFailure(std::move(failure));
+    } else {
+        m_connectFailure = std::move(failure);
+    }
+}
+
+bool CFTPClient::StopIfCancelled() {
+    if (m_cancel == nullptr || !m_cancel->load(std::memory_order_relaxed)) {
+        return false;
+    }
+    SetEngineFailure(ftp::Status::Cancelled());
+    return true;
+}
+
+void CFTPClient::SetCancelFlag(const std::atomic<bool>* flag) {
+    m_cancel = flag;
+    if (m_hConnect) {
+        m_hConnect->SetCancel(flag);
+    }
+}
+
 void CFTPClient::SetErrorFromResponse() {
-    const std::string& response = ftp::LastResponse();
+    const std::string& response = EngineResponse();
     // A preliminary reply ("150 Opening BINARY mode...") only said that a transfer began: it is
     // never the reason why one failed.
     SetErrorText(ftp::LeadingCode(response).value_or(0) / 100 == 1 ? std::string() : response);
@@ -53,40 +86,45 @@ void CFTPClient::SetErrorFromResponse() {
 
 void CFTPClient::SetErrorText(const std::string& text) {
     CopyCut(m_szLastError, sizeof m_szLastError, text.data(), text.size());
-    m_nLastErrorCode = ftp::LastError();
+    m_nLastErrorCode = EngineFailure().code;
+}
+
+void CFTPClient::SetError(const ftp::Status& status) {
+    std::string text;
+    if (status.code >= ftp::kOwnErrorBase) {
+        // The layer's own errors have no system text; a timeout says of what and how long.
+        text = status.text.empty() ? ftp::OwnErrorText(status.code) : status.text;
+    } else if (status.code > 0) {
+        text = std::strerror(status.code);
+    }
+    CopyCut(m_szLastError, sizeof m_szLastError, text.data(), text.size());
+    m_nLastErrorCode = status.code;
 }
 
 void CFTPClient::SetErrorFromSystem() {
-    const int code = ftp::LastError();
-    if (code >= ftp::kOwnErrorBase) {
-        // The layer's own errors have no system text; a timeout says of what and how long.
-        const std::string& own = ftp::LastErrorText();
-        SetErrorText(own.empty() ? ftp::OwnErrorText(code) : own);
-        return;
-    }
-    SetErrorText(code > 0 ? std::string(std::strerror(code)) : std::string());
+    SetError(EngineFailure());
 }
 
 // The reason of a failed network step: what the layer knows of it (a timeout, a broken
 // connection, the system's error), else the server's reply; a step that failed without either
 // lost its connection.
 void CFTPClient::SetErrorFromFailure() {
-    const int code = ftp::LastError();
-    if (!ftp::LastErrorText().empty() || (code > 0 && code < ftp::kOwnErrorBase) ||
+    const ftp::Status& failure = EngineFailure();
+    const int code = failure.code;
+    if (!failure.text.empty() || (code > 0 && code < ftp::kOwnErrorBase) ||
         !ftp::OwnErrorText(code).empty()) {
         SetErrorFromSystem();
         return;
     }
     SetErrorFromResponseOrSystem();
     if (m_szLastError[0] == '\0') {
-        ftp::SetLastError(ftp::kErrConnectionAborted);
+        SetEngineFailure(ftp::Status::Of(ftp::kErrConnectionAborted));
         SetErrorFromSystem();
     }
 }
 
 bool CFTPClient::FailWithSystemError() {
-    ftp::SetLastError(errno);
-    SetErrorFromSystem();
+    SetError(ftp::Status::Of(errno));
     return false;
 }
 
@@ -94,7 +132,7 @@ bool CFTPClient::RequireConnection() {
     if (m_hConnect) {
         return true;
     }
-    ftp::SetLastError(ftp::kErrCannotConnect);
+    m_connectFailure = ftp::Status::Of(ftp::kErrCannotConnect);
     SetErrorFromResponseOrSystem();
     return false;
 }
@@ -110,7 +148,6 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
     FTP_REQUIRE(pszServer);
     FTP_REQUIRE(pszUser);
     FTP_REQUIRE(pszPass);
-    const ftp::CancelScope cancel(m_cancel);
     if (!m_hInternet) {
         m_hInternet = std::make_unique<ftp::Session>();
     }
@@ -121,7 +158,10 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
     m_hInternet->SetMemory(m_options.stateFolder.empty()
                                ? nullptr
                                : std::make_shared<ftp::ServerMemory>(m_options.stateFolder));
-    m_hConnect = m_hInternet->Connect(pszServer, pszUser, pszPass);
+    ftp::Connected connected = m_hInternet->Connect(pszServer, pszUser, pszPass, m_cancel);
+    m_hConnect = std::move(connected.connection);
+    m_connectFailure = std::move(connected.failure);
+    m_connectResponse = std::move(connected.response);
     if (!m_hConnect) {
         SetErrorFromSystem();
         if (m_szLastError[0] == '\0') {
@@ -142,7 +182,6 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
 
 bool CFTPClient::SetCurrentDirectory(const char* pszRemotePath) {
     FTP_REQUIRE(pszRemotePath != NULL);
-    const ftp::CancelScope cancel(m_cancel);
     if (!m_hConnect || !m_hConnect->SetCurrentDirectory(pszRemotePath)) {
         SetErrorFromResponse();
         return false;
@@ -159,7 +198,7 @@ void CFTPClient::Disconnect() {
 
 void CFTPClient::Pause(const ftp::WaitBudget& budget) {
     const auto pause = std::min<uint32_t>(kRetryPauseMs, static_cast<uint32_t>(budget.Left()));
-    for (uint32_t slept = 0; slept < pause && !ftp::Cancelled();) {
+    for (uint32_t slept = 0; slept < pause && !StopIfCancelled();) {
         const uint32_t step = std::min<uint32_t>(ftp::kCancelPollMs, pause - slept);
         m_clock->Sleep(step);
         slept += step;
@@ -167,8 +206,8 @@ void CFTPClient::Pause(const ftp::WaitBudget& budget) {
 }
 
 void CFTPClient::NameConfiguredTimeout(const char* what, int timeoutMs) {
-    if (ftp::LastError() == ftp::kErrTimeout) {
-        ftp::SetTimeoutError(what, timeoutMs);
+    if (EngineFailure().code == ftp::kErrTimeout) {
+        SetEngineFailure(ftp::Status::Timeout(what, timeoutMs));
     }
 }
 

@@ -10,14 +10,18 @@
 #include <vector>
 
 #include "FtpClock.h"
-#include "FtpSession.h"
-#include "FtpWaitBudget.h"
-#include "ResumeRecord.h"
-#include "Sha256.h"
+#include "FtpOptions.h"
+#include "FtpStatus.h"
 
 namespace ftp {
+class Session;
+class Connection;
+class FileTransfer;
 class Pacer;
-}
+class Sha256;
+class WaitBudget;
+struct RemoteVersion;
+}  // namespace ftp
 
 // Progress of a transfer: the remote name as passed, percent done, average KiB/s, user data.
 typedef void (*FtpProgressCallBack)(const char* pszRemoteFile, int32_t nPercent, uint32_t dwSpeed,
@@ -85,7 +89,7 @@ public:
     // Set from any thread, *flag ends the running operation within about 100 ms, with the last
     // error "操作已取消" (translated); the bytes that arrived stay, and the next download resumes
     // from them.
-    void SetCancelFlag(const std::atomic<bool>* flag) { m_cancel = flag; }
+    void SetCancelFlag(const std::atomic<bool>* flag);
     // A finer view of a transfer than m_lpfnProgress: after every block, on the transferring
     // thread, the bytes done (counting those present before a resume), the total (0: unknown)
     // and the offset the transfer started from.
@@ -174,7 +178,19 @@ private:
     // foreign copy from being continued, and the bytes before it that the data must confirm.
     int64_t PlanRestart(int fd, int64_t localSize, const ftp::RemoteVersion& remote,
                         uint64_t* verify);
+    // What the engine learned last: the connection's failure and reply, else those of the
+    // failed Connect.
+    const ftp::Status& EngineFailure() const;
+    const std::string& EngineResponse() const;
+    // Restates the engine's failure (a whole wait's timeout, a reason of the client's own).
+    void SetEngineFailure(ftp::Status failure);
+    // Whether the operator cancelled; then the engine's failure says so.
+    bool StopIfCancelled();
+
+    // The error is text, with the engine's error number behind it.
     void SetErrorText(const std::string& text);
+    // The error is status's: the layer's words, else the system's text for its number.
+    void SetError(const ftp::Status& status);
     void SetErrorFromFailure();
 
     void SetErrorFromResponse();
@@ -195,6 +211,8 @@ private:
     Options m_options;
     ftp::Clock* m_clock;
     const std::atomic<bool>* m_cancel = nullptr;
+    ftp::Status m_connectFailure;  // why the last Connect failed
+    std::string m_connectResponse;
     Observer m_observer;
     std::string m_directory;  // the remote directory of the last successful change
 };

@@ -12,8 +12,10 @@
 #include "CFTPClient.h"
 #include "FtpPacer.h"
 #include "FtpRequire.h"
+#include "FtpSession.h"
 #include "FtpWaitBudget.h"
 #include "LocalFile.h"
+#include "ResumeRecord.h"
 
 // A partial copy is continued only when it is known to be a prefix of the current remote file:
 // not longer than it, not older than it, recorded as a copy of this very version (where the
@@ -44,7 +46,6 @@ int64_t CFTPClient::PlanRestart(int fd, int64_t localSize, const ftp::RemoteVers
 bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, int nMaxRate) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     FTP_REQUIRE(pszLocalFile != NULL);
-    const ftp::CancelScope cancel(m_cancel);
     bool created = false;
     ftp::LocalFile local(ftp::OpenDownloadTarget(pszLocalFile, &created));
     if (!local.Valid() && errno == EPERM) {
@@ -105,7 +106,7 @@ bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::s
         if ((ok && *got > 0) || (!sizeKnown && ok)) {
             break;  // without a size, the end of the data is the end of the file
         }
-        if (budget.Spent() || ftp::Cancelled()) {
+        if (budget.Spent() || StopIfCancelled()) {
             break;
         }
         Pause(budget);
@@ -116,7 +117,7 @@ bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::s
 
 CFTPClient::PassEnd CFTPClient::RetrievePass(ftp::FileTransfer& remote, ftp::Pacer& pacer,
                                              std::vector<char>& buffer, int fd, Pass& pass) {
-    if (ftp::LastError() == ftp::kErrTimeout) {
+    if (EngineFailure().code == ftp::kErrTimeout) {
         // The last pass ended waiting after some data: the read timeout is spent already.
         SetErrorFromSystem();
         return PassEnd::Failed;
@@ -129,10 +130,10 @@ CFTPClient::PassEnd CFTPClient::RetrievePass(ftp::FileTransfer& remote, ftp::Pac
         const bool failed = pass.sizeKnown || !ok;
         if (ok && pass.sizeKnown) {
             // The data ended before the file did: the connection broke.
-            ftp::SetOwnError(
+            SetEngineFailure(ftp::Status::Own(
                 ftp::kErrConnectionAborted,
                 ftp::Arg(ftp::Tr("ftp", "数据连接提前结束：已收到%1字节，文件共%2字节"),
-                         {std::to_string(pass.at), std::to_string(pass.total)}));
+                         {std::to_string(pass.at), std::to_string(pass.total)})));
         }
         if (failed) {
             SetErrorFromFailure();
@@ -147,8 +148,7 @@ CFTPClient::PassEnd CFTPClient::RetrievePass(ftp::FileTransfer& remote, ftp::Pac
         }
     }
     if (!ftp::WriteAll(fd, buffer.data(), got)) {
-        ftp::SetLastError(errno);
-        SetErrorFromSystem();
+        SetError(ftp::Status::Of(errno));
         return PassEnd::Failed;
     }
     pass.got = got;
@@ -179,7 +179,7 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
         m_observer(p.count, pass.total, p.count);
     }
     bool failed = false;
-    ftp::SetLastError(0);
+    SetEngineFailure(ftp::Status());
     while (!r.sizeKnown || p.count < pass.total) {
         pacer.StartPass();
         pass.at = p.count;
@@ -199,8 +199,7 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     if (restart == 0 && !r.mismatch) {
         const off_t here = lseek(fd, 0, SEEK_CUR);
         if (here >= 0 && ftruncate(fd, here) != 0) {
-            ftp::SetLastError(errno);
-            SetErrorFromSystem();
+            SetError(ftp::Status::Of(errno));
         }
     }
     // The server has the last word: a retrieval it aborted (426) failed, however much came.

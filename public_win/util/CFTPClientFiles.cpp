@@ -4,11 +4,11 @@
 
 #include "CFTPClient.h"
 #include "FtpRequire.h"
+#include "FtpSession.h"
 #include "Sha256.h"
 
 bool CFTPClient::ListNames(std::vector<std::string>* names) {
     FTP_REQUIRE(names != nullptr);
-    const ftp::CancelScope cancel(m_cancel);
     if (!RequireConnection()) {
         return false;
     }
@@ -23,7 +23,6 @@ bool CFTPClient::ListNames(std::vector<std::string>* names) {
 
 std::optional<uint64_t> CFTPClient::RemoteSize(const char* pszRemoteFile) {
     FTP_REQUIRE(pszRemoteFile != nullptr);
-    const ftp::CancelScope cancel(m_cancel);
     if (!RequireConnection()) {
         return std::nullopt;
     }
@@ -34,7 +33,6 @@ std::optional<uint64_t> CFTPClient::RemoteSize(const char* pszRemoteFile) {
 
 std::optional<std::time_t> CFTPClient::RemoteTime(const char* pszRemoteFile) {
     FTP_REQUIRE(pszRemoteFile != nullptr);
-    const ftp::CancelScope cancel(m_cancel);
     if (!RequireConnection()) {
         return std::nullopt;
     }
@@ -46,7 +44,6 @@ std::optional<std::time_t> CFTPClient::RemoteTime(const char* pszRemoteFile) {
 bool CFTPClient::ReadRemote(const char* pszRemoteFile, const Sink& sink, uint64_t* size) {
     FTP_REQUIRE(pszRemoteFile != nullptr);
     FTP_REQUIRE(size != nullptr);
-    const ftp::CancelScope cancel(m_cancel);
     *size = 0;
     if (!RequireConnection()) {
         return false;

@@ -11,8 +11,10 @@
 
 #include "CFTPClient.h"
 #include "FtpRequire.h"
+#include "FtpSession.h"
 #include "FtpWaitBudget.h"
 #include "LocalFile.h"
+#include "Sha256.h"
 #include "TemporaryName.h"
 
 namespace {
@@ -46,7 +48,7 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
         Publish(temporary.c_str(), pszRemoteFile)) {
         return true;
     }
-    if (m_hConnect && !ftp::Cancelled()) {
+    if (m_hConnect && (m_cancel == nullptr || !m_cancel->load())) {
         const KeepError keep(*this);
         RemoveFile(temporary.c_str());  // leave nothing half-stored behind
     }
@@ -56,7 +58,6 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
 bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, StoredCopy* copy) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     FTP_REQUIRE(pszLocalFile != NULL);
-    const ftp::CancelScope cancel(m_cancel);
     // The local file is opened first: a file that cannot be read must never replace a good
     // remote file with an empty one.
     // Not blocking: opening a FIFO would otherwise wait for a writer, without a bound.
@@ -100,14 +101,13 @@ bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, St
 bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
     FTP_REQUIRE(pszFrom != NULL);
     FTP_REQUIRE(pszTo != NULL);
-    const ftp::CancelScope cancel(m_cancel);
     if (!RequireConnection()) {
         return false;
     }
     if (m_hConnect->Rename(pszFrom, pszTo)) {
         return true;
     }
-    const std::string refusal = ftp::LastResponse();
+    const std::string refusal = EngineResponse();
     // Some servers do not rename over an existing file: the old one steps aside, and comes back
     // when the new one cannot take its place.
     const std::string aside = ftp::TemporaryName(pszTo);
@@ -123,10 +123,10 @@ bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
         m_hConnect->Delete(aside);  // a leftover here is only a temporary file
         return true;
     }
-    const std::string second = ftp::LastResponse();
+    const std::string second = EngineResponse();
     if (!m_hConnect->Rename(aside, pszTo)) {
         SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器拒绝改名(%1)，原文件暂存为[%2]，未能改回(%3)"),
-                              {second, aside, ftp::LastResponse()}));
+                              {second, aside, EngineResponse()}));
         return false;
     }
     SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器拒绝改名(%1)，原文件保持不变。"), {second}));
@@ -135,7 +135,6 @@ bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
 
 bool CFTPClient::RemoveFile(const char* pszRemoteFile) {
     FTP_REQUIRE(pszRemoteFile != NULL);
-    const ftp::CancelScope cancel(m_cancel);
     if (!RequireConnection()) {
         return false;
     }
@@ -150,7 +149,6 @@ bool CFTPClient::Alive() {
     if (!m_hConnect) {
         return false;
     }
-    const ftp::CancelScope cancel(m_cancel);
     const auto reply = m_hConnect->Command("NOOP");
     return reply && reply->Completion();
 }
@@ -180,7 +178,7 @@ std::size_t CFTPClient::WriteWithRetries(ftp::FileTransfer& remote, const char* 
     const ftp::WaitBudget budget(m_timeouts.writeMs);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (remote.Write(data, n, &accepted, budget.Remaining()) || accepted > 0 ||
-            budget.Spent() || ftp::Cancelled()) {
+            budget.Spent() || StopIfCancelled()) {
             break;
         }
         Pause(budget);
@@ -214,8 +212,7 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::S
             break;
         }
         if (n < 0) {
-            ftp::SetLastError(errno);
-            SetErrorFromSystem();
+            SetError(ftp::Status::Of(errno));
             failed = true;
             break;
         }
@@ -241,7 +238,7 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::S
     // After a broken or stalled data connection the server's word is not worth another whole
     // timeout: the store ends within its timeout and this short wait.
     const bool confirmed = remote->Close(failed ? kBrokenReplyWaitMs : -1);
-    if (!confirmed && ftp::LeadingCode(ftp::LastResponse()).value_or(0) >= 400) {
+    if (!confirmed && ftp::LeadingCode(EngineResponse()).value_or(0) >= 400) {
         SetErrorFromResponse();
     } else if (!confirmed && !hadReason) {
         SetErrorFromFailure();

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/socket.h>
-
 #include "FtpSocket.h"
 
 namespace ftp {
@@ -16,6 +14,7 @@ class DataConnection {
 public:
     explicit DataConnection(Connection& control) : control_(control) {}
 
+    // Each false keeps its failure on the control connection.
     bool Active();
     // *epsvRefused: EPSV was refused once, so PASV goes first from then on.
     bool Passive(bool* epsvRefused);
@@ -26,6 +25,9 @@ public:
     bool Establish(Socket& out, int acceptMs);
 
 private:
+    // Keeps a failure on the control connection; whether status was Ok.
+    bool Kept(Status status);
+
     Connection& control_;
     Socket listener_;
     Socket connected_;

@@ -164,8 +164,8 @@ std::optional<std::vector<std::string>> Connection::ListNames() {
         }
         text.append(buffer, got);
         if (text.size() > kMaxListingBytes) {
-            SetOwnError(kErrProtocol,
-                        Arg(Tr("ftp", "目录列表超过 %1 字节"), {std::to_string(kMaxListingBytes)}));
+            Fail(Status::Own(kErrProtocol, Arg(Tr("ftp", "目录列表超过 %1 字节"),
+                                               {std::to_string(kMaxListingBytes)})));
             return std::nullopt;
         }
     }
@@ -182,7 +182,7 @@ std::optional<std::vector<std::string>> Connection::ListNames() {
 std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Access access,
                                                    std::optional<uint64_t> knownSize) {
     if (HasLineBreak(name)) {
-        SetLastError(kErrBadName);
+        Fail(Status::Of(kErrBadName));
         return nullptr;
     }
     if (!EnsureBinary()) {
@@ -205,38 +205,39 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
         }
         // The failed command used the marker up (or the session that held it is gone).
         if (restart && !Restart(restart->first, restart->second)) {
-            SetLastError(kErrCommandFailed);
+            Fail(Status::Of(kErrCommandFailed));
             return nullptr;
         }
         restart_.reset();
         transfer = OpenIn(true, command, access, knownSize, &fallBack);
     } else if (!transfer && fallBack && mode_ == DataMode::Active) {
         // The text (a timeout's) stays; the server's refusal is the last response.
-        SetOwnError(kErrActiveDataFailed, LastErrorText());
+        Fail(Status::Own(kErrActiveDataFailed, failure_.text));
     }
     return transfer;
 }
 
 bool Connection::Reestablish() {
-    const SavedError cause;
-    auto fresh = reconnect_ ? reconnect_() : nullptr;
-    if (!fresh) {
-        if (LastError() == 0) {
-            cause.Restore();
+    Connected fresh = reconnect_ ? reconnect_(cancel_) : Connected{};
+    if (!fresh.connection) {
+        if (!fresh.failure.Ok()) {
+            failure_ = std::move(fresh.failure);
+            response_ = std::move(fresh.response);
         }
         return false;
     }
+    Connection& other = *fresh.connection;
     // The old control connection goes without a goodbye: its server may still be busy.
     const bool wasBinary = binary_;
-    control_ = std::move(fresh->control_);
-    tls_ = std::move(fresh->tls_);
-    protected_ = fresh->protected_;
-    parser_ = std::move(fresh->parser_);
-    pending_ = std::move(fresh->pending_);
-    binary_ = fresh->binary_;
-    epsvRefused_ = fresh->epsvRefused_;
-    codec_ = std::move(fresh->codec_);
-    probeUtf8_ = fresh->probeUtf8_;
+    control_ = std::move(other.control_);
+    tls_ = std::move(other.tls_);
+    protected_ = other.protected_;
+    parser_ = std::move(other.parser_);
+    pending_ = std::move(other.pending_);
+    binary_ = other.binary_;
+    epsvRefused_ = other.epsvRefused_;
+    codec_ = std::move(other.codec_);
+    probeUtf8_ = other.probeUtf8_;
     lost_ = false;
     // A restart marker needs binary type on some servers (pyftpdlib).
     return (directory_.empty() || SetCurrentDirectory(directory_)) &&
@@ -264,11 +265,11 @@ std::unique_ptr<FileTransfer> Connection::OpenIn(bool passive, const std::string
     if (!opening) {
         // No answer yet: the server may be blocked connecting back. Its answer may still
         // come, so the session goes on over a new control connection.
-        *fallBack = probing && LastError() == kErrTimeout;
+        *fallBack = probing && failure_.code == kErrTimeout;
         return nullptr;
     }
     if (!opening->Preliminary()) {
-        SetLastError(kErrCommandFailed);
+        Fail(Status::Of(kErrCommandFailed));
         *fallBack = !passive && opening->code == 425;  // it could not open the data connection
         return nullptr;
     }
@@ -294,10 +295,10 @@ std::unique_ptr<Transport> Connection::Establish(DataConnection& data, bool pass
     // The server could not connect back, or the data connection's handshake failed: it ends
     // the command with its own reply. After the short wait of "auto" the server may still be
     // trying, and its reply is given a short wait too.
-    const SavedError cause;
+    const Status cause = failure_;
     const bool probing = !passive && mode_ == DataMode::Auto;
     ReadFinalReply(established || probing ? kShortReplyWaitMs : -1);
-    cause.Restore();
+    failure_ = cause;
     *fallBack = !passive && !established;
     return nullptr;
 }
@@ -311,23 +312,31 @@ FileTransfer::~FileTransfer() {
 }
 
 bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs, bool fill) {
+    const Wait wait = connection_.WaitOf(timeoutMs, waits::kRead);
+    Status status;
     std::size_t done = 0;
     while (done < n && (fill || done == 0)) {
-        const long k = data_->Receive(buffer + done, n - done, timeoutMs, waits::kRead);
-        if (k <= 0) {
-            if (k == 0 && done == 0) {
-                SetLastError(0);  // the end of the data, not an error
-            }
+        std::size_t k = 0;
+        status = data_->Receive(buffer + done, n - done, wait, &k);
+        if (!status.Ok() || k == 0) {
             break;
         }
-        done += static_cast<std::size_t>(k);
+        done += k;
     }
     *got = done;
-    return done > 0 || LastError() == 0;
+    if (!status.Ok() || done == 0) {
+        connection_.SetFailure(status);  // an empty read at the end of the data is no error
+    }
+    return done > 0 || status.Ok();
 }
 
 bool FileTransfer::Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs) {
-    return data_->Send(buffer, n, timeoutMs, accepted, waits::kWrite);
+    Status sent = data_->Send(buffer, n, connection_.WaitOf(timeoutMs, waits::kWrite), accepted);
+    if (!sent.Ok()) {
+        connection_.SetFailure(std::move(sent));
+        return false;
+    }
+    return true;
 }
 
 bool FileTransfer::Close(int replyTimeoutMs) {
@@ -338,7 +347,9 @@ bool FileTransfer::Close(int replyTimeoutMs) {
     // A bounded close shares its bound between the end of the data and the reply.
     const WaitBudget budget(replyTimeoutMs);
     if (data_) {
-        data_->Finish(replyTimeoutMs < 0 ? connection_.GetTimeouts().writeMs : replyTimeoutMs);
+        data_->Finish(connection_.WaitOf(
+            replyTimeoutMs < 0 ? connection_.GetTimeouts().writeMs : replyTimeoutMs,
+            waits::kWrite));
         data_.reset();
     }
     const auto reply = connection_.ReadFinalReply(replyTimeoutMs < 0 ? -1 : budget.Remaining());

@@ -9,7 +9,6 @@
 namespace ftp {
 
 namespace {
-thread_local std::string tLastResponse;
 // Set once at start-up and read by every worker: atomic, so a late install races with none.
 std::atomic<TraceHook> gTrace{nullptr};
 std::atomic<WarningHook> gWarning{nullptr};
@@ -62,7 +61,16 @@ void Trace(bool sent, const std::string& text) {
 }  // namespace
 
 void Connection::RecordResponse(const Reply& reply) {
-    tLastResponse = reply.text.substr(0, kMaxLastResponse);
+    response_ = reply.text.substr(0, kMaxLastResponse);
+}
+
+bool Connection::Fail(Status failure) {
+    failure_ = std::move(failure);
+    return false;
+}
+
+Wait Connection::WaitOf(int timeoutMs, const char* what) const {
+    return Wait{timeoutMs < 0 ? timeouts_.replyMs : timeoutMs, what, cancel_};
 }
 
 void SetTraceHook(TraceHook hook) {
@@ -73,39 +81,39 @@ void SetWarningHook(WarningHook hook) {
     gWarning.store(hook);
 }
 
-const std::string& LastResponse() {
-    return tLastResponse;
-}
-void ClearLastResponse() {
-    tLastResponse.clear();
-}
-
-std::unique_ptr<Connection> Session::Connect(const std::string& server, const std::string& user,
-                                             const std::string& password) const {
-    ClearLastResponse();
-    SetLastError(0);
+Connected Session::Connect(const std::string& server, const std::string& user,
+                           const std::string& password, const std::atomic<bool>* cancel) const {
+    Connected out;
     if (HasLineBreak(user) || HasLineBreak(password) || HasLineBreak(server)) {
-        SetLastError(kErrBadName);
-        return nullptr;
+        out.failure = Status::Of(kErrBadName);
+        return out;
     }
     std::string host;
     uint16_t port = kDefaultPort;
     const bool implicit = tls_.mode == TlsMode::Implicit;
     if (!SplitHostPort(server, host, port, implicit ? kImplicitTlsPort : kDefaultPort)) {
-        SetLastError(kErrNameNotResolved);
-        return nullptr;
+        out.failure = Status::Of(kErrNameNotResolved);
+        return out;
     }
     std::unique_ptr<TlsContext> tls;
-    if (tls_.mode != TlsMode::Off && !(tls = TlsContext::Create(tls_, host))) {
-        return nullptr;
+    if (tls_.mode != TlsMode::Off) {
+        out.failure = TlsContext::Create(tls_, host, &tls);
+        if (!out.failure.Ok()) {
+            return out;
+        }
     }
+    const Wait connecting{timeouts_.connectMs, waits::kConnect, cancel};
     Socket socket;
-    if (!ConnectTcp(host, port, timeouts_.connectMs, socket)) {
-        return nullptr;
+    out.failure = ConnectTcp(host, port, connecting, socket);
+    if (!out.failure.Ok()) {
+        return out;
     }
     auto control = PlainTransport(std::move(socket));
-    if (implicit && !(control = tls->Secure(std::move(control), timeouts_.connectMs, false))) {
-        return nullptr;
+    if (implicit) {
+        out.failure = tls->Secure(control, connecting, false);
+        if (!out.failure.Ok()) {
+            return out;
+        }
     }
     const std::string key = ServerMemory::Key(host, port);
     // Active mode that failed once for this server fails again: the next sessions start passive.
@@ -115,18 +123,24 @@ std::unique_ptr<Connection> Session::Connect(const std::string& server, const st
             : mode_;
     auto connection = std::make_unique<Connection>(std::move(control), timeouts_, mode,
                                                    std::move(tls), tls_.mode);
+    connection->SetCancel(cancel);
     connection->SetMemory(memory_, key);
     if (!connection->Login(user, password) || !connection->ChooseEncoding(encoding_)) {
-        return nullptr;
+        out.failure = connection->Failure();
+        out.response = connection->LastResponse();
+        return out;
     }
     if (mode_ == DataMode::Auto) {
         // A session whose control connection was lost waiting for the server to connect back.
         Session passive = *this;
         passive.mode_ = DataMode::Passive;
-        connection->SetReconnect(
-            [passive, server, user, password] { return passive.Connect(server, user, password); });
+        connection->SetReconnect([passive, server, user, password](const std::atomic<bool>* c) {
+            return passive.Connect(server, user, password, c);
+        });
     }
-    return connection;
+    out.response = connection->LastResponse();
+    out.connection = std::move(connection);
+    return out;
 }
 
 Connection::Connection(std::unique_ptr<Transport> control, const Timeouts& timeouts, DataMode mode,
@@ -163,23 +177,22 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
             if (state == ReplyParser::State::Error) {
                 parser_.Reset();
                 lost_ = true;
-                SetLastError(kErrProtocol);
+                Fail(Status::Of(kErrProtocol));
                 return std::nullopt;
             }
         }
         char buffer[4096];
-        const long got = control_->Receive(
-            buffer, sizeof buffer, timeoutMs < 0 ? timeouts_.replyMs : timeoutMs, waits::kReply);
-        if (got <= 0) {
+        std::size_t got = 0;
+        Status received =
+            control_->Receive(buffer, sizeof buffer, WaitOf(timeoutMs, waits::kReply), &got);
+        if (!received.Ok() || got == 0) {
             // A reply that did not come (a timeout, a cancel) may still come, and would be
             // taken for the answer to the next command.
             lost_ = true;
-            if (got == 0) {
-                SetLastError(kErrConnectionAborted);
-            }
+            Fail(received.Ok() ? Status::Of(kErrConnectionAborted) : std::move(received));
             return std::nullopt;
         }
-        pending_.append(buffer, static_cast<std::size_t>(got));
+        pending_.append(buffer, got);
     }
 }
 
@@ -195,16 +208,17 @@ std::optional<Reply> Connection::ReadFinalReply(int timeoutMs) {
 bool Connection::Send(const std::string& line) {
     if (lost_) {
         // A reply still owed to an earlier command would be taken for this one's.
-        SetOwnError(kErrConnectionAborted, Tr("ftp", "与服务器的控制连接已失步，请重新连接"));
-        return false;
+        return Fail(
+            Status::Own(kErrConnectionAborted, Tr("ftp", "与服务器的控制连接已失步，请重新连接")));
     }
     if (HasLineBreak(line)) {
-        SetLastError(kErrBadName);
-        return false;
+        return Fail(Status::Of(kErrBadName));
     }
     Trace(true, line);
     const std::string wire = line + "\r\n";
-    return control_->Send(wire.data(), wire.size(), timeouts_.writeMs, nullptr, waits::kWrite);
+    Status sent =
+        control_->Send(wire.data(), wire.size(), WaitOf(timeouts_.writeMs, waits::kWrite), nullptr);
+    return sent.Ok() || Fail(std::move(sent));
 }
 
 std::optional<Reply> Connection::Command(const std::string& line) {
@@ -213,7 +227,7 @@ std::optional<Reply> Connection::Command(const std::string& line) {
     }
     auto reply = ReadFinalReply();
     if (reply && reply->Failed()) {
-        SetLastError(kErrCommandFailed);
+        Fail(Status::Of(kErrCommandFailed));
     }
     return reply;
 }
@@ -224,8 +238,7 @@ bool Connection::Login(const std::string& user, const std::string& password) {
         return false;
     }
     if (!greeting->Completion()) {
-        SetLastError(kErrCannotConnect);  // "421 Too many users": the reply says why
-        return false;
+        return Fail(Status::Of(kErrCannotConnect));  // "421 Too many users": the reply says why
     }
     if ((tlsMode_ == TlsMode::Explicit || tlsMode_ == TlsMode::Auto) && !StartTls()) {
         return false;
@@ -240,10 +253,9 @@ bool Connection::Login(const std::string& user, const std::string& password) {
     if (!reply->Completion()) {
         // Only a refused user name or password is the account's fault; "421" and the like say
         // the server will not serve now.
-        SetLastError(reply->code == 530 || reply->code == 430 || reply->code == 332
-                         ? kErrLoginFailure
-                         : kErrCannotConnect);
-        return false;
+        return Fail(Status::Of(reply->code == 530 || reply->code == 430 || reply->code == 332
+                                   ? kErrLoginFailure
+                                   : kErrCannotConnect));
     }
     return !tls_ || ProtectData();
 }
@@ -267,14 +279,12 @@ bool Connection::StartTls() {
     }
     if (reply->code != 234) {
         if (tlsMode_ != TlsMode::Auto) {
-            SetLastError(kErrSecureChannel);  // the refusal is the last response
-            return false;
+            return Fail(Status::Of(kErrSecureChannel));  // the refusal is the last response
         }
         if (memory_ && memory_->Knows(key_, ServerFact::SpokeTls)) {
             // Nothing more is sent: the password must not travel in the clear.
-            SetOwnError(kErrSecureChannel, Downgrade());
             Warn(Downgrade() + "：" + key_ + " " + TrimmedReply(*reply));
-            return false;
+            return Fail(Status::Own(kErrSecureChannel, Downgrade()));
         }
         Warn(Arg(Tr("ftp", "服务器%1不支持TLS（%2），本次会话不加密，密码以明文发送"),
                  {key_, TrimmedReply(*reply)}));
@@ -282,9 +292,9 @@ bool Connection::StartTls() {
         return true;
     }
     pending_.clear();  // nothing sent in the clear before the handshake counts
-    control_ = tls_->Secure(std::move(control_), timeouts_.connectMs, false);
-    if (control_ == nullptr) {
-        return false;
+    Status secured = tls_->Secure(control_, WaitOf(timeouts_.connectMs, waits::kConnect), false);
+    if (!secured.Ok()) {
+        return Fail(std::move(secured));
     }
     Remember(ServerFact::SpokeTls);
     return true;
@@ -297,8 +307,7 @@ bool Connection::ProtectData() {
         return false;
     }
     if (!reply->Completion()) {
-        SetLastError(kErrSecureChannel);
-        return false;
+        return Fail(Status::Of(kErrSecureChannel));
     }
     protected_ = true;
     return true;
@@ -309,7 +318,11 @@ std::unique_ptr<Transport> Connection::DataStream(Socket socket) {
     if (!protected_) {
         return stream;
     }
-    return tls_->Secure(std::move(stream), timeouts_.connectMs, true);
+    Status secured = tls_->Secure(stream, WaitOf(timeouts_.connectMs, waits::kConnect), true);
+    if (!secured.Ok()) {
+        Fail(std::move(secured));
+    }
+    return stream;
 }
 
 bool Connection::ChooseEncoding(const std::string& encoding) {
@@ -320,8 +333,7 @@ bool Connection::ChooseEncoding(const std::string& encoding) {
     }
     codec_ = NameCodec::Open(chosen);
     if (!codec_) {
-        SetOwnError(kErrUnencodable, Arg(Tr("ftp", "未知的文件名编码[%1]"), {chosen}));
-        return false;
+        return Fail(Status::Own(kErrUnencodable, Arg(Tr("ftp", "未知的文件名编码[%1]"), {chosen})));
     }
     if (!codec_->IsUtf8()) {
         return true;
@@ -336,18 +348,18 @@ bool Connection::ChooseEncoding(const std::string& encoding) {
         codec_ = NameCodec::Open("GBK");
         probeUtf8_ = codec_ != nullptr;
     }
-    SetLastError(0);
+    failure_ = Status();
     return codec_ != nullptr;
 }
 
-std::optional<std::string> Connection::WireName(const std::string& name, bool lookup) const {
+std::optional<std::string> Connection::WireName(const std::string& name, bool lookup) {
     std::string wire = name;
     if (lookup && utf8Names_.count(name) != 0) {
         return wire;
     }
     if (codec_ && !codec_->Encode(name, &wire)) {
-        SetOwnError(kErrUnencodable,
-                    Arg(Tr("ftp", "文件名[%1]不能用%2编码表示"), {name, codec_->Name()}));
+        Fail(Status::Own(kErrUnencodable,
+                         Arg(Tr("ftp", "文件名[%1]不能用%2编码表示"), {name, codec_->Name()})));
         return std::nullopt;
     }
     return wire;
@@ -364,11 +376,11 @@ std::optional<Reply> Connection::NameCommand(const std::string& verb, const std:
 
 std::optional<Reply> Connection::ProbeUtf8(const std::string& verb, const std::string& name,
                                            const std::optional<Reply>& reply) {
-    const bool missing = !reply ? LastError() == kErrUnencodable : reply->code == 550;
+    const bool missing = !reply ? failure_.code == kErrUnencodable : reply->code == 550;
     if (!probeUtf8_ || !missing || utf8Names_.count(name) != 0 || !NonAsciiUtf8(name)) {
         return reply;
     }
-    const SavedError cause;
+    const Status cause = failure_;
     const Reply before = reply.value_or(Reply{});
     auto again = Command(verb + " " + name);
     if (again && again->code == 213) {
@@ -376,7 +388,7 @@ std::optional<Reply> Connection::ProbeUtf8(const std::string& verb, const std::s
         return again;
     }
     // Not there either: the GBK name's answer is the one to report.
-    cause.Restore();
+    failure_ = cause;
     if (reply) {
         RecordResponse(before);
     }

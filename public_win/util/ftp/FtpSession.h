@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/socket.h>
-
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "FtpEncoding.h"
+#include "FtpOptions.h"
 #include "FtpReply.h"
 #include "FtpServerMemory.h"
 #include "FtpSocket.h"
@@ -20,24 +19,6 @@
 
 namespace ftp {
 
-// How long each kind of network wait may last.
-struct Timeouts {
-    int connectMs = 60000;
-    int replyMs = 60000;
-    int acceptMs = 60000;
-    int readMs = 60000;
-    int writeMs = 60000;
-};
-
-// How data connections are made: the client listens (PORT/EPRT), the server listens
-// (EPSV, else PASV), or active first and passive for the rest of the session once active fails.
-enum class DataMode { Active, Passive, Auto };
-
-// When a restart is accepted: the reply must contain "350 Restarting at N", or any 350 reply
-// (RFC 959), or a 350 reply that names the offset N (vsftpd's "Restart position accepted (N)",
-// pyftpdlib's "Restarting at position N").
-enum class RestartRule { Strict, AnyCode350, Offset };
-
 // How long active mode in "auto" waits for the server's opening reply and its connection before
 // it takes passive mode: a server behind NAT or a firewall never connects back.
 constexpr int kConnectBackWaitMs = 3000;
@@ -45,27 +26,22 @@ constexpr int kConnectBackWaitMs = 3000;
 constexpr uint16_t kDefaultPort = 21;
 constexpr std::size_t kMaxLastResponse = 1023;
 
-// Sees every line of every control conversation: sent (true) or received, and its text; a
-// password is never shown ("PASS ****"). Set once, before any session runs.
-using TraceHook = void (*)(bool sent, const std::string& text);
-void SetTraceHook(TraceHook hook);
-// Hears what the operator's log must show beyond the trace (a session left unencrypted).
-using WarningHook = void (*)(const std::string& text);
-void SetWarningHook(WarningHook hook);
-
-// The text of the last server reply received on the calling thread (at most 1023 bytes).
-const std::string& LastResponse();
-void ClearLastResponse();
-
 class Connection;
 class DataConnection;
 class FileTransfer;
+
+// What Session::Connect brings: a logged-in connection, or why there is none and the server's
+// last reply where it answered.
+struct Connected {
+    std::unique_ptr<Connection> connection;
+    Status failure;
+    std::string response;
+};
 
 // An internet session: the settings its connections share.
 class Session {
 public:
     void SetTimeouts(const Timeouts& t) { timeouts_ = t; }
-    const Timeouts& GetTimeouts() const { return timeouts_; }
     void SetDataMode(DataMode mode) { mode_ = mode; }
     // "auto": UTF-8 (with OPTS UTF8 ON) when FEAT lists UTF8, else GBK; or a name iconv knows.
     void SetEncoding(const std::string& encoding) { encoding_ = encoding; }
@@ -74,10 +50,10 @@ public:
     void SetMemory(std::shared_ptr<const ServerMemory> memory) { memory_ = std::move(memory); }
 
     // Opens the control connection to server ("host" or "host:port", port 21 by default, 990
-    // for implicit TLS) and logs in. Null on failure, with LastError set and, where the server
-    // answered, its reply as the last response.
-    std::unique_ptr<Connection> Connect(const std::string& server, const std::string& user,
-                                        const std::string& password) const;
+    // for implicit TLS) and logs in; *cancel (optional) ends every wait of it and of the
+    // connection's later calls.
+    Connected Connect(const std::string& server, const std::string& user,
+                      const std::string& password, const std::atomic<bool>* cancel = nullptr) const;
 
 private:
     Timeouts timeouts_;
@@ -90,6 +66,9 @@ private:
 enum class Access { Read, Write };
 
 // A logged-in FTP control connection. Binary type for transfers; one transfer at a time.
+// Like a handle of curl's, it keeps what its latest call learned: a call that reports failure
+// (false, null, nullopt) leaves the reason in Failure() and the server's latest reply in
+// LastResponse(); nothing is kept per thread.
 class Connection {
 public:
     // tls: null for plain FTP; else the context of the session, and mode says whether the
@@ -97,6 +76,17 @@ public:
     Connection(std::unique_ptr<Transport> control, const Timeouts& timeouts, DataMode mode,
                std::unique_ptr<TlsContext> tls = nullptr, TlsMode tlsMode = TlsMode::Off);
     ~Connection();
+
+    const Status& Failure() const { return failure_; }
+    // Restates the failure: a caller that retried names its whole wait, or its own reason.
+    void SetFailure(Status failure) { failure_ = std::move(failure); }
+    // The text of the server's latest reply (at most kMaxLastResponse bytes).
+    const std::string& LastResponse() const { return response_; }
+    // Set from any thread, *cancel ends the running call's wait within kCancelPollMs with
+    // kErrCancelled; null: calls are not cancelled.
+    void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+    // A wait of this connection: its bound (-1: the reply timeout), its purpose, the cancel.
+    Wait WaitOf(int timeoutMs, const char* what) const;
 
     // Reads the greeting, secures the connection where the TLS mode asks for it, logs in, and
     // protects the data connections (PBSZ 0, PROT P) when TLS runs.
@@ -106,12 +96,12 @@ public:
     // What the connection learns of its server is remembered in memory under key, and a lost
     // control connection is replaced by reconnect (a new session, logged in, passive).
     void SetMemory(std::shared_ptr<const ServerMemory> memory, std::string key);
-    void SetReconnect(std::function<std::unique_ptr<Connection>()> reconnect) {
+    void SetReconnect(std::function<Connected(const std::atomic<bool>*)> reconnect) {
         reconnect_ = std::move(reconnect);
     }
     bool SetCurrentDirectory(const std::string& path);
     // Sends one command line and returns the server's final reply; nullopt when none came
-    // (LastError says why). A 4xx/5xx reply sets LastError to kErrCommandFailed.
+    // (Failure() says why). A 4xx/5xx reply sets the failure kErrCommandFailed.
     std::optional<Reply> Command(const std::string& line);
     // SIZE and MDTM in binary type; nullopt when the server does not answer them.
     std::optional<uint64_t> FileSize(const std::string& name);
@@ -145,19 +135,21 @@ public:
     const Timeouts& GetTimeouts() const { return timeouts_; }
 
 private:
-    // Keeps the reply as the thread's last response.
-    static void RecordResponse(const Reply& reply);
+    // Keeps the reply as the last response.
+    void RecordResponse(const Reply& reply);
+    // Keeps the failure; false, for the calls that report it so.
+    bool Fail(Status failure);
     bool Send(const std::string& line);
     // The bytes of name in the session's encoding; nullopt (kErrUnencodable) when it has none.
     // A lookup (reading an existing file) takes the bytes it was found under.
-    std::optional<std::string> WireName(const std::string& name, bool lookup = false) const;
+    std::optional<std::string> WireName(const std::string& name, bool lookup = false);
     // Sends verb and name in the session's encoding; nullopt when the name has no bytes there
     // (nothing is sent) or no reply came.
     std::optional<Reply> NameCommand(const std::string& verb, const std::string& name,
                                      bool lookup = false);
     bool EnsureBinary();
     // The stream of a new data connection: TLS resuming the control connection's session when
-    // the data are protected, else the socket as it is. Null with LastError set.
+    // the data are protected, else the socket as it is. Null with the failure kept.
     std::unique_ptr<Transport> DataStream(Socket socket);
     // AUTH TLS and the handshake; in auto mode a refusal leaves the session plain, unless the
     // server is remembered to have spoken TLS.
@@ -195,7 +187,10 @@ private:
     std::set<std::string> utf8Names_;   // names found only under their UTF-8 bytes
     std::shared_ptr<const ServerMemory> memory_;
     std::string key_;  // the server in memory_
-    std::function<std::unique_ptr<Connection>()> reconnect_;
+    std::function<Connected(const std::atomic<bool>*)> reconnect_;
+    Status failure_;
+    std::string response_;
+    const std::atomic<bool>* cancel_ = nullptr;
     bool lost_ = false;  // a reply was not received: it may still come, out of step
     std::string directory_;
     std::optional<std::pair<uint64_t, RestartRule>> restart_;  // the marker the next RETR uses
@@ -212,7 +207,8 @@ public:
     std::optional<uint64_t> Size() const { return size_; }
     // Reads until n bytes or the end of the data (fill), or what arrived first (!fill), waiting
     // at most timeoutMs for each piece; false only when nothing could be read because of an
-    // error or timeout (then *got is 0).
+    // error or timeout (then *got is 0). A failure after some bytes is kept on the connection
+    // all the same: the next read would meet it.
     bool Read(char* buffer, std::size_t n, std::size_t* got, int timeoutMs, bool fill = true);
     // Sends n bytes; *accepted says how many went out. False on error or timeout.
     bool Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs);

@@ -15,19 +15,6 @@
 namespace ftp {
 
 namespace {
-thread_local int tLastError = 0;
-thread_local std::string tLastErrorText;
-thread_local const std::atomic<bool>* tCancel = nullptr;
-std::atomic<TranslateHook> gTranslate{nullptr};
-
-// The waits' names as the translation tools see them.
-[[maybe_unused]] void WaitNames() {
-    Tr("ftp", "连接服务器");
-    Tr("ftp", "等待服务器应答");
-    Tr("ftp", "等待数据连接");
-    Tr("ftp", "读取数据");
-    Tr("ftp", "发送数据");
-}
 
 bool SetBlocking(int fd, bool blocking) {
     const int flags = fcntl(fd, F_GETFL, 0);
@@ -37,240 +24,131 @@ bool SetBlocking(int fd, bool blocking) {
     return fcntl(fd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK)) == 0;
 }
 
-// One attempt at one resolved address; 0 on success, else an error number (errno, such as
-// ECONNREFUSED, or kErrTimeout with its text).
-int TryConnect(const addrinfo* ai, int timeoutMs, Socket& out) {
+// One attempt at one resolved address (a system error such as ECONNREFUSED, or kErrTimeout).
+Status TryConnect(const addrinfo* ai, const Wait& wait, Socket& out) {
     Socket s(socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol));
     if (!s.Valid()) {
-        return errno;
+        return Status::Of(errno);
     }
     SetBlocking(s.Fd(), false);
     if (connect(s.Fd(), ai->ai_addr, ai->ai_addrlen) != 0) {
         if (errno != EINPROGRESS) {
-            return errno;
+            return Status::Of(errno);
         }
-        if (!WaitFor(s.Fd(), POLLOUT, timeoutMs, waits::kConnect)) {
-            return LastError();
+        Status ready = WaitFor(s.Fd(), POLLOUT, wait);
+        if (!ready.Ok()) {
+            return ready;
         }
         int soError = 0;
         socklen_t len = sizeof soError;
         getsockopt(s.Fd(), SOL_SOCKET, SO_ERROR, &soError, &len);
         if (soError != 0) {
-            return soError;
+            return Status::Of(soError);
         }
     }
     out = std::move(s);
-    return 0;
+    return Status();
 }
 }  // namespace
 
-int LastError() {
-    return tLastError;
-}
-void SetLastError(int code) {
-    tLastError = code;
-    tLastErrorText.clear();
-}
-const std::string& LastErrorText() {
-    return tLastErrorText;
-}
-SavedError::SavedError() : code(tLastError), text(tLastErrorText) {}
-void SavedError::Restore() const {
-    tLastError = code;
-    tLastErrorText = text;
-}
-
-void SetOwnError(int code, const std::string& text) {
-    tLastError = code;
-    tLastErrorText = text;
-}
-
-void SetTranslateHook(TranslateHook hook) {
-    gTranslate.store(hook);
-}
-
-std::string Tr(const char* context, const char* source) {
-    const TranslateHook hook = gTranslate.load();
-    return hook != nullptr ? hook(context, source) : std::string(source);
-}
-
-std::string Arg(std::string pattern, std::initializer_list<std::string> args) {
-    int n = 1;
-    for (const std::string& arg : args) {
-        const std::string marker = "%" + std::to_string(n++);
-        const std::size_t at = pattern.find(marker);
-        if (at != std::string::npos) {
-            pattern.replace(at, marker.size(), arg);
-        }
-    }
-    return pattern;
-}
-
-std::string OwnErrorText(int code) {
-    switch (code) {
-        case kErrConnectionAborted:
-            return Tr("ftp", "连接被服务器断开");
-        case kErrProtocol:
-            return Tr("ftp", "服务器的应答无法识别");
-        case kErrBadName:
-            return Tr("ftp", "名称中含有换行符");
-        case kErrCancelled:
-            return Tr("ftp", "操作已取消");
-        default:
-            return std::string();
-    }
-}
-
-void SetTimeoutError(const char* what, int timeoutMs) {
-    SetLastError(kErrTimeout);
-    const int seconds = (timeoutMs + 999) / 1000;
-    tLastErrorText = Arg(Tr("ftp", "%1超时（%2秒）"), {Tr("ftp", what), std::to_string(seconds)});
-}
-
-CancelScope::CancelScope(const std::atomic<bool>* flag) : previous_(tCancel) {
-    tCancel = flag;
-}
-CancelScope::~CancelScope() {
-    tCancel = previous_;
-}
-
-bool Cancelled() {
-    if (tCancel == nullptr || !tCancel->load(std::memory_order_relaxed)) {
-        return false;
-    }
-    SetOwnError(kErrCancelled, OwnErrorText(kErrCancelled));
-    return true;
-}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = other.Release();
-    }
-    return *this;
-}
-
-int Socket::Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
-void Socket::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
-
-bool WaitFor(int fd, short events, int timeoutMs, const char* what) {
+Status WaitFor(int fd, short events, const Wait& wait) {
     pollfd p{fd, events, 0};
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(wait.timeoutMs);
     for (;;) {
-        if (Cancelled()) {
-            return false;
+        if (wait.CancelRequested()) {
+            return Status::Cancelled();
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         // Short slices while someone may cancel; else one wait for the whole time.
-        const int slice = tCancel != nullptr
+        const int slice = wait.cancel != nullptr
                               ? static_cast<int>(std::clamp<long>(left, 0, kCancelPollMs))
                               : static_cast<int>(std::max<long>(left, 0));
         const int n = poll(&p, 1, slice);
         if (n > 0) {
-            return true;  // readiness or an error condition: the next call tells which
+            return Status();  // readiness or an error condition: the next call tells which
         }
         if (n == 0 && slice >= left) {
-            SetTimeoutError(what, timeoutMs);
-            return false;
+            return Status::Timeout(wait.what, wait.timeoutMs);
         }
-        if (n == 0) {
-            continue;
-        }
-        if (errno != EINTR) {
-            SetLastError(errno);
-            return false;
+        if (n < 0 && errno != EINTR) {
+            return Status::Of(errno);
         }
     }
 }
 
-bool ConnectTcp(const std::string& host, uint16_t port, int timeoutMs, Socket& out) {
+Status ConnectTcp(const std::string& host, uint16_t port, const Wait& wait, Socket& out) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
     const std::string service = std::to_string(port);
     if (host.empty() || getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0) {
-        SetLastError(kErrNameNotResolved);
-        return false;
+        return Status::Of(kErrNameNotResolved);
     }
-    int error = kErrCannotConnect;
-    std::string text;
+    Status status = Status::Of(kErrCannotConnect);
     for (const addrinfo* ai = list; ai != nullptr; ai = ai->ai_next) {
-        error = TryConnect(ai, timeoutMs, out);
-        if (error == 0) {
+        status = TryConnect(ai, wait, out);
+        if (status.Ok() || status.code == kErrCancelled) {
             break;
         }
-        text = LastErrorText();
     }
     freeaddrinfo(list);
-    if (error != 0) {
-        SetLastError(error);
-        tLastErrorText = error == kErrTimeout ? text : std::string();
-        return false;
-    }
-    return true;
+    return status;
 }
 
-long ReceiveSome(int fd, char* buffer, std::size_t n, int timeoutMs, const char* what) {
+Status ReceiveSome(int fd, char* buffer, std::size_t n, const Wait& wait, std::size_t* got) {
+    *got = 0;
     // The read comes first: data that is there already costs no wait (and no poll).
     for (;;) {
-        if (Cancelled()) {
-            return -1;
+        if (wait.CancelRequested()) {
+            return Status::Cancelled();
         }
-        const ssize_t got = recv(fd, buffer, n, 0);
-        if (got >= 0) {
-            return static_cast<long>(got);
+        const ssize_t k = recv(fd, buffer, n, 0);
+        if (k >= 0) {
+            *got = static_cast<std::size_t>(k);
+            return Status();
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (!WaitFor(fd, POLLIN, timeoutMs, what)) {
-                return -1;
+            Status ready = WaitFor(fd, POLLIN, wait);
+            if (!ready.Ok()) {
+                return ready;
             }
         } else if (errno != EINTR) {
-            SetLastError(errno == ECONNRESET ? kErrConnectionAborted : errno);
-            return -1;
+            return Status::Of(errno == ECONNRESET ? kErrConnectionAborted : errno);
         }
     }
 }
 
-bool SendAll(int fd, const char* data, std::size_t n, int timeoutMs, std::size_t* sent,
-             const char* what) {
+Status SendAll(int fd, const char* data, std::size_t n, const Wait& wait, std::size_t* sent) {
     std::size_t done = 0;
-    while (done < n && !Cancelled()) {
+    Status status;
+    while (done < n && status.Ok()) {
+        if (wait.CancelRequested()) {
+            status = Status::Cancelled();
+            break;
+        }
         const ssize_t k = send(fd, data + done, n - done, MSG_NOSIGNAL);
         if (k > 0) {
             done += static_cast<std::size_t>(k);
         } else if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitFor(fd, POLLOUT, timeoutMs, what)) {
-                break;
-            }
+            status = WaitFor(fd, POLLOUT, wait);
         } else if (k < 0 && errno != EINTR) {
-            SetLastError((errno == EPIPE || errno == ECONNRESET) ? kErrConnectionAborted : errno);
-            break;
+            status =
+                Status::Of((errno == EPIPE || errno == ECONNRESET) ? kErrConnectionAborted : errno);
         }
     }
     if (sent != nullptr) {
         *sent = done;
     }
-    return done == n;
+    return status;
 }
 
-bool ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address) {
+Status ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address) {
     socklen_t len = sizeof address;
     if (getsockname(controlFd, reinterpret_cast<sockaddr*>(&address), &len) != 0) {
-        SetLastError(errno);
-        return false;
+        return Status::Of(errno);
     }
     if (address.ss_family == AF_INET) {
         reinterpret_cast<sockaddr_in*>(&address)->sin_port = 0;
@@ -281,11 +159,10 @@ bool ListenBeside(int controlFd, Socket& listener, sockaddr_storage& address) {
     if (!s.Valid() || bind(s.Fd(), reinterpret_cast<sockaddr*>(&address), len) != 0 ||
         listen(s.Fd(), 1) != 0 ||
         getsockname(s.Fd(), reinterpret_cast<sockaddr*>(&address), &len) != 0) {
-        SetLastError(errno);
-        return false;
+        return Status::Of(errno);
     }
     listener = std::move(s);
-    return true;
+    return Status();
 }
 
 namespace {
@@ -304,29 +181,34 @@ std::string HostBytes(const sockaddr_storage& a) {
     }
     return std::string();
 }
+
+// The peer of a connected socket.
+Status PeerOf(int fd, sockaddr_storage& peer, socklen_t& len) {
+    len = sizeof peer;
+    return getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) == 0 ? Status()
+                                                                          : Status::Of(errno);
+}
 }  // namespace
 
-bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out, int controlFd) {
+Status AcceptWithin(int listenerFd, const Wait& wait, Socket& out, int controlFd) {
     sockaddr_storage server{};
-    socklen_t len = sizeof server;
-    if (getpeername(controlFd, reinterpret_cast<sockaddr*>(&server), &len) != 0) {
-        SetLastError(errno);
-        return false;
+    socklen_t len = 0;
+    if (Status known = PeerOf(controlFd, server, len); !known.Ok()) {
+        return known;
     }
     const std::string expected = HostBytes(server);
     SetBlocking(listenerFd, false);
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(wait.timeoutMs);
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (!WaitFor(listenerFd, POLLIN, static_cast<int>(std::max<long>(left, 0)),
-                     waits::kAccept)) {
+        Status ready = WaitFor(listenerFd, POLLIN,
+                               wait.For(static_cast<int>(std::max<long>(left, 0)), waits::kAccept));
+        if (!ready.Ok()) {
             // The message names the whole wait, not the rest after a refused stranger.
-            if (LastError() == kErrTimeout) {
-                SetTimeoutError(waits::kAccept, timeoutMs);
-            }
-            return false;
+            return ready.code == kErrTimeout ? Status::Timeout(waits::kAccept, wait.timeoutMs)
+                                             : ready;
         }
         sockaddr_storage peer{};
         socklen_t peerLen = sizeof peer;
@@ -336,8 +218,7 @@ bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out, int controlFd) {
             if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) {
                 continue;
             }
-            SetLastError(errno);
-            return false;
+            return Status::Of(errno);
         }
         Socket accepted(fd);
         // Anyone may connect to the port the PORT command names; only the server's connection
@@ -345,17 +226,16 @@ bool AcceptWithin(int listenerFd, int timeoutMs, Socket& out, int controlFd) {
         if (HostBytes(peer) == expected) {
             out = std::move(accepted);
             SetBlocking(fd, false);
-            return true;
+            return Status();
         }
     }
 }
 
-bool ConnectToPeer(int controlFd, uint16_t port, int timeoutMs, Socket& out) {
+Status ConnectToPeer(int controlFd, uint16_t port, const Wait& wait, Socket& out) {
     sockaddr_storage peer{};
-    socklen_t len = sizeof peer;
-    if (getpeername(controlFd, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
-        SetLastError(errno);
-        return false;
+    socklen_t len = 0;
+    if (Status known = PeerOf(controlFd, peer, len); !known.Ok()) {
+        return known;
     }
     if (peer.ss_family == AF_INET) {
         reinterpret_cast<sockaddr_in*>(&peer)->sin_port = htons(port);
@@ -367,15 +247,7 @@ bool ConnectToPeer(int controlFd, uint16_t port, int timeoutMs, Socket& out) {
     ai.ai_socktype = SOCK_STREAM;
     ai.ai_addr = reinterpret_cast<sockaddr*>(&peer);
     ai.ai_addrlen = len;
-    const int error = TryConnect(&ai, timeoutMs, out);
-    if (error != 0) {
-        SetLastError(error);
-        if (error == kErrTimeout) {
-            SetTimeoutError(waits::kAccept, timeoutMs);
-        }
-        return false;
-    }
-    return true;
+    return TryConnect(&ai, wait.For(wait.timeoutMs, waits::kAccept), out);
 }
 
 std::string PortCommand(const sockaddr_storage& address) {

@@ -21,7 +21,7 @@ constexpr std::size_t kDrainLimit = 65536;
 
 // The reason of the failed TLS step: OpenSSL's last error, with the certificate check's own
 // text where the check failed.
-void SetTlsError(SSL* ssl) {
+Status TlsError(SSL* ssl) {
     const unsigned long code = ERR_peek_last_error();
     const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
     std::string text = reason != nullptr ? reason : "TLS handshake failed";
@@ -30,7 +30,7 @@ void SetTlsError(SSL* ssl) {
         text += std::string(": ") + X509_verify_cert_error_string(verify);
     }
     ERR_clear_error();
-    SetOwnError(kErrSecureChannel, text);
+    return Status::Own(kErrSecureChannel, text);
 }
 
 std::string Hex(const std::string& bytes) {
@@ -88,83 +88,81 @@ public:
     ~Tls() override { SSL_free(ssl_); }
 
     // Handshake as the client.
-    bool Connect(int timeoutMs) {
+    Status Connect(const Wait& wait) {
         const SigpipeGuard guard;
         for (;;) {
             const int r = SSL_connect(ssl_);
             if (r == 1) {
-                return true;
+                return Status();
             }
-            if (!Await(r, timeoutMs, waits::kConnect)) {
-                return false;
+            if (Status ready = Await(r, wait); !ready.Ok()) {
+                return ready;
             }
         }
     }
 
-    long Receive(char* buffer, std::size_t n, int timeoutMs, const char* what) override {
+    Status Receive(char* buffer, std::size_t n, const Wait& wait, std::size_t* got) override {
         const SigpipeGuard guard;
         for (;;) {
-            std::size_t got = 0;
-            const int r = SSL_read_ex(ssl_, buffer, n, &got);
+            const int r = SSL_read_ex(ssl_, buffer, n, got);
             if (r == 1) {
-                return static_cast<long>(got);
+                return Status();
             }
+            *got = 0;
             if (SSL_get_error(ssl_, r) == SSL_ERROR_ZERO_RETURN) {
-                return 0;  // close_notify: the orderly end
+                return Status();  // close_notify: the orderly end
             }
-            if (!Await(r, timeoutMs, what)) {
-                return -1;
+            if (Status ready = Await(r, wait); !ready.Ok()) {
+                return ready;
             }
         }
     }
 
-    bool Send(const char* data, std::size_t n, int timeoutMs, std::size_t* sent,
-              const char* what) override {
+    Status Send(const char* data, std::size_t n, const Wait& wait, std::size_t* sent) override {
         const SigpipeGuard guard;
         std::size_t done = 0;
-        while (done < n) {
+        Status status;
+        while (done < n && status.Ok()) {
             std::size_t k = 0;
             const int r = SSL_write_ex(ssl_, data + done, n - done, &k);
             if (r == 1) {
                 done += k;
-            } else if (!Await(r, timeoutMs, what)) {
-                break;
+            } else {
+                status = Await(r, wait);
             }
         }
         if (sent != nullptr) {
             *sent = done;
         }
-        return done == n;
+        return status;
     }
 
-    void Finish(int timeoutMs) override {
+    void Finish(const Wait& wait) override {
         const SigpipeGuard guard;
         // close_notify, then the end of the TCP stream; the peer's close_notify is not awaited.
-        const WaitBudget budget(timeoutMs);
+        const WaitBudget budget(wait.timeoutMs);
         for (int i = 0; i < 4 && SSL_shutdown(ssl_) < 0; ++i) {
             if (SSL_get_error(ssl_, -1) != SSL_ERROR_WANT_WRITE || budget.Spent() ||
-                !WaitFor(Fd(), POLLOUT, budget.Remaining(), waits::kWrite)) {
+                !WaitFor(Fd(), POLLOUT, wait.For(budget.Remaining(), waits::kWrite)).Ok()) {
                 break;
             }
         }
         ERR_clear_error();
-        beneath_->Finish(timeoutMs);
+        beneath_->Finish(wait);
         // What the peer still sends (a TLS 1.3 session ticket) is read before the socket
         // closes: closing over unread bytes resets the connection, and the peer may then lose
         // the close_notify and reject the upload. A bounded read: an abandoned download's
         // rest is not fetched.
-        const SavedError kept;
         char scratch[4096];
-        const int wait = std::min(timeoutMs, kDrainWaitMs);
+        const Wait drain = wait.For(std::min(wait.timeoutMs, kDrainWaitMs), waits::kReply);
         for (std::size_t drained = 0; drained < kDrainLimit;) {
-            const long k = Receive(scratch, sizeof scratch, wait, waits::kReply);
-            if (k <= 0) {
+            std::size_t k = 0;
+            if (!Receive(scratch, sizeof scratch, drain, &k).Ok() || k == 0) {
                 break;
             }
-            drained += static_cast<std::size_t>(k);
+            drained += k;
         }
         ERR_clear_error();
-        kept.Restore();
     }
 
     void SendNow(const char* data, std::size_t n) override {
@@ -179,23 +177,21 @@ public:
     int Fd() const override { return beneath_->Fd(); }
 
 private:
-    // Waits for what OpenSSL needs after result r; false when the step failed for good.
-    bool Await(int r, int timeoutMs, const char* what) {
+    // Waits for what OpenSSL needs after result r; a failure when the step failed for good.
+    Status Await(int r, const Wait& wait) {
         switch (SSL_get_error(ssl_, r)) {
             case SSL_ERROR_WANT_READ:
-                return WaitFor(Fd(), POLLIN, timeoutMs, what);
+                return WaitFor(Fd(), POLLIN, wait);
             case SSL_ERROR_WANT_WRITE:
-                return WaitFor(Fd(), POLLOUT, timeoutMs, what);
+                return WaitFor(Fd(), POLLOUT, wait);
             case SSL_ERROR_ZERO_RETURN:
             case SSL_ERROR_SYSCALL:
                 if (ERR_peek_last_error() == 0) {
-                    SetLastError(kErrConnectionAborted);
-                    return false;
+                    return Status::Of(kErrConnectionAborted);
                 }
                 [[fallthrough]];
             default:
-                SetTlsError(ssl_);
-                return false;
+                return TlsError(ssl_);
         }
     }
 
@@ -233,22 +229,20 @@ std::optional<std::string> ParseFingerprint(const std::string& text) {
     return raw;
 }
 
-std::unique_ptr<TlsContext> TlsContext::Create(const TlsSettings& settings,
-                                               const std::string& host) {
+Status TlsContext::Create(const TlsSettings& settings, const std::string& host,
+                          std::unique_ptr<TlsContext>* out) {
     std::string pin;
     if (!settings.fingerprint.empty()) {
         const auto parsed = ParseFingerprint(settings.fingerprint);
         if (!parsed) {
-            SetOwnError(kErrSecureChannel,
-                        Arg(Tr("ftp", "证书指纹[%1]格式不对"), {settings.fingerprint}));
-            return nullptr;
+            return Status::Own(kErrSecureChannel,
+                               Arg(Tr("ftp", "证书指纹[%1]格式不对"), {settings.fingerprint}));
         }
         pin = *parsed;
     }
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     if (ctx == nullptr) {
-        SetTlsError(nullptr);
-        return nullptr;
+        return TlsError(nullptr);
     }
     std::unique_ptr<TlsContext> context(new TlsContext(ctx, host, pin));
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
@@ -256,24 +250,22 @@ std::unique_ptr<TlsContext> TlsContext::Create(const TlsSettings& settings,
     // RSA key exchange, no CBC with SHA-1. TLS 1.3's suites are all of that kind already.
     if (SSL_CTX_set_cipher_list(
             ctx, "ECDHE+AESGCM:ECDHE+CHACHA20:DHE+AESGCM:DHE+CHACHA20:!aNULL:!eNULL") != 1) {
-        SetTlsError(nullptr);
-        return nullptr;
+        return TlsError(nullptr);
     }
     SSL_CTX_set_verify(ctx, pin.empty() ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
     const bool trusted = settings.caFile.empty() ? SSL_CTX_set_default_verify_paths(ctx) == 1
                                                  : SSL_CTX_load_verify_locations(
                                                        ctx, settings.caFile.c_str(), nullptr) == 1;
     if (!trusted && pin.empty()) {
-        SetTlsError(nullptr);
-        SetOwnError(kErrSecureChannel, Arg(Tr("ftp", "不能读取CA证书文件[%1]：%2"),
-                                           {settings.caFile, LastErrorText()}));
-        return nullptr;
+        return Status::Own(kErrSecureChannel, Arg(Tr("ftp", "不能读取CA证书文件[%1]：%2"),
+                                                  {settings.caFile, TlsError(nullptr).text}));
     }
     ERR_clear_error();
     SSL_CTX_set_app_data(ctx, context.get());
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
     SSL_CTX_sess_set_new_cb(ctx, KeepNewSession);
-    return context;
+    *out = std::move(context);
+    return Status();
 }
 
 std::vector<std::string> TlsContext::OfferedSuites() const {
@@ -304,9 +296,9 @@ void TlsContext::Remember(SSL_SESSION* session) {
     latest_ = session;
 }
 
-bool TlsContext::CheckPin(void* handle) const {
+Status TlsContext::CheckPin(void* handle) const {
     if (pin_.empty()) {
-        return true;
+        return Status();
     }
     SSL* ssl = static_cast<SSL*>(handle);
     X509* peer = SSL_get1_peer_certificate(ssl);
@@ -316,18 +308,16 @@ bool TlsContext::CheckPin(void* handle) const {
     X509_free(peer);
     const std::string actual(reinterpret_cast<const char*>(digest), digested ? length : 0);
     if (actual == pin_) {
-        return true;
+        return Status();
     }
-    SetOwnError(kErrSecureChannel, Tr("ftp", "服务器证书的SHA-256指纹不符：") + Hex(actual));
-    return false;
+    return Status::Own(kErrSecureChannel, Tr("ftp", "服务器证书的SHA-256指纹不符：") + Hex(actual));
 }
 
-std::unique_ptr<Transport> TlsContext::Secure(std::unique_ptr<Transport> beneath, int timeoutMs,
-                                              bool resume) {
+Status TlsContext::Secure(std::unique_ptr<Transport>& stream, const Wait& wait, bool resume) {
+    std::unique_ptr<Transport> beneath = std::move(stream);
     SSL* ssl = SSL_new(ctx_);
     if (ssl == nullptr) {
-        SetTlsError(nullptr);
-        return nullptr;
+        return TlsError(nullptr);
     }
     SSL_set_fd(ssl, beneath->Fd());
     if (IsIpAddress(host_)) {
@@ -342,10 +332,14 @@ std::unique_ptr<Transport> TlsContext::Secure(std::unique_ptr<Transport> beneath
         SSL_set_session(ssl, latest_);
     }
     auto tls = std::make_unique<Tls>(std::move(beneath), ssl);
-    if (!tls->Connect(timeoutMs) || !CheckPin(ssl)) {
-        return nullptr;
+    Status secured = tls->Connect(wait);
+    if (secured.Ok()) {
+        secured = CheckPin(ssl);
     }
-    return tls;
+    if (secured.Ok()) {
+        stream = std::move(tls);
+    }
+    return secured;
 }
 
 }  // namespace ftp

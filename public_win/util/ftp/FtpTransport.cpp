@@ -9,14 +9,13 @@ class Plain final : public Transport {
 public:
     explicit Plain(Socket socket) : socket_(std::move(socket)) {}
 
-    long Receive(char* buffer, std::size_t n, int timeoutMs, const char* what) override {
-        return ReceiveSome(socket_.Fd(), buffer, n, timeoutMs, what);
+    Status Receive(char* buffer, std::size_t n, const Wait& wait, std::size_t* got) override {
+        return ReceiveSome(socket_.Fd(), buffer, n, wait, got);
     }
-    bool Send(const char* data, std::size_t n, int timeoutMs, std::size_t* sent,
-              const char* what) override {
-        return SendAll(socket_.Fd(), data, n, timeoutMs, sent, what);
+    Status Send(const char* data, std::size_t n, const Wait& wait, std::size_t* sent) override {
+        return SendAll(socket_.Fd(), data, n, wait, sent);
     }
-    void Finish(int /*timeoutMs*/) override { shutdown(socket_.Fd(), SHUT_WR); }
+    void Finish(const Wait& /*wait*/) override { shutdown(socket_.Fd(), SHUT_WR); }
     void SendNow(const char* data, std::size_t n) override {
         send(socket_.Fd(), data, n, MSG_NOSIGNAL | MSG_DONTWAIT);
     }

@@ -12,13 +12,6 @@
 
 namespace ftp {
 
-void LocalFile::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
-
 int OpenDownloadTarget(const char* path, bool* created) {
     // Private until the download is done (see MakeDownloadPublic).
     int fd = ::open(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

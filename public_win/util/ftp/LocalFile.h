@@ -3,22 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "UniqueFd.h"
+
 namespace ftp {
 
-// A local file descriptor that closes itself.
-class LocalFile {
-public:
-    explicit LocalFile(int fd) : fd_(fd) {}
-    ~LocalFile() { Close(); }
-    LocalFile(const LocalFile&) = delete;
-    LocalFile& operator=(const LocalFile&) = delete;
-    int Fd() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    void Close();
-
-private:
-    int fd_;
-};
+// A local file's descriptor that closes itself.
+using LocalFile = UniqueFd;
 
 // Opens the download target for reading and writing, creating it when missing and keeping its
 // content, and takes it for this process alone (no other download may write it meanwhile).
