@@ -524,8 +524,8 @@ std::vector<Case> SessionCases() {
 
 std::vector<Case> Cases() {
     std::vector<Case> all;
-    for (auto part : {LoginCases, RestartCases, FileCases, NameCases, SessionCases}) {
-        std::vector<Case> cases = part();
+    for (auto group : {LoginCases, RestartCases, FileCases, NameCases, SessionCases}) {
+        std::vector<Case> cases = group();
         std::move(cases.begin(), cases.end(), std::back_inserter(all));
     }
     return all;
