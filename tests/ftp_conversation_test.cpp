@@ -19,21 +19,9 @@ namespace {
 
 using ftp::Connection;
 
-// The engine's error state is read and set in these four functions only.
-int FailureCode(const Connection& /*connection*/) {
-    return ftp::LastError();
-}
-std::string LastReply(const Connection& /*connection*/) {
-    return ftp::LastResponse();
-}
-void ClearFailure() {
-    ftp::SetLastError(0);
-    ftp::ClearLastResponse();
-}
 // What Receive gives when no byte comes within the wait.
-long TimeoutResult(const char* what, int timeoutMs) {
-    ftp::SetTimeoutError(what, timeoutMs);
-    return -1;
+ftp::Status TimeoutResult(const ftp::Wait& wait) {
+    return ftp::Status::Timeout(wait.what, wait.timeoutMs);
 }
 
 // What the server does once a step's reply bytes are read: nothing more comes (a read times
@@ -58,10 +46,12 @@ public:
         }
     }
 
-    long Receive(char* buffer, std::size_t n, int timeoutMs, const char* what) override {
+    ftp::Status Receive(char* buffer, std::size_t n, const ftp::Wait& wait,
+                        std::size_t* got) override {
+        *got = 0;
         if (current_ >= script_.size() || script_[current_].reply.empty()) {
             const bool closed = current_ < script_.size() && script_[current_].then == Then::Close;
-            return closed ? 0 : TimeoutResult(what, timeoutMs);
+            return closed ? ftp::Status() : TimeoutResult(wait);
         }
         std::vector<std::string>& pieces = script_[current_].reply;
         const std::size_t k = std::min(n, pieces.front().size());
@@ -70,11 +60,12 @@ public:
         if (pieces.front().empty()) {
             pieces.erase(pieces.begin());
         }
-        return static_cast<long>(k);
+        *got = k;
+        return ftp::Status();
     }
 
-    bool Send(const char* data, std::size_t n, int /*timeoutMs*/, std::size_t* sent,
-              const char* /*what*/) override {
+    ftp::Status Send(const char* data, std::size_t n, const ftp::Wait& /*wait*/,
+                     std::size_t* sent) override {
         std::string line(data, n);
         EXPECT_TRUE(line.ends_with("\r\n")) << line;
         line.erase(line.find_last_not_of("\r\n") + 1);
@@ -84,16 +75,16 @@ public:
             ADD_FAILURE() << "the client sent \"" << line << "\" where the script expects "
                           << (next_ < script_.size() ? "\"" + script_[next_].expect + "\""
                                                      : std::string("nothing more"));
-            return false;
+            return ftp::Status::Of(ftp::kErrConnectionAborted);
         }
         current_ = next_++;
         if (sent != nullptr) {
             *sent = n;
         }
-        return true;
+        return ftp::Status();
     }
 
-    void Finish(int /*timeoutMs*/) override {}
+    void Finish(const ftp::Wait& /*wait*/) override {}
     void SendNow(const char* /*data*/, std::size_t /*n*/) override {}  // QUIT at the end
     int Fd() const override { return -1; }
 
@@ -244,6 +235,12 @@ std::vector<Case> LoginCases() {
          .code = kErrSecureChannel,
          .sent = {"AUTH TLS"},
          .lastReply = "500 AUTH"},
+        {.name = "Tls_AcceptedWithoutAContextSendsNothingMore",
+         .tls = TlsMode::Explicit,
+         .run = Login(),
+         .script = {kReady, {"AUTH TLS", {"234 Proceed.\r\n"}}},
+         .code = kErrSecureChannel,
+         .sent = {"AUTH TLS"}},
         {.name = "Tls_AutoRefusedStaysPlain",
          .tls = TlsMode::Auto,
          .run = Login(),
@@ -289,6 +286,16 @@ std::vector<Case> RestartCases() {
         {.name = "Restart_OffsetClearsAnotherNumber",
          .run = Restart(R::Offset),
          .script = {{"REST 4096", {"350 Restart position accepted (40960).\r\n"}}, cleared},
+         .sent = {"REST 4096", "REST 0"}},
+        // The marker may still hold: a retrieval would write the file's tail at its start.
+        {.name = "Restart_UnclearedMarkerStopsTheSession",
+         .run =
+             [](Connection& c) {
+                 c.Restart(4096, R::Strict);
+                 return c.Command("RETR a").has_value();
+             },
+         .script = {vsftpd, {"REST 0", {"502 Not now.\r\n"}}},
+         .code = kErrConnectionAborted,
          .sent = {"REST 4096", "REST 0"}},
         {.name = "Restart_RefusedNeedsNoClearing",
          .run = Restart(R::AnyCode350),
@@ -395,13 +402,10 @@ std::vector<Case> NameCases() {
         {.name = "BadName_CommandSendsNothing",
          .run = [](Connection& c) { return c.Command("NOOP\r\nDELE a").has_value(); },
          .code = kErrBadName},
-        // The new name is looked at only once RNFR was answered: the server keeps a pending
-        // rename that the next command ends.
-        {.name = "BadName_RenameTargetRefusedAfterRnfr",
+        // A refused RNTO would leave a rename pending on the server.
+        {.name = "BadName_RenameTargetRefusedBeforeRnfr",
          .run = [](Connection& c) { return c.Rename("a", "b\r\nDELE a"); },
-         .script = {{"RNFR a", {"350 Ready.\r\n"}}},
-         .code = kErrBadName,
-         .sent = {"RNFR a"}},
+         .code = kErrBadName},
         {.name = "Encoding_Utf8ListedIsSwitchedOn",
          .run = [](Connection& c) { return c.ChooseEncoding("UTF-8"); },
          .script = {{"FEAT", {"211-Features:\r\n UTF8\r\n211 End\r\n"}},
@@ -545,7 +549,6 @@ TEST_P(FtpConversation, ClientSendsAndDecidesAsTheTableSays) {
     const Case& c = GetParam();
     ftp::SetTraceHook(Collect);
     gTraced.clear();
-    ClearFailure();
     std::vector<std::string> sent;
     auto owned = std::make_unique<ScriptedTransport>(c.script, &sent);
     const ScriptedTransport* transport = owned.get();
@@ -556,12 +559,13 @@ TEST_P(FtpConversation, ClientSendsAndDecidesAsTheTableSays) {
 
     EXPECT_EQ(c.run(connection), c.ok);
     if (!c.ok) {
-        EXPECT_EQ(FailureCode(connection), c.code);
+        EXPECT_EQ(connection.Failure().code, c.code);
     }
     EXPECT_EQ(sent, c.sent);
     EXPECT_EQ(transport->Unplayed(), "");
     if (!c.lastReply.empty()) {
-        EXPECT_TRUE(LastReply(connection).starts_with(c.lastReply)) << LastReply(connection);
+        EXPECT_TRUE(connection.LastResponse().starts_with(c.lastReply))
+            << connection.LastResponse();
     }
     EXPECT_EQ(gTraced.size(), sent.size()) << "every line sent is traced";
     for (const std::string& line : gTraced) {

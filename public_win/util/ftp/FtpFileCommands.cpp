@@ -90,13 +90,23 @@ bool Connection::Restart(uint64_t offset, RestartRule rule) {
         // Accepted in other words: the marker is set, and the retrieval would send the bytes
         // from there into the start of the file.
         const Reply refusal = *reply;
-        Command("REST 0");
+        const auto cleared = Command("REST 0");
+        // A marker that could not be cleared may still hold: no retrieval may follow on this
+        // connection.
+        lost_ = lost_ || !cleared || cleared->code != 350;
         RecordResponse(refusal);
     }
     return accepted;
 }
 
 bool Connection::Rename(const std::string& from, const std::string& to) {
+    // The new name is checked before RNFR: a refused RNTO would leave a rename pending.
+    if (HasLineBreak(to)) {
+        return Fail(Status::Of(kErrBadName));
+    }
+    if (!WireName(to)) {
+        return false;
+    }
     const auto first = NameCommand("RNFR", from);
     if (!first || first->code != 350) {
         return false;

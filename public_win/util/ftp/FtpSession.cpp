@@ -291,6 +291,9 @@ bool Connection::StartTls() {
         tls_.reset();  // the server speaks plain FTP only
         return true;
     }
+    if (!tls_) {
+        return Fail(Status::Of(kErrSecureChannel));  // nothing to secure the connection with
+    }
     pending_.clear();  // nothing sent in the clear before the handshake counts
     Status secured = tls_->Secure(control_, WaitOf(timeouts_.connectMs, waits::kConnect), false);
     if (!secured.Ok()) {
