@@ -1,15 +1,16 @@
 #include "SqlScript.h"
 
+#include "SqlLexer.h"
 #include "TADOQuery.h"
 
 namespace korvane::db {
 
 namespace {
-// True when the piece holds something besides white space and -- comments.
-bool HasStatement(const QString& piece) {
-    for (const QString& line : piece.split(u'\n')) {
-        const QString t = line.trimmed();
-        if (!t.isEmpty() && !t.startsWith(QStringLiteral("--"))) {
+// True when the piece holds something besides white space and comments.
+bool HasStatement(QStringView piece) {
+    SqlLexer lexer(piece);
+    while (const auto run = lexer.Next()) {
+        if (run->kind != SqlRunKind::Blank && !run->IsComment()) {
             return true;
         }
     }
@@ -19,33 +20,21 @@ bool HasStatement(const QString& piece) {
 
 QStringList SplitSqlScript(const QString& script) {
     QStringList out;
-    QString current;
-    QChar quote;
-    bool lineComment = false;
-    for (qsizetype i = 0; i < script.size(); ++i) {
-        const QChar c = script.at(i);
-        current += c;
-        if (lineComment) {
-            lineComment = c != u'\n';
-        } else if (!quote.isNull()) {
-            if (c == quote) {
-                quote = QChar();
-            }
-        } else if (c == u'\'' || c == u'"') {
-            quote = c;
-        } else if (c == u'-' && i + 1 < script.size() && script.at(i + 1) == u'-') {
-            lineComment = true;
-        } else if (c == u';') {
-            current.chop(1);
-            if (HasStatement(current)) {
-                out << current.trimmed();
-            }
-            current.clear();
+    qsizetype start = 0;
+    const auto endPiece = [&](qsizetype end) {
+        const QStringView piece = QStringView(script).mid(start, end - start);
+        if (HasStatement(piece)) {
+            out << piece.trimmed().toString();
+        }
+        start = end + 1;
+    };
+    SqlLexer lexer(script);
+    while (const auto run = lexer.Next()) {
+        if (run->Is(u';')) {
+            endPiece(run->at);
         }
     }
-    if (HasStatement(current)) {
-        out << current.trimmed();
-    }
+    endPiece(script.size());
     return out;
 }
 

@@ -7,7 +7,7 @@ namespace korvane::db {
 
 class TADOQuery;
 
-// Splits a schema script into statements at ';' outside string literals and comments.
+// Splits a schema script into statements at ';' outside quotes and comments (SqlLexer).
 // Comment-only and empty pieces are dropped.
 QStringList SplitSqlScript(const QString& script);
 

@@ -9,8 +9,8 @@
 
 #include "FtpEncoding.h"
 #include "FtpServerMemory.h"
-#include "TextLimits.h"
 #include "Translate.h"
+#include "TrimBlanks.h"
 
 using korvane::Tr;
 

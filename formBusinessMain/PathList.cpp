@@ -4,7 +4,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "TextLimits.h"
+#include "TrimBlanks.h"
 
 namespace korvane {
 

@@ -4,8 +4,8 @@
 
 #include "GuiServices.h"
 #include "TADOQuery.h"
-#include "TextLimits.h"
 #include "Translate.h"
+#include "TrimBlanks.h"
 
 using korvane::Tr;
 

@@ -30,10 +30,10 @@
 #include "RowTexts.h"
 #include "SqlRunner.h"
 #include "Statements.h"
-#include "TextLimits.h"
 #include "TransferJob.h"
 #include "TransferProgress.h"
 #include "Translate.h"
+#include "TrimBlanks.h"
 #include "WindowTransfers.h"
 #include "ui_formBusinessMain.h"
 

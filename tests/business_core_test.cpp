@@ -20,7 +20,7 @@
 #include "SqlRunner.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
-#include "TextLimits.h"
+#include "TrimBlanks.h"
 #include "support/DialogRecorder.h"
 #include "support/TempConfig.h"
 #include "support/TestDatabase.h"

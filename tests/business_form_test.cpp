@@ -34,6 +34,7 @@
 #include "Statements.h"
 #include "TfrmBusinessMain.h"
 #include "WidgetTree.h"
+#include "support/Child.h"
 #include "support/DialogRecorder.h"
 #include "support/FakeClock.h"
 #include "support/Files.h"
@@ -76,9 +77,7 @@ protected:
     }
     template <class T>
     T* W(const char* name) {
-        T* w = form->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return korvane::test::Child<T>(form.get(), name);
     }
     QLineEdit* Edit(const char* name) { return W<QLineEdit>(name); }
     QComboBox* Combo(const char* name) { return W<QComboBox>(name); }
@@ -506,10 +505,10 @@ TEST_P(SearchTest, WithoutALookupTheOperatorShowsItsNumber) {
     // The failed client reads no connection string; connect this form by hand.
     bare.Connection().SetConnectionString(env->db->ConnectionString());
     bare.Connection().SetConnected(true);
-    bare.findChild<QLineEdit*>(QStringLiteral("edDownId"))->setText(QStringLiteral("1024"));
-    bare.findChild<QCheckBox*>(QStringLiteral("chkDate"))->setChecked(false);
-    bare.findChild<QPushButton*>(QStringLiteral("btnQuery"))->click();
-    auto* list = bare.findChild<TListViewEx*>(QStringLiteral("lvList"));
+    korvane::test::Child<QLineEdit>(&bare, "edDownId")->setText(QStringLiteral("1024"));
+    korvane::test::Child<QCheckBox>(&bare, "chkDate")->setChecked(false);
+    korvane::test::Child<QPushButton>(&bare, "btnQuery")->click();
+    auto* list = korvane::test::Child<TListViewEx>(&bare, "lvList");
     ASSERT_EQ(list->Count(), 1);
     EXPECT_EQ(list->ItemText(0, 3), QStringLiteral("501"));
 }

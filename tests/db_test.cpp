@@ -188,6 +188,39 @@ TEST(SqlScript, SplitsAtSemicolonsOutsideLiteralsAndComments) {
     EXPECT_EQ(parts[1], QStringLiteral("insert into a values(';')"));
 }
 
+// The script splitter and the sysdate bridge read quotes and comments alike: the cases where
+// they once disagreed. bridged is the text on SQLite, null where nothing is bridged.
+TEST(SqlLexer, SplitterAndBridgeReadQuotesAndCommentsAlike) {
+    struct Case {
+        const char* sql;
+        QStringList statements;
+        const char* bridged;
+    };
+    const Case cases[] = {
+        {"create table a (x int) /* a; b */;insert into a values(1)",
+         {"create table a (x int) /* a; b */", "insert into a values(1)"},
+         nullptr},
+        {"/* it's */ select 1; select 2", {"/* it's */ select 1", "select 2"}, nullptr},
+        {"-- only\n/* a comment; */\n;select 1;/**/ -- end", {"select 1"}, nullptr},
+        {"insert into a values('it''s; ok');select \"a\"\"b;\" from a",
+         {"insert into a values('it''s; ok')", "select \"a\"\"b;\" from a"},
+         nullptr},
+        {"select sysdate /* sysdate; */, 'sysdate;' from dual",
+         {"select sysdate /* sysdate; */, 'sysdate;' from dual"},
+         "select sysdate() /* sysdate; */, 'sysdate;' from dual"},
+        {"select 'a''/*', sysdate from dual; select 2",
+         {"select 'a''/*', sysdate from dual", "select 2"},
+         "select 'a''/*', sysdate() from dual; select 2"},
+    };
+    for (const Case& c : cases) {
+        const QString sql = QString::fromUtf8(c.sql);
+        EXPECT_EQ(korvane::db::SplitSqlScript(sql).join(u'|').toStdString(),
+                  c.statements.join(u'|').toStdString());
+        EXPECT_EQ(BridgeSql(sql, Backend::SQLite).toStdString(),
+                  c.bridged == nullptr ? c.sql : c.bridged);
+    }
+}
+
 class DatabaseQuery : public korvane::test::ConnectedBackendTest {
 protected:
     bool OnSqlite() const { return GetParam() == Backend::SQLite; }

@@ -24,6 +24,7 @@
 #include "HostMainWindow.h"
 #include "RunningJobs.h"
 #include "TransfersPanel.h"
+#include "support/Child.h"
 #include "support/DialogRecorder.h"
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
@@ -61,9 +62,7 @@ protected:
     void TearDown() override { host.reset(); }
     template <class T>
     T* W(const char* name) {
-        T* w = form->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return korvane::test::Child<T>(form, name);
     }
     // Clicks a button and waits for the transfers it started.
     void Click(const char* name) {
@@ -255,10 +254,10 @@ protected:
     void StartUpload(QWidget* w, const QString& id, const QByteArray& content) {
         const QString path = local.filePath(id + QStringLiteral(".bin"));
         WriteFile(path, content);
-        w->findChild<QLineEdit*>(QStringLiteral("edDownId2"))->setText(id);
-        w->findChild<QComboBox*>(QStringLiteral("cmbDownType2"))->setCurrentIndex(1);
-        w->findChild<QLineEdit*>(QStringLiteral("edDownPath2"))->setText(path);
-        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("btnFpt")), Qt::LeftButton);
+        korvane::test::Child<QLineEdit>(w, "edDownId2")->setText(id);
+        korvane::test::Child<QComboBox>(w, "cmbDownType2")->setCurrentIndex(1);
+        korvane::test::Child<QLineEdit>(w, "edDownPath2")->setText(path);
+        QTest::mouseClick(korvane::test::Child<QPushButton>(w, "btnFpt"), Qt::LeftButton);
     }
     QStringList Leftovers() const {
         return QDir(env->RemotePath(QString())).entryList({QStringLiteral("*.part")}, QDir::Files);
@@ -276,14 +275,14 @@ TEST_P(SlowEndToEnd, WindowsNeverWaitOnEachOtherAndTheHostKnowsWhatRuns) {
     WriteFile(env->RemotePath(QStringLiteral("9_long.bin")), Pattern(800000, 5));
     env->Exec(
         QStringLiteral("insert into zy.res_download_path values(9,1,'9_long.bin',501,sysdate,'')"));
-    auto* list = b->findChild<TListViewEx*>(QStringLiteral("lvList"));
-    b->findChild<QLineEdit*>(QStringLiteral("edDownId"))->setText(QStringLiteral("9"));
-    b->findChild<QCheckBox*>(QStringLiteral("chkDate"))->setChecked(false);
-    QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("btnQuery")), Qt::LeftButton);
+    auto* list = korvane::test::Child<TListViewEx>(b, "lvList");
+    korvane::test::Child<QLineEdit>(b, "edDownId")->setText(QStringLiteral("9"));
+    korvane::test::Child<QCheckBox>(b, "chkDate")->setChecked(false);
+    QTest::mouseClick(korvane::test::Child<QPushButton>(b, "btnQuery"), Qt::LeftButton);
     ASSERT_EQ(list->Count(), 1);
     list->selectRow(0);
     QFile::remove(Target(QStringLiteral("9_long.bin")));
-    QTest::mouseClick(b->findChild<QPushButton*>(QStringLiteral("btnDown")), Qt::LeftButton);
+    QTest::mouseClick(korvane::test::Child<QPushButton>(b, "btnDown"), Qt::LeftButton);
     dialogs.requests.clear();
     StartUpload(a, QStringLiteral("1"), "short");
     ASSERT_TRUE(Ended(1)) << "A ends on its own";
@@ -345,7 +344,7 @@ TEST_P(SlowEndToEnd, AFailedTransferIsRetriedFromTheList) {
     telmaris::TransfersPanel* panel = host->Transfers();
     panel->show();
     panel->Table()->selectRow(0);
-    auto* retry = panel->findChild<QPushButton*>(QStringLiteral("retryTransfer"));
+    auto* retry = korvane::test::Child<QPushButton>(panel, "retryTransfer");
     ASSERT_TRUE(retry->isEnabled());
     QTest::mouseClick(retry, Qt::LeftButton);
     ASSERT_TRUE(Ended());

@@ -25,7 +25,7 @@
 #include "HostConfig.h"
 #include "HostControls.h"
 #include "SysMgnt.h"
-#include "TextLimits.h"
+#include "TrimBlanks.h"
 #include "support/DialogRecorder.h"
 #include "support/TempConfig.h"
 #include "support/TextChecks.h"
@@ -356,7 +356,7 @@ TEST(ExtractItemCode, TextsNotInItemFormGiveZero) {
     }
 }
 
-TEST(TextLimits, TrimBlanksRemovesControlCharactersAtBothEndsOnly) {
+TEST(TrimBlanks, RemovesControlCharactersAtBothEndsOnly) {
     EXPECT_EQ(telmaris::TrimBlanks(QStringLiteral("\t\n a b \r\x01")), QStringLiteral("a b"));
     EXPECT_EQ(telmaris::TrimBlanks(QStringLiteral("   ")), QString());
     EXPECT_EQ(telmaris::TrimBlanks(QStringLiteral("申请")), QStringLiteral("申请"));

@@ -20,6 +20,7 @@
 #include <cstdio>
 
 #include "DialogHook.h"
+#include "FindChild.h"
 #include "HostConfig.h"
 #include "HostControls.h"
 #include "HostMainWindow.h"
@@ -64,12 +65,10 @@ bool Shot(HostMainWindow& host, const QString& dir, const QString& name) {
 }
 
 template <class T>
-T* Find(QWidget* form, const char* name) {
-    T* w = form->findChild<T*>(QLatin1String(name));
-    if (w == nullptr) {
-        std::fprintf(stderr, "tour: the window has no %s\n", name);
-    }
-    return w;
+T* Find(const QWidget* form, const char* name) {
+    return korvane::FindChild<T>(form, name, [](const char* missing) {
+        std::fprintf(stderr, "tour: the window has no %s\n", missing);
+    });
 }
 
 QByteArray Contents(const QString& path) {
