@@ -558,9 +558,7 @@ TEST_P(FtpConversation, ClientSendsAndDecidesAsTheTableSays) {
     }
 
     EXPECT_EQ(c.run(connection), c.ok);
-    if (!c.ok) {
-        EXPECT_EQ(connection.Failure().code, c.code);
-    }
+    EXPECT_EQ(connection.Failure().code, c.code) << "a success leaves no failure behind";
     EXPECT_EQ(sent, c.sent);
     EXPECT_EQ(transport->Unplayed(), "");
     if (!c.lastReply.empty()) {

@@ -289,6 +289,7 @@ bool Connection::StartTls() {
         Warn(Arg(Tr("ftp", "服务器%1不支持TLS（%2），本次会话不加密，密码以明文发送"),
                  {key_, TrimmedReply(*reply)}));
         tls_.reset();  // the server speaks plain FTP only
+        failure_ = Status();
         return true;
     }
     if (!tls_) {
@@ -388,6 +389,7 @@ std::optional<Reply> Connection::ProbeUtf8(const std::string& verb, const std::s
     auto again = Command(verb + " " + name);
     if (again && again->code == 213) {
         utf8Names_.insert(name);
+        failure_ = Status();  // the GBK name's refusal is not this answer's
         return again;
     }
     // Not there either: the GBK name's answer is the one to report.
