@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -123,6 +124,8 @@ int main(int argc, char** argv) {
                 kOperators, kTypes);
     TfrmBusinessMain form;
     form.InitBusinessForm(1021, 0, 0, 0, 1000, QString());
+    // The list itself is measured at scale, past the cap an operator's search has.
+    form.SetSearchRowLimit(std::max(kRows, TfrmBusinessMain::kMaxSearchRows));
     form.show();
     QCoreApplication::processEvents();
     const long rssBefore = StatusKiB("VmRSS:");
