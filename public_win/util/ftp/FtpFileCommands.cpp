@@ -124,17 +124,7 @@ namespace {
 // The names of an NLST listing, one per line, without a directory part or a blank line.
 std::vector<std::string> NamesOfListing(const std::string& text) {
     std::vector<std::string> names;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
+    for (std::string& line : LinesOf(text)) {
         // Some servers name the directory too.
         const std::size_t slash = line.rfind('/');
         if (slash != std::string::npos) {

@@ -1,5 +1,6 @@
 #include "FtpReply.h"
 
+#include <algorithm>
 #include <cctype>
 #include <ctime>
 
@@ -136,19 +137,30 @@ std::optional<std::time_t> TimeFromMdtm(const std::string& value) {
     return timegm(&tm);
 }
 
-bool FeatureListed(const std::string& featReply, const std::string& feature) {
-    std::size_t pos = 0;
-    while (pos < featReply.size()) {
-        std::size_t end = featReply.find('\n', pos);
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
         if (end == std::string::npos) {
-            end = featReply.size();
+            end = text.size();
         }
-        std::string line = featReply.substr(pos, end - pos);
-        pos = end + 1;
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+bool FeatureListed(const std::string& featReply, const std::string& feature) {
+    for (std::string& line : LinesOf(featReply)) {
         if (line.empty() || line[0] != ' ') {
             continue;  // the first and last lines carry the code
         }
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+        while (!line.empty() && line.back() == ' ') {
             line.pop_back();
         }
         const auto first = line.find_first_not_of(' ');
@@ -156,19 +168,13 @@ bool FeatureListed(const std::string& featReply, const std::string& feature) {
             continue;
         }
         std::string name = line.substr(first);
-        const auto blank = name.find(' ');
-        if (blank != std::string::npos) {
-            name.resize(blank);
-        }
-        if (name.size() == feature.size()) {
-            bool same = true;
-            for (std::size_t k = 0; k < name.size() && same; ++k) {
-                same = std::toupper(static_cast<unsigned char>(name[k])) ==
-                       std::toupper(static_cast<unsigned char>(feature[k]));
-            }
-            if (same) {
-                return true;
-            }
+        name.resize(std::min(name.size(), name.find(' ')));
+        const auto sameLetter = [](char a, char b) {
+            return std::toupper(static_cast<unsigned char>(a)) ==
+                   std::toupper(static_cast<unsigned char>(b));
+        };
+        if (std::equal(name.begin(), name.end(), feature.begin(), feature.end(), sameLetter)) {
+            return true;
         }
     }
     return false;

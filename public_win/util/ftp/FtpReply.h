@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ftp {
 
@@ -59,6 +60,9 @@ std::string ReplyArgument(const Reply& reply);
 std::optional<uint64_t> SizeFromOpeningReply(const std::string& text);
 // Parses an MDTM reply's "YYYYMMDDhhmmss" (UTC).
 std::optional<std::time_t> TimeFromMdtm(const std::string& text);
+
+// The lines of text without their line ends (LF, or CRLF); a last line without one counts.
+std::vector<std::string> LinesOf(const std::string& text);
 
 // Whether a FEAT reply lists the feature (a line " UTF8", case-insensitive).
 bool FeatureListed(const std::string& featReply, const std::string& feature);
