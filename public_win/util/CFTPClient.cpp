@@ -62,8 +62,12 @@ void CFTPClient::SetEngineFailure(ftp::Status failure) {
     }
 }
 
+bool CFTPClient::CancelRequested() const {
+    return m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed);
+}
+
 bool CFTPClient::StopIfCancelled() {
-    if (m_cancel == nullptr || !m_cancel->load(std::memory_order_relaxed)) {
+    if (!CancelRequested()) {
         return false;
     }
     SetEngineFailure(ftp::Status::Cancelled());

@@ -184,6 +184,8 @@ private:
     const std::string& EngineResponse() const;
     // Restates the engine's failure (a whole wait's timeout, a reason of the client's own).
     void SetEngineFailure(ftp::Status failure);
+    // Whether the operator asked to cancel.
+    bool CancelRequested() const;
     // Whether the operator cancelled; then the engine's failure says so.
     bool StopIfCancelled();
 

@@ -48,7 +48,7 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
         Publish(temporary.c_str(), pszRemoteFile)) {
         return true;
     }
-    if (m_hConnect && (m_cancel == nullptr || !m_cancel->load())) {
+    if (m_hConnect && !CancelRequested()) {
         const KeepError keep(*this);
         RemoveFile(temporary.c_str());  // leave nothing half-stored behind
     }

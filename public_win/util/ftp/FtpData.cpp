@@ -7,7 +7,7 @@ namespace ftp {
 
 bool DataConnection::Active() {
     sockaddr_storage address{};
-    if (!Kept(ListenBeside(control_.ControlFd(), listener_, address))) {
+    if (!control_.Keep(ListenBeside(control_.ControlFd(), listener_, address))) {
         return false;
     }
     const auto reply = control_.Command(PortCommand(address));
@@ -16,7 +16,7 @@ bool DataConnection::Active() {
     }
     if (!reply->Completion()) {
         refused_ = true;
-        return Kept(Status::Of(kErrCommandFailed));
+        return control_.Keep(Status::Of(kErrCommandFailed));
     }
     return true;
 }
@@ -40,18 +40,18 @@ bool DataConnection::Passive(bool* epsvRefused) {
             return false;
         }
         if (reply->code != 227) {
-            return Kept(Status::Of(kErrCommandFailed));
+            return control_.Keep(Status::Of(kErrCommandFailed));
         }
         target = ParsePasvReply(reply->text);
     }
     if (!target) {
-        return Kept(Status::Of(kErrProtocol));
+        return control_.Keep(Status::Of(kErrProtocol));
     }
     // Behind NAT a server names an address of its own network: the data goes to the peer of
     // the control connection, whatever address the reply names.
     const int waitMs = control_.GetTimeouts().acceptMs;
-    return Kept(ConnectToPeer(control_.ControlFd(), target->port,
-                              control_.WaitOf(waitMs, waits::kAccept), connected_));
+    return control_.Keep(ConnectToPeer(control_.ControlFd(), target->port,
+                                       control_.WaitOf(waitMs, waits::kAccept), connected_));
 }
 
 bool DataConnection::Establish(Socket& out, int acceptMs) {
@@ -59,18 +59,10 @@ bool DataConnection::Establish(Socket& out, int acceptMs) {
         out = std::move(connected_);
         return true;
     }
-    const bool accepted = Kept(AcceptWithin(
+    const bool accepted = control_.Keep(AcceptWithin(
         listener_.Fd(), control_.WaitOf(acceptMs, waits::kAccept), out, control_.ControlFd()));
     listener_.Close();  // a connection that comes later is refused, not left waiting
     return accepted;
-}
-
-bool DataConnection::Kept(Status status) {
-    if (status.Ok()) {
-        return true;
-    }
-    control_.SetFailure(std::move(status));
-    return false;
 }
 
 }  // namespace ftp

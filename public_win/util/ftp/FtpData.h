@@ -25,9 +25,6 @@ public:
     bool Establish(Socket& out, int acceptMs);
 
 private:
-    // Keeps a failure on the control connection; whether status was Ok.
-    bool Kept(Status status);
-
     Connection& control_;
     Socket listener_;
     Socket connected_;

@@ -102,7 +102,7 @@ bool Connection::Restart(uint64_t offset, RestartRule rule) {
 bool Connection::Rename(const std::string& from, const std::string& to) {
     // The new name is checked before RNFR: a refused RNTO would leave a rename pending.
     if (HasLineBreak(to)) {
-        return Fail(Status::Of(kErrBadName));
+        return Keep(Status::Of(kErrBadName));
     }
     if (!WireName(to)) {
         return false;
@@ -164,7 +164,7 @@ std::optional<std::vector<std::string>> Connection::ListNames() {
         }
         text.append(buffer, got);
         if (text.size() > kMaxListingBytes) {
-            Fail(Status::Own(kErrProtocol, Arg(Tr("ftp", "目录列表超过 %1 字节"),
+            Keep(Status::Own(kErrProtocol, Arg(Tr("ftp", "目录列表超过 %1 字节"),
                                                {std::to_string(kMaxListingBytes)})));
             return std::nullopt;
         }
@@ -182,7 +182,7 @@ std::optional<std::vector<std::string>> Connection::ListNames() {
 std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Access access,
                                                    std::optional<uint64_t> knownSize) {
     if (HasLineBreak(name)) {
-        Fail(Status::Of(kErrBadName));
+        Keep(Status::Of(kErrBadName));
         return nullptr;
     }
     if (!EnsureBinary()) {
@@ -205,14 +205,14 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
         }
         // The failed command used the marker up (or the session that held it is gone).
         if (restart && !Restart(restart->first, restart->second)) {
-            Fail(Status::Of(kErrCommandFailed));
+            Keep(Status::Of(kErrCommandFailed));
             return nullptr;
         }
         restart_.reset();
         transfer = OpenIn(true, command, access, knownSize, &fallBack);
     } else if (!transfer && fallBack && mode_ == DataMode::Active) {
         // The text (a timeout's) stays; the server's refusal is the last response.
-        Fail(Status::Own(kErrActiveDataFailed, failure_.text));
+        Keep(Status::Own(kErrActiveDataFailed, failure_.text));
     }
     return transfer;
 }
@@ -269,7 +269,7 @@ std::unique_ptr<FileTransfer> Connection::OpenIn(bool passive, const std::string
         return nullptr;
     }
     if (!opening->Preliminary()) {
-        Fail(Status::Of(kErrCommandFailed));
+        Keep(Status::Of(kErrCommandFailed));
         *fallBack = !passive && opening->code == 425;  // it could not open the data connection
         return nullptr;
     }
@@ -331,12 +331,8 @@ bool FileTransfer::Read(char* buffer, std::size_t n, std::size_t* got, int timeo
 }
 
 bool FileTransfer::Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs) {
-    Status sent = data_->Send(buffer, n, connection_.WaitOf(timeoutMs, waits::kWrite), accepted);
-    if (!sent.Ok()) {
-        connection_.SetFailure(std::move(sent));
-        return false;
-    }
-    return true;
+    return connection_.Keep(
+        data_->Send(buffer, n, connection_.WaitOf(timeoutMs, waits::kWrite), accepted));
 }
 
 bool FileTransfer::Close(int replyTimeoutMs) {

@@ -64,8 +64,11 @@ void Connection::RecordResponse(const Reply& reply) {
     response_ = reply.text.substr(0, kMaxLastResponse);
 }
 
-bool Connection::Fail(Status failure) {
-    failure_ = std::move(failure);
+bool Connection::Keep(Status status) {
+    if (status.Ok()) {
+        return true;
+    }
+    failure_ = std::move(status);
     return false;
 }
 
@@ -138,7 +141,6 @@ Connected Session::Connect(const std::string& server, const std::string& user,
             return passive.Connect(server, user, password, c);
         });
     }
-    out.response = connection->LastResponse();
     out.connection = std::move(connection);
     return out;
 }
@@ -177,7 +179,7 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
             if (state == ReplyParser::State::Error) {
                 parser_.Reset();
                 lost_ = true;
-                Fail(Status::Of(kErrProtocol));
+                Keep(Status::Of(kErrProtocol));
                 return std::nullopt;
             }
         }
@@ -189,7 +191,7 @@ std::optional<Reply> Connection::ReadReply(int timeoutMs) {
             // A reply that did not come (a timeout, a cancel) may still come, and would be
             // taken for the answer to the next command.
             lost_ = true;
-            Fail(received.Ok() ? Status::Of(kErrConnectionAborted) : std::move(received));
+            Keep(received.Ok() ? Status::Of(kErrConnectionAborted) : std::move(received));
             return std::nullopt;
         }
         pending_.append(buffer, got);
@@ -208,17 +210,17 @@ std::optional<Reply> Connection::ReadFinalReply(int timeoutMs) {
 bool Connection::Send(const std::string& line) {
     if (lost_) {
         // A reply still owed to an earlier command would be taken for this one's.
-        return Fail(
+        return Keep(
             Status::Own(kErrConnectionAborted, Tr("ftp", "与服务器的控制连接已失步，请重新连接")));
     }
     if (HasLineBreak(line)) {
-        return Fail(Status::Of(kErrBadName));
+        return Keep(Status::Of(kErrBadName));
     }
     Trace(true, line);
     const std::string wire = line + "\r\n";
     Status sent =
         control_->Send(wire.data(), wire.size(), WaitOf(timeouts_.writeMs, waits::kWrite), nullptr);
-    return sent.Ok() || Fail(std::move(sent));
+    return Keep(std::move(sent));
 }
 
 std::optional<Reply> Connection::Command(const std::string& line) {
@@ -227,7 +229,7 @@ std::optional<Reply> Connection::Command(const std::string& line) {
     }
     auto reply = ReadFinalReply();
     if (reply && reply->Failed()) {
-        Fail(Status::Of(kErrCommandFailed));
+        Keep(Status::Of(kErrCommandFailed));
     }
     return reply;
 }
@@ -238,7 +240,7 @@ bool Connection::Login(const std::string& user, const std::string& password) {
         return false;
     }
     if (!greeting->Completion()) {
-        return Fail(Status::Of(kErrCannotConnect));  // "421 Too many users": the reply says why
+        return Keep(Status::Of(kErrCannotConnect));  // "421 Too many users": the reply says why
     }
     if ((tlsMode_ == TlsMode::Explicit || tlsMode_ == TlsMode::Auto) && !StartTls()) {
         return false;
@@ -253,7 +255,7 @@ bool Connection::Login(const std::string& user, const std::string& password) {
     if (!reply->Completion()) {
         // Only a refused user name or password is the account's fault; "421" and the like say
         // the server will not serve now.
-        return Fail(Status::Of(reply->code == 530 || reply->code == 430 || reply->code == 332
+        return Keep(Status::Of(reply->code == 530 || reply->code == 430 || reply->code == 332
                                    ? kErrLoginFailure
                                    : kErrCannotConnect));
     }
@@ -279,12 +281,12 @@ bool Connection::StartTls() {
     }
     if (reply->code != 234) {
         if (tlsMode_ != TlsMode::Auto) {
-            return Fail(Status::Of(kErrSecureChannel));  // the refusal is the last response
+            return Keep(Status::Of(kErrSecureChannel));  // the refusal is the last response
         }
         if (memory_ && memory_->Knows(key_, ServerFact::SpokeTls)) {
             // Nothing more is sent: the password must not travel in the clear.
             Warn(Downgrade() + "：" + key_ + " " + TrimmedReply(*reply));
-            return Fail(Status::Own(kErrSecureChannel, Downgrade()));
+            return Keep(Status::Own(kErrSecureChannel, Downgrade()));
         }
         Warn(Arg(Tr("ftp", "服务器%1不支持TLS（%2），本次会话不加密，密码以明文发送"),
                  {key_, TrimmedReply(*reply)}));
@@ -293,12 +295,11 @@ bool Connection::StartTls() {
         return true;
     }
     if (!tls_) {
-        return Fail(Status::Of(kErrSecureChannel));  // nothing to secure the connection with
+        return Keep(Status::Of(kErrSecureChannel));  // nothing to secure the connection with
     }
     pending_.clear();  // nothing sent in the clear before the handshake counts
-    Status secured = tls_->Secure(control_, WaitOf(timeouts_.connectMs, waits::kConnect), false);
-    if (!secured.Ok()) {
-        return Fail(std::move(secured));
+    if (!Keep(tls_->Secure(control_, WaitOf(timeouts_.connectMs, waits::kConnect), false))) {
+        return false;
     }
     Remember(ServerFact::SpokeTls);
     return true;
@@ -311,7 +312,7 @@ bool Connection::ProtectData() {
         return false;
     }
     if (!reply->Completion()) {
-        return Fail(Status::Of(kErrSecureChannel));
+        return Keep(Status::Of(kErrSecureChannel));
     }
     protected_ = true;
     return true;
@@ -322,11 +323,8 @@ std::unique_ptr<Transport> Connection::DataStream(Socket socket) {
     if (!protected_) {
         return stream;
     }
-    Status secured = tls_->Secure(stream, WaitOf(timeouts_.connectMs, waits::kConnect), true);
-    if (!secured.Ok()) {
-        Fail(std::move(secured));
-    }
-    return stream;
+    Keep(tls_->Secure(stream, WaitOf(timeouts_.connectMs, waits::kConnect), true));
+    return stream;  // null when the handshake failed
 }
 
 bool Connection::ChooseEncoding(const std::string& encoding) {
@@ -337,7 +335,7 @@ bool Connection::ChooseEncoding(const std::string& encoding) {
     }
     codec_ = NameCodec::Open(chosen);
     if (!codec_) {
-        return Fail(Status::Own(kErrUnencodable, Arg(Tr("ftp", "未知的文件名编码[%1]"), {chosen})));
+        return Keep(Status::Own(kErrUnencodable, Arg(Tr("ftp", "未知的文件名编码[%1]"), {chosen})));
     }
     if (!codec_->IsUtf8()) {
         return true;
@@ -362,7 +360,7 @@ std::optional<std::string> Connection::WireName(const std::string& name, bool lo
         return wire;
     }
     if (codec_ && !codec_->Encode(name, &wire)) {
-        Fail(Status::Own(kErrUnencodable,
+        Keep(Status::Own(kErrUnencodable,
                          Arg(Tr("ftp", "文件名[%1]不能用%2编码表示"), {name, codec_->Name()})));
         return std::nullopt;
     }

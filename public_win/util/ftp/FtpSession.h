@@ -80,6 +80,8 @@ public:
     const Status& Failure() const { return failure_; }
     // Restates the failure: a caller that retried names its whole wait, or its own reason.
     void SetFailure(Status failure) { failure_ = std::move(failure); }
+    // Whether status is Ok; a failure is kept as the connection's.
+    bool Keep(Status status);
     // The text of the server's latest reply (at most kMaxLastResponse bytes).
     const std::string& LastResponse() const { return response_; }
     // Set from any thread, *cancel ends the running call's wait within kCancelPollMs with
@@ -137,8 +139,7 @@ public:
 private:
     // Keeps the reply as the last response.
     void RecordResponse(const Reply& reply);
-    // Keeps the failure; false, for the calls that report it so.
-    bool Fail(Status failure);
+
     bool Send(const std::string& line);
     // The bytes of name in the session's encoding; nullopt (kErrUnencodable) when it has none.
     // A lookup (reading an existing file) takes the bytes it was found under.
