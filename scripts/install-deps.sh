@@ -14,7 +14,7 @@ set -euo pipefail
 want=${1:-test}
 build=(
   g++ cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools libgl-dev libsqlite3-dev libssl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools libgl-dev libsqlite3-dev libssl-dev libssh-dev
   dpkg-dev file binutils lintian devscripts
 )
 # The normal preset that the main job builds configures its tests too, hence GoogleTest.
@@ -28,7 +28,7 @@ test=(
   clang clang-format clang-tidy
   libqt6sql6-psql libqt6sql6-odbc odbc-postgresql python3-openssl curl openssl
 )
-servers=(postgresql vsftpd)
+servers=(postgresql vsftpd openssh-server)
 
 case "$want" in
   build) packages=("${build[@]}") ;;
@@ -74,7 +74,9 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 
 # Their packages enable them at boot: not on a machine that only builds and tests.
-for s in "${new_servers[@]}"; do
+for package in "${new_servers[@]}"; do
+  s=$package
+  [[ $package == openssh-server ]] && s=ssh  # the service's own name
   if [[ -d /run/systemd/system ]]; then
     $SUDO systemctl disable --now "$s" >/dev/null 2>&1 || true
   else
@@ -83,5 +85,5 @@ for s in "${new_servers[@]}"; do
   $SUDO update-rc.d "$s" disable >/dev/null 2>&1 || true
   # Stopped again where a policy let it start.
   $SUDO invoke-rc.d "$s" stop >/dev/null 2>&1 || true
-  echo "installed $s, not running and not started at boot"
+  echo "installed $package, not running and not started at boot"
 done

@@ -1,18 +1,10 @@
 #pragma once
 
-#include <cstdint>
+#include "StoreClock.h"
 
 namespace ftp {
 
-// The tick count and the sleep of the pacing and the retry pauses. Tests replace it with one
-// that advances without sleeping.
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual uint32_t Ticks() = 0;  // milliseconds, monotonic, wrapping
-    virtual void Sleep(uint32_t ms) = 0;
-
-    static Clock& Real();
-};
+// The engine paces and pauses on the store's clock.
+using Clock = korvane::store::Clock;
 
 }  // namespace ftp
