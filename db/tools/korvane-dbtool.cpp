@@ -134,7 +134,7 @@ int Run(const QCommandLineParser& args) {
         const QString config = args.isSet(QStringLiteral("config"))
                                    ? args.value(QStringLiteral("config"))
                                    : telmaris::HostConfigPath();
-        return korvane::db::RunSiteCheck(config, args.isSet(QStringLiteral("repair")), stdout);
+        return korvane::RunSiteCheck(config, args.isSet(QStringLiteral("repair")), stdout);
     }
     if (args.isSet(QStringLiteral("query")) && !args.isSet(QStringLiteral("columns"))) {
         std::fprintf(stderr, "korvane-dbtool: --query needs --columns (the columns to print)\n");

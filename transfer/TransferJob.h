@@ -7,9 +7,8 @@
 #include <memory>
 #include <optional>
 
-#include "CFTPClient.h"
-#include "FtpDriver.h"
-#include "FtpWorker.h"
+#include "StoreWorker.h"
+#include "Transfer.h"
 
 namespace korvane {
 
@@ -21,7 +20,7 @@ public:
     // A sign of life of the claim while the bytes go out.
     virtual void KeepAlive() {}
     // Begins a transaction, registers the stored file and records what it is.
-    virtual QString Register(const CFTPClient::StoredCopy& copy) = 0;
+    virtual QString Register(const store::StoredCopy& copy) = 0;
     virtual QString Commit() = 0;
     virtual void Rollback() = 0;
     // Gives the claim up; called once at every end.
@@ -34,7 +33,12 @@ struct ExpectedFile {
     QString sha256;
 };
 
-// One transfer as a job: Start returns at once, the FTP work runs on a worker of the job's
+// Makes the store session of one transfer.
+using StoreFactory = std::function<std::unique_ptr<store::FileStore>(const TransferRequest&)>;
+// The site's store as the request's settings name it.
+std::unique_ptr<store::FileStore> SiteStore(const TransferRequest& request);
+
+// One transfer as a job: Start returns at once, the store's work runs on a worker of the job's
 // own, the database steps of an upload run on the GUI thread between its network steps, and
 // finished() arrives when everything, clean-up included, is over.
 //
@@ -47,7 +51,8 @@ class TransferJob : public QObject {
 public:
     static constexpr int kKeepAliveMs = 10000;
 
-    explicit TransferJob(TransferRequest request, QObject* parent = nullptr);
+    explicit TransferJob(TransferRequest request, const StoreFactory& factory = SiteStore,
+                         QObject* parent = nullptr);
     // A running job is aborted: its network waits end within about 100 ms; no clean-up runs.
     ~TransferJob() override;
 
@@ -77,7 +82,7 @@ signals:
 private:
     void StartUpload();
     void StartDownload();
-    void Stored(const TransferOutcome& outcome, const CFTPClient::StoredCopy& copy);
+    void Stored(const TransferOutcome& outcome, const store::StoredCopy& copy);
     void Published(const TransferOutcome& outcome);
     void Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size);
     // Removes the temporary file (reconnecting once where the session broke), then finishes.
@@ -85,7 +90,8 @@ private:
     void Finish();
     // Runs step on the worker and then, on this object's thread, then(result).
     template <class Result>
-    void Run(std::function<Result(CFTPClient&)> step, std::function<void(const Result&)> then);
+    void Run(std::function<Result(store::FileStore&)> step,
+             std::function<void(const Result&)> then);
 
     TransferRequest request_;
     std::shared_ptr<TransferState> state_;
@@ -98,7 +104,7 @@ private:
     int64_t startedMs_ = 0;
     QTimer keepAlive_;
     std::atomic<bool> abort_{false};  // ends every wait, clean-up included
-    FtpWorker worker_;                // last: awaited before the members its steps use go
+    StoreWorker worker_;              // last: awaited before the members its steps use go
 };
 
 }  // namespace korvane

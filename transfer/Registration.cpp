@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "FileRecord.h"
-#include "SqlRunner.h"
+#include "SqlScript.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "Translate.h"
@@ -78,22 +78,19 @@ void Registration::KeepAlive() {
     }
 }
 
-QString Registration::Register(const CFTPClient::StoredCopy& copy) {
+QString Registration::Register(const store::StoredCopy& copy) {
     try {
         connection_.BeginTransaction();
         open_ = true;
     } catch (const std::exception& e) {
         return Unsaved(QString::fromUtf8(e.what()).trimmed());
     }
-    QString reason;
-    if (!TryRunSQL(query_, upload_.insert, &reason)) {
-        return Unsaved(reason);
-    }
     try {
+        db::ExecStatement(query_, upload_.insert);
         db::StoredFile file;
         file.name = upload_.remote;
         file.size = static_cast<int64_t>(copy.size);
-        file.sha256 = QString::fromStdString(copy.sha256);
+        file.sha256 = copy.sha256;
         file.opId = upload_.operatorId;
         file.host = HostName();
         db::FileRecord(query_).Record(file, token_);

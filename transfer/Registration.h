@@ -32,7 +32,7 @@ public:
     QString Claim(const std::function<QString(int32_t)>& operatorName);
 
     void KeepAlive() override;
-    QString Register(const CFTPClient::StoredCopy& copy) override;
+    QString Register(const store::StoredCopy& copy) override;
     QString Commit() override;
     void Rollback() override;
     void Release() override;

@@ -1,4 +1,4 @@
-#include "FtpSettings.h"
+#include "StoreSettings.h"
 
 #include "FtpTls.h"
 
@@ -9,6 +9,8 @@
 
 #include "FtpEncoding.h"
 #include "FtpServerMemory.h"
+#include "FtpStore.h"
+#include "FtpTrace.h"
 #include "Translate.h"
 #include "TrimBlanks.h"
 
@@ -116,30 +118,42 @@ bool ReadTls(const std::function<QString(const QString&)>& parameter, ftp::TlsSe
 
 }  // namespace
 
-bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, FtpSettings* out,
-                     QString* error) {
-    out->server = parameter(QStringLiteral("korvane_ip"));
-    out->user = parameter(QStringLiteral("korvane_user"));
-    out->password = parameter(QStringLiteral("korvane_pwd"));
-    out->directory = parameter(QStringLiteral("korvane_path"));
-    out->options.stateFolder = ftp::ServerMemory::DefaultFolder();
+bool ReadStoreSettings(const std::function<QString(const QString&)>& parameter, StoreSettings* out,
+                       QString* error) {
+    out->endpoint.server = parameter(QStringLiteral("korvane_ip"));
+    out->endpoint.user = parameter(QStringLiteral("korvane_user"));
+    out->endpoint.password = parameter(QStringLiteral("korvane_pwd"));
+    out->endpoint.folder = parameter(QStringLiteral("korvane_path"));
+    out->ftp.stateFolder = ftp::ServerMemory::DefaultFolder();
     using ftp::DataMode;
     using ftp::RestartRule;
-    return Choose<DataMode>(parameter, "korvane_ftp_mode",
+    return Choose<Protocol>(parameter, "korvane_protocol", {{"ftp", Protocol::Ftp}}, &out->protocol,
+                            error) &&
+           Choose<DataMode>(parameter, "korvane_ftp_mode",
                             {{"active", DataMode::Active},
                              {"passive", DataMode::Passive},
                              {"auto", DataMode::Auto}},
-                            &out->options.mode, error) &&
+                            &out->ftp.mode, error) &&
            Choose<RestartRule>(parameter, "korvane_ftp_resume",
                                {{"offset", RestartRule::Offset},
                                 {"strict", RestartRule::Strict},
                                 {"code", RestartRule::AnyCode350}},
-                               &out->options.restart, error) &&
+                               &out->ftp.restart, error) &&
            Choose<bool>(parameter, "korvane_ftp_upload", {{"rename", true}, {"direct", false}},
-                        &out->options.storeViaPart, error) &&
+                        &out->viaTemporary, error) &&
            ReadTimeout(parameter, &out->timeoutSeconds, error) &&
-           ReadEncoding(parameter, &out->options.encoding, error) &&
-           ReadTls(parameter, &out->options.tls, error);
+           ReadEncoding(parameter, &out->ftp.encoding, error) &&
+           ReadTls(parameter, &out->ftp.tls, error);
+}
+
+bool ResumeIsSure(const StoreSettings& settings) {
+    return settings.ftp.restart != ftp::RestartRule::Strict;
+}
+
+std::unique_ptr<store::FileStore> MakeStore(const StoreSettings& settings,
+                                            const store::Timeouts& timeouts, store::Clock* clock) {
+    InstallFtpTrace();
+    return std::make_unique<FtpStore>(settings.endpoint, settings.ftp, timeouts, clock);
 }
 
 }  // namespace korvane
