@@ -389,6 +389,7 @@ void TfrmBusinessMain::Upload() {
         upload.operatorId = operatorId_;
         // Twice the transfer's timeout past its last sign of life: a host that died.
         upload.expireSeconds = std::max(60, 2 * item.request.timeouts.writeMs / 1000);
+        upload.keepVersions = item.request.settings.keepVersions;
         item.prepare = [this, upload](korvane::TransferJob& job) {
             auto registration =
                 std::make_unique<korvane::Registration>(ADOConnection, ADOQuery, upload);

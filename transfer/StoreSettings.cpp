@@ -49,20 +49,38 @@ bool Choose(const std::function<QString(const QString&)>& parameter, const char*
     return false;
 }
 
-bool ReadTimeout(const std::function<QString(const QString&)>& parameter, std::optional<int>* out,
-                 QString* error) {
-    const QString key = QStringLiteral("korvane_ftp_timeout");
+// A whole number from low to high; an empty value leaves *out as it is.
+bool ReadNumber(const std::function<QString(const QString&)>& parameter, const char* name, int low,
+                int high, const QString& allowed, std::optional<int>* out, QString* error) {
+    const QString key = QString::fromLatin1(name);
     const QString value = telmaris::TrimBlanks(parameter(key));
     if (value.isEmpty()) {
         return true;
     }
     bool ok = false;
-    const int seconds = value.toInt(&ok);
-    if (!ok || seconds < 1 || seconds > 3600) {
-        *error = Invalid(key, value, Tr("korvane", "1 到 3600 之间的秒数"));
+    const int number = value.toInt(&ok);
+    if (!ok || number < low || number > high) {
+        *error = Invalid(key, value, allowed);
         return false;
     }
-    *out = seconds;
+    *out = number;
+    return true;
+}
+
+bool ReadTimeout(const std::function<QString(const QString&)>& parameter, std::optional<int>* out,
+                 QString* error) {
+    return ReadNumber(parameter, "korvane_ftp_timeout", 1, 3600,
+                      Tr("korvane", "1 到 3600 之间的秒数"), out, error);
+}
+
+bool ReadKeepVersions(const std::function<QString(const QString&)>& parameter, int* out,
+                      QString* error) {
+    std::optional<int> keep;
+    if (!ReadNumber(parameter, "korvane_keep_versions", 0, 1000,
+                    Tr("korvane", "0 到 1000 之间的整数"), &keep, error)) {
+        return false;
+    }
+    *out = keep.value_or(*out);
     return true;
 }
 
@@ -142,6 +160,7 @@ bool ReadStoreSettings(const std::function<QString(const QString&)>& parameter, 
            Choose<bool>(parameter, "korvane_ftp_upload", {{"rename", true}, {"direct", false}},
                         &out->viaTemporary, error) &&
            ReadTimeout(parameter, &out->timeoutSeconds, error) &&
+           ReadKeepVersions(parameter, &out->keepVersions, error) &&
            ReadEncoding(parameter, &out->ftp.encoding, error) &&
            ReadTls(parameter, &out->ftp.tls, error);
 }

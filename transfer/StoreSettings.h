@@ -27,6 +27,8 @@ struct StoreSettings {
     // stores under the final name.
     bool viaTemporary = true;
     std::optional<int> timeoutSeconds;  // korvane_ftp_timeout; unset: the caller's default
+    // korvane_keep_versions: how many earlier contents of a replaced name stay on the store.
+    int keepVersions = 10;
 };
 
 // Reads the settings through parameter (a system parameter's value by name, empty when it is

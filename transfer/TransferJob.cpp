@@ -78,24 +78,15 @@ void TransferJob::SetRegistrar(std::unique_ptr<UploadRegistrar> registrar) {
     registrar_ = std::move(registrar);
 }
 
-template <class Result>
-void TransferJob::Run(std::function<Result(store::FileStore&)> step,
-                      std::function<void(const Result&)> then) {
-    worker_.Post([this, step = std::move(step), then = std::move(then)](store::FileStore& store) {
-        Result result = step(store);
-        // Queued to this object: a job deleted meanwhile receives nothing.
-        QMetaObject::invokeMethod(
-            this, [then, result] { then(result); }, Qt::QueuedConnection);
-    });
-}
-
 void TransferJob::Start() {
     running_ = true;
     startedMs_ = MonotonicMs();
     outcome_ = TransferOutcome();
     state_->cancel.store(false);
     if (request_.direction == Direction::Upload) {
-        StartUpload();
+        const bool journaled =
+            registrar_ && request_.settings.viaTemporary && registrar_->Journaled();
+        journaled ? StartJournaled() : StartUpload();
     } else {
         StartDownload();
     }

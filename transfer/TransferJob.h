@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaObject>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "IntentLog.h"
 #include "StoreWorker.h"
 #include "Transfer.h"
 
@@ -19,12 +21,44 @@ public:
     virtual ~UploadRegistrar() = default;
     // A sign of life of the claim while the bytes go out.
     virtual void KeepAlive() {}
-    // Begins a transaction, registers the stored file and records what it is.
+    // Gives the claim up; called once at every end.
+    virtual void Release() = 0;
+
+    // Without a journal: begins a transaction, registers the stored file and records what it
+    // is; then Commit or Rollback.
     virtual QString Register(const store::StoredCopy& copy) = 0;
     virtual QString Commit() = 0;
     virtual void Rollback() = 0;
-    // Gives the claim up; called once at every end.
-    virtual void Release() = 0;
+
+    // With a journal, every side effect on the store is announced first and settled after.
+    virtual bool Journaled() { return false; }
+    // The open intents of the name: those an upload that died left (once the claim is ours), or
+    // only this upload's own.
+    virtual QList<db::Intent> Intents(bool ownOnly) {
+        Q_UNUSED(ownOnly);
+        return {};
+    }
+    // Clears intents whose objects the store no longer holds.
+    virtual void Settled(const QStringList& tokens) { Q_UNUSED(tokens); }
+    // Before the first byte: the temporary name the upload is stored under.
+    virtual QString Announce(const QString& temporary) {
+        Q_UNUSED(temporary);
+        return {};
+    }
+    // Once stored: what was stored, and whether the name holds a file that must step aside; the
+    // name it steps aside to comes back in *aside.
+    virtual QString Plan(const store::StoredCopy& copy, bool nameTaken, QString* aside) {
+        Q_UNUSED(copy);
+        Q_UNUSED(nameTaken);
+        Q_UNUSED(aside);
+        return {};
+    }
+    // Once in place: one transaction registers the file, records its versions and turns the
+    // intent into the removal of what nothing refers to any more.
+    virtual QString Settle(const store::StoredCopy& copy) {
+        Q_UNUSED(copy);
+        return {};
+    }
 };
 
 // What a download must turn out to be: the registration's record of the file.
@@ -87,6 +121,17 @@ private:
     void Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size);
     // Removes the temporary file (reconnecting once where the session broke), then finishes.
     void CleanUp();
+    // The journaled upload (TransferJobJournal.cpp): every step on the store announced first.
+    void StartJournaled();
+    void Announce();
+    void StoredJournaled(const TransferOutcome& outcome, const store::StoredCopy& copy,
+                         bool nameTaken);
+    void PublishedJournaled(const TransferOutcome& outcome, const store::StoredCopy& copy);
+    // Settles the intents on the store (reconnecting where the session broke), clears those it
+    // settled, then calls then(whether every one was settled).
+    void Recover(bool ownOnly, std::function<void(bool)> then);
+    // Rolls the failed upload back through its intents, then finishes.
+    void FailJournaled();
     void Finish();
     // Runs step on the worker and then, on this object's thread, then(result).
     template <class Result>
@@ -106,5 +151,16 @@ private:
     std::atomic<bool> abort_{false};  // ends every wait, clean-up included
     StoreWorker worker_;              // last: awaited before the members its steps use go
 };
+
+template <class Result>
+inline void TransferJob::Run(std::function<Result(store::FileStore&)> step,
+                             std::function<void(const Result&)> then) {
+    worker_.Post([this, step = std::move(step), then = std::move(then)](store::FileStore& store) {
+        Result result = step(store);
+        // Queued to this object: a job deleted meanwhile receives nothing.
+        QMetaObject::invokeMethod(
+            this, [then, result] { then(result); }, Qt::QueuedConnection);
+    });
+}
 
 }  // namespace korvane

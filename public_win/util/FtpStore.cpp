@@ -162,8 +162,12 @@ Result FtpStore::Info(const QString& name, store::RemoteInfo* info) {
         info->modified = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(*modified), Qt::UTC);
     }
     if (!info->size && !info->modified) {
-        return Result::Failure(Fault::NotFound, QString::fromUtf8(client_->m_szLastError).trimmed(),
-                               client_->m_nLastErrorCode);
+        // The server's refusal of SIZE and MDTM is as much as FTP says of a missing file.
+        Result missing = Outcome(false, Fault::NotFound);
+        if (missing.fault == Fault::Server) {
+            missing.fault = Fault::NotFound;
+        }
+        return missing;
     }
     return Result::Success();
 }
