@@ -178,6 +178,16 @@ QList<Version> IntentLog::Versions(const QString& name) {
     return out;
 }
 
+std::optional<Version> IntentLog::VersionFor(const QString& name, const QString& createDate) {
+    std::optional<Version> found;
+    for (const Version& v : Versions(name)) {
+        if (v.since <= createDate) {  // the text of one format orders as the times do
+            found = v;
+        }
+    }
+    return found;
+}
+
 void IntentLog::AddVersion(const Version& v) {
     ExecStatement(query_, QStringLiteral("insert into zy.res_download_version(file_name,version_no,"
                                          "store_name,file_size,sha256,stored_op,since) values(") +

@@ -57,6 +57,9 @@ public:
 
     // The versions of name, by number.
     QList<Version> Versions(const QString& name);
+    // The version a registration row of name made at createDate fetches: the latest that became
+    // current at or before it; nullopt where no version is known (rows from before versions).
+    std::optional<Version> VersionFor(const QString& name, const QString& createDate);
     void AddVersion(const Version& version);
     void MoveVersion(const QString& name, int number, const QString& storeName);
     void DropVersion(const QString& name, int number);

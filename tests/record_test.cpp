@@ -346,7 +346,7 @@ TEST(DbTool, ThePasswordStaysOutOfTheCommandLine) {
 
 // korvane-dbtool --check ------------------------------------------------------------------------
 
-TEST(SiteCheck, FindsMissingChangedAndStaleAndRepairsOnlyTheStale) {
+TEST(SiteCheck, FindsMissingChangedAndOrphansAndRemovesNothingThatOnlyLooksTemporary) {
     auto db = TestDatabase::Create(Backend::SQLite);
     auto& server = korvane::test::PyFtpServer::Shared();
     server.Reset();
@@ -397,31 +397,33 @@ TEST(SiteCheck, FindsMissingChangedAndStaleAndRepairsOnlyTheStale) {
 
     const ToolRun found = RunTool(kDbTool, check);
     EXPECT_EQ(found.exitCode, 1) << found.output.toStdString();
-    for (const char* line : {"missing: 2_gone.txt", "changed: 3_digest.txt: sha256",
-                             "changed: 4_size.txt: 5 bytes, recorded 4 bytes",
-                             "stale temporary: 5_a.txt.0123abcd.part",
-                             "korvane-dbtool: check: 1 missing, 2 changed, 1 stale temporary\n"}) {
-        EXPECT_TRUE(Contains(found.output, QString::fromUtf8(line)));
+    for (const char* line :
+         {"missing: 2_gone.txt", "changed: 3_digest.txt: sha256",
+          "changed: 4_size.txt: 5 bytes, recorded 4 bytes", "orphan: 5_a.txt.0123abcd.part",
+          "orphan: 6_b.txt.89abcdef.part", "orphan: 7_x.part",
+          "korvane-dbtool: check: 1 missing, 2 changed, 3 orphans, 0 unfinished\n"}) {
+        EXPECT_TRUE(Contains(found.output, QString::fromUtf8(line))) << line;
     }
-    for (const char* quiet : {"1_ok.txt", "6_b.txt", "7_x.part"}) {
-        EXPECT_FALSE(Contains(found.output, QString::fromLatin1(quiet)));
-    }
-    EXPECT_TRUE(QFile::exists(server.PathOf(QStringLiteral("5_a.txt.0123abcd.part"))))
-        << "a check without --repair removes nothing";
+    EXPECT_FALSE(Contains(found.output, QStringLiteral("1_ok.txt")));
 
+    // A name that only looks temporary is never enough to remove a file.
+    const QString kept = QStringLiteral(
+        "1_ok.txt 3_digest.txt 4_size.txt 5_a.txt.0123abcd.part 6_b.txt.89abcdef.part 7_x.part");
     const ToolRun repaired = RunTool(kDbTool, QStringList(check) << QStringLiteral("--repair"));
     EXPECT_EQ(repaired.exitCode, 1) << repaired.output.toStdString();
-    EXPECT_TRUE(Contains(repaired.output, QStringLiteral("1 stale temporary (1 removed)\n")));
-    EXPECT_FALSE(QFile::exists(server.PathOf(QStringLiteral("5_a.txt.0123abcd.part"))));
-    EXPECT_EQ(QDir(server.Home()).entryList(QDir::Files).join(u' '),
-              QStringLiteral("1_ok.txt 3_digest.txt 4_size.txt 6_b.txt.89abcdef.part 7_x.part"));
+    EXPECT_TRUE(Contains(repaired.output, QStringLiteral("3 orphans, 0 unfinished (0 finished)\n")))
+        << repaired.output.toStdString();
+    EXPECT_EQ(QDir(server.Home()).entryList(QDir::Files).join(u' '), kept);
 
     db->Exec(QStringLiteral("delete from zy.res_download_path where down_path='2_gone.txt'"));
     db->Exec(QStringLiteral("delete from zy.res_download_file where file_name<>'1_ok.txt'"));
+    for (const char* name : {"5_a.txt.0123abcd.part", "6_b.txt.89abcdef.part", "7_x.part"}) {
+        QFile::remove(server.PathOf(QString::fromLatin1(name)));
+    }
     const ToolRun clean = RunTool(kDbTool, check);
     EXPECT_EQ(clean.exitCode, 0) << clean.output.toStdString();
-    EXPECT_TRUE(
-        Contains(clean.output, QStringLiteral("check: 0 missing, 0 changed, 0 stale temporary\n")));
+    EXPECT_TRUE(Contains(clean.output,
+                         QStringLiteral("check: 0 missing, 0 changed, 0 orphans, 0 unfinished\n")));
 }
 
 }  // namespace

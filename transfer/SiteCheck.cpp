@@ -2,16 +2,18 @@
 
 #include <QDateTime>
 #include <QSet>
+#include <memory>
 
 #include "DbError.h"
 #include "FileRecord.h"
 #include "HostConfig.h"
+#include "IntentLog.h"
+#include "Recovery.h"
 #include "SqlDialect.h"
 #include "SqlScript.h"
 #include "StoreSettings.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
-#include "TemporaryName.h"
 
 namespace korvane {
 
@@ -21,19 +23,8 @@ namespace {
 
 constexpr int kDefaultTimeoutSeconds = 30;
 
-struct Counts {
-    int missing = 0;
-    int changed = 0;
-    int unreadable = 0;
-    int stale = 0;
-    int removed = 0;
-    bool Found() const { return missing + changed + unreadable + stale > 0; }
-};
-
 class Check {
 public:
-    Check(std::FILE* out, bool repair) : out_(out), repair_(repair) {}
-
     // False with *error when the configuration, the database or the server cannot be had.
     bool Open(const QString& configPath, QString* error) {
         telmaris::IniFile ini;
@@ -61,171 +52,266 @@ public:
             *error = QStringLiteral("%1: %2").arg(settings.endpoint.server, opened.reason);
             return false;
         }
-        QStringList names;
-        const store::Result listed = store_->List(&names);
-        if (!listed.Ok()) {
-            *error = QStringLiteral("listing: %1").arg(listed.reason);
-            return false;
-        }
-        listed_ = QSet<QString>(names.begin(), names.end());
         return true;
     }
 
-    Counts Run() {
-        FileRecord record(query_);
-        QSet<QString> registered;
-        OpenStatement(query_,
-                      QStringLiteral("select down_id,down_path,create_date from "
-                                     "zy.res_download_path order by down_path,create_date"));
-        QList<QStringList> rows;
-        for (; !query_.Eof(); query_.Next()) {
-            rows.append({query_.FieldAsString(QStringLiteral("down_id")),
-                         query_.FieldAsString(QStringLiteral("down_path")),
-                         query_.FieldAsString(QStringLiteral("create_date"))});
-        }
-        query_.Close();
-        for (const QStringList& row : rows) {
-            registered.insert(row[1]);
-            if (!Exists(row[1])) {
-                Print(QStringLiteral("missing: %1 (down_id %2, registered %3)")
-                          .arg(row[1], row[0], row[2]));
-                ++counts_.missing;
-            }
-        }
-        if (record.Available()) {
-            for (const StoredFile& file : record.All()) {
-                CheckRecorded(file, registered.contains(file.name));
-            }
-        } else {
-            Print(
-                QStringLiteral("note: no table zy.res_download_file, sizes and digests not checked "
-                               "(korvane-dbtool --upgrade adds it)"));
-        }
-        CheckTemporaries();
-        return counts_;
+    bool Run(bool repair, std::FILE* out, SiteCheck::Counts* counts, QString* error) {
+        return SiteCheck(query_, *store_, repair, out).Run(counts, error);
     }
 
 private:
-    std::optional<uint64_t> SizeOf(const QString& name) {
-        store::RemoteInfo info;
-        store_->Info(name, &info);
-        return info.size;
-    }
-
-    void Print(const QString& line) { std::fprintf(out_, "%s\n", line.toUtf8().constData()); }
-
-    // In the listing, or, where a server lists in its own way, answering SIZE.
-    bool Exists(const QString& name) { return listed_.contains(name) || SizeOf(name).has_value(); }
-
-    void CheckRecorded(const StoredFile& file, bool hasRow) {
-        if (!Exists(file.name)) {
-            if (!hasRow) {  // a row's missing file is counted with the row
-                Print(QStringLiteral("missing: %1 (recorded %2, no row)")
-                          .arg(file.name, file.storedAt));
-                ++counts_.missing;
-            }
-            return;
-        }
-        const auto size = SizeOf(file.name);
-        if (size && static_cast<int64_t>(*size) != file.size) {
-            Print(
-                QStringLiteral("changed: %1: %2 bytes, recorded %3 bytes (stored %4 by %5 from %6)")
-                    .arg(file.name)
-                    .arg(*size)
-                    .arg(file.size)
-                    .arg(file.storedAt)
-                    .arg(file.opId)
-                    .arg(file.host));
-            ++counts_.changed;
-            return;
-        }
-        QString hex;
-        uint64_t read = 0;
-        const store::Result digest = store_->Digest(file.name, &hex, &read);
-        if (!digest.Ok()) {
-            Print(QStringLiteral("unreadable: %1: %2").arg(file.name, digest.reason));
-            ++counts_.unreadable;
-            return;
-        }
-        if (static_cast<int64_t>(read) != file.size || hex != file.sha256.toLower()) {
-            Print(QStringLiteral("changed: %1: sha256 %2, recorded %3 (stored %4 by %5 from %6)")
-                      .arg(file.name, hex, file.sha256, file.storedAt)
-                      .arg(file.opId)
-                      .arg(file.host));
-            ++counts_.changed;
-        }
-    }
-
-    void CheckTemporaries() {
-        const qint64 now = QDateTime::currentSecsSinceEpoch();
-        QStringList names(listed_.begin(), listed_.end());
-        names.sort();
-        for (const QString& name : names) {
-            if (!ftp::IsTemporaryName(name.toStdString())) {
-                continue;
-            }
-            store::RemoteInfo info;
-            store_->Info(name, &info);
-            const std::optional<QDateTime>& modified = info.modified;
-            if (!modified) {
-                Print(QStringLiteral("note: temporary %1 of unknown age left alone").arg(name));
-                continue;
-            }
-            if (now - modified->toSecsSinceEpoch() <= kStaleTemporarySeconds) {
-                continue;
-            }
-            ++counts_.stale;
-            const QString when =
-                modified->toLocalTime().toString(QLatin1String(korvane::db::kDateTimeFormat));
-            if (!repair_) {
-                Print(QStringLiteral("stale temporary: %1 (%2)").arg(name, when));
-            } else if (const store::Result removed = store_->Remove(name); removed.Ok()) {
-                Print(QStringLiteral("stale temporary: %1 (%2) removed").arg(name, when));
-                ++counts_.removed;
-            } else {
-                Print(QStringLiteral("stale temporary: %1 (%2) not removed: %3")
-                          .arg(name, when, removed.reason));
-            }
-        }
-    }
-
-    std::FILE* out_;
-    bool repair_;
     TADOConnection connection_;
     TADOQuery query_{connection_};
     std::unique_ptr<store::FileStore> store_;
-    QSet<QString> listed_;
-    Counts counts_;
 };
 
 }  // namespace
 
 int RunSiteCheck(const QString& configPath, bool repair, std::FILE* out) {
-    Check check(out, repair);
+    Check check;
     QString error;
-    Counts counts;
+    SiteCheck::Counts counts;
     try {
-        if (!check.Open(configPath, &error)) {
+        if (!check.Open(configPath, &error) || !check.Run(repair, out, &counts, &error)) {
             std::fprintf(out, "korvane-dbtool: check: %s\n", error.toUtf8().constData());
             return 2;
         }
-        counts = check.Run();
     } catch (const DbError& e) {
         std::fprintf(out, "korvane-dbtool: check: %s\n", e.what());
         return 2;
     }
-    QString summary = QStringLiteral("korvane-dbtool: check: %1 missing, %2 changed, ")
-                          .arg(counts.missing)
-                          .arg(counts.changed);
-    if (counts.unreadable > 0) {
-        summary += QStringLiteral("%1 unreadable, ").arg(counts.unreadable);
-    }
-    summary += QStringLiteral("%1 stale temporary").arg(counts.stale);
-    if (repair) {
-        summary += QStringLiteral(" (%1 removed)").arg(counts.removed);
-    }
-    std::fprintf(out, "%s\n", summary.toUtf8().constData());
+    std::fprintf(out, "%s\n", SiteCheck::Summary(counts, repair).toUtf8().constData());
     return counts.Found() ? 1 : 0;
+}
+
+// The check itself ---------------------------------------------------------------------------
+
+SiteCheck::SiteCheck(TADOQuery& query, store::FileStore& store, bool repair, std::FILE* out)
+    : query_(query), store_(store), repair_(repair), out_(out) {}
+
+QString SiteCheck::Summary(const Counts& c, bool repair) {
+    QString summary = QStringLiteral("korvane-dbtool: check: %1 missing, %2 changed, ")
+                          .arg(c.missing)
+                          .arg(c.changed);
+    if (c.unreadable > 0) {
+        summary += QStringLiteral("%1 unreadable, ").arg(c.unreadable);
+    }
+    summary += QStringLiteral("%1 orphans, %2 unfinished").arg(c.orphans).arg(c.unfinished);
+    if (repair) {
+        summary += QStringLiteral(" (%1 finished)").arg(c.settled);
+    }
+    return summary;
+}
+
+bool SiteCheck::Run(Counts* counts, QString* error) {
+    // Unfinished uploads first: finishing one changes what the folder holds.
+    CheckIntents();
+    QStringList names;
+    const store::Result listed = store_.List(&names);
+    if (!listed.Ok()) {
+        *error = QStringLiteral("listing: %1").arg(listed.reason);
+        return false;
+    }
+    listed_ = QSet<QString>(names.begin(), names.end());
+    CheckRows();
+    CheckVersions();
+    FileRecord record(query_);
+    if (record.Available()) {
+        for (const StoredFile& file : record.All()) {
+            CheckRecorded(file);
+        }
+    } else {
+        Report(QStringLiteral("note"),
+               QStringLiteral("note: no table zy.res_download_file, sizes and digests not checked "
+                              "(korvane-dbtool --upgrade adds it)"));
+    }
+    CheckOrphans();
+    EndReports();
+    *counts = counts_;
+    return true;
+}
+
+void SiteCheck::Report(const QString& kind, const QString& line) {
+    if (++reported_[kind] <= kLinesPerKind) {
+        std::fprintf(out_, "%s\n", line.toUtf8().constData());
+    }
+}
+
+void SiteCheck::EndReports() {
+    for (auto it = reported_.cbegin(); it != reported_.cend(); ++it) {
+        if (it.value() > kLinesPerKind) {
+            std::fprintf(out_, "%s\n",
+                         QStringLiteral("%1: %2 more not listed")
+                             .arg(it.key())
+                             .arg(it.value() - kLinesPerKind)
+                             .toUtf8()
+                             .constData());
+        }
+    }
+}
+
+void SiteCheck::CheckRows() {
+    // One row per name, however many registrations it has: a million rows are a few names' worth
+    // of work on the server.
+    OpenStatement(query_, QStringLiteral("select down_path,count(*) as n,min(create_date) as "
+                                         "first_at from zy.res_download_path group by down_path"));
+    for (; !query_.Eof(); query_.Next()) {
+        const QString name = query_.FieldAsString(0);
+        rowNames_.insert(name);
+        if (!listed_.contains(name)) {
+            Report(QStringLiteral("missing"),
+                   QStringLiteral("missing: %1 (%2 rows, registered from %3)")
+                       .arg(name, query_.FieldAsString(1), query_.FieldAsString(2)));
+            ++counts_.missing;
+        }
+    }
+    query_.Close();
+}
+
+void SiteCheck::CheckVersions() {
+    if (!IntentLog(query_).Available()) {
+        return;
+    }
+    OpenStatement(query_, QStringLiteral("select file_name,version_no,store_name from "
+                                         "zy.res_download_version where store_name<>file_name"));
+    for (; !query_.Eof(); query_.Next()) {
+        const QString stored = query_.FieldAsString(2);
+        if (!listed_.contains(stored)) {
+            Report(QStringLiteral("missing"),
+                   QStringLiteral("missing: %1 (version %2 of %3)")
+                       .arg(stored, query_.FieldAsString(1), query_.FieldAsString(0)));
+            ++counts_.missing;
+        }
+    }
+    query_.Close();
+}
+
+void SiteCheck::CheckRecorded(const StoredFile& file) {
+    if (!listed_.contains(file.name)) {
+        if (!rowNames_.contains(file.name)) {  // a row's missing file is counted with the row
+            Report(
+                QStringLiteral("missing"),
+                QStringLiteral("missing: %1 (recorded %2, no row)").arg(file.name, file.storedAt));
+            ++counts_.missing;
+        }
+        return;
+    }
+    store::RemoteInfo info;
+    store_.Info(file.name, &info);
+    if (info.size && static_cast<int64_t>(*info.size) != file.size) {
+        Report(QStringLiteral("changed"),
+               QStringLiteral("changed: %1: %2 bytes, recorded %3 bytes (stored %4 by %5 from %6)")
+                   .arg(file.name)
+                   .arg(*info.size)
+                   .arg(file.size)
+                   .arg(file.storedAt)
+                   .arg(file.opId)
+                   .arg(file.host));
+        ++counts_.changed;
+        return;
+    }
+    QString hex;
+    uint64_t read = 0;
+    const store::Result digest = store_.Digest(file.name, &hex, &read);
+    if (!digest.Ok()) {
+        Report(QStringLiteral("unreadable"),
+               QStringLiteral("unreadable: %1: %2").arg(file.name, digest.reason));
+        ++counts_.unreadable;
+        return;
+    }
+    if (static_cast<int64_t>(read) != file.size || hex != file.sha256.toLower()) {
+        Report(QStringLiteral("changed"),
+               QStringLiteral("changed: %1: sha256 %2, recorded %3 (stored %4 by %5 from %6)")
+                   .arg(file.name, hex, file.sha256, file.storedAt)
+                   .arg(file.opId)
+                   .arg(file.host));
+        ++counts_.changed;
+    }
+}
+
+void SiteCheck::CheckIntents() {
+    IntentLog log(query_);
+    if (!log.Available()) {
+        return;
+    }
+    QMap<QString, QList<Intent>> byName;
+    for (const Intent& intent : log.Open()) {
+        byName[intent.name].append(intent);
+    }
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it) {
+        FileRecord record(query_);
+        const int64_t now = DatabaseNow(query_);
+        const UploadClaim mine{FileRecord::NewToken(), 0, QStringLiteral("korvane-dbtool"), now,
+                               now};
+        if (record.Claim(it.key(), mine, kAbandonedSeconds, nullptr) ==
+            FileRecord::ClaimResult::Busy) {
+            continue;  // its upload is alive and will finish it
+        }
+        ++counts_.unfinished;
+        const Intent& first = it.value().first();
+        const QString when =
+            QDateTime::fromSecsSinceEpoch(first.created).toString(QLatin1String(kDateTimeFormat));
+        if (repair_ && Settle(it.key(), it.value())) {
+            ++counts_.settled;
+            Report(QStringLiteral("unfinished"),
+                   QStringLiteral("unfinished: %1 (upload of %2 by %3 from %4) finished")
+                       .arg(it.key(), when)
+                       .arg(first.opId)
+                       .arg(first.host));
+        } else {
+            Report(QStringLiteral("unfinished"),
+                   QStringLiteral("unfinished: %1 (upload of %2 by %3 from %4)")
+                       .arg(it.key(), when)
+                       .arg(first.opId)
+                       .arg(first.host));
+        }
+        record.Release(it.key(), mine.token);
+    }
+}
+
+bool SiteCheck::Settle(const QString& name, const QList<Intent>& intents) {
+    IntentLog log(query_);
+    bool all = true;
+    for (const Intent& intent : intents) {
+        QString why;
+        if (SettleOnStore(store_, intent, &why)) {
+            log.Clear(intent.token);
+        } else {
+            all = false;
+            Report(QStringLiteral("unfinished"),
+                   QStringLiteral("unfinished: %1: not finished: %2").arg(name, why));
+        }
+    }
+    return all;
+}
+
+void SiteCheck::CheckOrphans() {
+    IntentLog log(query_);
+    QSet<QString> referenced;
+    if (log.Available()) {
+        referenced = log.Referenced();
+    } else {
+        referenced = rowNames_;
+        if (FileRecord(query_).Available()) {
+            for (const StoredFile& f : FileRecord(query_).All()) {
+                referenced.insert(f.name);
+            }
+        }
+    }
+    QStringList orphans;
+    for (const QString& name : listed_) {
+        if (!referenced.contains(name)) {
+            orphans << name;
+        }
+    }
+    orphans.sort();
+    for (const QString& name : orphans) {
+        Report(QStringLiteral("orphan"),
+               QStringLiteral("orphan: %1 (no row, record, version or upload refers to it; "
+                              "left alone)")
+                   .arg(name));
+        ++counts_.orphans;
+    }
 }
 
 }  // namespace korvane

@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "FileStore.h"
 
@@ -24,6 +25,10 @@ public:
         QMap<QString, std::deque<store::Result>> script;  // verb -> results, the next first
         QStringList calls;                                // "Put a.bin", "Rename a b", ...
         bool alive = true;
+        bool dead = false;             // every verb fails as on a connection that is gone
+        bool refuseOverwrite = false;  // a rename onto an existing name is refused
+        QString hangAt;                // the call that blocks until the job is aborted
+        std::atomic<bool> hanging{false};
 
         void Fail(const QString& verb, store::Fault fault, const QString& reason = QString()) {
             const std::lock_guard<std::mutex> lock(mutex);
@@ -41,7 +46,7 @@ public:
 
     explicit ScriptedStore(std::shared_ptr<Folder> folder) : folder_(std::move(folder)) {}
 
-    void SetCancelFlag(const std::atomic<bool>*) override {}
+    void SetCancelFlag(const std::atomic<bool>* cancel) override { cancel_ = cancel; }
     void SetProgress(store::Progress progress) override { progress_ = std::move(progress); }
 
     store::Result Open() override {
@@ -49,7 +54,7 @@ public:
     }
     bool Alive() override {
         const std::lock_guard<std::mutex> lock(folder_->mutex);
-        return folder_->alive;
+        return folder_->alive && !folder_->dead;
     }
     void Close() override {
         const std::lock_guard<std::mutex> lock(folder_->mutex);
@@ -85,6 +90,14 @@ public:
         });
     }
     store::Result Rename(const QString& from, const QString& to) override {
+        {
+            const std::lock_guard<std::mutex> lock(folder_->mutex);
+            if (!folder_->files.contains(from) ||
+                (folder_->refuseOverwrite && folder_->files.contains(to))) {
+                folder_->calls << QStringLiteral("Rename %1 %2").arg(from, to);
+                return store::Result::Failure(store::Fault::Server, QStringLiteral("553"));
+            }
+        }
         return Play(QStringLiteral("Rename"), {from, to},
                     [&] { folder_->files[to] = folder_->files.take(from); });
     }
@@ -96,11 +109,12 @@ public:
         return Play(QStringLiteral("Remove"), {name}, [&] { folder_->files.remove(name); });
     }
     store::Result Info(const QString& name, store::RemoteInfo* info) override {
-        return Play(QStringLiteral("Info"), {name}, [&] {
-            if (folder_->files.contains(name)) {
-                info->size = static_cast<uint64_t>(folder_->files.value(name).size());
-            }
-        });
+        if (!Files().contains(name)) {
+            return Played(QStringLiteral("Info"), {name},
+                          store::Result::Failure(store::Fault::NotFound, QStringLiteral("550")));
+        }
+        return Play(QStringLiteral("Info"), {name},
+                    [&] { info->size = static_cast<uint64_t>(folder_->files.value(name).size()); });
     }
     store::Result List(QStringList* names) override {
         return Play(QStringLiteral("List"), {}, [&] { *names = folder_->files.keys(); });
@@ -124,8 +138,15 @@ private:
     // Writes the call down, then plays the verb's next scripted result, else does the work.
     template <class Work>
     store::Result Play(const QString& verb, const QStringList& args, Work work) {
+        const QString call = (QStringList(verb) + args).join(u' ');
+        if (Hangs(call)) {
+            return store::Result::Failure(store::Fault::Cancelled, QStringLiteral("aborted"));
+        }
         const std::lock_guard<std::mutex> lock(folder_->mutex);
-        folder_->calls << (QStringList(verb) + args).join(u' ');
+        folder_->calls << call;
+        if (folder_->dead) {
+            return store::Result::Failure(store::Fault::Broken, QStringLiteral("gone"));
+        }
         auto& script = folder_->script[verb];
         if (!script.empty()) {
             store::Result next = script.front();
@@ -143,8 +164,25 @@ private:
         return result;
     }
 
+    // A call that hangs waits for the job's abort, as a process that is killed never returns.
+    bool Hangs(const QString& call) {
+        {
+            const std::lock_guard<std::mutex> lock(folder_->mutex);
+            if (folder_->hangAt.isEmpty() || !call.startsWith(folder_->hangAt)) {
+                return false;
+            }
+            folder_->dead = true;
+        }
+        folder_->hanging = true;
+        while (cancel_ == nullptr || !cancel_->load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+
     std::shared_ptr<Folder> folder_;
     store::Progress progress_;
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 }  // namespace korvane::test

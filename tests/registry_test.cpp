@@ -1,0 +1,266 @@
+// A replace killed, or cut off from its database, at every step: afterwards, and after
+// korvane-dbtool --check --repair, every registration row fetches exactly its own bytes,
+// nothing registered is gone and nothing unregistered is left. Over a scripted store, on each
+// database backend.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "IntentLog.h"
+#include "Registration.h"
+#include "SiteCheck.h"
+#include "SqlScript.h"
+#include "Statements.h"
+#include "TADOQuery.h"
+#include "TransferJob.h"
+#include "support/Files.h"
+#include "support/ScriptedStore.h"
+#include "support/TestDatabase.h"
+
+using korvane::Registration;
+using korvane::TransferJob;
+using korvane::db::IntentLog;
+using korvane::test::ScriptedStore;
+
+namespace {
+
+const QString kName = QStringLiteral("7000_doc.bin");
+
+// A registration whose database goes away at one of its steps: that step and every later one
+// fail as on a dead connection.
+class FlakyRegistration : public Registration {
+public:
+    FlakyRegistration(korvane::db::TADOConnection& c, korvane::db::TADOQuery& q, Upload u,
+                      QString goneAt)
+        : Registration(c, q, std::move(u)), goneAt_(std::move(goneAt)) {}
+    QList<korvane::db::Intent> Intents(bool ownOnly) override {
+        if (gone_) {
+            throw std::runtime_error("database gone");
+        }
+        return Registration::Intents(ownOnly);
+    }
+    QString Plan(const korvane::store::StoredCopy& copy, bool taken, QString* aside) override {
+        return Gone(QStringLiteral("Plan")) ? Dead() : Registration::Plan(copy, taken, aside);
+    }
+    QString Settle(const korvane::store::StoredCopy& copy) override {
+        return Gone(QStringLiteral("Settle")) ? Dead() : Registration::Settle(copy);
+    }
+
+private:
+    bool Gone(const QString& step) {
+        gone_ = gone_ || step == goneAt_;
+        return gone_;
+    }
+    static QString Dead() { return QStringLiteral("server closed the connection unexpectedly"); }
+    QString goneAt_;
+    bool gone_ = false;
+};
+
+class RegistryTest : public korvane::test::ConnectedBackendTest {
+protected:
+    void SetUp() override {
+        ConnectedBackendTest::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        query = std::make_unique<korvane::db::TADOQuery>(connection);
+        Clear();
+    }
+
+    // The tables of a backend's database may have served an earlier test of this process.
+    void Clear() {
+        for (const char* table : {"res_download_path", "res_download_file", "res_download_version",
+                                  "res_download_intent"}) {
+            db->Exec(QStringLiteral("delete from zy.") + QLatin1String(table));
+        }
+        folder = std::make_shared<ScriptedStore::Folder>();
+    }
+
+    // Uploads content under kName as the window does; hangAt: the store call at which the
+    // process dies; goneAt: the registration step at which the database goes away.
+    bool Upload(const QByteArray& content, const QString& hangAt = {}, const QString& goneAt = {},
+                int keep = 10) {
+        NextSecond();
+        folder->hangAt = hangAt;
+        const QString local = dir.filePath(QStringLiteral("doc.bin"));
+        korvane::test::WriteFile(local, content);
+        korvane::TransferRequest request;
+        request.remote = kName;
+        request.local = local;
+        Registration::Upload upload;
+        upload.remote = kName;
+        upload.insert = korvane::BuildInsertStatement(QStringLiteral("7000"), QStringLiteral("3"),
+                                                      kName, 501, QString());
+        upload.operatorId = 501;
+        upload.keepVersions = keep;
+        auto registration = std::make_unique<FlakyRegistration>(connection, *query, upload, goneAt);
+        EXPECT_TRUE(registration->Claim([](int32_t) { return QString(); }).isEmpty());
+        auto job = std::make_unique<TransferJob>(
+            request, [this](const auto&) { return std::make_unique<ScriptedStore>(folder); });
+        job->SetRegistrar(std::move(registration));
+        QSignalSpy finished(job.get(), &TransferJob::finished);
+        job->Start();
+        if (!hangAt.isEmpty()) {
+            // Killed: nothing of the job runs after this point.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return folder->hanging.load(); }, 10000));
+            job.reset();
+            folder->hangAt.clear();
+            folder->dead = false;
+            folder->hanging = false;
+            return false;
+        }
+        EXPECT_TRUE(finished.wait(10000));
+        if (job->Outcome().Succeeded()) {
+            registeredAt = korvane::db::DatabaseNow(*query);
+        }
+        return job->Outcome().Succeeded();
+    }
+
+    // Rows of one name registered within one second cannot be told apart by create_date: the
+    // next registration waits for the database's clock to move on.
+    void NextSecond() {
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return korvane::db::DatabaseNow(*query) > registeredAt; }, 5000));
+    }
+
+    void Repair() {
+        ScriptedStore store(folder);
+        korvane::SiteCheck::Counts counts;
+        QString error;
+        korvane::db::TADOQuery q(connection);
+        ASSERT_TRUE(korvane::SiteCheck(q, store, true, stdout).Run(&counts, &error))
+            << error.toStdString();
+        EXPECT_EQ(counts.settled, counts.unfinished);
+        EXPECT_EQ(counts.orphans, 0);
+    }
+
+    // Each row fetches its own content; nothing registered is gone; nothing else is there.
+    void ExpectConsistent(const QList<QByteArray>& contents) {
+        korvane::db::OpenStatement(*query,
+                                   QStringLiteral("select create_date from zy.res_download_path "
+                                                  "order by create_date"));
+        QStringList dates;
+        for (; !query->Eof(); query->Next()) {
+            dates << query->FieldAsString(0);
+        }
+        query->Close();
+        ASSERT_EQ(dates.size(), contents.size());
+        const auto files = folder->Files();
+        IntentLog log(*query);
+        for (int i = 0; i < dates.size(); ++i) {
+            const auto version = log.VersionFor(kName, dates[i]);
+            ASSERT_TRUE(version) << "row " << i;
+            EXPECT_EQ(files.value(version->storeName), contents[i]) << "row " << i;
+            EXPECT_EQ(version->sha256, ScriptedStore::Sha256(contents[i])) << "row " << i;
+        }
+        QStringList kept;
+        for (const auto& v : log.Versions(kName)) {
+            kept << v.storeName;
+        }
+        kept.sort();
+        EXPECT_EQ(files.keys(), kept);
+        EXPECT_TRUE(log.Open().isEmpty());
+    }
+
+    std::unique_ptr<korvane::db::TADOQuery> query;
+    int64_t registeredAt = 0;
+    std::shared_ptr<ScriptedStore::Folder> folder = std::make_shared<ScriptedStore::Folder>();
+    QTemporaryDir dir;
+};
+
+TEST_P(RegistryTest, AReplaceEndedAtAnyStepLeavesEveryRowItsOwnBytes) {
+    const QByteArray a = korvane::test::Pattern(4000, 1);
+    const QByteArray b = korvane::test::Pattern(4000, 2);  // the same size: digests tell them apart
+    struct Row {
+        const char* name;
+        const char* hangAt;  // the process dies at this store call
+        const char* goneAt;  // the database goes away at this step
+        bool registered;     // the replace took effect
+    };
+    const Row rows[] = {
+        {"killed while sending", "Put", nullptr, false},
+        {"killed after sending", "Info 7000_doc.bin", nullptr, false},
+        {"killed before the first rename", "Rename 7000_doc.bin 7000_doc.bin.~", nullptr, false},
+        {"killed between the renames", "Rename 7000_doc.bin.", nullptr, false},
+        {"database gone before the renames", nullptr, "Plan", false},
+        {"database gone at the commit", nullptr, "Settle", false},
+        {"all well", nullptr, nullptr, true},
+    };
+    // The server refuses renames over a file: a replace never needs one.
+    for (const bool refuseOverwrite : {true}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.name);
+            Clear();
+            folder->refuseOverwrite = refuseOverwrite;
+            ASSERT_TRUE(Upload(a));
+
+            const bool done =
+                Upload(b, QString::fromLatin1(row.hangAt), QString::fromLatin1(row.goneAt));
+            EXPECT_EQ(done, row.registered);
+            if (row.hangAt == nullptr) {
+                // What the job could settle itself is settled; the rest waits for a repair.
+                if (row.goneAt == nullptr) {
+                    ExpectConsistent(row.registered ? QList<QByteArray>{a, b}
+                                                    : QList<QByteArray>{a});
+                }
+            }
+            Repair();
+            ExpectConsistent(row.registered ? QList<QByteArray>{a, b} : QList<QByteArray>{a});
+            // The next upload of the name works on what is left.
+            ASSERT_TRUE(Upload(b));
+            ExpectConsistent(row.registered ? QList<QByteArray>{a, b, b} : QList<QByteArray>{a, b});
+        }
+    }
+}
+
+TEST_P(RegistryTest, EachRowFetchesItsOwnVersionAndTheBoundPrunesTheOldest) {
+    const QList<QByteArray> contents = {korvane::test::Pattern(100, 1),
+                                        korvane::test::Pattern(200, 2),
+                                        korvane::test::Pattern(300, 3)};
+    for (const QByteArray& c : contents) {
+        ASSERT_TRUE(Upload(c));
+    }
+    ExpectConsistent(contents);
+    EXPECT_EQ(folder->Files().keys(),
+              (QStringList{kName, kName + QStringLiteral(".~1~"), kName + QStringLiteral(".~2~")}));
+
+    // A bound of one keeps the newest earlier content; the oldest goes, and so does its row's
+    // claim on it.
+    ASSERT_TRUE(Upload(korvane::test::Pattern(400, 4), {}, {}, 1));
+    EXPECT_EQ(folder->Files().keys(), (QStringList{kName, kName + QStringLiteral(".~3~")}));
+}
+
+TEST_P(RegistryTest, ARepairLeavesARegisteredLookAlikeAndALiveUploadAlone) {
+    // An operator's file whose name looks like an upload's temporary one.
+    const QString lookAlike = QStringLiteral("1_report.deadbeef.part");
+    db->Exec(korvane::BuildInsertStatement(QStringLiteral("1"), QStringLiteral("3"), lookAlike, 501,
+                                           QString()));
+    folder->files[lookAlike] = "registered";
+    // An upload in progress: its claim is alive and its temporary file is announced.
+    Registration::Upload live;
+    live.remote = QStringLiteral("2_live.bin");
+    live.operatorId = 502;
+    Registration registration(connection, *query, live);
+    ASSERT_TRUE(registration.Claim([](int32_t) { return QString(); }).isEmpty());
+    ASSERT_TRUE(registration.Journaled());
+    ASSERT_TRUE(registration.Announce(QStringLiteral("2_live.bin.0badf00d.part")).isEmpty());
+    folder->files[QStringLiteral("2_live.bin.0badf00d.part")] = "half";
+
+    ScriptedStore store(folder);
+    korvane::SiteCheck::Counts counts;
+    QString error;
+    korvane::db::TADOQuery q(connection);
+    ASSERT_TRUE(korvane::SiteCheck(q, store, true, stdout).Run(&counts, &error));
+    EXPECT_EQ(counts.orphans, 0);
+    EXPECT_EQ(counts.unfinished, 0) << "a live upload is not unfinished";
+    EXPECT_EQ(folder->Files().size(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(On, RegistryTest,
+                         ::testing::Values(korvane::db::Backend::SQLite,
+                                           korvane::db::Backend::PostgreSQL),
+                         korvane::test::BackendTestName);
+
+}  // namespace
