@@ -13,6 +13,7 @@
 
 #include "DbError.h"
 #include "FileRecord.h"
+#include "IntentLog.h"
 #include "SqlScript.h"
 #include "Statements.h"
 #include "TADOConnection.h"
@@ -168,7 +169,11 @@ TEST_P(Record, TheRecordAndTheRegistrationCommitOrRollBackTogether) {
 TEST_P(Record, WithoutTheTableNothingIsRecordedAndTheToolAddsIt) {
     db->Exec(
         QStringLiteral("insert into zy.res_download_path values(7,1,'7_a.txt',501,sysdate,'x')"));
-    db->Exec(QStringLiteral("drop table zy.res_download_file"));
+    // A database of release 1.0: none of the tables of our own.
+    for (const char* table : {"res_download_file", "res_download_intent", "res_download_version",
+                              "res_download_history"}) {
+        db->Exec(QStringLiteral("drop table zy.") + QLatin1String(table));
+    }
     static QStringList notices;
     notices.clear();
     const QtMessageHandler previous =
@@ -187,12 +192,17 @@ TEST_P(Record, WithoutTheTableNothingIsRecordedAndTheToolAddsIt) {
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(Contains(notices[0], QStringLiteral("--upgrade")));
 
-    for (const char* done : {"created", "there already"}) {
+    for (const char* done : {"created", "is there already"}) {
         const ToolRun r = RunTool(kDbTool, {QStringLiteral("--conn"), db->ConnectionString(),
                                             QStringLiteral("--upgrade")});
         EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
-        EXPECT_TRUE(Contains(r.output, QString::fromLatin1(done)));
+        for (const char* table : {"file", "intent", "version", "history"}) {
+            EXPECT_TRUE(Contains(r.output, QStringLiteral("zy.res_download_%1 %2")
+                                               .arg(QLatin1String(table), QLatin1String(done))))
+                << r.output.toStdString();
+        }
     }
+    EXPECT_TRUE(korvane::db::IntentLog(query).Available());
     FileRecord after(query);
     EXPECT_TRUE(after.Available());
     EXPECT_EQ(after.Claim(QStringLiteral("7_a.txt"), a, 60, nullptr), Result::Claimed);

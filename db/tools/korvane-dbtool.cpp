@@ -4,7 +4,7 @@
 //   korvane-dbtool --conn "Provider=SQLite;Data Source=/path/korvane.db" --script schema.sql
 //   korvane-dbtool --conn "..." --exec "insert into ..."
 //   korvane-dbtool --conn "..." --query "select ..."   (rows as tab-separated text)
-//   korvane-dbtool --conn "..." --upgrade   (adds zy.res_download_file, rows untouched)
+//   korvane-dbtool --conn "..." --upgrade   (adds the tables of our own, rows untouched)
 //   korvane-dbtool --check [--repair] [--config host.ini]   (registrations against the server)
 // The password comes from --password-file, $KORVANE_DB_PASSWORD or --ask-password rather than
 // from --conn, which every user may read in the process list.
@@ -63,22 +63,47 @@ QString SchemaScript(korvane::db::Backend dialect) {
     return QString::fromUtf8(file.readAll());
 }
 
-// Adds the record table where it is missing: the statements of the schema script that create
-// it, and nothing else, so the registrations stay as they are.
-void Upgrade(TADOQuery& query) {
-    korvane::db::FileRecord record(query);
-    if (record.Available()) {
-        std::printf("korvane-dbtool: upgrade: zy.res_download_file is there already\n");
-        return;
+bool TableExists(TADOQuery& query, const QString& table) {
+    try {
+        korvane::db::OpenStatement(query, QStringLiteral("select count(*) as n from zy.") + table +
+                                              QStringLiteral(" where 1=0"));
+        query.Close();
+        return true;
+    } catch (const DbError&) {
+        return false;
     }
+}
+
+// Adds the tables of our own where they are missing, and the registrations' indexes: the
+// statements of the schema script that create them, and nothing else, so the registrations
+// stay as they are.
+void Upgrade(TADOQuery& query) {
     const QStringList statements =
         korvane::db::SplitSqlScript(SchemaScript(query.Connection().Dialect()));
+    for (const char* own : {"res_download_file", "res_download_intent", "res_download_version",
+                            "res_download_history"}) {
+        const QString table = QLatin1String(own);
+        if (TableExists(query, table)) {
+            std::printf("korvane-dbtool: upgrade: zy.%s is there already\n", own);
+            continue;
+        }
+        for (const QString& sql : statements) {
+            if (sql.contains(table)) {
+                korvane::db::ExecStatement(query, sql);
+            }
+        }
+        std::printf("korvane-dbtool: upgrade: zy.%s created\n", own);
+    }
     for (const QString& sql : statements) {
-        if (sql.contains(QStringLiteral("res_download_file"))) {
-            korvane::db::ExecStatement(query, sql);
+        if (sql.contains(QStringLiteral("index")) &&
+            sql.contains(QStringLiteral("res_download_path"))) {
+            try {
+                korvane::db::ExecStatement(query, sql);
+            } catch (const DbError&) {
+                // Oracle has no "if not exists": an index that is there already.
+            }
         }
     }
-    std::printf("korvane-dbtool: upgrade: zy.res_download_file created\n");
 }
 
 // A password for --conn from a file, the environment or the terminal, so that it does not stand in
