@@ -29,6 +29,7 @@
 #include "Statements.h"
 #include "StoreSettings.h"
 #include "Transfer.h"
+#include "TransferHistory.h"
 #include "TransferJob.h"
 #include "TransferProgress.h"
 #include "Translate.h"
@@ -599,6 +600,7 @@ bool TfrmBusinessMain::Transferring() const {
 void TfrmBusinessMain::ConnectTransfers() {
     korvane::TransferQueue& queue = transfers_->Queue();
     connect(&queue, &korvane::TransferQueue::ended, this, [this](korvane::TransferJob* job) {
+        korvane::RecordHistory(ADOQuery, *job, operatorId_);
         if (closeWhenDone_ || transfers_->Queue().BatchSize() > 1) {
             return;  // a window that goes says nothing; a batch ends with one summary
         }

@@ -14,6 +14,7 @@
 #include "SqlScript.h"
 #include "Statements.h"
 #include "TADOQuery.h"
+#include "TransferHistory.h"
 #include "TransferJob.h"
 #include "support/Files.h"
 #include "support/ScriptedStore.h"
@@ -112,6 +113,7 @@ protected:
             return false;
         }
         EXPECT_TRUE(finished.wait(10000));
+        korvane::RecordHistory(*query, *job, 501);  // as the window does at every end
         if (job->Outcome().Succeeded()) {
             registeredAt = korvane::db::DatabaseNow(*query);
         }
@@ -256,6 +258,26 @@ TEST_P(RegistryTest, ARepairLeavesARegisteredLookAlikeAndALiveUploadAlone) {
     EXPECT_EQ(counts.orphans, 0);
     EXPECT_EQ(counts.unfinished, 0) << "a live upload is not unfinished";
     EXPECT_EQ(folder->Files().size(), 2);
+}
+
+TEST_P(RegistryTest, EveryUploadAndItsFailureIsInTheHistory) {
+    db->Exec(QStringLiteral("delete from zy.res_download_history"));
+    ASSERT_TRUE(Upload("first"));
+    EXPECT_FALSE(Upload("second", {}, QStringLiteral("Settle")));
+    korvane::db::History history(*query);
+    const auto events = history.ForName(kName);
+    ASSERT_EQ(events.size(), 2);
+    QStringList kinds;
+    for (const auto& e : events) {
+        kinds << e.event;
+        EXPECT_EQ(e.orderId, QStringLiteral("7000"));
+        EXPECT_EQ(e.opId, 501);
+        EXPECT_TRUE(QDateTime::fromString(e.at, Qt::ISODate).isValid()) << e.at.toStdString();
+    }
+    kinds.sort();
+    EXPECT_EQ(kinds, (QStringList{QStringLiteral("upload"), QStringLiteral("upload failed")}));
+    EXPECT_EQ(history.ForOrder(QStringLiteral("7000")).size(), 2);
+    EXPECT_EQ(history.ForOperator(501).size(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(On, RegistryTest,
