@@ -11,6 +11,7 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include "DownloadPlan.h"
 #include "IntentLog.h"
 #include "Registration.h"
 #include "SiteCheck.h"
@@ -228,6 +229,32 @@ TEST_P(RegistryTest, EachRowFetchesItsOwnVersionAndTheBoundPrunesTheOldest) {
         ASSERT_TRUE(Upload(c));
     }
     ExpectConsistent(contents);
+    // Each row downloads its own content, verified, and an earlier one under a name that says so.
+    korvane::db::OpenStatement(*query, QStringLiteral("select create_date from "
+                                                      "zy.res_download_path order by create_date"));
+    QStringList dates;
+    for (; !query->Eof(); query->Next()) {
+        dates << query->FieldAsString(0);
+    }
+    query->Close();
+    ASSERT_EQ(dates.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const korvane::RowDownload plan = korvane::PlanRowDownload(*query, kName, dates[i]);
+        EXPECT_EQ(plan.earlier, i < 2);
+        EXPECT_EQ(plan.localName, i < 2 ? QStringLiteral("7000_doc.v%1.bin").arg(i + 1) : kName);
+        korvane::TransferRequest request;
+        request.direction = korvane::Direction::Download;
+        request.remote = plan.remote;
+        request.local = dir.filePath(plan.localName);
+        TransferJob job(request,
+                        [this](const auto&) { return std::make_unique<ScriptedStore>(folder); });
+        job.SetExpected(plan.expected);
+        QSignalSpy finished(&job, &TransferJob::finished);
+        job.Start();
+        ASSERT_TRUE(finished.wait(10000));
+        EXPECT_TRUE(job.Outcome().Succeeded()) << job.Outcome().reason.toStdString();
+        EXPECT_EQ(korvane::test::ReadFile(request.local), contents[i]);
+    }
     EXPECT_EQ(folder->Files().keys(),
               (QStringList{kName, kName + QStringLiteral(".~1~"), kName + QStringLiteral(".~2~")}));
 
