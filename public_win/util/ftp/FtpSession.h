@@ -29,6 +29,7 @@ constexpr std::size_t kMaxLastResponse = 1023;
 class Connection;
 class DataConnection;
 class FileTransfer;
+class WaitBudget;
 
 // What Session::Connect brings: a logged-in connection, or why there is none and the server's
 // last reply where it answered.
@@ -127,9 +128,10 @@ public:
     static constexpr std::size_t kMaxListingBytes = 64u << 20;
 
     // Reads the next complete reply (1xx included) and records it as the last response;
-    // timeoutMs -1 is the reply timeout.
+    // timeoutMs -1 is the reply timeout, which bounds the whole reply, however many lines and
+    // pieces it comes in.
     std::optional<Reply> ReadReply(int timeoutMs = -1);
-    // Skips preliminary 1xx replies.
+    // Skips preliminary 1xx replies, all of them and the final one within the one bound.
     std::optional<Reply> ReadFinalReply(int timeoutMs = -1);
 
     DataMode Mode() const { return mode_; }
@@ -139,6 +141,11 @@ public:
 private:
     // Keeps the reply as the last response.
     void RecordResponse(const Reply& reply);
+    // The next reply, within what is left of budget; boundMs names the whole wait.
+    std::optional<Reply> ReadReplyWithin(const WaitBudget& budget, int boundMs);
+    // Appends what the control connection brings within the budget to pending_; false (kept as
+    // the failure) on a timeout, the end of the stream or an error.
+    bool ReceiveReplyBytes(const WaitBudget& budget, int boundMs);
 
     bool Send(const std::string& line);
     // The bytes of name in the session's encoding; nullopt (kErrUnencodable) when it has none.
