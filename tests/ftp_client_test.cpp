@@ -1026,6 +1026,17 @@ TEST_F(FtpTest, RemoteFilesAreListedDigestedAndRemoved) {
     CheckRemoteFiles(*server, client, local);
 }
 
+// A name listed with a folder part is another folder's file: shortened to its last part it would
+// name a different file here, which a site check would then remove.
+TEST_F(FtpTest, ListedNamesWithAFolderPartAreLeftOutNotShortened) {
+    Start({"--list-extra", "sub/y.12345678.part", "--list-extra", "/orders/z.bin"});
+    server->Put(QStringLiteral("a.bin"), "a");
+    Login(client);
+    std::vector<std::string> names;
+    ASSERT_TRUE(client.ListNames(&names)) << client.m_szLastError;
+    EXPECT_EQ(names, std::vector<std::string>{"a.bin"});
+}
+
 TEST_F(VsftpdTest, RemoteFilesAreListedDigestedAndRemoved) {
     CheckRemoteFiles(*server, client, local);
 }

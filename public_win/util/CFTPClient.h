@@ -123,7 +123,8 @@ public:
     static constexpr uint32_t kRetryPauseMs = 1000;
 
     // --- Files on the server, for checking what was registered (CFTPClientFiles.cpp) -----------
-    // The names in the current directory (NLST), in UTF-8.
+    // The names in the current directory (NLST), in UTF-8; a listed name with a folder part
+    // ("sub/x") names no file of this directory and is left out.
     bool ListNames(std::vector<std::string>* names);
     // SIZE and MDTM of a remote file; nullopt when the server does not tell (or no such file).
     std::optional<uint64_t> RemoteSize(const char* pszRemoteFile);

@@ -121,16 +121,13 @@ bool Connection::Delete(const std::string& name) {
 }
 
 namespace {
-// The names of an NLST listing, one per line, without a directory part or a blank line.
+// The names of an NLST listing, one per line, without a blank line. A name with a folder part
+// (some servers list "sub/x") is no name of this folder: shortened, it would name another file
+// here, which a caller might then remove.
 std::vector<std::string> NamesOfListing(const std::string& text) {
     std::vector<std::string> names;
     for (std::string& line : LinesOf(text)) {
-        // Some servers name the directory too.
-        const std::size_t slash = line.rfind('/');
-        if (slash != std::string::npos) {
-            line.erase(0, slash + 1);
-        }
-        if (!line.empty()) {
+        if (!line.empty() && line.find('/') == std::string::npos) {
             names.push_back(std::move(line));
         }
     }

@@ -123,7 +123,7 @@ public:
     bool Rename(const std::string& from, const std::string& to);
     bool Delete(const std::string& name);
     // The names in the current directory (NLST), in UTF-8, at most kMaxListingBytes of them;
-    // nullopt when the listing failed.
+    // a listed name with a folder part is left out. nullopt when the listing failed.
     std::optional<std::vector<std::string>> ListNames();
     static constexpr std::size_t kMaxListingBytes = 64u << 20;
 
