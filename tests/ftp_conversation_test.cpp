@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "CFTPClient.h"
 #include "FtpServerMemory.h"
 #include "FtpSession.h"
 
@@ -186,6 +187,9 @@ struct Case {
     ftp::Timeouts timeouts = {};
     std::function<void(Connection&)> setup = {};
     Run run = {};
+    // Instead of run: a client over the connection, and the last error it then reports.
+    std::function<bool(CFTPClient&)> client = {};
+    std::string error = {};
     std::vector<Step> script = {};
     bool ok = false;
     int code = 0;  // the failure code after an operation that failed
@@ -397,6 +401,7 @@ std::vector<Case> FileCases() {
         {.name = "Rename_RnfrAnsweredWithout350SendsNoRnto",
          .run = [](Connection& c) { return c.Rename("a", "b"); },
          .script = {{"RNFR a", {"250 Ok.\r\n"}}},
+         .code = kErrCommandFailed,
          .sent = {"RNFR a"},
          .lastReply = "250 Ok."},
         {.name = "Rename_RntoRefused",
@@ -580,9 +585,65 @@ std::vector<Case> SessionCases() {
     };
 }
 
+// What the client makes of the conversation: the reason it reports is the failed step's own,
+// never an earlier command's reply.
+std::vector<Case> ClientCases() {
+    using namespace ftp;
+    const Timeouts second{.replyMs = 1000};
+    const Step sized{"SIZE a.part", {"213 500000\r\n"}};
+    const auto publish = [](CFTPClient& c) {
+        return c.RemoteSize("a.part") && c.Publish("a.part", "a");
+    };
+    return {
+        {.name = "Publish_RnfrTimedOutIsATimeoutNotARefusal",
+         .timeouts = second,
+         .client = publish,
+         .error = "等待服务器应答超时（1秒）",
+         .script = {kBinary, sized, {"RNFR a.part"}},
+         .code = kErrTimeout,
+         .sent = {"TYPE I", "SIZE a.part", "RNFR a.part"}},
+        {.name = "Publish_RntoTimedOutIsATimeoutNotARefusal",
+         .timeouts = second,
+         .client = publish,
+         .error = "等待服务器应答超时（1秒）",
+         .script = {kBinary, sized, {"RNFR a.part", {"350 Ready.\r\n"}}, {"RNTO a"}},
+         .code = kErrTimeout,
+         .sent = {"TYPE I", "SIZE a.part", "RNFR a.part", "RNTO a"}},
+        {.name = "Publish_MovingAsideTimedOutIsATimeout",
+         .timeouts = second,
+         .client = publish,
+         .error = "等待服务器应答超时（1秒）",
+         .script = {kBinary,
+                    sized,
+                    {"RNFR a.part", {"350 Ready.\r\n"}},
+                    {"RNTO a", {"553 Target exists.\r\n"}},
+                    {"SIZE a", {"213 7\r\n"}},
+                    {"RNFR a"}},
+         .code = kErrTimeout,
+         .sent = {"TYPE I", "SIZE a.part", "RNFR a.part", "RNTO a", "SIZE a", "RNFR a"}},
+        {.name = "Publish_RefusedKeepsTheServersRefusal",
+         .client = publish,
+         .error = "服务器不允许改名(550 Rename not allowed.\r\n)，原文件保持不变。如该服务器不"
+                  "允许改名，请把系统参数korvane_ftp_upload设为direct。",
+         .script = {kBinary,
+                    sized,
+                    {"RNFR a.part", {"550 Rename not allowed.\r\n"}},
+                    {"SIZE a", {"550 a: No such file.\r\n"}}},
+         .code = kErrCommandFailed,
+         .sent = {"TYPE I", "SIZE a.part", "RNFR a.part", "SIZE a"}},
+        {.name = "RemoveFile_TimedOutIsATimeout",
+         .timeouts = second,
+         .client = [](CFTPClient& c) { return c.RemoteSize("a.part") && c.RemoveFile("a.part"); },
+         .error = "等待服务器应答超时（1秒）",
+         .script = {kBinary, sized, {"DELE a.part"}},
+         .code = kErrTimeout,
+         .sent = {"TYPE I", "SIZE a.part", "DELE a.part"}},
+    };
+}
+
 std::vector<Case> Cases() {
     std::vector<Case> all;
-    for (auto group : {LoginCases, RestartCases, FileCases, NameCases, SessionCases}) {
+    for (auto group : {LoginCases, RestartCases, FileCases, NameCases, SessionCases, ClientCases}) {
         std::vector<Case> cases = group();
         std::move(cases.begin(), cases.end(), std::back_inserter(all));
     }
@@ -606,12 +667,20 @@ TEST_P(FtpConversation, ClientSendsAndDecidesAsTheTableSays) {
     std::vector<std::string> sent;
     auto owned = std::make_unique<ScriptedTransport>(c.script, &sent);
     const ScriptedTransport* transport = owned.get();
-    Connection connection(std::move(owned), c.timeouts, c.mode, nullptr, c.tls);
+    auto made = std::make_unique<Connection>(std::move(owned), c.timeouts, c.mode, nullptr, c.tls);
+    Connection& connection = *made;
     if (c.setup) {
         ASSERT_NO_FATAL_FAILURE(c.setup(connection));
     }
-
-    EXPECT_EQ(c.run(connection), c.ok);
+    CFTPClient client;
+    if (c.client) {
+        client.m_hConnect = std::move(made);
+        EXPECT_EQ(c.client(client), c.ok);
+        EXPECT_EQ(client.m_nLastErrorCode, c.code);
+        EXPECT_EQ(std::string(client.m_szLastError), c.error);
+    } else {
+        EXPECT_EQ(c.run(connection), c.ok);
+    }
     EXPECT_EQ(connection.Failure().code, c.code) << "a success leaves no failure behind";
     EXPECT_EQ(sent, c.sent);
     EXPECT_EQ(transport->Unplayed(), "");

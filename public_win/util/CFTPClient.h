@@ -198,6 +198,13 @@ private:
 
     void SetErrorFromResponse();
     void SetErrorFromSystem();
+    // After a step: its reply when it succeeded, else why it failed (SetErrorFromFailure).
+    void SetErrorFromStep(bool succeeded);
+    // Whether the last step failed because the server said no (its reply says why), rather
+    // than because no answer came (a timeout, a lost connection).
+    bool ServerRefused() const;
+    // Why the last step failed: the server's refusal, else the layer's words for the failure.
+    std::string FailureReason() const;
     // The server's last reply as the error, else the system's.
     void SetErrorFromResponseOrSystem();
     // Keeps errno's text as the last error; false.

@@ -27,7 +27,7 @@ std::optional<uint64_t> CFTPClient::RemoteSize(const char* pszRemoteFile) {
         return std::nullopt;
     }
     auto size = m_hConnect->FileSize(pszRemoteFile);
-    SetErrorFromResponse();
+    SetErrorFromStep(size.has_value());
     return size;
 }
 
@@ -37,7 +37,7 @@ std::optional<std::time_t> CFTPClient::RemoteTime(const char* pszRemoteFile) {
         return std::nullopt;
     }
     auto time = m_hConnect->ModificationTime(pszRemoteFile);
-    SetErrorFromResponse();
+    SetErrorFromStep(time.has_value());
     return time;
 }
 

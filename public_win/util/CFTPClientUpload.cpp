@@ -107,11 +107,21 @@ bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
     if (m_hConnect->Rename(pszFrom, pszTo)) {
         return true;
     }
+    if (!ServerRefused()) {
+        // A rename that timed out or lost its connection was not refused: the server's last
+        // reply belongs to an earlier command.
+        SetErrorFromFailure();
+        return false;
+    }
     const std::string refusal = EngineResponse();
     // Some servers do not rename over an existing file: the old one steps aside, and comes back
     // when the new one cannot take its place.
     const std::string aside = ftp::TemporaryName(pszTo);
     if (!m_hConnect->FileSize(pszTo) || !m_hConnect->Rename(pszTo, aside)) {
+        if (!ServerRefused()) {
+            SetErrorFromFailure();
+            return false;
+        }
         SetErrorText(ftp::Arg(ftp::Tr("ftp",
                                       "服务器不允许改名(%1)，原文件保持不变。如该服务器不"
                                       "允许改名，请把系统参数korvane_ftp_upload设为direct。"),
@@ -123,12 +133,16 @@ bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
         m_hConnect->Delete(aside);  // a leftover here is only a temporary file
         return true;
     }
-    const std::string second = EngineResponse();
+    const ftp::Status cause = EngineFailure();
+    const std::string second = FailureReason();
     if (!m_hConnect->Rename(aside, pszTo)) {
+        const std::string back = FailureReason();
+        SetEngineFailure(cause);  // the code of why the new file did not take its place
         SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器拒绝改名(%1)，原文件暂存为[%2]，未能改回(%3)"),
-                              {second, aside, EngineResponse()}));
+                              {second, aside, back}));
         return false;
     }
+    SetEngineFailure(cause);
     SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器拒绝改名(%1)，原文件保持不变。"), {second}));
     return false;
 }
@@ -139,7 +153,7 @@ bool CFTPClient::RemoveFile(const char* pszRemoteFile) {
         return false;
     }
     if (!m_hConnect->Delete(pszRemoteFile)) {
-        SetErrorFromResponse();
+        SetErrorFromFailure();
         return false;
     }
     return true;

@@ -108,11 +108,17 @@ bool Connection::Rename(const std::string& from, const std::string& to) {
         return false;
     }
     const auto first = NameCommand("RNFR", from);
-    if (!first || first->code != 350) {
+    if (!first) {
         return false;
     }
+    if (first->code != 350) {
+        return Keep(Status::Of(kErrCommandFailed));  // its reply says why
+    }
     const auto second = NameCommand("RNTO", to);
-    return second && second->Completion();
+    if (second && !second->Completion()) {
+        return Keep(Status::Of(kErrCommandFailed));
+    }
+    return second.has_value();
 }
 
 bool Connection::Delete(const std::string& name) {
