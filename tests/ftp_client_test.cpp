@@ -337,6 +337,28 @@ TEST_F(FtpTest, AStalledTransferEndsWithinOneTimeoutAndSaysSo) {
     EXPECT_EQ(QFileInfo(local.filePath("st.bin")).size(), 2000);
 }
 
+// The size a server announces is a forecast (a file that grew, a server that miscounts): the
+// data are read to their end, paced or not, and what arrived is the file and its digest.
+TEST_F(FtpTest, ASizeSmallerThanTheFileIsNoEndOfTheData) {
+    Start({"--size-less", "100000"});
+    const QByteArray content = Pattern(3000000, 41);
+    server->Put(QStringLiteral("grown.bin"), content);
+    Login(client);
+    for (const int rate : {-1, 100}) {
+        SCOPED_TRACE(rate);
+        QFile::remove(local.filePath(QStringLiteral("grown.bin")));
+        ASSERT_TRUE(client.GetFile("grown.bin", Local("grown.bin"), rate)) << client.m_szLastError;
+        EXPECT_EQ(QFileInfo(local.filePath(QStringLiteral("grown.bin"))).size(), content.size());
+        EXPECT_TRUE(ReadFile(local.filePath(QStringLiteral("grown.bin"))) == content);
+    }
+    std::string hex;
+    uint64_t size = 0;
+    ASSERT_TRUE(client.RemoteSha256("grown.bin", &hex, &size)) << client.m_szLastError;
+    EXPECT_EQ(size, 3000000u);
+    EXPECT_EQ(QByteArray::fromStdString(hex),
+              QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
+}
+
 TEST_F(FtpTest, ARetrievalTheServerAbortsFails) {
     Start({"--retr-final", "426 Transfer aborted. File is growing."});
     server->Put(QStringLiteral("grow.bin"), Pattern(30 * 1024, 14));

@@ -159,17 +159,20 @@ private:
     // up to verifiedEnd, and written at the file's position.
     struct Pass {
         bool sizeKnown = false;
-        uint64_t total = 0;
-        uint64_t at = 0;  // bytes the local file holds before the pass
+        uint64_t total = 0;  // the size the server announced: where the data should not end
+        uint64_t at = 0;     // bytes the local file holds before the pass
         uint64_t verifiedEnd = 0;
         std::size_t got = 0;  // what the pass wrote
+        // Whether the end of the data here would come before the announced size.
+        bool ExpectsMore() const { return sizeKnown && at < total; }
     };
     enum class PassEnd { More, Done, Failed, Mismatch };
     PassEnd RetrievePass(ftp::FileTransfer& remote, ftp::Pacer& pacer, std::vector<char>& buffer,
                          int fd, Pass& pass);
     // Reads into buffer with up to kAttempts attempts sharing one read timeout; fill: until n
-    // bytes (the paced rate), else what arrives first.
-    bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool sizeKnown,
+    // bytes (the paced rate), else what arrives first. expectMore: the end of the data would
+    // come too early, and is tried again.
+    bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool expectMore,
                          bool fill, std::size_t* got);
     // Writes a block with up to kAttempts attempts sharing one write timeout: the bytes taken.
     std::size_t WriteWithRetries(ftp::FileTransfer& remote, const char* data, std::size_t n);
