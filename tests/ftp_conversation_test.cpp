@@ -97,7 +97,7 @@ public:
         return ftp::Status();
     }
 
-    void Finish(const ftp::Wait& /*wait*/) override {}
+    ftp::Status Finish(const ftp::Wait& /*wait*/) override { return ftp::Status(); }
     void SendNow(const char* /*data*/, std::size_t /*n*/) override {}  // QUIT at the end
     int Fd() const override { return -1; }
 

@@ -118,8 +118,9 @@ public:
     static constexpr int kAttempts = 3;
     // A resume first receives this much of what the local copy holds again and compares it.
     static constexpr uint64_t kOverlap = 65536;
-    // How long the server's final reply is awaited after its data connection broke.
-    static constexpr int kBrokenReplyWaitMs = 1000;
+    // How long the end of a transfer whose data connection broke or stalled may take, the
+    // server's final reply included.
+    static constexpr int kBrokenReplyWaitMs = ftp::kLastWordMs;
     static constexpr uint32_t kRetryPauseMs = 1000;
 
     // --- Files on the server, for checking what was registered (CFTPClientFiles.cpp) -----------

@@ -209,7 +209,7 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     // After a broken data connection its word is not worth another whole timeout.
     const bool closedCleanly = remote->Close(failed ? kBrokenReplyWaitMs : -1);
     if (!closedCleanly && !failed && !r.mismatch) {
-        SetErrorFromResponse();
+        SetErrorFromFailure();  // the server's refusal (426), or no final reply in time
     }
     r.count = p.count;
     r.ok = !r.mismatch && closedCleanly && !failed;

@@ -8,12 +8,6 @@
 
 namespace ftp {
 
-namespace {
-// How long the final reply is awaited after a data connection's handshake failed, or after a
-// server in "auto" did not connect back within the short wait.
-constexpr int kShortReplyWaitMs = 1000;
-}  // namespace
-
 bool Connection::SetCurrentDirectory(const std::string& path) {
     const auto reply = NameCommand("CWD", path);
     if (!reply || !reply->Completion()) {
@@ -296,11 +290,10 @@ std::unique_ptr<Transport> Connection::Establish(DataConnection& data, bool pass
         return stream;
     }
     // The server could not connect back, or the data connection's handshake failed: it ends
-    // the command with its own reply. After the short wait of "auto" the server may still be
-    // trying, and its reply is given a short wait too.
+    // the command with its own reply, which gets the short wait of a stalled transfer (a server
+    // still trying to connect back may answer much later; the connection is then out of step).
     const Status cause = failure_;
-    const bool probing = !passive && mode_ == DataMode::Auto;
-    ReadFinalReply(established || probing ? kShortReplyWaitMs : -1);
+    ReadFinalReply(kLastWordMs);
     failure_ = cause;
     *fallBack = !passive && !established;
     return nullptr;
@@ -343,15 +336,27 @@ bool FileTransfer::Close(int replyTimeoutMs) {
         return false;
     }
     closed_ = true;
-    // A bounded close shares its bound between the end of the data and the reply.
-    const WaitBudget budget(replyTimeoutMs);
+    // A bounded close shares its bound between the end of the data and the reply. An end of
+    // the data that the peer would not take is a stall: its last word is then worth no more
+    // than the short wait.
+    const int bound = replyTimeoutMs;
+    const WaitBudget budget(std::max(bound, 0));
+    Status finished;
     if (data_) {
-        data_->Finish(connection_.WaitOf(
-            replyTimeoutMs < 0 ? connection_.GetTimeouts().writeMs : replyTimeoutMs,
-            waits::kWrite));
+        const int finishMs = bound < 0 ? connection_.GetTimeouts().writeMs : bound;
+        finished = data_->Finish(connection_.WaitOf(finishMs, waits::kWrite));
         data_.reset();
     }
-    const auto reply = connection_.ReadFinalReply(replyTimeoutMs < 0 ? -1 : budget.Remaining());
+    const bool stalled = finished.code == kErrTimeout;
+    const int replyMs = bound >= 0 ? budget.Left() : stalled ? kLastWordMs : -1;
+    const auto reply = connection_.ReadFinalReply(replyMs);
+    if (stalled) {
+        connection_.Keep(std::move(finished));
+        return false;
+    }
+    if (reply && !reply->Completion()) {
+        connection_.Keep(Status::Of(kErrCommandFailed));  // its reply says why (426, 552)
+    }
     return reply && reply->Completion();
 }
 
