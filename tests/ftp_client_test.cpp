@@ -710,6 +710,36 @@ TEST_F(VsftpdTest, AFailedStoreLeavesTheOldRemoteFileIntact) {
         << "no temporary file is left";
 }
 
+// vsftpd whose connections back a firewall drops sits in its own connect timeout without a
+// word: auto gives that session up after the short wait, logs in again passively and finishes
+// the upload long before vsftpd's connect timeout or the transfer timeout ends.
+TEST_F(VsftpdTest, AutoUploadsPassivelyWhenTheConnectionBackIsDropped) {
+    const korvane::test::ConnectBackBlackhole firewalled(*server);
+    ASSERT_TRUE(firewalled.Started()) << firewalled.Error().toStdString();
+    const QByteArray content = Pattern(5 * 1024 * 1024, 33);
+    WriteFile(local.filePath("up.bin"), content);
+    QTemporaryDir state;
+    CFTPClient::Options options;
+    options.mode = ftp::DataMode::Auto;
+    options.storeViaPart = true;
+    options.stateFolder = state.path().toStdString();
+    client.SetOptions(options);
+    ftp::Timeouts site;  // korvane_ftp_timeout's default
+    site.connectMs = site.replyMs = site.acceptMs = site.readMs = site.writeMs = 30000;
+    client.SetTimeouts(site);
+    ASSERT_TRUE(client.Connect(firewalled.Server().toUtf8(), server->User(), server->Password()))
+        << client.m_szLastError;
+    ASSERT_TRUE(client.SetCurrentDirectory(server->RemoteDir())) << client.m_szLastError;
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(client.PutFile("fw.bin", Local("up.bin"))) << client.m_szLastError;
+    EXPECT_LT(timer.elapsed(), ftp::kConnectBackWaitMs + 7000) << "vsftpd waits 60 s to connect";
+    EXPECT_TRUE(server->Read(QStringLiteral("fw.bin")) == content);
+    EXPECT_EQ(client.m_hConnect->Mode(), ftp::DataMode::Passive);
+    EXPECT_EQ(QDir(server->Home()).entryList({QStringLiteral("*.part")}, QDir::Files),
+              QStringList());
+}
+
 class PassiveOnlyVsftpdTest : public FtpTest {
 protected:
     void SetUp() override {

@@ -3,6 +3,7 @@
 #include "FtpPassive.h"
 #include "FtpSession.h"
 #include "FtpWaitBudget.h"
+#include "TemporaryName.h"
 
 #include <algorithm>
 
@@ -195,23 +196,56 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
     restart_.reset();  // the transfer command uses the marker up, whatever happens to it
     auto transfer = OpenIn(mode_ == DataMode::Passive, command, access, knownSize, &fallBack);
     if (!transfer && fallBack && mode_ == DataMode::Auto) {
-        mode_ = DataMode::Passive;  // for this transfer and the rest of the session
-        Remember(ServerFact::ActiveFails);
-        if (lost_ && !Reestablish()) {
-            return nullptr;
-        }
-        // The failed command used the marker up (or the session that held it is gone).
-        if (restart && !Restart(restart->first, restart->second)) {
-            Keep(Status::Of(kErrCommandFailed));
-            return nullptr;
-        }
-        restart_.reset();
-        transfer = OpenIn(true, command, access, knownSize, &fallBack);
+        transfer = OpenPassivelyAfterActive(name, command, access, knownSize, restart);
     } else if (!transfer && fallBack && mode_ == DataMode::Active) {
         // The text (a timeout's) stays; the server's refusal is the last response.
         Keep(Status::Own(kErrActiveDataFailed, failure_.text));
     }
     return transfer;
+}
+
+std::unique_ptr<FileTransfer> Connection::OpenPassivelyAfterActive(
+    const std::string& name, const std::string& command, Access access,
+    std::optional<uint64_t> knownSize, std::optional<std::pair<uint64_t, RestartRule>> restart) {
+    mode_ = DataMode::Passive;  // for this transfer and the rest of the session
+    Remember(ServerFact::ActiveFails);
+    // A session still owing the answer is given up at once, whatever the server is doing.
+    const bool abandoned = lost_;
+    if (lost_ && !Reestablish()) {
+        return nullptr;
+    }
+    // The failed command used the marker up (or the session that held it is gone).
+    if (restart && !Restart(restart->first, restart->second)) {
+        Keep(Status::Of(kErrCommandFailed));
+        return nullptr;
+    }
+    restart_.reset();
+    bool fallBack = false;
+    if (!abandoned || access == Access::Read) {
+        return OpenIn(true, command, access, knownSize, &fallBack);
+    }
+    // The abandoned session may still hold the name: vsftpd locks the file it stores to while
+    // it tries to connect back, up to its own connect timeout, and a second STOR of it waits
+    // for the lock. The store goes to a name of its own and takes the name once complete.
+    const std::string side = TemporaryName(name);
+    const auto wire = WireName(side);
+    auto transfer = wire ? OpenIn(true, "STOR " + *wire, access, knownSize, &fallBack) : nullptr;
+    if (transfer) {
+        transfer->PublishAs(side, name);
+    }
+    return transfer;
+}
+
+bool Connection::PublishStored(const std::string& side, const std::string& name) {
+    if (Rename(side, name)) {
+        return true;
+    }
+    const Status cause = failure_;
+    const std::string reply = response_;
+    Delete(side);  // nothing half-published stays behind
+    failure_ = cause;
+    response_ = reply;
+    return false;
 }
 
 bool Connection::Reestablish() {
@@ -357,7 +391,8 @@ bool FileTransfer::Close(int replyTimeoutMs) {
     if (reply && !reply->Completion()) {
         connection_.Keep(Status::Of(kErrCommandFailed));  // its reply says why (426, 552)
     }
-    return reply && reply->Completion();
+    return reply && reply->Completion() &&
+           (side_.empty() || connection_.PublishStored(side_, name_));
 }
 
 }  // namespace ftp

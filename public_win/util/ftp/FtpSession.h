@@ -121,6 +121,9 @@ public:
                                            std::optional<uint64_t> knownSize = std::nullopt);
     // RNFR/RNTO; false with the server's reply as the last response.
     bool Rename(const std::string& from, const std::string& to);
+    // Renames a store that went to a side name into place; on failure the side file is removed
+    // and the rename's failure and reply are kept.
+    bool PublishStored(const std::string& side, const std::string& name);
     bool Delete(const std::string& name);
     // The names in the current directory (NLST), in UTF-8, at most kMaxListingBytes of them;
     // a listed name with a folder part is left out. nullopt when the listing failed.
@@ -173,6 +176,11 @@ private:
     bool ProtectData();
     // One attempt in the given mode; *fallBack says that active mode failed in a way that
     // passive mode may mend (refused PORT/EPRT, 425, no connection from the server).
+    // After active mode failed in "auto": the rest of the session passive, a control connection
+    // still owing an answer replaced, the restart marker set again, the command sent again.
+    std::unique_ptr<FileTransfer> OpenPassivelyAfterActive(
+        const std::string& name, const std::string& command, Access access,
+        std::optional<uint64_t> knownSize, std::optional<std::pair<uint64_t, RestartRule>> restart);
     std::unique_ptr<FileTransfer> OpenIn(bool passive, const std::string& command, Access access,
                                          std::optional<uint64_t> knownSize, bool* fallBack);
     // After the opening reply: the data connection, or null with *fallBack set where active
@@ -221,14 +229,22 @@ public:
     // Sends n bytes; *accepted says how many went out. False on error or timeout.
     bool Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs);
     // Ends the data connection and reads the final reply, waiting at most replyTimeoutMs (-1:
-    // the reply timeout); true when it is 2xx. Once only.
+    // the reply timeout); true when it is 2xx (and a store to a side name took its name). Once
+    // only.
     bool Close(int replyTimeoutMs = -1);
+    // A store that goes to side: once the server confirmed it, Close renames it to name.
+    void PublishAs(std::string side, std::string name) {
+        side_ = std::move(side);
+        name_ = std::move(name);
+    }
 
 private:
     Connection& connection_;
     std::unique_ptr<Transport> data_;
     std::optional<uint64_t> size_;
     bool closed_ = false;
+    std::string side_;
+    std::string name_;
 };
 
 }  // namespace ftp
