@@ -415,10 +415,15 @@ TEST_F(FtpTest, UploadsEmptyAndLargeFilesByteIdentical) {
     EXPECT_TRUE(QFileInfo::exists(server->PathOf("empty.txt")));
     EXPECT_EQ(QFileInfo(server->PathOf("empty.txt")).size(), 0);
 
+    // The digest of what was sent is made beside the sending, block after block.
     const QByteArray big = Pattern(8 * 1024 * 1024 + 3, 12);
     WriteFile(local.filePath("big.bin"), big);
-    ASSERT_TRUE(client.PutFile("big.bin", Local("big.bin"))) << client.m_szLastError;
+    CFTPClient::StoredCopy copy;
+    ASSERT_TRUE(client.StoreAs("big.bin", Local("big.bin"), &copy)) << client.m_szLastError;
     EXPECT_TRUE(server->Read(QStringLiteral("big.bin")) == big);
+    EXPECT_EQ(copy.size, static_cast<uint64_t>(big.size()));
+    EXPECT_EQ(QByteArray::fromStdString(copy.sha256),
+              QCryptographicHash::hash(big, QCryptographicHash::Sha256).toHex());
 }
 
 TEST_F(FtpTest, UploadOfAMissingLocalFileLeavesTheServerUntouched) {

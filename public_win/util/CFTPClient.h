@@ -111,6 +111,10 @@ public:
     uint32_t m_dwUserData;
 
     static constexpr std::size_t kBufferSize = 131072;
+    // An upload reads and sends blocks of this size, up to kUploadBlocksAhead blocks ahead of
+    // the thread that digests what was sent.
+    static constexpr std::size_t kUploadBlockSize = 262144;
+    static constexpr std::size_t kUploadBlocksAhead = 8;
     // The block of an upload after a block that took longer than kSlowBlockMs: a slow server
     // then takes it in pieces small enough for the observer to hear of progress often.
     static constexpr std::size_t kSlowBlockSize = 16384;
@@ -178,7 +182,11 @@ private:
     // Writes a block with up to kAttempts attempts sharing one write timeout: the bytes taken.
     std::size_t WriteWithRetries(ftp::FileTransfer& remote, const char* data, std::size_t n);
     // Sends fd to its end; *sent: the size it reported before, then the bytes sent.
-    bool Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256* digest);
+    bool Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256& digest);
+    // Reads fd block by block and sends each, digesting what was sent; false (with the last
+    // error) when reading or sending failed.
+    bool SendBlocks(const char* pszRemoteFile, ftp::FileTransfer& remote, int fd, uint64_t total,
+                    ftp::Sha256& digest, Progress& p);
     // The offset a download continues from (0: from the start), after the checks that keep a
     // foreign copy from being continued, and the bytes before it that the data must confirm.
     int64_t PlanRestart(int fd, int64_t localSize, const ftp::RemoteVersion& remote,
