@@ -32,9 +32,14 @@ using korvane::bench::Median;
 
 struct Run {
     double seconds = 0;
+    double cpuSeconds = 0;  // user and system, threads and child processes included
     long maxRssKiB = 0;
     bool ok = false;
 };
+
+double Seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 
 Run InChild(const std::function<bool()>& work) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -48,6 +53,7 @@ Run InChild(const std::function<bool()>& work) {
     Run r;
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     r.maxRssKiB = usage.ru_maxrss;
+    r.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return r;
 }
@@ -63,6 +69,7 @@ struct Contender {
     std::function<bool()> put;
     std::function<bool()> get;
     std::vector<double> up, down;
+    std::vector<double> upCpu, downCpu;
     long upRss = 0, downRss = 0;
 
     // Uploads then downloads once, each in a child process; false when either failed.
@@ -75,6 +82,8 @@ struct Contender {
         }
         up.push_back(p.seconds);
         down.push_back(g.seconds);
+        upCpu.push_back(p.cpuSeconds);
+        downCpu.push_back(g.cpuSeconds);
         upRss = std::max(upRss, p.maxRssKiB);
         downRss = std::max(downRss, g.maxRssKiB);
         return true;
@@ -141,8 +150,8 @@ bool Measure(const Scenario& how, qint64 mib, int rounds,
                                           QString::fromUtf8(url + "curl.bin")});
     };
 
-    Contender ourSide{"korvane", ourPut, ourGet, {}, {}};
-    Contender curl{"curl", curlPut, curlGet, {}, {}};
+    Contender ourSide{"korvane", ourPut, ourGet, {}, {}, {}, {}};
+    Contender curl{"curl", curlPut, curlGet, {}, {}, {}, {}};
     for (int r = 0; r < rounds; ++r) {
         // Alternate who goes first, so neither always meets a cold or a warm cache.
         Contender& first = r % 2 == 0 ? ourSide : curl;
@@ -153,16 +162,20 @@ bool Measure(const Scenario& how, qint64 mib, int rounds,
     }
     const bool identical = QProcess::execute(QStringLiteral("cmp"),
                                              {source, local + QStringLiteral("/ours.down")}) == 0;
+    // Throughput depends on what else the machine runs; the CPU time a client spends per GiB
+    // shows its own cost.
     auto line = [&](const char* what, const std::vector<double>& o, const std::vector<double>& c,
-                    long rss) {
+                    const std::vector<double>& oCpu, const std::vector<double>& cCpu, long rss) {
         const double a = static_cast<double>(mib) * 1.048576 / Median(o);
         const double b = static_cast<double>(mib) * 1.048576 / Median(c);
+        const double gib = static_cast<double>(mib) / 1024.0;
         std::printf(
-            "%-22s %-8s korvane %7.1f MB/s  curl %7.1f MB/s  ratio %.2f  peak RSS %ld KiB\n",
-            how.name, what, a, b, a / b, rss);
+            "%-22s %-8s korvane %7.1f MB/s  curl %7.1f MB/s  ratio %.2f  "
+            "CPU s/GiB %.2f vs %.2f  peak RSS %ld KiB\n",
+            how.name, what, a, b, a / b, Median(oCpu) / gib, Median(cCpu) / gib, rss);
     };
-    line("upload", ourSide.up, curl.up, ourSide.upRss);
-    line("download", ourSide.down, curl.down, ourSide.downRss);
+    line("upload", ourSide.up, curl.up, ourSide.upCpu, curl.upCpu, ourSide.upRss);
+    line("download", ourSide.down, curl.down, ourSide.downCpu, curl.downCpu, ourSide.downRss);
     if (!identical) {
         std::printf("%s: download NOT byte-identical\n", how.name);
     }

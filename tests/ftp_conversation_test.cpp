@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <iterator>
@@ -10,8 +11,10 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "CFTPClient.h"
 #include "FtpServerMemory.h"
 #include "FtpSession.h"
 
@@ -25,8 +28,14 @@ ftp::Status TimeoutResult(const ftp::Wait& wait) {
 }
 
 // What the server does once a step's reply bytes are read: nothing more comes (a read times
-// out), or it closes the connection (a read sees the end of the stream).
-enum class Then { Silence, Close };
+// out), or it closes the connection (a read sees the end of the stream). Endless and Trickle
+// send the last piece again and again, at once or one every kTricklePauseMs, as a server whose
+// reply never ends; the script closes after kEndlessBytes or kTrickleLines of them, so that a
+// client which would read for ever meets an end instead.
+enum class Then { Silence, Close, Endless, Trickle };
+constexpr std::size_t kEndlessBytes = 4u << 20;
+constexpr int kTrickleLines = 150;
+constexpr auto kTricklePauseMs = std::chrono::milliseconds(20);
 
 // One exchange: the line the client must send ("" for the greeting, which comes before anything
 // is sent; a final '*' takes any rest, as in "PASS *"), then the reply bytes, one piece a read.
@@ -53,7 +62,11 @@ public:
             const bool closed = current_ < script_.size() && script_[current_].then == Then::Close;
             return closed ? ftp::Status() : TimeoutResult(wait);
         }
-        std::vector<std::string>& pieces = script_[current_].reply;
+        Step& step = script_[current_];
+        if (step.reply.size() == 1 && Repeats(step)) {
+            return Repeat(step, buffer, n, got);
+        }
+        std::vector<std::string>& pieces = step.reply;
         const std::size_t k = std::min(n, pieces.front().size());
         pieces.front().copy(buffer, k);
         pieces.front().erase(0, k);
@@ -84,7 +97,7 @@ public:
         return ftp::Status();
     }
 
-    void Finish(const ftp::Wait& /*wait*/) override {}
+    ftp::Status Finish(const ftp::Wait& /*wait*/) override { return ftp::Status(); }
     void SendNow(const char* /*data*/, std::size_t /*n*/) override {}  // QUIT at the end
     int Fd() const override { return -1; }
 
@@ -95,12 +108,34 @@ public:
     }
 
 private:
+    static bool Repeats(const Step& step) {
+        return step.then == Then::Endless || step.then == Then::Trickle;
+    }
+    // The last piece once more, whole; the end of the stream once the script has had enough.
+    ftp::Status Repeat(Step& step, char* buffer, std::size_t n, std::size_t* got) {
+        const std::string& piece = step.reply.front();
+        ++repeated_;
+        if (step.then == Then::Trickle) {
+            std::this_thread::sleep_for(kTricklePauseMs);  // the server's own pace
+        }
+        const bool enough = step.then == Then::Trickle ? repeated_ > kTrickleLines
+                                                       : repeated_ * piece.size() > kEndlessBytes;
+        if (enough || piece.size() > n) {
+            step.reply.clear();
+            step.then = Then::Close;
+            return ftp::Status();
+        }
+        piece.copy(buffer, piece.size());
+        *got = piece.size();
+        return ftp::Status();
+    }
     static bool Matches(const std::string& expect, const std::string& line) {
         return expect.ends_with('*') ? line.starts_with(expect.substr(0, expect.size() - 1))
                                      : line == expect;
     }
     std::string Unread() const {
-        const bool left = current_ < script_.size() && !script_[current_].reply.empty();
+        const bool left = current_ < script_.size() && !script_[current_].reply.empty() &&
+                          !Repeats(script_[current_]);
         return left ? "the reply bytes \"" + script_[current_].reply.front() + "\" were not read"
                     : std::string();
     }
@@ -109,6 +144,7 @@ private:
     std::vector<std::string>* sent_;
     std::size_t current_ = std::string::npos;  // the step whose reply is being read
     std::size_t next_ = 0;                     // the step the next line sent must match
+    std::size_t repeated_ = 0;                 // pieces an Endless or Trickle step sent
 };
 
 const std::string kPassword = "s3cret";
@@ -148,8 +184,12 @@ struct Case {
     const char* name = "";
     ftp::DataMode mode = ftp::DataMode::Passive;
     ftp::TlsMode tls = ftp::TlsMode::Off;  // never with a TLS context: no handshake here
+    ftp::Timeouts timeouts = {};
     std::function<void(Connection&)> setup = {};
     Run run = {};
+    // Instead of run: a client over the connection, and the last error it then reports.
+    std::function<bool(CFTPClient&)> client = {};
+    std::string error = {};
     std::vector<Step> script = {};
     bool ok = false;
     int code = 0;  // the failure code after an operation that failed
@@ -361,6 +401,7 @@ std::vector<Case> FileCases() {
         {.name = "Rename_RnfrAnsweredWithout350SendsNoRnto",
          .run = [](Connection& c) { return c.Rename("a", "b"); },
          .script = {{"RNFR a", {"250 Ok.\r\n"}}},
+         .code = kErrCommandFailed,
          .sent = {"RNFR a"},
          .lastReply = "250 Ok."},
         {.name = "Rename_RntoRefused",
@@ -487,6 +528,24 @@ std::vector<Case> SessionCases() {
          .script = {kBinary, {"SIZE a"}},
          .code = kErrConnectionAborted,
          .sent = {"TYPE I", "SIZE a"}},
+        // A reply is bounded as a whole: by its size when it comes fast, by the reply timeout
+        // when it trickles, however many lines or preliminary replies it is made of.
+        {.name = "Reply_EndlessContinuationIsAProtocolErrorAtItsSizeBound",
+         .run = [](Connection& c) { return c.Command("STAT").has_value(); },
+         .script = {{"STAT", {"211-Status\r\n", " and more\r\n"}, Then::Endless}},
+         .code = kErrProtocol,
+         .sent = {"STAT"}},
+        {.name = "Reply_TricklingGreetingEndsAtTheReplyTimeout",
+         .timeouts = {.replyMs = 300},
+         .run = Login(),
+         .script = {{"", {"220-Welcome\r\n"}, Then::Trickle}},
+         .code = kErrTimeout},
+        {.name = "Reply_TricklingPreliminaryRepliesShareTheReplyTimeout",
+         .timeouts = {.replyMs = 300},
+         .run = [](Connection& c) { return c.Command("SITE UTIME a").has_value(); },
+         .script = {{"SITE UTIME a", {"110 Wait.\r\n"}, Then::Trickle}},
+         .code = kErrTimeout,
+         .sent = {"SITE UTIME a"}},
         {.name = "Command_ReplyWithoutACodeIsAProtocolError",
          .run = [](Connection& c) { return c.Command("NOOP").has_value(); },
          .script = {{"NOOP", {"OK\r\n"}}},
@@ -526,9 +585,65 @@ std::vector<Case> SessionCases() {
     };
 }
 
+// What the client makes of the conversation: the reason it reports is the failed step's own,
+// never an earlier command's reply.
+std::vector<Case> ClientCases() {
+    using namespace ftp;
+    const Timeouts second{.replyMs = 1000};
+    const Step sized{"SIZE a.part", {"213 500000\r\n"}};
+    const auto publish = [](CFTPClient& c) {
+        return c.RemoteSize("a.part") && c.Publish("a.part", "a");
+    };
+    return {
+        {.name = "Publish_RnfrTimedOutIsATimeoutNotARefusal",
+         .timeouts = second,
+         .client = publish,
+         .error = "等待服务器应答超时（1秒）",
+         .script = {kBinary, sized, {"RNFR a.part"}},
+         .code = kErrTimeout,
+         .sent = {"TYPE I", "SIZE a.part", "RNFR a.part"}},
+        {.name = "Publish_RntoTimedOutIsATimeoutNotARefusal",
+         .timeouts = second,
+         .client = publish,
+         .error = "等待服务器应答超时（1秒）",
+         .script = {kBinary, sized, {"RNFR a.part", {"350 Ready.\r\n"}}, {"RNTO a"}},
+         .code = kErrTimeout,
+         .sent = {"TYPE I", "SIZE a.part", "RNFR a.part", "RNTO a"}},
+        {.name = "Publish_MovingAsideTimedOutIsATimeout",
+         .timeouts = second,
+         .client = publish,
+         .error = "等待服务器应答超时（1秒）",
+         .script = {kBinary,
+                    sized,
+                    {"RNFR a.part", {"350 Ready.\r\n"}},
+                    {"RNTO a", {"553 Target exists.\r\n"}},
+                    {"SIZE a", {"213 7\r\n"}},
+                    {"RNFR a"}},
+         .code = kErrTimeout,
+         .sent = {"TYPE I", "SIZE a.part", "RNFR a.part", "RNTO a", "SIZE a", "RNFR a"}},
+        {.name = "Publish_RefusedKeepsTheServersRefusal",
+         .client = publish,
+         .error = "服务器不允许改名(550 Rename not allowed.\r\n)，原文件保持不变。如该服务器不"
+                  "允许改名，请把系统参数korvane_ftp_upload设为direct。",
+         .script = {kBinary,
+                    sized,
+                    {"RNFR a.part", {"550 Rename not allowed.\r\n"}},
+                    {"SIZE a", {"550 a: No such file.\r\n"}}},
+         .code = kErrCommandFailed,
+         .sent = {"TYPE I", "SIZE a.part", "RNFR a.part", "SIZE a"}},
+        {.name = "RemoveFile_TimedOutIsATimeout",
+         .timeouts = second,
+         .client = [](CFTPClient& c) { return c.RemoteSize("a.part") && c.RemoveFile("a.part"); },
+         .error = "等待服务器应答超时（1秒）",
+         .script = {kBinary, sized, {"DELE a.part"}},
+         .code = kErrTimeout,
+         .sent = {"TYPE I", "SIZE a.part", "DELE a.part"}},
+    };
+}
+
 std::vector<Case> Cases() {
     std::vector<Case> all;
-    for (auto group : {LoginCases, RestartCases, FileCases, NameCases, SessionCases}) {
+    for (auto group : {LoginCases, RestartCases, FileCases, NameCases, SessionCases, ClientCases}) {
         std::vector<Case> cases = group();
         std::move(cases.begin(), cases.end(), std::back_inserter(all));
     }
@@ -552,12 +667,20 @@ TEST_P(FtpConversation, ClientSendsAndDecidesAsTheTableSays) {
     std::vector<std::string> sent;
     auto owned = std::make_unique<ScriptedTransport>(c.script, &sent);
     const ScriptedTransport* transport = owned.get();
-    Connection connection(std::move(owned), ftp::Timeouts{}, c.mode, nullptr, c.tls);
+    auto made = std::make_unique<Connection>(std::move(owned), c.timeouts, c.mode, nullptr, c.tls);
+    Connection& connection = *made;
     if (c.setup) {
         ASSERT_NO_FATAL_FAILURE(c.setup(connection));
     }
-
-    EXPECT_EQ(c.run(connection), c.ok);
+    CFTPClient client;
+    if (c.client) {
+        client.m_hConnect = std::move(made);
+        EXPECT_EQ(c.client(client), c.ok);
+        EXPECT_EQ(client.m_nLastErrorCode, c.code);
+        EXPECT_EQ(std::string(client.m_szLastError), c.error);
+    } else {
+        EXPECT_EQ(c.run(connection), c.ok);
+    }
     EXPECT_EQ(connection.Failure().code, c.code) << "a success leaves no failure behind";
     EXPECT_EQ(sent, c.sent);
     EXPECT_EQ(transport->Unplayed(), "");

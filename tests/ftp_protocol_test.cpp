@@ -12,6 +12,7 @@
 #include "FtpServerMemory.h"
 #include "FtpSession.h"
 #include "FtpSocket.h"
+#include "Sha256.h"
 #include "support/Files.h"
 
 using korvane::test::ReadFile;
@@ -195,6 +196,29 @@ TEST(ServerMemory, FactsPersistPerServer) {
     EXPECT_EQ(ReadFile(QString::fromStdString(later.Path())),
               QByteArray("tls [ftp.site.example]:21\npassive [ftp.site.example]:21\n"));
     EXPECT_FALSE(ftp::ServerMemory("/proc/no-such-folder").Remember(key, F::SpokeTls));
+}
+
+// Blocks digested beside the caller, by its thread or by the caller when every buffer of the
+// ring waits, make the digest of the whole stream in order, whatever the block sizes.
+TEST(Sha256Behind, DigestsTheStreamInOrder) {
+    std::string stream;
+    ftp::Sha256 behind;
+    {
+        ftp::Sha256Behind hashing(behind, 4096, 2);
+        for (std::size_t i = 0; i < 3000; ++i) {
+            const std::size_t n = (i * 7919) % 4097;  // empty and full blocks among them
+            char* block = hashing.Buffer();
+            for (std::size_t k = 0; k < n; ++k) {
+                block[k] = static_cast<char>(i + k * 31);
+            }
+            stream.append(block, n);
+            hashing.Add(n);
+        }
+        hashing.Finish();
+    }
+    ftp::Sha256 whole;
+    whole.Update(stream.data(), stream.size());
+    EXPECT_EQ(behind.HexDigest(), whole.HexDigest());
 }
 
 }  // namespace

@@ -93,16 +93,30 @@ void CFTPClient::SetErrorText(const std::string& text) {
     m_nLastErrorCode = EngineFailure().code;
 }
 
-void CFTPClient::SetError(const ftp::Status& status) {
-    std::string text;
+namespace {
+// The words of a status: the layer's own, else the system's text for its number.
+std::string TextOf(const ftp::Status& status) {
     if (status.code >= ftp::kOwnErrorBase) {
         // The layer's own errors have no system text; a timeout says of what and how long.
-        text = status.text.empty() ? ftp::OwnErrorText(status.code) : status.text;
-    } else if (status.code > 0) {
-        text = std::strerror(status.code);
+        return status.text.empty() ? ftp::OwnErrorText(status.code) : status.text;
     }
+    return status.code > 0 ? std::string(std::strerror(status.code)) : std::string();
+}
+}  // namespace
+
+void CFTPClient::SetError(const ftp::Status& status) {
+    const std::string text = TextOf(status);
     CopyCut(m_szLastError, sizeof m_szLastError, text.data(), text.size());
     m_nLastErrorCode = status.code;
+}
+
+bool CFTPClient::ServerRefused() const {
+    return EngineFailure().code == ftp::kErrCommandFailed;
+}
+
+std::string CFTPClient::FailureReason() const {
+    const std::string own = TextOf(EngineFailure());
+    return ServerRefused() || own.empty() ? EngineResponse() : own;
 }
 
 void CFTPClient::SetErrorFromSystem() {
@@ -139,6 +153,14 @@ bool CFTPClient::RequireConnection() {
     m_connectFailure = ftp::Status::Of(ftp::kErrCannotConnect);
     SetErrorFromResponseOrSystem();
     return false;
+}
+
+void CFTPClient::SetErrorFromStep(bool succeeded) {
+    if (succeeded) {
+        SetErrorFromResponse();
+    } else {
+        SetErrorFromFailure();
+    }
 }
 
 void CFTPClient::SetErrorFromResponseOrSystem() {
@@ -186,8 +208,11 @@ bool CFTPClient::Connect(const char* pszServer, const char* pszUser, const char*
 
 bool CFTPClient::SetCurrentDirectory(const char* pszRemotePath) {
     FTP_REQUIRE(pszRemotePath != NULL);
-    if (!m_hConnect || !m_hConnect->SetCurrentDirectory(pszRemotePath)) {
-        SetErrorFromResponse();
+    if (!m_hConnect) {
+        return RequireConnection();
+    }
+    if (!m_hConnect->SetCurrentDirectory(pszRemotePath)) {
+        SetErrorFromFailure();
         return false;
     }
     m_directory = pszRemotePath;

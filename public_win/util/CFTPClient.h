@@ -97,6 +97,10 @@ public:
     uint32_t m_dwUserData;
 
     static constexpr std::size_t kBufferSize = 131072;
+    // An upload reads and sends blocks of this size, up to kUploadBlocksAhead blocks ahead of
+    // the thread that digests what was sent.
+    static constexpr std::size_t kUploadBlockSize = 262144;
+    static constexpr std::size_t kUploadBlocksAhead = 8;
     // The block of an upload after a block that took longer than kSlowBlockMs: a slow server
     // then takes it in pieces small enough for the observer to hear of progress often.
     static constexpr std::size_t kSlowBlockSize = 16384;
@@ -104,12 +108,14 @@ public:
     static constexpr int kAttempts = 3;
     // A resume first receives this much of what the local copy holds again and compares it.
     static constexpr uint64_t kOverlap = korvane::store::kResumeOverlap;
-    // How long the server's final reply is awaited after its data connection broke.
-    static constexpr int kBrokenReplyWaitMs = 1000;
+    // How long the end of a transfer whose data connection broke or stalled may take, the
+    // server's final reply included.
+    static constexpr int kBrokenReplyWaitMs = ftp::kLastWordMs;
     static constexpr uint32_t kRetryPauseMs = 1000;
 
     // --- Files on the server, for checking what was registered (CFTPClientFiles.cpp) -----------
-    // The names in the current directory (NLST), in UTF-8.
+    // The names in the current directory (NLST), in UTF-8; a listed name with a folder part
+    // ("sub/x") names no file of this directory and is left out.
     bool ListNames(std::vector<std::string>* names);
     // SIZE and MDTM of a remote file; nullopt when the server does not tell (or no such file).
     std::optional<uint64_t> RemoteSize(const char* pszRemoteFile);
@@ -144,22 +150,29 @@ private:
     // up to verifiedEnd, and written at the file's position.
     struct Pass {
         bool sizeKnown = false;
-        uint64_t total = 0;
-        uint64_t at = 0;  // bytes the local file holds before the pass
+        uint64_t total = 0;  // the size the server announced: where the data should not end
+        uint64_t at = 0;     // bytes the local file holds before the pass
         uint64_t verifiedEnd = 0;
         std::size_t got = 0;  // what the pass wrote
+        // Whether the end of the data here would come before the announced size.
+        bool ExpectsMore() const { return sizeKnown && at < total; }
     };
     enum class PassEnd { More, Done, Failed, Mismatch };
     PassEnd RetrievePass(ftp::FileTransfer& remote, ftp::Pacer& pacer, std::vector<char>& buffer,
                          int fd, Pass& pass);
     // Reads into buffer with up to kAttempts attempts sharing one read timeout; fill: until n
-    // bytes (the paced rate), else what arrives first.
-    bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool sizeKnown,
+    // bytes (the paced rate), else what arrives first. expectMore: the end of the data would
+    // come too early, and is tried again.
+    bool ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n, bool expectMore,
                          bool fill, std::size_t* got);
     // Writes a block with up to kAttempts attempts sharing one write timeout: the bytes taken.
     std::size_t WriteWithRetries(ftp::FileTransfer& remote, const char* data, std::size_t n);
     // Sends fd to its end; *sent: the size it reported before, then the bytes sent.
-    bool Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256* digest);
+    bool Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256& digest);
+    // Reads fd block by block and sends each, digesting what was sent; false (with the last
+    // error) when reading or sending failed.
+    bool SendBlocks(const char* pszRemoteFile, ftp::FileTransfer& remote, int fd, uint64_t total,
+                    ftp::Sha256& digest, Progress& p);
     // The offset a download continues from (0: from the start), after the checks that keep a
     // foreign copy from being continued, and the bytes before it that the data must confirm.
     int64_t PlanRestart(int fd, int64_t localSize, const ftp::RemoteVersion& remote,
@@ -183,6 +196,13 @@ private:
 
     void SetErrorFromResponse();
     void SetErrorFromSystem();
+    // After a step: its reply when it succeeded, else why it failed (SetErrorFromFailure).
+    void SetErrorFromStep(bool succeeded);
+    // Whether the last step failed because the server said no (its reply says why), rather
+    // than because no answer came (a timeout, a lost connection).
+    bool ServerRefused() const;
+    // Why the last step failed: the server's refusal, else the layer's words for the failure.
+    std::string FailureReason() const;
     // The server's last reply as the error, else the system's.
     void SetErrorFromResponseOrSystem();
     // Keeps errno's text as the last error; false.

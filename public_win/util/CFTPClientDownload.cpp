@@ -95,7 +95,7 @@ bool CFTPClient::GetFile(const char* pszRemoteFile, const char* pszLocalFile, in
 }
 
 bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::size_t n,
-                                 bool sizeKnown, bool fill, std::size_t* got) {
+                                 bool expectMore, bool fill, std::size_t* got) {
     // The attempts and the pauses between them share one read timeout: a stalled server costs
     // one timeout.
     const ftp::WaitBudget budget(m_timeouts.readMs);
@@ -103,8 +103,8 @@ bool CFTPClient::ReadWithRetries(ftp::FileTransfer& remote, char* buffer, std::s
     *got = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         ok = remote.Read(buffer, n, got, budget.Remaining(), fill);
-        if ((ok && *got > 0) || (!sizeKnown && ok)) {
-            break;  // without a size, the end of the data is the end of the file
+        if ((ok && *got > 0) || (!expectMore && ok)) {
+            break;  // the end of the data is the end of the file
         }
         if (budget.Spent() || StopIfCancelled()) {
             break;
@@ -122,13 +122,16 @@ CFTPClient::PassEnd CFTPClient::RetrievePass(ftp::FileTransfer& remote, ftp::Pac
         SetErrorFromSystem();
         return PassEnd::Failed;
     }
-    const std::size_t chunk = pacer.Chunk(pass.total - pass.at, pass.sizeKnown);
+    // The size is the server's forecast, not where the data stop: past it the pass reads on to
+    // the end of the data, which is the end of the file.
+    const bool expectMore = pass.ExpectsMore();
+    const std::size_t chunk = pacer.Chunk(pass.total - pass.at, expectMore);
     std::size_t got = 0;
     const bool ok =
-        ReadWithRetries(remote, buffer.data(), chunk, pass.sizeKnown, pacer.Limited(), &got);
+        ReadWithRetries(remote, buffer.data(), chunk, expectMore, pacer.Limited(), &got);
     if (got == 0) {
-        const bool failed = pass.sizeKnown || !ok;
-        if (ok && pass.sizeKnown) {
+        const bool failed = expectMore || !ok;
+        if (ok && expectMore) {
             // The data ended before the file did: the connection broke.
             SetEngineFailure(ftp::Status::Own(
                 ftp::kErrConnectionAborted,
@@ -180,7 +183,7 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     }
     bool failed = false;
     SetEngineFailure(ftp::Status());
-    while (!r.sizeKnown || p.count < pass.total) {
+    for (;;) {
         pacer.StartPass();
         pass.at = p.count;
         const PassEnd end = RetrievePass(*remote, pacer, buffer, fd, pass);
@@ -191,9 +194,9 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
         }
         p.elapsed += pacer.EndPass();
         p.count += pass.got;
-        Report(pszRemoteFile, p, pass.total, static_cast<uint64_t>(restart));
+        Report(pszRemoteFile, p, pass.sizeKnown ? std::max(pass.total, p.count) : 0,
+               static_cast<uint64_t>(restart));
     }
-    const uint64_t total = pass.total;
     // A download that started from the beginning replaces the whole local file: nothing of an
     // older, longer copy may remain beyond the new end.
     if (restart == 0 && !r.mismatch) {
@@ -206,9 +209,9 @@ CFTPClient::Retrieval CFTPClient::Retrieve(const char* pszRemoteFile, int fd, in
     // After a broken data connection its word is not worth another whole timeout.
     const bool closedCleanly = remote->Close(failed ? kBrokenReplyWaitMs : -1);
     if (!closedCleanly && !failed && !r.mismatch) {
-        SetErrorFromResponse();
+        SetErrorFromFailure();  // the server's refusal (426), or no final reply in time
     }
     r.count = p.count;
-    r.ok = !r.mismatch && closedCleanly && (r.sizeKnown ? p.count == total : !failed);
+    r.ok = !r.mismatch && closedCleanly && !failed;
     return r;
 }

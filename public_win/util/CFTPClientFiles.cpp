@@ -27,7 +27,7 @@ std::optional<uint64_t> CFTPClient::RemoteSize(const char* pszRemoteFile) {
         return std::nullopt;
     }
     auto size = m_hConnect->FileSize(pszRemoteFile);
-    SetErrorFromResponse();
+    SetErrorFromStep(size.has_value());
     return size;
 }
 
@@ -37,7 +37,7 @@ std::optional<std::time_t> CFTPClient::RemoteTime(const char* pszRemoteFile) {
         return std::nullopt;
     }
     auto time = m_hConnect->ModificationTime(pszRemoteFile);
-    SetErrorFromResponse();
+    SetErrorFromStep(time.has_value());
     return time;
 }
 
@@ -55,13 +55,16 @@ bool CFTPClient::ReadRemote(const char* pszRemoteFile, const Sink& sink, uint64_
         return false;
     }
     std::vector<char> buffer(kBufferSize);
-    const bool sizeKnown = remote->Size().has_value();
+    // The size the server announced is where the data should not end before; the data's own
+    // end is the file's.
+    const uint64_t announced = remote->Size().value_or(0);
     for (;;) {
+        const bool expectMore = *size < announced;
         std::size_t got = 0;
         const bool ok =
-            ReadWithRetries(*remote, buffer.data(), buffer.size(), sizeKnown, false, &got);
+            ReadWithRetries(*remote, buffer.data(), buffer.size(), expectMore, false, &got);
         if (got == 0) {
-            if (!ok || (sizeKnown && *size < *remote->Size())) {
+            if (!ok || expectMore) {
                 SetErrorFromFailure();
                 return false;
             }
@@ -71,9 +74,6 @@ bool CFTPClient::ReadRemote(const char* pszRemoteFile, const Sink& sink, uint64_
         if (!sink(buffer.data(), got)) {
             SetErrorText(ftp::Tr("ftp", "读取被中止"));
             return false;
-        }
-        if (sizeKnown && *size >= *remote->Size()) {
-            break;
         }
     }
     if (!remote->Close()) {

@@ -81,7 +81,7 @@ bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, St
     // end is what is sent, counted and digested.
     uint64_t total = static_cast<uint64_t>(st.st_size);
     ftp::Sha256 digest;
-    if (!Store(pszRemoteFile, local.Fd(), &total, &digest)) {
+    if (!Store(pszRemoteFile, local.Fd(), &total, digest)) {
         return false;
     }
     // A server that lost bytes on the way (a full disk that still answered 226) is caught here.
@@ -107,11 +107,21 @@ bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
     if (m_hConnect->Rename(pszFrom, pszTo)) {
         return true;
     }
+    if (!ServerRefused()) {
+        // A rename that timed out or lost its connection was not refused: the server's last
+        // reply belongs to an earlier command.
+        SetErrorFromFailure();
+        return false;
+    }
     const std::string refusal = EngineResponse();
     // Some servers do not rename over an existing file: the old one steps aside, and comes back
     // when the new one cannot take its place.
     const std::string aside = ftp::TemporaryName(pszTo);
     if (!m_hConnect->FileSize(pszTo) || !m_hConnect->Rename(pszTo, aside)) {
+        if (!ServerRefused()) {
+            SetErrorFromFailure();
+            return false;
+        }
         SetErrorText(ftp::Arg(ftp::Tr("ftp",
                                       "服务器不允许改名(%1)，原文件保持不变。如该服务器不"
                                       "允许改名，请把系统参数korvane_ftp_upload设为direct。"),
@@ -123,12 +133,16 @@ bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
         m_hConnect->Delete(aside);  // a leftover here is only a temporary file
         return true;
     }
-    const std::string second = EngineResponse();
+    const ftp::Status cause = EngineFailure();
+    const std::string second = FailureReason();
     if (!m_hConnect->Rename(aside, pszTo)) {
+        const std::string back = FailureReason();
+        SetEngineFailure(cause);  // the code of why the new file did not take its place
         SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器拒绝改名(%1)，原文件暂存为[%2]，未能改回(%3)"),
-                              {second, aside, EngineResponse()}));
+                              {second, aside, back}));
         return false;
     }
+    SetEngineFailure(cause);
     SetErrorText(ftp::Arg(ftp::Tr("ftp", "服务器拒绝改名(%1)，原文件保持不变。"), {second}));
     return false;
 }
@@ -152,7 +166,7 @@ bool CFTPClient::RemoveFile(const char* pszRemoteFile) {
         return false;
     }
     if (!m_hConnect->Delete(pszRemoteFile)) {
-        SetErrorFromResponse();
+        SetErrorFromFailure();
         return false;
     }
     return true;
@@ -200,40 +214,26 @@ std::size_t CFTPClient::WriteWithRetries(ftp::FileTransfer& remote, const char* 
     return accepted;
 }
 
-bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256* digest) {
-    const uint64_t total = *sent;
-    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
-    if (!remote) {
-        SetErrorFromFailure();
-        return false;
-    }
-    std::vector<char> buffer(kBufferSize);
-    if (m_lpfnProgress != nullptr) {
-        m_lpfnProgress(pszRemoteFile, 0, 0, m_dwUserData);
-    }
-    Progress p;
-    bool failed = false;
+bool CFTPClient::SendBlocks(const char* pszRemoteFile, ftp::FileTransfer& remote, int fd,
+                            uint64_t total, ftp::Sha256& digest, Progress& p) {
+    // The blocks just sent are digested on a thread of their own while the next ones are read
+    // and sent: the digest costs the upload no time of its own where a second core is free.
+    ftp::Sha256Behind hashing(digest, kUploadBlockSize, kUploadBlocksAhead);
     bool slow = false;
-    if (m_observer) {
-        m_observer(0, total, 0);
-    }
     for (;;) {
+        char* block = hashing.Buffer();
         const uint32_t t0 = m_clock->Ticks();
         const ssize_t n =
-            ReadBlock(fd, buffer.data(), slow ? kSlowBlockSize : buffer.size(), p.count < total);
-        if (n == 0) {
-            break;
+            ReadBlock(fd, block, slow ? kSlowBlockSize : kUploadBlockSize, p.count < total);
+        if (n <= 0) {
+            if (n < 0) {
+                SetError(ftp::Status::Of(errno));
+            }
+            hashing.Finish();
+            return n == 0;
         }
-        if (n < 0) {
-            SetError(ftp::Status::Of(errno));
-            failed = true;
-            break;
-        }
-        if (digest != nullptr) {
-            digest->Update(buffer.data(), static_cast<std::size_t>(n));
-        }
-        const std::size_t accepted =
-            WriteWithRetries(*remote, buffer.data(), static_cast<std::size_t>(n));
+        const std::size_t accepted = WriteWithRetries(remote, block, static_cast<std::size_t>(n));
+        hashing.Add(accepted);
         const uint32_t pass = m_clock->Ticks() - t0;
         slow = pass > kSlowBlockMs;
         p.elapsed += pass;
@@ -241,10 +241,26 @@ bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::S
         Report(pszRemoteFile, p, std::max(total, p.count), 0);
         if (accepted < static_cast<std::size_t>(n)) {
             SetErrorFromFailure();
-            failed = true;
-            break;  // the data connection broke mid-block; the rest cannot follow
+            return false;  // the data connection broke mid-block; the rest cannot follow
         }
     }
+}
+
+bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256& digest) {
+    const uint64_t total = *sent;
+    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
+    if (!remote) {
+        SetErrorFromFailure();
+        return false;
+    }
+    if (m_lpfnProgress != nullptr) {
+        m_lpfnProgress(pszRemoteFile, 0, 0, m_dwUserData);
+    }
+    if (m_observer) {
+        m_observer(0, total, 0);
+    }
+    Progress p;
+    const bool failed = !SendBlocks(pszRemoteFile, *remote, fd, total, digest, p);
     // The server has the last word: a store it did not complete (no space, aborted) failed, and
     // its reply (451, 552) says why better than the broken connection did.
     const bool hadReason = m_szLastError[0] != '\0';

@@ -80,13 +80,12 @@ QByteArray FtpServer::Read(const QString& name) const {
     return ReadFile(PathOf(name));
 }
 
-PyFtpServer::PyFtpServer(const QStringList& faults) {
+void FtpServer::StartScript(const char* script, const QStringList& args) {
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList args{QStringLiteral(KORVANE_SOURCE_DIR "/tests/fixtures/ftp_server.py"),
-                     QStringLiteral("--root"), dir_.path(), QStringLiteral("--faults-file"),
-                     control_.filePath(QStringLiteral("faults"))};
-    process_->start(QStringLiteral("/usr/bin/python3"), args + faults);
+    const QString path =
+        QStringLiteral(KORVANE_SOURCE_DIR "/tests/fixtures/") + QLatin1String(script);
+    process_->start(QStringLiteral("/usr/bin/python3"), QStringList{path} + args);
     QDeadlineTimer deadline(kStartTimeoutMs);
     while (!deadline.hasExpired() && process_->state() != QProcess::NotRunning) {
         if (process_->canReadLine()) {
@@ -98,7 +97,14 @@ PyFtpServer::PyFtpServer(const QStringList& faults) {
         }
         process_->waitForReadyRead(200);
     }
-    error_ = QStringLiteral("pyftpdlib did not start: ") + process_->errorString();
+    error_ = QLatin1String(script) + QStringLiteral(" did not start: ") + process_->errorString();
+}
+
+PyFtpServer::PyFtpServer(const QStringList& faults) {
+    StartScript("ftp_server.py",
+                QStringList{QStringLiteral("--root"), dir_.path(), QStringLiteral("--faults-file"),
+                            control_.filePath(QStringLiteral("faults"))} +
+                    faults);
 }
 
 PyFtpServer::~PyFtpServer() {
@@ -194,6 +200,15 @@ QString VsftpdServer::TlsConfig(const QString& pemFile, bool implicit) {
 }
 
 VsftpdServer::~VsftpdServer() {
+    Stop();
+}
+
+ConnectBackBlackhole::ConnectBackBlackhole(const FtpServer& behind) : behind_(behind) {
+    StartScript("ftp_connect_back_blackhole.py",
+                {QStringLiteral("--upstream"), QString::number(behind.Port())});
+}
+
+ConnectBackBlackhole::~ConnectBackBlackhole() {
     Stop();
 }
 

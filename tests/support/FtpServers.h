@@ -30,6 +30,9 @@ public:
 
 protected:
     void Stop();
+    // Starts a fixture script of tests/fixtures that prints "PORT <n>" once it listens, and
+    // takes that port (else says why in error_).
+    void StartScript(const char* script, const QStringList& args);
     QTemporaryDir dir_;
     std::unique_ptr<QProcess> process_;
     int port_ = 0;
@@ -73,6 +76,22 @@ public:
     QByteArray RemoteDir() const override { return "/pub"; }
     QByteArray User() const override { return "anonymous"; }
     QByteArray Password() const override { return ""; }
+};
+
+// A relay in front of another server (tests/fixtures/ftp_connect_back_blackhole.py) that points
+// every PORT and EPRT at a port where connecting blocks, as a firewall that drops the server's
+// connections back does; passive mode reaches the server as before.
+class ConnectBackBlackhole : public FtpServer {
+public:
+    explicit ConnectBackBlackhole(const FtpServer& behind);
+    ~ConnectBackBlackhole() override;
+    QString Home() const override { return behind_.Home(); }
+    QByteArray RemoteDir() const override { return behind_.RemoteDir(); }
+    QByteArray User() const override { return behind_.User(); }
+    QByteArray Password() const override { return behind_.Password(); }
+
+private:
+    const FtpServer& behind_;
 };
 
 // A free TCP port on 127.0.0.1 (bound, read, released).

@@ -3,16 +3,11 @@
 #include "FtpPassive.h"
 #include "FtpSession.h"
 #include "FtpWaitBudget.h"
+#include "TemporaryName.h"
 
 #include <algorithm>
 
 namespace ftp {
-
-namespace {
-// How long the final reply is awaited after a data connection's handshake failed, or after a
-// server in "auto" did not connect back within the short wait.
-constexpr int kShortReplyWaitMs = 1000;
-}  // namespace
 
 bool Connection::SetCurrentDirectory(const std::string& path) {
     const auto reply = NameCommand("CWD", path);
@@ -108,11 +103,17 @@ bool Connection::Rename(const std::string& from, const std::string& to) {
         return false;
     }
     const auto first = NameCommand("RNFR", from);
-    if (!first || first->code != 350) {
+    if (!first) {
         return false;
     }
+    if (first->code != 350) {
+        return Keep(Status::Of(kErrCommandFailed));  // its reply says why
+    }
     const auto second = NameCommand("RNTO", to);
-    return second && second->Completion();
+    if (second && !second->Completion()) {
+        return Keep(Status::Of(kErrCommandFailed));
+    }
+    return second.has_value();
 }
 
 bool Connection::Delete(const std::string& name) {
@@ -121,16 +122,13 @@ bool Connection::Delete(const std::string& name) {
 }
 
 namespace {
-// The names of an NLST listing, one per line, without a directory part or a blank line.
+// The names of an NLST listing, one per line, without a blank line. A name with a folder part
+// (some servers list "sub/x") is no name of this folder: shortened, it would name another file
+// here, which a caller might then remove.
 std::vector<std::string> NamesOfListing(const std::string& text) {
     std::vector<std::string> names;
     for (std::string& line : LinesOf(text)) {
-        // Some servers name the directory too.
-        const std::size_t slash = line.rfind('/');
-        if (slash != std::string::npos) {
-            line.erase(0, slash + 1);
-        }
-        if (!line.empty()) {
+        if (!line.empty() && line.find('/') == std::string::npos) {
             names.push_back(std::move(line));
         }
     }
@@ -198,23 +196,56 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
     restart_.reset();  // the transfer command uses the marker up, whatever happens to it
     auto transfer = OpenIn(mode_ == DataMode::Passive, command, access, knownSize, &fallBack);
     if (!transfer && fallBack && mode_ == DataMode::Auto) {
-        mode_ = DataMode::Passive;  // for this transfer and the rest of the session
-        Remember(ServerFact::ActiveFails);
-        if (lost_ && !Reestablish()) {
-            return nullptr;
-        }
-        // The failed command used the marker up (or the session that held it is gone).
-        if (restart && !Restart(restart->first, restart->second)) {
-            Keep(Status::Of(kErrCommandFailed));
-            return nullptr;
-        }
-        restart_.reset();
-        transfer = OpenIn(true, command, access, knownSize, &fallBack);
+        transfer = OpenPassivelyAfterActive(name, command, access, knownSize, restart);
     } else if (!transfer && fallBack && mode_ == DataMode::Active) {
         // The text (a timeout's) stays; the server's refusal is the last response.
         Keep(Status::Own(kErrActiveDataFailed, failure_.text));
     }
     return transfer;
+}
+
+std::unique_ptr<FileTransfer> Connection::OpenPassivelyAfterActive(
+    const std::string& name, const std::string& command, Access access,
+    std::optional<uint64_t> knownSize, std::optional<std::pair<uint64_t, RestartRule>> restart) {
+    mode_ = DataMode::Passive;  // for this transfer and the rest of the session
+    Remember(ServerFact::ActiveFails);
+    // A session still owing the answer is given up at once, whatever the server is doing.
+    const bool abandoned = lost_;
+    if (lost_ && !Reestablish()) {
+        return nullptr;
+    }
+    // The failed command used the marker up (or the session that held it is gone).
+    if (restart && !Restart(restart->first, restart->second)) {
+        Keep(Status::Of(kErrCommandFailed));
+        return nullptr;
+    }
+    restart_.reset();
+    bool fallBack = false;
+    if (!abandoned || access == Access::Read) {
+        return OpenIn(true, command, access, knownSize, &fallBack);
+    }
+    // The abandoned session may still hold the name: vsftpd locks the file it stores to while
+    // it tries to connect back, up to its own connect timeout, and a second STOR of it waits
+    // for the lock. The store goes to a name of its own and takes the name once complete.
+    const std::string side = TemporaryName(name);
+    const auto wire = WireName(side);
+    auto transfer = wire ? OpenIn(true, "STOR " + *wire, access, knownSize, &fallBack) : nullptr;
+    if (transfer) {
+        transfer->PublishAs(side, name);
+    }
+    return transfer;
+}
+
+bool Connection::PublishStored(const std::string& side, const std::string& name) {
+    if (Rename(side, name)) {
+        return true;
+    }
+    const Status cause = failure_;
+    const std::string reply = response_;
+    Delete(side);  // nothing half-published stays behind
+    failure_ = cause;
+    response_ = reply;
+    return false;
 }
 
 bool Connection::Reestablish() {
@@ -293,11 +324,10 @@ std::unique_ptr<Transport> Connection::Establish(DataConnection& data, bool pass
         return stream;
     }
     // The server could not connect back, or the data connection's handshake failed: it ends
-    // the command with its own reply. After the short wait of "auto" the server may still be
-    // trying, and its reply is given a short wait too.
+    // the command with its own reply, which gets the short wait of a stalled transfer (a server
+    // still trying to connect back may answer much later; the connection is then out of step).
     const Status cause = failure_;
-    const bool probing = !passive && mode_ == DataMode::Auto;
-    ReadFinalReply(established || probing ? kShortReplyWaitMs : -1);
+    ReadFinalReply(kLastWordMs);
     failure_ = cause;
     *fallBack = !passive && !established;
     return nullptr;
@@ -340,16 +370,29 @@ bool FileTransfer::Close(int replyTimeoutMs) {
         return false;
     }
     closed_ = true;
-    // A bounded close shares its bound between the end of the data and the reply.
-    const WaitBudget budget(replyTimeoutMs);
+    // A bounded close shares its bound between the end of the data and the reply. An end of
+    // the data that the peer would not take is a stall: its last word is then worth no more
+    // than the short wait.
+    const int bound = replyTimeoutMs;
+    const WaitBudget budget(std::max(bound, 0));
+    Status finished;
     if (data_) {
-        data_->Finish(connection_.WaitOf(
-            replyTimeoutMs < 0 ? connection_.GetTimeouts().writeMs : replyTimeoutMs,
-            waits::kWrite));
+        const int finishMs = bound < 0 ? connection_.GetTimeouts().writeMs : bound;
+        finished = data_->Finish(connection_.WaitOf(finishMs, waits::kWrite));
         data_.reset();
     }
-    const auto reply = connection_.ReadFinalReply(replyTimeoutMs < 0 ? -1 : budget.Remaining());
-    return reply && reply->Completion();
+    const bool stalled = finished.code == kErrTimeout;
+    const int replyMs = bound >= 0 ? budget.Left() : stalled ? kLastWordMs : -1;
+    const auto reply = connection_.ReadFinalReply(replyMs);
+    if (stalled) {
+        connection_.Keep(std::move(finished));
+        return false;
+    }
+    if (reply && !reply->Completion()) {
+        connection_.Keep(Status::Of(kErrCommandFailed));  // its reply says why (426, 552)
+    }
+    return reply && reply->Completion() &&
+           (side_.empty() || connection_.PublishStored(side_, name_));
 }
 
 }  // namespace ftp

@@ -27,6 +27,7 @@ std::optional<int> LeadingCode(std::string_view line) {
 void ReplyParser::Reset() {
     line_.clear();
     reply_ = Reply{};
+    size_ = 0;
     multiCode_ = 0;
 }
 
@@ -35,6 +36,10 @@ ReplyParser::State ReplyParser::Feed(std::string_view data, std::size_t* used) {
     State state = State::NeedMore;
     while (i < data.size() && state == State::NeedMore) {
         const char c = data[i++];
+        if (++size_ > kMaxReply) {
+            state = State::Error;
+            break;
+        }
         if (c != '\n') {
             if (line_.size() >= kMaxLine) {
                 state = State::Error;

@@ -23,11 +23,13 @@ struct Reply {
 // Assembles replies from the bytes of a control connection (RFC 959, 4.2): a reply is one line
 // "ddd text", or lines from "ddd-text" to a line that starts with the same code and a blank.
 // Lines end at LF (a CR before it is dropped). The text kept for a reply is capped (kMaxText);
-// a line longer than kMaxLine or a first line without a code is a protocol error.
+// a line longer than kMaxLine, a reply longer than kMaxReply (continuation lines that never
+// end) or a first line without a code is a protocol error.
 class ReplyParser {
 public:
     static constexpr std::size_t kMaxText = 4096;
     static constexpr std::size_t kMaxLine = 65536;
+    static constexpr std::size_t kMaxReply = 4 * kMaxLine;
 
     enum class State { NeedMore, Complete, Error };
 
@@ -44,7 +46,8 @@ private:
 
     std::string line_;
     Reply reply_;
-    int multiCode_ = 0;  // code of a multi-line reply in progress
+    std::size_t size_ = 0;  // bytes of the reply so far
+    int multiCode_ = 0;     // code of a multi-line reply in progress
 };
 
 // The three-digit code at the start of a line, or nullopt.

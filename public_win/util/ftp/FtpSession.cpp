@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "FtpPassive.h"
+#include "FtpWaitBudget.h"
 
 #include <strings.h>
 
@@ -162,49 +163,72 @@ Connection::~Connection() {
 }
 
 std::optional<Reply> Connection::ReadReply(int timeoutMs) {
-    for (;;) {
-        if (!pending_.empty()) {
-            std::size_t used = 0;
-            const auto state = parser_.Feed(pending_, &used);
-            pending_.erase(0, used);
-            if (state == ReplyParser::State::Complete) {
-                Reply reply = parser_.TakeReply();
-                if (codec_ && !codec_->IsUtf8()) {
-                    reply.text = codec_->Decode(reply.text);
-                }
-                RecordResponse(reply);
-                Trace(false, reply.text);
-                return reply;
-            }
-            if (state == ReplyParser::State::Error) {
-                parser_.Reset();
-                lost_ = true;
-                Keep(Status::Of(kErrProtocol));
-                return std::nullopt;
-            }
-        }
-        char buffer[4096];
-        std::size_t got = 0;
-        Status received =
-            control_->Receive(buffer, sizeof buffer, WaitOf(timeoutMs, waits::kReply), &got);
-        if (!received.Ok() || got == 0) {
-            // A reply that did not come (a timeout, a cancel) may still come, and would be
-            // taken for the answer to the next command.
-            lost_ = true;
-            Keep(received.Ok() ? Status::Of(kErrConnectionAborted) : std::move(received));
-            return std::nullopt;
-        }
-        pending_.append(buffer, got);
-    }
+    const int bound = timeoutMs < 0 ? timeouts_.replyMs : timeoutMs;
+    return ReadReplyWithin(WaitBudget(bound), bound);
 }
 
 std::optional<Reply> Connection::ReadFinalReply(int timeoutMs) {
+    // The preliminary replies and the final one share the bound: a server that keeps sending
+    // "1xx" never holds the call beyond it.
+    const int bound = timeoutMs < 0 ? timeouts_.replyMs : timeoutMs;
+    const WaitBudget budget(bound);
     for (;;) {
-        auto reply = ReadReply(timeoutMs);
+        auto reply = ReadReplyWithin(budget, bound);
         if (!reply || !reply->Preliminary()) {
             return reply;
         }
     }
+}
+
+std::optional<Reply> Connection::ReadReplyWithin(const WaitBudget& budget, int boundMs) {
+    for (;;) {
+        std::size_t used = 0;
+        const auto state =
+            pending_.empty() ? ReplyParser::State::NeedMore : parser_.Feed(pending_, &used);
+        pending_.erase(0, used);
+        if (state == ReplyParser::State::Complete) {
+            Reply reply = parser_.TakeReply();
+            if (codec_ && !codec_->IsUtf8()) {
+                reply.text = codec_->Decode(reply.text);
+            }
+            RecordResponse(reply);
+            Trace(false, reply.text);
+            return reply;
+        }
+        if (state == ReplyParser::State::Error) {
+            // A line without a code, or a reply that does not end within kMaxReply bytes.
+            parser_.Reset();
+            lost_ = true;
+            Keep(Status::Of(kErrProtocol));
+            return std::nullopt;
+        }
+        if (!ReceiveReplyBytes(budget, boundMs)) {
+            // A reply that did not come (a timeout, a cancel) may still come, and would be
+            // taken for the answer to the next command.
+            lost_ = true;
+            return std::nullopt;
+        }
+    }
+}
+
+bool Connection::ReceiveReplyBytes(const WaitBudget& budget, int boundMs) {
+    // The whole reply is bounded, not each piece of it: a server that sends a continuation line
+    // now and then is stopped at the bound as a silent one is.
+    Status received = budget.Spent() ? Status::Of(kErrTimeout) : Status();
+    char buffer[4096];
+    std::size_t got = 0;
+    if (received.Ok()) {
+        received =
+            control_->Receive(buffer, sizeof buffer, WaitOf(budget.Left(), waits::kReply), &got);
+    }
+    if (received.code == kErrTimeout) {
+        return Keep(Status::Timeout(waits::kReply, boundMs));  // named by the whole wait
+    }
+    if (!received.Ok() || got == 0) {
+        return Keep(received.Ok() ? Status::Of(kErrConnectionAborted) : std::move(received));
+    }
+    pending_.append(buffer, got);
+    return true;
 }
 
 bool Connection::Send(const std::string& line) {

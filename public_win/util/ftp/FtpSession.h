@@ -29,6 +29,7 @@ constexpr std::size_t kMaxLastResponse = 1023;
 class Connection;
 class DataConnection;
 class FileTransfer;
+class WaitBudget;
 
 // What Session::Connect brings: a logged-in connection, or why there is none and the server's
 // last reply where it answered.
@@ -120,16 +121,20 @@ public:
                                            std::optional<uint64_t> knownSize = std::nullopt);
     // RNFR/RNTO; false with the server's reply as the last response.
     bool Rename(const std::string& from, const std::string& to);
+    // Renames a store that went to a side name into place; on failure the side file is removed
+    // and the rename's failure and reply are kept.
+    bool PublishStored(const std::string& side, const std::string& name);
     bool Delete(const std::string& name);
     // The names in the current directory (NLST), in UTF-8, at most kMaxListingBytes of them;
-    // nullopt when the listing failed.
+    // a listed name with a folder part is left out. nullopt when the listing failed.
     std::optional<std::vector<std::string>> ListNames();
     static constexpr std::size_t kMaxListingBytes = 64u << 20;
 
     // Reads the next complete reply (1xx included) and records it as the last response;
-    // timeoutMs -1 is the reply timeout.
+    // timeoutMs -1 is the reply timeout, which bounds the whole reply, however many lines and
+    // pieces it comes in.
     std::optional<Reply> ReadReply(int timeoutMs = -1);
-    // Skips preliminary 1xx replies.
+    // Skips preliminary 1xx replies, all of them and the final one within the one bound.
     std::optional<Reply> ReadFinalReply(int timeoutMs = -1);
 
     DataMode Mode() const { return mode_; }
@@ -139,6 +144,11 @@ public:
 private:
     // Keeps the reply as the last response.
     void RecordResponse(const Reply& reply);
+    // The next reply, within what is left of budget; boundMs names the whole wait.
+    std::optional<Reply> ReadReplyWithin(const WaitBudget& budget, int boundMs);
+    // Appends what the control connection brings within the budget to pending_; false (kept as
+    // the failure) on a timeout, the end of the stream or an error.
+    bool ReceiveReplyBytes(const WaitBudget& budget, int boundMs);
 
     bool Send(const std::string& line);
     // The bytes of name in the session's encoding; nullopt (kErrUnencodable) when it has none.
@@ -166,6 +176,11 @@ private:
     bool ProtectData();
     // One attempt in the given mode; *fallBack says that active mode failed in a way that
     // passive mode may mend (refused PORT/EPRT, 425, no connection from the server).
+    // After active mode failed in "auto": the rest of the session passive, a control connection
+    // still owing an answer replaced, the restart marker set again, the command sent again.
+    std::unique_ptr<FileTransfer> OpenPassivelyAfterActive(
+        const std::string& name, const std::string& command, Access access,
+        std::optional<uint64_t> knownSize, std::optional<std::pair<uint64_t, RestartRule>> restart);
     std::unique_ptr<FileTransfer> OpenIn(bool passive, const std::string& command, Access access,
                                          std::optional<uint64_t> knownSize, bool* fallBack);
     // After the opening reply: the data connection, or null with *fallBack set where active
@@ -214,14 +229,22 @@ public:
     // Sends n bytes; *accepted says how many went out. False on error or timeout.
     bool Write(const char* buffer, std::size_t n, std::size_t* accepted, int timeoutMs);
     // Ends the data connection and reads the final reply, waiting at most replyTimeoutMs (-1:
-    // the reply timeout); true when it is 2xx. Once only.
+    // the reply timeout); true when it is 2xx (and a store to a side name took its name). Once
+    // only.
     bool Close(int replyTimeoutMs = -1);
+    // A store that goes to side: once the server confirmed it, Close renames it to name.
+    void PublishAs(std::string side, std::string name) {
+        side_ = std::move(side);
+        name_ = std::move(name);
+    }
 
 private:
     Connection& connection_;
     std::unique_ptr<Transport> data_;
     std::optional<uint64_t> size_;
     bool closed_ = false;
+    std::string side_;
+    std::string name_;
 };
 
 }  // namespace ftp

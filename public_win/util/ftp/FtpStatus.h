@@ -65,6 +65,10 @@ struct Wait {
     }
 };
 constexpr int kCancelPollMs = 100;
+// How long the end of a transfer that broke or stalled may take, the end of its data connection
+// and the server's last word (426, 451) together: short enough that the transfer ends within
+// its timeout and a second, whatever the cleanup around it costs.
+constexpr int kLastWordMs = 800;
 
 // The layer's texts for the operator, in the language the application chose: a hook (installed
 // by the GUI layer, see FtpOptions.h) translates the Chinese source text; without one the source

@@ -137,32 +137,24 @@ public:
         return status;
     }
 
-    void Finish(const Wait& wait) override {
+    Status Finish(const Wait& wait) override {
         const SigpipeGuard guard;
         // close_notify, then the end of the TCP stream; the peer's close_notify is not awaited.
+        // Both steps share the one wait.
         const WaitBudget budget(wait.timeoutMs);
-        for (int i = 0; i < 4 && SSL_shutdown(ssl_) < 0; ++i) {
-            if (SSL_get_error(ssl_, -1) != SSL_ERROR_WANT_WRITE || budget.Spent() ||
-                !WaitFor(Fd(), POLLOUT, wait.For(budget.Remaining(), waits::kWrite)).Ok()) {
+        Status sent;
+        for (int i = 0; i < 4 && sent.Ok() && SSL_shutdown(ssl_) < 0; ++i) {
+            if (SSL_get_error(ssl_, -1) != SSL_ERROR_WANT_WRITE) {
                 break;
             }
+            sent = WaitFor(Fd(), POLLOUT, wait.For(budget.Left(), waits::kWrite));
         }
         ERR_clear_error();
         beneath_->Finish(wait);
-        // What the peer still sends (a TLS 1.3 session ticket) is read before the socket
-        // closes: closing over unread bytes resets the connection, and the peer may then lose
-        // the close_notify and reject the upload. A bounded read: an abandoned download's
-        // rest is not fetched.
-        char scratch[4096];
-        const Wait drain = wait.For(std::min(wait.timeoutMs, kDrainWaitMs), waits::kReply);
-        for (std::size_t drained = 0; drained < kDrainLimit;) {
-            std::size_t k = 0;
-            if (!Receive(scratch, sizeof scratch, drain, &k).Ok() || k == 0) {
-                break;
-            }
-            drained += k;
+        if (sent.Ok()) {
+            Drain(wait, std::min(budget.Left(), kDrainWaitMs));
         }
-        ERR_clear_error();
+        return sent.code == kErrTimeout ? Status::Timeout(waits::kWrite, wait.timeoutMs) : sent;
     }
 
     void SendNow(const char* data, std::size_t n) override {
@@ -177,6 +169,24 @@ public:
     int Fd() const override { return beneath_->Fd(); }
 
 private:
+    // What the peer still sends (a TLS 1.3 session ticket) is read before the socket closes:
+    // closing over unread bytes resets the connection, and the peer may then lose the
+    // close_notify and reject the upload. A bounded read: an abandoned download's rest is not
+    // fetched.
+    void Drain(const Wait& wait, int ms) {
+        const WaitBudget budget(ms);
+        char scratch[4096];
+        for (std::size_t drained = 0; drained < kDrainLimit;) {
+            std::size_t k = 0;
+            const Wait piece = wait.For(budget.Left(), waits::kReply);
+            if (!Receive(scratch, sizeof scratch, piece, &k).Ok() || k == 0) {
+                break;
+            }
+            drained += k;
+        }
+        ERR_clear_error();
+    }
+
     // Waits for what OpenSSL needs after result r; a failure when the step failed for good.
     Status Await(int r, const Wait& wait) {
         switch (SSL_get_error(ssl_, r)) {

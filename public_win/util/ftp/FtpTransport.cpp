@@ -15,7 +15,11 @@ public:
     Status Send(const char* data, std::size_t n, const Wait& wait, std::size_t* sent) override {
         return SendAll(socket_.Fd(), data, n, wait, sent);
     }
-    void Finish(const Wait& /*wait*/) override { shutdown(socket_.Fd(), SHUT_WR); }
+    Status Finish(const Wait& /*wait*/) override {
+        // Queued behind the data, the FIN never waits.
+        shutdown(socket_.Fd(), SHUT_WR);
+        return Status();
+    }
     void SendNow(const char* data, std::size_t n) override {
         send(socket_.Fd(), data, n, MSG_NOSIGNAL | MSG_DONTWAIT);
     }

@@ -18,9 +18,10 @@ public:
     virtual Status Receive(char* buffer, std::size_t n, const Wait& wait, std::size_t* got) = 0;
     // Sends all n bytes; *sent (optional) receives how many went out.
     virtual Status Send(const char* data, std::size_t n, const Wait& wait, std::size_t* sent) = 0;
-    // Ends the sending direction so that the peer sees a clean end (TLS: close_notify first),
-    // within the wait.
-    virtual void Finish(const Wait& wait) = 0;
+    // Ends the sending direction so that the peer sees a clean end (TLS: close_notify first,
+    // then what the peer still sends is read), all within the wait; a timeout when the peer
+    // took nothing more (a stalled connection).
+    virtual Status Finish(const Wait& wait) = 0;
     // A last word that must not wait (QUIT at the end of a session); best effort.
     virtual void SendNow(const char* data, std::size_t n) = 0;
     virtual int Fd() const = 0;

@@ -38,6 +38,78 @@ std::string Sha256::HexDigest() {
     return hex;
 }
 
+Sha256Behind::Sha256Behind(Sha256& digest, std::size_t blockSize, std::size_t depth)
+    : digest_(digest),
+      blockSize_(blockSize),
+      depth_(depth),
+      ring_(blockSize * depth),
+      sizes_(depth),
+      thread_([this] { Run(); }) {}
+
+Sha256Behind::~Sha256Behind() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void Sha256Behind::DigestOldest(std::unique_lock<std::mutex>& lock) {
+    busy_ = true;
+    const std::size_t at = digested_ % depth_;
+    const std::size_t n = sizes_[at];
+    lock.unlock();
+    digest_.Update(ring_.data() + at * blockSize_, n);
+    lock.lock();
+    ++digested_;
+    busy_ = false;
+    changed_.notify_all();
+}
+
+char* Sha256Behind::Buffer() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (added_ - digested_ == depth_) {
+        if (busy_) {
+            changed_.wait(lock);
+        } else {
+            DigestOldest(lock);
+        }
+    }
+    return ring_.data() + (added_ % depth_) * blockSize_;
+}
+
+void Sha256Behind::Add(std::size_t n) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        sizes_[added_ % depth_] = n;
+        ++added_;
+    }
+    changed_.notify_all();
+}
+
+void Sha256Behind::Finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (digested_ != added_) {
+        if (busy_) {
+            changed_.wait(lock);
+        } else {
+            DigestOldest(lock);
+        }
+    }
+}
+
+void Sha256Behind::Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return !busy_ && (added_ != digested_ || stop_); });
+        if (added_ == digested_) {
+            return;  // stopped with nothing left to digest
+        }
+        DigestOldest(lock);
+    }
+}
+
 std::string Sha256OfFile(const char* path) {
     LocalFile file(::open(path, O_RDONLY | O_CLOEXEC));
     if (!file.Valid()) {
