@@ -1082,6 +1082,27 @@ Cancelling…</translation>
         <source>符合条件的记录超过%1条，只列出了前%1条，请增加查询条件后再查询！</source>
         <translation>More than %1 records match; only the first %1 are listed. Please add search conditions and search again!</translation>
     </message>
+    <message>
+        <source>不能在数据库中登记本次上传，没有上传。
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0 到 1000 之间的整数</source>
+        <translation>a whole number from 0 to 1000</translation>
+    </message>
+    <message>
+        <source>未完成的步骤已记录在数据库中，将在下次上传该文件或运行 korvane-dbtool --check --repair 时完成。</source>
+        <translation>The unfinished steps are recorded in the database and will be finished at the next upload of this file or by korvane-dbtool --check --repair.</translation>
+    </message>
+    <message>
+        <source>上次未完成的上传[%1]还不能恢复，本次没有上传。</source>
+        <translation>An earlier unfinished upload of [%1] cannot be undone yet; nothing was uploaded this time.</translation>
+    </message>
+    <message>
+        <source>不能把上传的文件放到[%1]的位置：%2</source>
+        <translation>The uploaded file could not be put in place of [%1]: %2</translation>
+    </message>
 </context>
 <context>
     <name>telmaris</name>
