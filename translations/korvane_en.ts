@@ -1085,7 +1085,8 @@ Cancelling…</translation>
     <message>
         <source>不能在数据库中登记本次上传，没有上传。
 %1</source>
-        <translation type="unfinished"></translation>
+        <translation>The upload could not be registered in the database; nothing was uploaded.
+%1</translation>
     </message>
     <message>
         <source>0 到 1000 之间的整数</source>
