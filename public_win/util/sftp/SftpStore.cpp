@@ -266,7 +266,13 @@ Result SftpStore::Replace(const QString& from, const QString& to) {
     }
     const QString what = Tr("korvane", "用%1替换%2").arg(from, to);
     if (posixRename_) {
-        return CallStatus(kFxpExtended, {kPosixRename, a, b}, what);
+        r = CallStatus(kFxpExtended, {kPosixRename, a, b}, what);
+        if (r.fault != Fault::Server) {
+            return r;
+        }
+        // A server may list the extension and still refuse it (sftp-server -P): the session
+        // replaces the other way from now on, which the capabilities then say.
+        posixRename_ = false;
     }
     return MoveAsideAndReplace(a, b, what);
 }
