@@ -15,6 +15,16 @@ void BlockHasher::Add(std::string block) {
     changed_.notify_all();
 }
 
+std::string BlockHasher::Spare() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spare_.empty()) {
+        return std::string();
+    }
+    std::string block = std::move(spare_.back());
+    spare_.pop_back();
+    return block;
+}
+
 std::string BlockHasher::Finish() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -41,6 +51,10 @@ void BlockHasher::Run() {
             changed_.notify_all();
         }
         sha_.Update(block.data(), block.size());
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.size() < kMaxWaiting) {
+            spare_.push_back(std::move(block));
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Sha256.h"
 
@@ -21,6 +22,9 @@ public:
 
     // Hands a block over; waits while the thread is kMaxWaiting blocks behind.
     void Add(std::string block);
+    // A buffer for the next block: one already hashed where there is one, so that its memory is
+    // used again.
+    std::string Spare();
     // The digest of every block added: 64 lower-case hex digits.
     std::string Finish();
 
@@ -31,6 +35,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::string> waiting_;
+    std::vector<std::string> spare_;
     bool finishing_ = false;
     ftp::Sha256 sha_;
     std::thread thread_;

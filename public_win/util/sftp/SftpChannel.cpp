@@ -11,6 +11,7 @@ using store::Result;
 
 namespace {
 constexpr std::size_t kReadBuffer = 256 * 1024;
+constexpr std::size_t kMaxSpare = 160;  // beyond the requests that a transfer keeps in flight
 }  // namespace
 
 Result Unexpected(const QString& what) {
@@ -43,12 +44,29 @@ PacketWriter SftpChannel::Begin(uint8_t type) {
     if (++lastId_ == kInitId) {
         ++lastId_;
     }
-    return PacketWriter(type, lastId_);
+    return PacketWriter(type, lastId_, Spare());
+}
+
+std::string SftpChannel::Spare() {
+    if (spare_.empty()) {
+        return std::string();
+    }
+    std::string buffer = std::move(spare_.back());
+    spare_.pop_back();
+    return buffer;
+}
+
+void SftpChannel::Recycle(std::string&& buffer) {
+    if (spare_.size() < kMaxSpare) {
+        spare_.push_back(std::move(buffer));
+    }
 }
 
 uint32_t SftpChannel::Queue(PacketWriter&& packet) {
     const uint32_t id = packet.Id();
-    out_.append(packet.Take());
+    std::string bytes = packet.Take();
+    out_.append(bytes);
+    Recycle(std::move(bytes));
     awaited_.insert(id);
     return id;
 }
@@ -76,8 +94,10 @@ Result SftpChannel::Send(bool* moved) {
         outStart_ += static_cast<std::size_t>(sent);
         *moved = true;
     }
-    if (outStart_ == out_.size()) {
-        out_.clear();
+    // The sent front goes once it is the larger part, so the buffer stays within twice what
+    // is queued and keeps its memory.
+    if (outStart_ > 0 && outStart_ >= out_.size() - outStart_) {
+        out_.erase(0, outStart_);
         outStart_ = 0;
     }
     return Result::Success();
@@ -97,9 +117,11 @@ Result SftpChannel::Receive(bool* moved) {
         *moved = true;
     }
     bool broken = false;
-    while (std::optional<Reply> reply = in_.Next(&broken)) {
+    while (std::optional<Reply> reply = in_.Next(&broken, Spare())) {
         if (awaited_.erase(reply->id) > 0) {
             replies_[reply->id] = std::move(*reply);
+        } else {
+            Recycle(std::move(reply->body));
         }
     }
     if (broken) {

@@ -42,11 +42,15 @@ public:
     store::Result Await(uint32_t id, const Deadline& deadline, const QString& what, Reply* out);
     // A reply no longer wanted is dropped when it comes.
     void Forget(uint32_t id);
+    // Gives a spent reply body or packet back, so that the next ones reuse its memory instead of
+    // fresh pages for every block.
+    void Recycle(std::string&& buffer);
 
 private:
     store::Result Send(bool* moved);
     store::Result Receive(bool* moved);
     store::Result Lost() const;
+    std::string Spare();
 
     SshLink& link_;
     std::string out_;
@@ -55,6 +59,7 @@ private:
     std::vector<char> readBuffer_;
     std::unordered_map<uint32_t, Reply> replies_;
     std::unordered_set<uint32_t> awaited_;
+    std::vector<std::string> spare_;
     uint32_t lastId_ = kInitId;
 };
 

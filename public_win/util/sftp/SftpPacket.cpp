@@ -25,7 +25,8 @@ uint32_t GetU32(const char* p) {
 }
 }  // namespace
 
-PacketWriter::PacketWriter(uint8_t type, uint32_t id) : id_(id) {
+PacketWriter::PacketWriter(uint8_t type, uint32_t id, std::string storage)
+    : bytes_(std::move(storage)), id_(id) {
     bytes_.assign(4, '\0');  // the length, set by Take
     bytes_.push_back(static_cast<char>(type));
     PutU32(bytes_, id);
@@ -111,7 +112,7 @@ Attributes ReadAttributes(PacketReader& in) {
     return a;
 }
 
-std::optional<Reply> PacketSplitter::Next(bool* broken) {
+std::optional<Reply> PacketSplitter::Next(bool* broken, std::string storage) {
     const std::size_t have = pending_.size() - start_;
     if (have < 4) {
         return std::nullopt;
@@ -131,6 +132,7 @@ std::optional<Reply> PacketSplitter::Next(bool* broken) {
     }
     const char* p = pending_.data() + start_ + 4;
     Reply r;
+    r.body = std::move(storage);
     r.type = static_cast<uint8_t>(p[0]);
     r.id = GetU32(p + 1);
     r.body.assign(p + 5, length - 5);

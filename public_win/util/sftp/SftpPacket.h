@@ -50,7 +50,8 @@ constexpr uint32_t kMaxPacket = 1024 * 1024;
 // One request's bytes, length prefix included.
 class PacketWriter {
 public:
-    PacketWriter(uint8_t type, uint32_t id);
+    // storage: a spent buffer to write into, so that its memory is used again.
+    PacketWriter(uint8_t type, uint32_t id, std::string storage = std::string());
     uint32_t Id() const { return id_; }
     PacketWriter& U32(uint32_t v);
     PacketWriter& U64(uint64_t v);
@@ -102,8 +103,9 @@ class PacketSplitter {
 public:
     // Appends received bytes.
     void Feed(const char* data, std::size_t n) { pending_.append(data, n); }
-    // The next complete reply, if there is one; *broken when the stream cannot be read.
-    std::optional<Reply> Next(bool* broken);
+    // The next complete reply, if there is one, its body in storage; *broken when the stream
+    // cannot be read.
+    std::optional<Reply> Next(bool* broken, std::string storage = std::string());
 
 private:
     std::string pending_;

@@ -77,7 +77,8 @@ Result Uploader::Run() {
 
 Result Uploader::Fill() {
     while (!eof_ && flight_.size() < depth_) {
-        std::string block(chunk_, '\0');
+        std::string block = hasher_.Spare();
+        block.resize(chunk_);
         const ssize_t n = ::read(fd_, block.data(), block.size());
         if (n < 0 && errno == EINTR) {
             continue;
@@ -165,7 +166,7 @@ void Downloader::Fill() {
 
 Result Downloader::Collect(bool* progressed) {
     while (!flight_.empty()) {
-        const std::optional<Reply> reply = pipe_.channel.Take(flight_.front().id);
+        std::optional<Reply> reply = pipe_.channel.Take(flight_.front().id);
         if (!reply) {
             break;
         }
@@ -173,6 +174,7 @@ Result Downloader::Collect(bool* progressed) {
         flight_.pop_front();
         *progressed = true;
         const Result r = Accept(request, *reply);
+        pipe_.channel.Recycle(std::move(reply->body));
         if (!r.Ok()) {
             return r;
         }
