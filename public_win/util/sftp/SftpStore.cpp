@@ -52,7 +52,10 @@ Result SftpStore::NotOpen() const {
 
 Result SftpStore::Open() {
     Close();
-    codec_ = ftp::NameCodec::Open(options_.encoding.toStdString());
+    // SFTP has no FEAT to ask: "auto" means what OpenSSH servers keep, UTF-8.
+    const bool automatic =
+        options_.encoding.isEmpty() || options_.encoding.compare(u"auto", Qt::CaseInsensitive) == 0;
+    codec_ = ftp::NameCodec::Open(automatic ? "UTF-8" : options_.encoding.toStdString());
     if (!codec_) {
         return Result::Failure(
             Fault::Local,
