@@ -171,6 +171,12 @@ Result SftpStore::WireName(const QString& name, std::string* out) const {
     return Result::Success();
 }
 
+Result SftpStore::WireNames(const QString& from, const QString& to, std::string* a,
+                            std::string* b) const {
+    const Result r = WireName(from, a);
+    return r.Ok() ? WireName(to, b) : r;
+}
+
 Result SftpStore::Call(uint8_t type, std::initializer_list<std::string_view> fields, Reply* reply,
                        const QString& what) {
     if (!channel_) {
@@ -240,10 +246,7 @@ Result SftpStore::RenamePath(const std::string& from, const std::string& to, con
 Result SftpStore::Rename(const QString& from, const QString& to) {
     std::string a;
     std::string b;
-    Result r = WireName(from, &a);
-    if (r.Ok()) {
-        r = WireName(to, &b);
-    }
+    Result r = WireNames(from, to, &a, &b);
     if (!r.Ok()) {
         return r;
     }
@@ -260,10 +263,7 @@ Result SftpStore::Rename(const QString& from, const QString& to) {
 Result SftpStore::Replace(const QString& from, const QString& to) {
     std::string a;
     std::string b;
-    Result r = WireName(from, &a);
-    if (r.Ok()) {
-        r = WireName(to, &b);
-    }
+    Result r = WireNames(from, to, &a, &b);
     if (!r.Ok()) {
         return r;
     }

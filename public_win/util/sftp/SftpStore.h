@@ -51,6 +51,8 @@ private:
     // The bytes of the folder, or of name inside it, in the server's encoding.
     store::Result WireName(const QString& name, std::string* out) const;
     store::Result WireFolder(std::string* out) const;
+    store::Result WireNames(const QString& from, const QString& to, std::string* a,
+                            std::string* b) const;
     // One request and its reply within the reply timeout.
     store::Result Call(uint8_t type, std::initializer_list<std::string_view> fields, Reply* reply,
                        const QString& what);
