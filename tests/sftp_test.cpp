@@ -123,6 +123,15 @@ TEST_F(SftpTest, RoundTripKeepsEveryByteAndItsDigest) {
     ASSERT_TRUE(got.Ok()) << Text(got);
     EXPECT_EQ(ReadFile(LocalPath(QStringLiteral("back.bin"))), content);
 
+    // Local trouble is the operator's to mend, not the server's: a missing source, a link as
+    // the download target.
+    EXPECT_EQ(store->Put(LocalPath(QStringLiteral("none")), QStringLiteral("b"), nullptr).fault,
+              Fault::Local);
+    QFile::link(LocalPath(QStringLiteral("a.bin")), LocalPath(QStringLiteral("link")));
+    EXPECT_EQ(store->Get(QStringLiteral("a.bin"), LocalPath(QStringLiteral("link"))).fault,
+              Fault::Local);
+    EXPECT_EQ(ReadFile(LocalPath(QStringLiteral("a.bin"))), content);
+
     QDir(server->Home()).mkdir(QStringLiteral("sub"));
     QStringList names;
     ASSERT_TRUE(store->List(&names).Ok());

@@ -63,11 +63,16 @@ Result SftpStore::Put(const QString& local, const QString& remote, store::Stored
     if (!r.Ok()) {
         return r;
     }
-    ftp::LocalFile file(::open(local.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking: a FIFO under the name must not hold the open up; files read as ever.
+    ftp::LocalFile file(::open(local.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
-    if (!file.Valid() || fstat(file.Fd(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return LocalFailure(Tr("korvane", "无法读取本地文件%1：%2"), local,
-                            file.Valid() && errno == 0 ? EINVAL : errno);
+    const int error = !file.Valid()                ? errno
+                      : fstat(file.Fd(), &st) != 0 ? errno
+                      : S_ISDIR(st.st_mode)        ? EISDIR
+                      : !S_ISREG(st.st_mode)       ? EINVAL  // a device is no file to store
+                                                   : 0;
+    if (error != 0) {
+        return LocalFailure(Tr("korvane", "无法读取本地文件%1：%2"), local, error);
     }
     const QString what = Tr("korvane", "上传%1").arg(remote);
     std::string handle;
