@@ -46,7 +46,8 @@ Result ConnectFailure(const ftp::Status& status, const QString& server) {
 
 // The options that keep the session to what the site configured: no ~/.ssh/config, no log.
 void SetSessionOptions(ssh_session s, const std::string& host, uint16_t port,
-                       const store::Endpoint& endpoint, const SftpOptions& options, int fd) {
+                       const store::Endpoint& endpoint, const SftpOptions& options, int fd,
+                       int timeoutMs) {
     const QByteArray user = endpoint.user.toUtf8();
     unsigned int portValue = port;
     int verbosity = SSH_LOG_NOLOG;
@@ -57,6 +58,9 @@ void SetSessionOptions(ssh_session s, const std::string& host, uint16_t port,
     ssh_options_set(s, SSH_OPTIONS_PORT, &portValue);
     ssh_options_set(s, SSH_OPTIONS_USER, user.constData());
     ssh_options_set(s, SSH_OPTIONS_FD, &fd);
+    // A backstop only: the session runs non-blocking and every wait has its own bound.
+    long seconds = (timeoutMs + 999) / 1000;
+    ssh_options_set(s, SSH_OPTIONS_TIMEOUT, &seconds);
     ssh_options_set(s, SSH_OPTIONS_CIPHERS_C_S, kCiphers);
     ssh_options_set(s, SSH_OPTIONS_CIPHERS_S_C, kCiphers);
     // The key types that the known-hosts files hold for the host are asked for first.
@@ -196,7 +200,7 @@ Result SshLink::Connect(const store::Endpoint& endpoint, const SftpOptions& opti
         return ConnectFailure(connected, endpoint.server);
     }
     session_ = ssh_new();
-    SetSessionOptions(session_, host, port, endpoint, options, socket.Release());
+    SetSessionOptions(session_, host, port, endpoint, options, socket.Release(), timeouts.replyMs);
     ssh_set_blocking(session_, 0);
     int rc = SSH_ERROR;
     const Result r = Drive([this] { return ssh_connect(session_); }, SSH_AGAIN, &rc,
