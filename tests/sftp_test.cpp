@@ -11,6 +11,7 @@
 #include <QThread>
 #include <functional>
 
+#include "SftpPacket.h"
 #include "SftpStore.h"
 #include "support/Files.h"
 #include "support/FtpServers.h"
@@ -347,6 +348,46 @@ TEST_F(SftpTest, GbkNamesAreGbkBytesOnTheServer) {
     ASSERT_TRUE(store->Get(name, LocalPath(QStringLiteral("down"))).Ok());
     EXPECT_EQ(ReadFile(LocalPath(QStringLiteral("down"))), "gbk");
     EXPECT_TRUE(store->Remove(name).Ok());
+}
+
+// Replies come in whatever pieces the channel delivers; a length no server sends breaks the
+// stream instead of waiting for gigabytes.
+TEST(SftpPackets, RepliesSurviveAnySplitAndABadLengthIsBroken) {
+    using namespace korvane::sftp;
+    PacketWriter data(kFxpData, 7);
+    data.Str("payload");
+    PacketWriter status(kFxpStatus, 8);
+    status.U32(kFxEof).Str("end").Str("");
+    const std::string stream = data.Take() + status.Take();
+    for (std::size_t piece : {std::size_t{1}, std::size_t{5}, stream.size()}) {
+        SCOPED_TRACE(piece);
+        PacketSplitter splitter;
+        std::vector<Reply> replies;
+        bool broken = false;
+        for (std::size_t at = 0; at < stream.size(); at += piece) {
+            splitter.Feed(stream.data() + at, std::min(piece, stream.size() - at));
+            while (std::optional<Reply> r = splitter.Next(&broken)) {
+                replies.push_back(*r);
+            }
+        }
+        ASSERT_EQ(replies.size(), 2U);
+        EXPECT_FALSE(broken);
+        EXPECT_EQ(replies[0].id, 7U);
+        PacketReader body(replies[0].body);
+        EXPECT_EQ(body.Str(), "payload");
+        EXPECT_EQ(replies[1].type, kFxpStatus);
+        PacketReader end(replies[1].body);
+        EXPECT_EQ(end.U32(), kFxEof);
+        EXPECT_EQ(end.Str(), "end");
+        EXPECT_EQ(end.U32(), 0U);  // the language tag
+        EXPECT_TRUE(end.AtEnd());
+        EXPECT_FALSE((end.U32(), end.Ok()));  // a read past the end is noticed
+    }
+    PacketSplitter splitter;
+    bool broken = false;
+    splitter.Feed("\x7f\xff\xff\xff\x65", 5);
+    EXPECT_FALSE(splitter.Next(&broken));
+    EXPECT_TRUE(broken);
 }
 
 TEST(SftpOptions, HostKeyFingerprintsAreCheckedWords) {
