@@ -10,7 +10,7 @@ using store::Fault;
 using store::Result;
 
 namespace {
-constexpr std::size_t kReadBuffer = 256 * 1024;
+constexpr std::size_t kReadBuffer = 4 * 1024 * 1024;
 constexpr std::size_t kMaxSpare = 160;  // beyond the requests that a transfer keeps in flight
 }  // namespace
 
@@ -105,13 +105,16 @@ Result SftpChannel::Send(bool* moved) {
 
 Result SftpChannel::Receive(bool* moved) {
     for (;;) {
-        const int n = ssh_channel_read_nonblocking(link_.Channel(), readBuffer_.data(),
-                                                   static_cast<uint32_t>(readBuffer_.size()), 0);
-        if (n < 0 || (n == 0 && ssh_channel_is_eof(link_.Channel()))) {
+        // The session is non-blocking, so this returns what is there; asking for a whole
+        // buffer's worth also opens the channel's window that far (libssh's own stops at
+        // 1.25 MB), which keeps the server sending while this thread is busy.
+        const int n = ssh_channel_read(link_.Channel(), readBuffer_.data(),
+                                       static_cast<uint32_t>(readBuffer_.size()), 0);
+        if (n == SSH_ERROR || (n == 0 && ssh_channel_is_eof(link_.Channel()))) {
             return Lost();
         }
-        if (n == 0) {
-            break;
+        if (n <= 0) {
+            break;  // nothing yet (0 or SSH_AGAIN)
         }
         in_.Feed(readBuffer_.data(), static_cast<std::size_t>(n));
         *moved = true;

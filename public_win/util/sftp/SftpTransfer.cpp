@@ -15,12 +15,15 @@ using store::Fault;
 using store::Result;
 
 namespace {
-// Bytes asked for at once: as OpenSSH's client keeps 64 requests of 32 KiB in flight.
-constexpr std::size_t kBytesInFlight = 2 * 1024 * 1024;
+// Bytes asked for at once. Reads: twice what OpenSSH's client keeps in flight (64 requests of
+// 32 KiB), as far as the channel's window opens (see SftpChannel::Receive). Writes: what the
+// server's window takes (OpenSSH's: 2 MiB); more would only wait in the send buffer.
+constexpr std::size_t kReadsInFlight = 4 * 1024 * 1024;
+constexpr std::size_t kWritesInFlight = 2 * 1024 * 1024;
 constexpr std::size_t kMaxRequestsInFlight = 64;
 
-std::size_t DepthFor(uint32_t chunk) {
-    return std::clamp<std::size_t>(kBytesInFlight / chunk, 4, kMaxRequestsInFlight);
+std::size_t DepthFor(std::size_t bytes, uint32_t chunk) {
+    return std::clamp<std::size_t>(bytes / chunk, 4, kMaxRequestsInFlight);
 }
 
 // Waits for the next event when nothing moved: the stall's bound and the cancel flag.
@@ -58,7 +61,7 @@ Uploader::Uploader(const Pipeline& pipe, std::string handle, int fd, uint64_t to
       fd_(fd),
       total_(total),
       chunk_(chunk),
-      depth_(DepthFor(chunk)) {}
+      depth_(DepthFor(kWritesInFlight, chunk)) {}
 
 Result Uploader::Run() {
     Deadline stall(pipe_.clock, pipe_.stallMs, pipe_.cancel);
@@ -125,7 +128,7 @@ Downloader::Downloader(const Pipeline& pipe, std::string handle, uint32_t chunk,
     : pipe_(pipe),
       handle_(std::move(handle)),
       chunk_(chunk),
-      depth_(DepthFor(chunk)),
+      depth_(DepthFor(kReadsInFlight, chunk)),
       sink_(std::move(sink)) {}
 
 Result Downloader::Run(uint64_t from, uint64_t end, uint64_t total) {
