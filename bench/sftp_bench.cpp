@@ -105,16 +105,22 @@ double MBps(qint64 mib, const std::vector<double>& seconds) {
     return static_cast<double>(mib) * 1.048576 / Median(seconds);
 }
 
+// Speeds, and each rival's ratio twice: of the medians, and the median of the rounds' own ratios,
+// which a machine whose load drifts between rounds disturbs less.
 void Report(const char* what, qint64 mib, std::vector<Contender>& all, bool up) {
-    const double ours = MBps(mib, up ? all[0].up : all[0].down);
+    auto times = [up](const Contender& c) { return up ? c.up : c.down; };
     std::printf("%-8s", what);
     for (const Contender& c : all) {
-        std::printf("  %s %7.1f MB/s", c.name, MBps(mib, up ? c.up : c.down));
+        std::printf("  %s %7.1f MB/s", c.name, MBps(mib, times(c)));
     }
     std::printf("\n%-8s", "");
     for (std::size_t i = 1; i < all.size(); ++i) {
-        std::printf("  korvane/%s %.2f", all[i].name,
-                    ours / MBps(mib, up ? all[i].up : all[i].down));
+        std::vector<double> paired;
+        for (std::size_t r = 0; r < times(all[0]).size(); ++r) {
+            paired.push_back(times(all[i])[r] / times(all[0])[r]);
+        }
+        std::printf("  korvane/%s %.2f (rounds %.2f)", all[i].name,
+                    MBps(mib, times(all[0])) / MBps(mib, times(all[i])), Median(paired));
     }
     std::printf("  korvane peak RSS %ld KiB\n", up ? all[0].upRss : all[0].downRss);
 }
