@@ -1,5 +1,7 @@
 #include "SshLink.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 
 #include <QByteArray>
@@ -199,6 +201,9 @@ Result SshLink::Connect(const store::Endpoint& endpoint, const SftpOptions& opti
     if (!connected.Ok()) {
         return ConnectFailure(connected, endpoint.server);
     }
+    // Requests go out at once rather than wait for the acknowledgement of the bytes before.
+    int on = 1;
+    setsockopt(socket.Fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     session_ = ssh_new();
     SetSessionOptions(session_, host, port, endpoint, options, socket.Release(), timeouts.replyMs);
     ssh_set_blocking(session_, 0);
