@@ -15,4 +15,8 @@ if [[ $want == all || $want == transfer ]]; then
   ./build-normal/bench/transfer_bench 64 3
   ./build-normal/bench/transfer_bench "${FTP_BENCH_MIB:-1024}" "${FTP_BENCH_ROUNDS:-3}"
 fi
+if [[ $want == all || $want == sftp ]]; then
+  ./build-normal/bench/sftp_bench 64 3
+  ./build-normal/bench/sftp_bench "${SFTP_BENCH_MIB:-1024}" "${SFTP_BENCH_ROUNDS:-3}"
+fi
 if [[ $want == all || $want == search ]]; then ./build-normal/bench/search_bench; fi

@@ -1101,6 +1101,194 @@ Cancelling…</translation>
         <translation>An earlier unfinished upload of [%1] cannot be undone yet; nothing was uploaded this time.</translation>
     </message>
     <message>
+        <source>%1：服务器的应答不符合SFTP协议</source>
+        <translation>%1: the server&apos;s reply does not follow the SFTP protocol</translation>
+    </message>
+    <message>
+        <source>%1失败：%2（SFTP状态%3）</source>
+        <translation>%1 failed: %2 (SFTP status %3)</translation>
+    </message>
+    <message>
+        <source>与服务器的连接中断：%1</source>
+        <translation>The connection to the server broke off: %1</translation>
+    </message>
+    <message>
+        <source>服务器的SFTP应答无法识别</source>
+        <translation>The server&apos;s SFTP reply could not be understood</translation>
+    </message>
+    <message>
+        <source>本地文件%1是链接、不是普通文件或不属于当前用户，未写入</source>
+        <translation>The local file %1 is a link, not a regular file or not the current user&apos;s own; nothing was written</translation>
+    </message>
+    <message>
+        <source>本地文件%1正被另一个下载写入</source>
+        <translation>Another download is writing the local file %1</translation>
+    </message>
+    <message>
+        <source>无法写入本地文件%1：%2</source>
+        <translation>Cannot write the local file %1: %2</translation>
+    </message>
+    <message>
+        <source>无法读取本地文件%1：%2</source>
+        <translation>Cannot read the local file %1: %2</translation>
+    </message>
+    <message>
+        <source>上传%1</source>
+        <translation>Uploading %1</translation>
+    </message>
+    <message>
+        <source>%1：服务器上的文件为%2字节，应为%3字节</source>
+        <translation>%1: the file on the server has %2 bytes instead of %3</translation>
+    </message>
+    <message>
+        <source>下载%1</source>
+        <translation>Downloading %1</translation>
+    </message>
+    <message>
+        <source>读取数据</source>
+        <translation>Reading data</translation>
+    </message>
+    <message>
+        <source>无法清空本地文件：%1</source>
+        <translation>Cannot empty the local file: %1</translation>
+    </message>
+    <message>
+        <source>读取%1</source>
+        <translation>Reading %1</translation>
+    </message>
+    <message>
+        <source>列出目录%1</source>
+        <translation>Listing the folder %1</translation>
+    </message>
+    <message>
+        <source>系统参数korvane_sftp_hostkey中的“%1”不是SHA256指纹（应为ssh-keygen -lf 显示的SHA256:开头的43个字符）</source>
+        <translation>&quot;%1&quot; in the system parameter korvane_sftp_hostkey is not a SHA256 fingerprint (it should be the 43 characters after SHA256: as ssh-keygen -lf shows them)</translation>
+    </message>
+    <message>
+        <source>与服务器%1的SFTP会话未打开</source>
+        <translation>No SFTP session with the server %1 is open</translation>
+    </message>
+    <message>
+        <source>文件名编码“%1”无法识别，请检查系统参数korvane_ftp_encoding</source>
+        <translation>The name encoding &quot;%1&quot; is unknown; check the system parameter korvane_ftp_encoding</translation>
+    </message>
+    <message>
+        <source>进入目录%1</source>
+        <translation>Opening the folder %1</translation>
+    </message>
+    <message>
+        <source>%1不是目录</source>
+        <translation>%1 is not a folder</translation>
+    </message>
+    <message>
+        <source>SFTP握手</source>
+        <translation>SFTP handshake</translation>
+    </message>
+    <message>
+        <source>名称“%1”无法用%2编码表示</source>
+        <translation>The name &quot;%1&quot; cannot be written in %2</translation>
+    </message>
+    <message>
+        <source>将%1改名为%2</source>
+        <translation>Renaming %1 to %2</translation>
+    </message>
+    <message>
+        <source>%1失败：%2已存在</source>
+        <translation>%1 failed: %2 exists already</translation>
+    </message>
+    <message>
+        <source>用%1替换%2</source>
+        <translation>Replacing %2 with %1</translation>
+    </message>
+    <message>
+        <source>原文件已移到%1，未能移回：%2</source>
+        <translation>The original file was moved to %1 and could not be moved back: %2</translation>
+    </message>
+    <message>
+        <source>删除%1</source>
+        <translation>Deleting %1</translation>
+    </message>
+    <message>
+        <source>查询%1</source>
+        <translation>Looking up %1</translation>
+    </message>
+    <message>
+        <source>读取本地文件失败：%1</source>
+        <translation>Reading the local file failed: %1</translation>
+    </message>
+    <message>
+        <source>无法读取系统参数korvane_sftp_key指定的密钥文件%1</source>
+        <translation>Cannot read the key file %1 that the system parameter korvane_sftp_key names</translation>
+    </message>
+    <message>
+        <source>密钥文件%1无法解开：口令（korvane_pwd）不对，或不是OpenSSH私钥</source>
+        <translation>The key file %1 cannot be opened: the passphrase (korvane_pwd) is wrong, or it is not an OpenSSH private key</translation>
+    </message>
+    <message>
+        <source>登录</source>
+        <translation>Logging in</translation>
+    </message>
+    <message>
+        <source>登录服务器%1时连接中断：%2</source>
+        <translation>The connection broke off while logging in to the server %1: %2</translation>
+    </message>
+    <message>
+        <source>服务器%1拒绝了用户%2的登录：ssh-agent、密钥文件和密码均未被接受</source>
+        <translation>The server %1 refused the login of user %2: neither the ssh-agent, the key file nor the password was accepted</translation>
+    </message>
+    <message>
+        <source>无法解析服务器名称%1</source>
+        <translation>The server name %1 cannot be resolved</translation>
+    </message>
+    <message>
+        <source>服务器%1拒绝连接（端口上没有SFTP服务）</source>
+        <translation>The server %1 refused the connection (no SFTP service on the port)</translation>
+    </message>
+    <message>
+        <source>无法连接服务器%1：%2</source>
+        <translation>Cannot connect to the server %1: %2</translation>
+    </message>
+    <message>
+        <source>操作已取消</source>
+        <translation>The operation was cancelled</translation>
+    </message>
+    <message>
+        <source>%1超时（%2秒）</source>
+        <translation>%1 timed out (%2 s)</translation>
+    </message>
+    <message>
+        <source>服务器地址“%1”无法识别</source>
+        <translation>The server address &quot;%1&quot; cannot be understood</translation>
+    </message>
+    <message>
+        <source>SSH握手</source>
+        <translation>SSH handshake</translation>
+    </message>
+    <message>
+        <source>与服务器%1的SSH握手失败：%2</source>
+        <translation>The SSH handshake with the server %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>无法读取服务器%1的主机密钥：%2</source>
+        <translation>Cannot read the host key of the server %1: %2</translation>
+    </message>
+    <message>
+        <source>服务器%1的主机密钥已改变（%2 %3），与known_hosts中记录的不同，可能遭到中间人攻击，未发送任何登录信息。确认密钥无误后，请在系统参数korvane_sftp_hostkey中设置该指纹，或更新~/.ssh/known_hosts或/etc/ssh/ssh_known_hosts中的记录。</source>
+        <translation>The host key of the server %1 has changed (%2 %3): it differs from the one in known_hosts, which may be a man-in-the-middle attack; no login was sent. Once the key is confirmed, set its fingerprint in the system parameter korvane_sftp_hostkey, or update the entry in ~/.ssh/known_hosts or /etc/ssh/ssh_known_hosts.</translation>
+    </message>
+    <message>
+        <source>服务器%1的主机密钥未知（%2 %3），未发送任何登录信息。确认密钥无误后，请在系统参数korvane_sftp_hostkey中设置该指纹，或将该密钥加入~/.ssh/known_hosts或/etc/ssh/ssh_known_hosts。</source>
+        <translation>The host key of the server %1 is unknown (%2 %3); no login was sent. Once the key is confirmed, set its fingerprint in the system parameter korvane_sftp_hostkey, or add the key to ~/.ssh/known_hosts or /etc/ssh/ssh_known_hosts.</translation>
+    </message>
+    <message>
+        <source>打开SFTP通道</source>
+        <translation>Opening the SFTP channel</translation>
+    </message>
+    <message>
+        <source>服务器%1未提供SFTP服务：%2</source>
+        <translation>The server %1 offers no SFTP service: %2</translation>
+    </message>
+    <message>
         <source>不能把上传的文件放到[%1]的位置：%2</source>
         <translation>The uploaded file could not be put in place of [%1]: %2</translation>
     </message>

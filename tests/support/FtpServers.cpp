@@ -21,6 +21,14 @@ namespace korvane::test {
 namespace {
 constexpr int kStartTimeoutMs = 15000;
 
+void OpenUp(const QString& path) {
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                    QFileDevice::ExeOther);
+}
+}  // namespace
+
 bool WaitForListener(int port, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
@@ -38,14 +46,6 @@ bool WaitForListener(int port, int timeoutMs) {
     }
     return false;
 }
-
-void OpenUp(const QString& path) {
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                    QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                    QFileDevice::ExeOther);
-}
-}  // namespace
 
 int FreePort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);

@@ -96,5 +96,7 @@ private:
 
 // A free TCP port on 127.0.0.1 (bound, read, released).
 int FreePort();
+// Whether something accepts connections on 127.0.0.1:port within the time.
+bool WaitForListener(int port, int timeoutMs);
 
 }  // namespace korvane::test
