@@ -147,18 +147,22 @@ int main(int argc, char** argv) {
                                                .toUtf8());
     const QStringList gcm{"-c", "aes128-gcm@openssh.com"};
     std::vector<Contender> all{
-        {"korvane", [&] { return Ours(s, true); }, [&] { return Ours(s, false); }, {}, {}},
+        {"korvane", [&] { return Ours(s, true); }, [&] { return Ours(s, false); }, {}, {}, {}, {}},
         {"sftp",
          [&] { return OpenSsh(s, true, {}, "sftp.bin"); },
          [&] { return OpenSsh(s, false, {}, "sftp.bin"); },
+         {},
+         {},
          {},
          {}},
         {"sftp-gcm",
          [&] { return OpenSsh(s, true, gcm, "gcm.bin"); },
          [&] { return OpenSsh(s, false, gcm, "gcm.bin"); },
          {},
+         {},
+         {},
          {}},
-        {"curl", [&] { return Curl(s, true); }, [&] { return Curl(s, false); }, {}, {}},
+        {"curl", [&] { return Curl(s, true); }, [&] { return Curl(s, false); }, {}, {}, {}, {}},
     };
     std::printf("sftp: %lld MiB file, sshd on loopback, tmpfs both ends, median of %d rounds\n",
                 static_cast<long long>(mib), rounds);

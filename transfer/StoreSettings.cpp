@@ -11,6 +11,7 @@
 #include "FtpServerMemory.h"
 #include "FtpStore.h"
 #include "FtpTrace.h"
+#include "SftpStore.h"
 #include "Translate.h"
 #include "TrimBlanks.h"
 
@@ -134,6 +135,30 @@ bool ReadTls(const std::function<QString(const QString&)>& parameter, ftp::TlsSe
                &out->fingerprint, error);
 }
 
+bool ReadSftp(const std::function<QString(const QString&)>& parameter, sftp::SftpOptions* out,
+              const std::string& encoding, QString* error) {
+    const QString keys = telmaris::TrimBlanks(parameter(QStringLiteral("korvane_sftp_hostkey")));
+    QString why;
+    if (!keys.isEmpty() && !sftp::ParseHostKeyFingerprints(keys, &out->hostKeys, &why)) {
+        *error =
+            Invalid(QStringLiteral("korvane_sftp_hostkey"), keys,
+                    Tr("korvane", "以空格分隔的主机密钥指纹（ssh-keygen -lf 显示的 SHA256:...）"));
+        return false;
+    }
+    std::string key;
+    if (!ReadChecked(
+            parameter, "korvane_sftp_key",
+            [](const QString& v) { return QFileInfo(v).isFile() && QFileInfo(v).isReadable(); },
+            Tr("korvane", "可读的私钥文件"), &key, error)) {
+        return false;
+    }
+    out->keyFile = QString::fromStdString(key);
+    if (encoding != "auto") {
+        out->encoding = QString::fromStdString(encoding);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ReadStoreSettings(const std::function<QString(const QString&)>& parameter, StoreSettings* out,
@@ -162,15 +187,20 @@ bool ReadStoreSettings(const std::function<QString(const QString&)>& parameter, 
            ReadTimeout(parameter, &out->timeoutSeconds, error) &&
            ReadKeepVersions(parameter, &out->keepVersions, error) &&
            ReadEncoding(parameter, &out->ftp.encoding, error) &&
-           ReadTls(parameter, &out->ftp.tls, error);
+           ReadTls(parameter, &out->ftp.tls, error) &&
+           ReadSftp(parameter, &out->sftp, out->ftp.encoding, error);
 }
 
 bool ResumeIsSure(const StoreSettings& settings) {
-    return settings.ftp.restart != ftp::RestartRule::Strict;
+    // SFTP reads at an offset; FTP needs a restart reply whose words are understood.
+    return settings.protocol == Protocol::Sftp || settings.ftp.restart != ftp::RestartRule::Strict;
 }
 
 std::unique_ptr<store::FileStore> MakeStore(const StoreSettings& settings,
                                             const store::Timeouts& timeouts, store::Clock* clock) {
+    if (settings.protocol == Protocol::Sftp) {
+        return sftp::MakeSftpStore(settings.endpoint, settings.sftp, timeouts, clock);
+    }
     InstallFtpTrace();
     return std::make_unique<FtpStore>(settings.endpoint, settings.ftp, timeouts, clock);
 }

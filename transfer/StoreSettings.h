@@ -7,21 +7,25 @@
 
 #include "FileStore.h"
 #include "FtpOptions.h"
+#include "SftpOptions.h"
 
 namespace korvane {
 
-enum class Protocol { Ftp };
+enum class Protocol { Ftp, Sftp };
 
 // What one transfer needs to know of the site's file store, from the system parameters.
 struct StoreSettings {
     Protocol protocol = Protocol::Ftp;  // korvane_protocol
-    // korvane_ip, korvane_user, korvane_pwd, korvane_path, used as they come.
+    // korvane_ip (host[:port], 21 or 22 by default), korvane_user, korvane_pwd (under SFTP also
+    // the key's passphrase), korvane_path, used as they come.
     store::Endpoint endpoint;
     // korvane_ftp_mode, korvane_ftp_resume (offset by default: a 350 reply that names the
     // offset), korvane_ftp_encoding (auto by default), korvane_ftp_tls (off by default),
     // korvane_ftp_cafile, korvane_ftp_fingerprint; what sessions learn of the server is kept in
     // the operator's state folder.
     ftp::ClientOptions ftp;
+    // korvane_sftp_hostkey, korvane_sftp_key; names in korvane_ftp_encoding (auto: UTF-8).
+    sftp::SftpOptions sftp;
     // korvane_ftp_upload: rename (the default) stores under a temporary name and puts the file
     // in place once registered, so that a failed upload never damages the file there; direct
     // stores under the final name.
