@@ -2,7 +2,8 @@
 // medians of several rounds, for each way of reaching the server: plain active and passive, FTPS
 // (explicit, PROT P, session reuse) against `curl --ssl-reqd`, with both ends on disk and on a
 // tmpfs, where the client's own cost shows. Each transfer runs in a child process so its peak
-// resident memory can be read; a small and a large file show whether memory grows with size.
+// resident memory and its CPU time per GiB can be read (on a busy machine the CPU time, not the
+// speed, is what a client controls); a small and a large file show whether memory grows with size.
 //
 //   ftp_bench [MiB] [rounds] [filter]   (defaults: 1024 MiB, 3 rounds, every scenario whose name
 //                                        contains filter)

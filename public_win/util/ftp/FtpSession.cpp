@@ -3,7 +3,6 @@
 #include <atomic>
 
 #include "FtpPassive.h"
-#include "FtpWaitBudget.h"
 
 #include <strings.h>
 
@@ -163,24 +162,23 @@ Connection::~Connection() {
 }
 
 std::optional<Reply> Connection::ReadReply(int timeoutMs) {
-    const int bound = timeoutMs < 0 ? timeouts_.replyMs : timeoutMs;
-    return ReadReplyWithin(WaitBudget(bound), bound);
+    ReplyWait wait(timeoutMs < 0 ? timeouts_.replyMs : timeoutMs);
+    return ReadReplyWithin(wait);
 }
 
 std::optional<Reply> Connection::ReadFinalReply(int timeoutMs) {
     // The preliminary replies and the final one share the bound: a server that keeps sending
     // "1xx" never holds the call beyond it.
-    const int bound = timeoutMs < 0 ? timeouts_.replyMs : timeoutMs;
-    const WaitBudget budget(bound);
+    ReplyWait wait(timeoutMs < 0 ? timeouts_.replyMs : timeoutMs);
     for (;;) {
-        auto reply = ReadReplyWithin(budget, bound);
+        auto reply = ReadReplyWithin(wait);
         if (!reply || !reply->Preliminary()) {
             return reply;
         }
     }
 }
 
-std::optional<Reply> Connection::ReadReplyWithin(const WaitBudget& budget, int boundMs) {
+std::optional<Reply> Connection::ReadReplyWithin(ReplyWait& wait) {
     for (;;) {
         std::size_t used = 0;
         const auto state =
@@ -202,7 +200,7 @@ std::optional<Reply> Connection::ReadReplyWithin(const WaitBudget& budget, int b
             Keep(Status::Of(kErrProtocol));
             return std::nullopt;
         }
-        if (!ReceiveReplyBytes(budget, boundMs)) {
+        if (!ReceiveReplyBytes(wait)) {
             // A reply that did not come (a timeout, a cancel) may still come, and would be
             // taken for the answer to the next command.
             lost_ = true;
@@ -211,18 +209,21 @@ std::optional<Reply> Connection::ReadReplyWithin(const WaitBudget& budget, int b
     }
 }
 
-bool Connection::ReceiveReplyBytes(const WaitBudget& budget, int boundMs) {
+bool Connection::ReceiveReplyBytes(ReplyWait& wait) {
     // The whole reply is bounded, not each piece of it: a server that sends a continuation line
-    // now and then is stopped at the bound as a silent one is.
-    Status received = budget.Spent() ? Status::Of(kErrTimeout) : Status();
+    // now and then is stopped at the bound as a silent one is. Once the bound is spent, what has
+    // arrived already is looked at once more (a reply that came while the caller was busy).
+    const bool spent = wait.budget.Spent();
+    Status received = spent && wait.lookedLate ? Status::Of(kErrTimeout) : Status();
+    wait.lookedLate = spent;
     char buffer[4096];
     std::size_t got = 0;
     if (received.Ok()) {
-        received =
-            control_->Receive(buffer, sizeof buffer, WaitOf(budget.Left(), waits::kReply), &got);
+        received = control_->Receive(buffer, sizeof buffer,
+                                     WaitOf(wait.budget.Left(), waits::kReply), &got);
     }
     if (received.code == kErrTimeout) {
-        return Keep(Status::Timeout(waits::kReply, boundMs));  // named by the whole wait
+        return Keep(Status::Timeout(waits::kReply, wait.boundMs));  // named by the whole wait
     }
     if (!received.Ok() || got == 0) {
         return Keep(received.Ok() ? Status::Of(kErrConnectionAborted) : std::move(received));

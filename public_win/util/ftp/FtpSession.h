@@ -16,6 +16,7 @@
 #include "FtpSocket.h"
 #include "FtpTls.h"
 #include "FtpTransport.h"
+#include "FtpWaitBudget.h"
 
 namespace ftp {
 
@@ -29,7 +30,6 @@ constexpr std::size_t kMaxLastResponse = 1023;
 class Connection;
 class DataConnection;
 class FileTransfer;
-class WaitBudget;
 
 // What Session::Connect brings: a logged-in connection, or why there is none and the server's
 // last reply where it answered.
@@ -144,11 +144,18 @@ public:
 private:
     // Keeps the reply as the last response.
     void RecordResponse(const Reply& reply);
-    // The next reply, within what is left of budget; boundMs names the whole wait.
-    std::optional<Reply> ReadReplyWithin(const WaitBudget& budget, int boundMs);
-    // Appends what the control connection brings within the budget to pending_; false (kept as
+    // The bound of a reply, or of the preliminary replies and the final one together.
+    struct ReplyWait {
+        explicit ReplyWait(int ms) : budget(ms), boundMs(ms) {}
+        WaitBudget budget;
+        int boundMs;              // the whole wait, as a timeout names it
+        bool lookedLate = false;  // the one look allowed once the budget is spent was taken
+    };
+    // The next reply, within what is left of the wait.
+    std::optional<Reply> ReadReplyWithin(ReplyWait& wait);
+    // Appends what the control connection brings within the wait to pending_; false (kept as
     // the failure) on a timeout, the end of the stream or an error.
-    bool ReceiveReplyBytes(const WaitBudget& budget, int boundMs);
+    bool ReceiveReplyBytes(ReplyWait& wait);
 
     bool Send(const std::string& line);
     // The bytes of name in the session's encoding; nullopt (kErrUnencodable) when it has none.
