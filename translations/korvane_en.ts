@@ -1292,6 +1292,14 @@ Cancelling…</translation>
         <source>不能把上传的文件放到[%1]的位置：%2</source>
         <translation>The uploaded file could not be put in place of [%1]: %2</translation>
     </message>
+    <message>
+        <source>以空格分隔的主机密钥指纹（ssh-keygen -lf 显示的 SHA256:...）</source>
+        <translation>host key fingerprints separated by blanks (SHA256:... as ssh-keygen -lf shows them)</translation>
+    </message>
+    <message>
+        <source>可读的私钥文件</source>
+        <translation>a readable private key file</translation>
+    </message>
 </context>
 <context>
     <name>telmaris</name>
