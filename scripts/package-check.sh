@@ -9,7 +9,8 @@
 # ordinary user who reads the machine's file through the group telmaris and has an own file with
 # its operator (the tour uploads, searches and downloads a sample file, which must come back
 # byte-identical), runs korvane-dbtool --check as that user's cron job would, purges the package,
-# and checks that nothing of it is left and that the site's file is.
+# and checks that nothing of it is left and that the site's file is; then purges once more with
+# the debconf answer that asks a purge to take the site's file too.
 # Needs root. Leaves the machine as it found it but for the group "telmaris", which the package
 # creates and Debian's custom keeps: the user "korvane-op", the FTP server it starts and the
 # site file the check wrote are gone at the end, the package is purged.
@@ -191,3 +192,11 @@ fi
 after=$(stat -c '%a %U:%G' "$machine")$(sha256sum <"$machine")
 [[ $after == "$before" ]] || { echo "the purge changed the site's $machine" >&2; exit 1; }
 echo "purged; nothing of the package is left, the site's $machine is"
+
+echo "== purge where the site asked it to take the machine's file (debconf)"
+echo "telmaris-korvane telmaris-korvane/purge-site-configuration boolean true" |
+  debconf-set-selections
+apt_install "$deb"
+apt-get purge -y -qq telmaris-korvane >/dev/null
+[[ ! -e $machine ]] || { echo "the purge that the site asked for left $machine" >&2; exit 1; }
+echo "purged with the site's $machine, as asked"
