@@ -2,6 +2,7 @@
 
 #include <syslog.h>
 #include <systemd/sd-journal.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -44,8 +45,10 @@ const QByteArray& Identifier() {
 
 void Send(QtMsgType type, const char* category, const QByteArray& text) {
     const int priority = Priority(type);
-    // The journal's native protocol first; where no journal listens, syslog.
-    if (sd_journal_send("MESSAGE=%s", text.constData(), "PRIORITY=%i", priority,
+    // The journal's native protocol where a journal listens (sd_journal_send drops a message
+    // silently when none does), else syslog.
+    if (::access("/run/systemd/journal/socket", W_OK) == 0 &&
+        sd_journal_send("MESSAGE=%s", text.constData(), "PRIORITY=%i", priority,
                         "SYSLOG_IDENTIFIER=%s", Identifier().constData(), "QT_CATEGORY=%s",
                         category, "TELMARIS_OPERATOR=%i", gOperator.load(), nullptr) >= 0) {
         return;

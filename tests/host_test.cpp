@@ -320,12 +320,13 @@ struct ProgramRun {
     QString output;  // standard output and error
 };
 
-ProgramRun Run(const QString& program, const QStringList& args, const QString& lang) {
+ProgramRun RunProgram(const QString& program, const QStringList& args, const QString& lang) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LANG"), lang);
     env.insert(QStringLiteral("LC_ALL"), lang);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TZ"), QStringLiteral("CST-8"));  // times show their offset
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
@@ -415,7 +416,7 @@ TEST_F(LayeredConfig, HostAndDbtoolReadTheSameLayersAndRefuseWhatIsNoConfigurati
             args << QStringLiteral("--config") << row.config;
         }
         const ProgramRun tool =
-            Run(QStringLiteral(KORVANE_DBTOOL_PROGRAM), args, QStringLiteral("C.UTF-8"));
+            RunProgram(QStringLiteral(KORVANE_DBTOOL_PROGRAM), args, QStringLiteral("C.UTF-8"));
         EXPECT_EQ(tool.status, 2) << "the check could not be made: " << tool.output.toStdString();
         for (const QString& text : row.expected) {
             EXPECT_TRUE(Contains(seen, text))
@@ -476,9 +477,9 @@ TEST(SiteLog, ATransfersEndReachesTheJournalOrSyslog) {
     };
     for (const auto& [sink, marks] : sinks) {
         SCOPED_TRACE(sink);
-        const ProgramRun probe = Run(QStringLiteral(SITE_LOG_PROBE),
-                                     {QString::fromLatin1(sink), log, QStringLiteral("7731")},
-                                     QStringLiteral("C.UTF-8"));
+        const ProgramRun probe = RunProgram(
+            QStringLiteral(SITE_LOG_PROBE),
+            {QString::fromLatin1(sink), log, QStringLiteral("7731")}, QStringLiteral("C.UTF-8"));
         if (probe.status == 77) {
             GTEST_SKIP() << "no private mount namespace here (needs root): "
                          << probe.output.toStdString();
@@ -496,7 +497,7 @@ TEST(SiteLog, ATransfersEndReachesTheJournalOrSyslog) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString line = QString::fromUtf8(file.readLine());
     static const QRegularExpression iso(
-        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d(Z|[+-]\\d\\d:\\d\\d)\\t501\\t"
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\+08:00\\t501\\t"
                        "upload\\t7731\\t"));
     EXPECT_TRUE(iso.match(line).hasMatch()) << line.toStdString();
 }
@@ -509,20 +510,21 @@ TEST(SiteLog, ATransfersEndIsInTheMachinesJournal) {
     }
     const QTemporaryDir dir;
     const QString order = QString::number(QDateTime::currentMSecsSinceEpoch());
-    ASSERT_EQ(Run(QStringLiteral(SITE_LOG_PROBE),
-                  {QStringLiteral("machine"), dir.filePath(QStringLiteral("t.log")), order},
-                  QStringLiteral("C.UTF-8"))
+    ASSERT_EQ(RunProgram(QStringLiteral(SITE_LOG_PROBE),
+                         {QStringLiteral("machine"), dir.filePath(QStringLiteral("t.log")), order},
+                         QStringLiteral("C.UTF-8"))
                   .status,
               0);
     QString found;
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
-            found = Run(QStringLiteral("journalctl"),
-                        {QStringLiteral("--no-pager"), QStringLiteral("-o"), QStringLiteral("cat"),
-                         QStringLiteral("QT_CATEGORY=korvane.transfer"),
-                         QStringLiteral("SYSLOG_IDENTIFIER=site_log_probe")},
-                        QStringLiteral("C.UTF-8"))
-                        .output;
+            found =
+                RunProgram(QStringLiteral("journalctl"),
+                           {QStringLiteral("--no-pager"), QStringLiteral("-o"),
+                            QStringLiteral("cat"), QStringLiteral("QT_CATEGORY=korvane.transfer"),
+                            QStringLiteral("SYSLOG_IDENTIFIER=site_log_probe")},
+                           QStringLiteral("C.UTF-8"))
+                    .output;
             return Contains(found, QStringLiteral("order ") + order);
         },
         10000);
