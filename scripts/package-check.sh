@@ -21,13 +21,13 @@ bash scripts/install-deps.sh run
 deb=$(bash scripts/package.sh)
 out=$(dirname "$deb")
 version=$(dpkg-parsechangelog -S Version)
-ddeb=$(ls "$out"/telmaris-korvane-dbgsym_*.ddeb)
+dbgsym=$(ls "$out"/telmaris-korvane-dbgsym_*.deb)
 dsc=$out/telmaris-korvane_$version.dsc
-echo "== packages: $dsc $deb $ddeb"
+echo "== packages: $dsc $deb $dbgsym"
 
 echo "== lintian -I --pedantic"
 lint_status=0
-lint=$(lintian -I --pedantic --fail-on error,warning,info,pedantic "$dsc" "$deb" "$ddeb" 2>&1) ||
+lint=$(lintian -I --pedantic --fail-on error,warning,info,pedantic "$dsc" "$deb" "$dbgsym" 2>&1) ||
   lint_status=$?
 grep -v 'running with root privileges' <<<"$lint" || true
 ((lint_status == 0)) || { echo "lintian reports tags" >&2; exit 1; }

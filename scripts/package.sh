@@ -2,7 +2,7 @@
 # Builds the Debian packages with debhelper into build-package/: the source package
 # (dpkg-buildpackage -S: telmaris-korvane_<version>.dsc and .tar.xz), then from the same tree
 # the binary packages (dpkg-buildpackage -b: telmaris-korvane_<version>_<arch>.deb and its
-# debug symbols telmaris-korvane-dbgsym_<version>_<arch>.ddeb, with their .buildinfo and
+# debug symbols telmaris-korvane-dbgsym_<version>_<arch>.deb, with their .buildinfo and
 # .changes), and prints the .deb's path. Installs the missing build dependencies first.
 #
 # The tree is packaged as it is, uncommitted changes included, from a copy of its files (those

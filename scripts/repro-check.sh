@@ -21,7 +21,7 @@ echo "== the second package build took $(($(date +%s) - start)) s"
 
 status=0
 for first in build-package/telmaris-korvane_*.tar.xz build-package/telmaris-korvane_*.deb \
-             build-package/telmaris-korvane-dbgsym_*.ddeb; do
+             build-package/telmaris-korvane-dbgsym_*.deb; do
   second="$copy/$first"
   if cmp -s "$first" "$second"; then
     echo "identical: $(basename "$first") ($(sha256sum <"$first" | cut -c1-16))"

@@ -74,38 +74,40 @@ bool PostgresServer::Start() {
         error_ = QStringLiteral("pg_virtualenv is not installed (package postgresql-common)");
         return false;
     }
-    // The command prints where the cluster is and waits for this program to close its input
-    // (or to end, however it ends); pg_virtualenv then drops the cluster. A test cluster:
-    // durability is not what is tested here, speed is welcome; small shared buffers, since
-    // every TRUNCATE and DROP between tests scans them all.
+    // The command prints where the cluster is (one line among pg_virtualenv's own) and waits
+    // for this program to close its input, or to end however it ends; pg_virtualenv then drops
+    // the cluster. A test cluster: durability is not what is tested here, speed is welcome;
+    // small shared buffers, since every TRUNCATE and DROP between tests scans them all.
     virtualenv_ = std::make_unique<QProcess>();
     virtualenv_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    virtualenv_->start(
-        program,
-        {"-t", "-o", "fsync=off", "-o", "synchronous_commit=off", "-o", "full_page_writes=off",
-         "-o", "shared_buffers=16MB", "-o", "max_connections=100", "sh", "-c",
-         "printf '%s\\n' \"$PGHOST\" \"$PGPORT\" \"$PGUSER\" \"$PGPASSWORD\"; "
-         "exec cat >/dev/null"});
-    QStringList lines;
-    QDeadlineTimer deadline(kStartTimeoutMs);
-    while (lines.size() < 4 && !deadline.hasExpired() &&
+    virtualenv_->start(program, {"-t", "-o", "fsync=off", "-o", "synchronous_commit=off", "-o",
+                                 "full_page_writes=off", "-o", "shared_buffers=16MB", "-o",
+                                 "max_connections=100", "sh", "-c",
+                                 "echo \"korvane-cluster $PGHOST $PGPORT $PGUSER $PGPASSWORD\"; "
+                                 "exec cat >/dev/null"});
+    QStringList where;
+    const QDeadlineTimer deadline(kStartTimeoutMs);
+    while (where.size() != 5 && !deadline.hasExpired() &&
            virtualenv_->state() != QProcess::NotRunning) {
-        if (virtualenv_->canReadLine() || virtualenv_->waitForReadyRead(500)) {
-            while (virtualenv_->canReadLine()) {
-                lines << QString::fromLocal8Bit(virtualenv_->readLine()).trimmed();
-            }
+        if (!virtualenv_->canReadLine()) {
+            virtualenv_->waitForReadyRead(500);
+            continue;
+        }
+        const QString line = QString::fromLocal8Bit(virtualenv_->readLine()).trimmed();
+        if (line.startsWith(QStringLiteral("korvane-cluster "))) {
+            where = line.split(u' ');
         }
     }
-    if (lines.size() < 4) {
+    if (where.size() != 5) {
         error_ =
             QStringLiteral("pg_virtualenv gave no cluster within %1 s").arg(kStartTimeoutMs / 1000);
         Stop();
         return false;
     }
-    host_ = lines[0];
-    port_ = lines[1].toInt();
-    user_ = lines[2];
-    password_ = lines[3];
+    host_ = where[1];
+    port_ = where[2].toInt();
+    user_ = where[3];
+    password_ = where[4];
     reachable_ = Admin(QStringLiteral("select 1"));
     return reachable_;
 }
@@ -140,6 +142,8 @@ bool PostgresServer::Admin(const QString& sql) {
                 error_ = q.lastError().text();
             }
             db.close();
+        } else {
+            error_ = db.lastError().text();
         }
     }
     QSqlDatabase::removeDatabase(name);
