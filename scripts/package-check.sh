@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the Debian packages as a site would use them: builds them with debhelper (source and
-# binaries), lints them (lintian -I --pedantic: any tag fails, but those that
-# debian/*lintian-overrides justify), checks every ELF file's hardening, then upgrades from the
-# previous release's package (built from the last commit of another version, in this run) with
+# binaries), lints them (lintian -I --pedantic: any tag fails), checks every ELF file's
+# hardening, then upgrades from the previous release's package (scripts/previous-package.sh:
+# built in this run from the last commit of another version, with that commit's scripts) with
 # apt-get -y and no terminal: once with the machine file as that release shipped it (it goes),
 # once with a site-edited one (it stays, byte for byte, mode and group too). Then it checks
 # --version and the manual pages against --help, runs the installed telmaris-host headless as an
@@ -53,32 +53,9 @@ done
 rm -rf "$x"
 
 echo "== the previous release"
-# The last commit of the first-parent history whose version is another: what a site runs now.
-version_at() {
-  git show "$1:debian/changelog" 2>/dev/null | sed -n '1s/^[^(]*(\([^)]*\)).*/\1/p' ||
-    true
-}
-previous=""
-for commit in $(git rev-list --first-parent HEAD); do
-  v=$(version_at "$commit")
-  [[ -n $v ]] || v=$(git show "$commit:CMakeLists.txt" | sed -n 's/^project(korvane VERSION \([0-9.]*\).*/\1/p')
-  if [[ $v != "$version" ]]; then previous=$commit previous_version=$v; break; fi
-done
-[[ -n $previous ]] || { echo "no commit of an earlier version" >&2; exit 1; }
-# Built once per commit, with that commit's own scripts.
-old_tree=$PWD/build-previous/$previous
-if ! old_deb=$(ls "$old_tree"/build-package/telmaris-korvane_"$previous_version"_*.deb 2>/dev/null); then
-  echo "building $previous_version from $(git log -1 --format='%h %cs' "$previous")"
-  rm -rf "$old_tree"
-  mkdir -p "$old_tree"
-  git archive "$previous" | tar -x -C "$old_tree"
-  start=$(date +%s)
-  old_deb=$(cd "$old_tree" && SOURCE_DATE_EPOCH=$(git log -1 --format=%ct "$previous") \
-    bash scripts/package.sh 2>"$old_tree/build.log") ||
-    { tail -20 "$old_tree/build.log" >&2; exit 1; }
-  echo "built in $(($(date +%s) - start)) s"
-fi
-echo "$old_deb"
+previous=$(bash scripts/previous-package.sh)
+read -r previous_version old_deb <<<"$previous"
+echo "$previous_version: $old_deb"
 
 user=korvane-op
 home=$(mktemp -d /tmp/korvane-op-XXXXXX)
