@@ -21,7 +21,7 @@
 
 #include "BenchFiles.h"
 #include "CFTPClient.h"
-#include "FtpDriver.h"
+#include "Transfer.h"
 #include "TransferDialog.h"
 #include "TransferJob.h"
 #include "support/FtpServers.h"
@@ -63,14 +63,16 @@ int main(int argc, char** argv) {
     MakeFile(source, mib);
 
     korvane::TransferRequest job;
-    job.settings.server = server.Server();
-    job.settings.user = QStringLiteral("anonymous");
-    job.settings.directory = QStringLiteral("/pub");
-    job.settings.options.storeViaPart = true;
+    job.settings.endpoint.server = server.Server();
+    job.settings.endpoint.user = QStringLiteral("anonymous");
+    job.settings.endpoint.folder = QStringLiteral("/pub");
+    job.settings.viaTemporary = true;
     auto bare = [&](bool up) {
         QFile::remove(target);
         CFTPClient c;
-        c.SetOptions(job.settings.options);
+        CFTPClient::Options options = job.settings.ftp;
+        options.storeViaPart = job.settings.viaTemporary;
+        c.SetOptions(options);
         return c.Connect(server.Server().toUtf8(), "anonymous", "") &&
                c.SetCurrentDirectory("/pub") &&
                (up ? c.PutFile("bare.bin", QFile::encodeName(source))

@@ -19,9 +19,6 @@
 #include "BusinessCommon.h"
 #include "DownloadFolder.h"
 #include "FileRecord.h"
-#include "FtpDriver.h"
-#include "FtpSettings.h"
-#include "FtpTrace.h"
 #include "GuiServices.h"
 #include "HostConfig.h"
 #include "HostControls.h"
@@ -31,6 +28,8 @@
 #include "RowTexts.h"
 #include "SqlRunner.h"
 #include "Statements.h"
+#include "StoreSettings.h"
+#include "Transfer.h"
 #include "TransferJob.h"
 #include "TransferProgress.h"
 #include "Translate.h"
@@ -400,6 +399,7 @@ void TfrmBusinessMain::Upload() {
         upload.operatorId = operatorId_;
         // Twice the transfer's timeout past its last sign of life: a host that died.
         upload.expireSeconds = std::max(60, 2 * item.request.timeouts.writeMs / 1000);
+        upload.keepVersions = item.request.settings.keepVersions;
         item.prepare = [this, upload](korvane::TransferJob& job) {
             auto registration =
                 std::make_unique<korvane::Registration>(ADOConnection, ADOQuery, upload);
@@ -570,16 +570,14 @@ bool TfrmBusinessMain::MakeRequest(int direction, const QString& remoteFile,
                                    const QString& localFile, korvane::TransferRequest* request) {
     QString invalid;
     const auto parameter = [this](const QString& name) { return SysPara(name); };
-    if (!korvane::ReadFtpSettings(parameter, &request->settings, &invalid)) {
+    if (!korvane::ReadStoreSettings(parameter, &request->settings, &invalid)) {
         Notice(invalid);  // nothing is transferred with a setting the site did not mean
         return false;
     }
-    korvane::InstallFtpTrace();
     request->timeouts = ftpTimeouts_;
     request->clock = ftpClock_;
     if (request->settings.timeoutSeconds) {
-        const int ms = *request->settings.timeoutSeconds * 1000;
-        request->timeouts = {ms, ms, ms, ms, ms};
+        request->timeouts = korvane::store::Timeouts::All(*request->settings.timeoutSeconds * 1000);
     }
     request->direction = direction == 1 ? korvane::Direction::Upload : korvane::Direction::Download;
     request->remote = remoteFile;
@@ -594,6 +592,10 @@ void TfrmBusinessMain::Enqueue(korvane::Direction direction,
     for (const korvane::TransferQueue::Item& item : items) {
         transfers_->Queue().Add(item);
     }
+}
+
+void TfrmBusinessMain::SetStoreFactory(korvane::StoreFactory factory) {
+    transfers_->Queue().SetStoreFactory(std::move(factory));
 }
 
 korvane::TransferJob* TfrmBusinessMain::RunningTransfer() const {

@@ -8,9 +8,6 @@
 #include <optional>
 
 #include "FileRecord.h"
-#include "FtpClock.h"
-#include "FtpDriver.h"
-#include "FtpSession.h"
 #include "GuiServices.h"
 #include "LookupLoader.h"
 #include "RegistrationModel.h"
@@ -19,6 +16,7 @@
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TfrmMDIChild.h"
+#include "Transfer.h"
 #include "TransferJob.h"
 #include "TransferQueue.h"
 
@@ -56,10 +54,12 @@ public:
     korvane::TransferJob* RunningTransfer() const;
     bool Transferring() const;
 
-    // Shorter FTP waits than the client's defaults (tests and scripted runs).
-    void SetFtpTimeouts(const ftp::Timeouts& t) { ftpTimeouts_ = t; }
+    // Shorter store waits than the defaults (tests and scripted runs).
+    void SetFtpTimeouts(const korvane::store::Timeouts& t) { ftpTimeouts_ = t; }
     // The clock of the retry pauses and the pacing (tests give one that costs no real time).
-    void SetFtpClock(ftp::Clock* clock) { ftpClock_ = clock; }
+    void SetFtpClock(korvane::store::Clock* clock) { ftpClock_ = clock; }
+    // Where the transfers' store sessions come from (tests give a scripted store).
+    void SetStoreFactory(korvane::StoreFactory factory);
     // A search lists at most this many rows and says so when there are more.
     static constexpr int kMaxSearchRows = 200000;
     void SetSearchRowLimit(int rows) { searchRowLimit_ = rows; }
@@ -136,8 +136,8 @@ private:
     korvane::db::TADOQuery ADOQuery{ADOConnection};
     TOpenDialog* OpenDialog;
     // Every network wait of a transfer, unless korvane_ftp_timeout says otherwise.
-    ftp::Timeouts ftpTimeouts_{30000, 30000, 30000, 30000, 30000};
-    ftp::Clock* ftpClock_ = &ftp::Clock::Real();
+    korvane::store::Timeouts ftpTimeouts_ = korvane::store::Timeouts::All(30000);
+    korvane::store::Clock* ftpClock_ = &korvane::store::Clock::Real();
     int searchRowLimit_ = kMaxSearchRows;
     bool listCut_ = false;  // the last search had more rows than it listed
     korvane::WindowTransfers* transfers_;

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "FtpDriver.h"
+#include "Transfer.h"
 
 namespace korvane {
 

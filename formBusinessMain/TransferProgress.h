@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "FtpDriver.h"
+#include "Transfer.h"
 
 namespace korvane {
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "StoreBasics.h"
 #include "StoreClock.h"
 
 namespace korvane::store {
@@ -16,18 +17,19 @@ namespace korvane::store {
 // What went wrong, in terms that every protocol shares; the texts say the rest.
 enum class Fault {
     None,
-    Cancelled,      // the operator (or the job's abort) asked it to stop
-    Credentials,    // the server refused the user, password or key
-    Refused,        // nothing listens at the address and port
-    Unreachable,    // the name does not resolve, or no route to the host
-    Secure,         // TLS could not be set up, or the certificate was not the one expected
-    HostKey,        // the SSH server's key is unknown or changed: nothing secret was sent
-    Timeout,        // a wait ran out
-    Broken,         // the connection broke off
-    ActiveData,     // FTP only: the server made no active-mode data connection
-    NotFound,       // no such remote file or folder
-    Server,         // the server refused the command with a reply
-    Local,          // the local file could not be read or written
+    Cancelled,    // the operator (or the job's abort) asked it to stop
+    Credentials,  // the server refused the user, password or key
+    Refused,      // nothing listens at the address and port
+    Unreachable,  // the name does not resolve, or no route to the host
+    Secure,       // TLS could not be set up, or the certificate was not the one expected
+    HostKey,      // the SSH server's key is unknown or changed: nothing secret was sent
+    Timeout,      // a wait ran out
+    Broken,       // the connection broke off
+    ActiveData,   // FTP only: the server made no active-mode data connection
+    Folder,       // logged in, but the folder cannot be entered
+    NotFound,     // no such remote file
+    Server,       // the server refused the command with a reply
+    Local,        // the local file could not be read or written
 };
 
 // The result of one verb: ok, or the fault with the backend's words (translated) and the
@@ -51,17 +53,6 @@ struct Endpoint {
     QString user;
     QString password;
     QString folder;
-};
-
-// Every network wait of a session, in milliseconds.
-struct Timeouts {
-    int connectMs = 60000;
-    int replyMs = 60000;
-    int acceptMs = 60000;
-    int readMs = 60000;
-    int writeMs = 60000;
-
-    static Timeouts All(int ms) { return {ms, ms, ms, ms, ms}; }
 };
 
 // What a backend can do; some of it is known only after Open.

@@ -10,7 +10,6 @@
 
 #include "DbError.h"
 #include "DownloadFolder.h"
-#include "FtpSettings.h"
 #include "FtpTls.h"
 #include "InputChecks.h"
 #include "LookupLoader.h"
@@ -18,6 +17,7 @@
 #include "RegistrationModel.h"
 #include "RowTexts.h"
 #include "SqlRunner.h"
+#include "StoreSettings.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TrimBlanks.h"
@@ -181,9 +181,9 @@ TEST(FtpSettings, ValuesDefaultsAndRefusals) {
         SCOPED_TRACE(row.name);
         QMap<QString, QString> params = row.params;
         params.insert(QStringLiteral("korvane_pwd"), QStringLiteral(" secret "));
-        korvane::FtpSettings settings;
+        korvane::StoreSettings settings;
         QString error;
-        const bool ok = korvane::ReadFtpSettings(
+        const bool ok = korvane::ReadStoreSettings(
             [&](const QString& name) { return params.value(name); }, &settings, &error);
         if (row.refused != nullptr) {
             EXPECT_FALSE(ok);
@@ -191,15 +191,15 @@ TEST(FtpSettings, ValuesDefaultsAndRefusals) {
             continue;
         }
         ASSERT_TRUE(ok) << error.toStdString();
-        EXPECT_EQ(settings.password, QStringLiteral(" secret ")) << "used as it comes";
-        EXPECT_EQ(settings.options.mode, row.mode);
-        EXPECT_EQ(settings.options.restart, row.restart);
-        EXPECT_EQ(settings.options.storeViaPart, row.viaPart);
+        EXPECT_EQ(settings.endpoint.password, QStringLiteral(" secret ")) << "used as it comes";
+        EXPECT_EQ(settings.ftp.mode, row.mode);
+        EXPECT_EQ(settings.ftp.restart, row.restart);
+        EXPECT_EQ(settings.viaTemporary, row.viaPart);
         EXPECT_EQ(settings.timeoutSeconds.value_or(0), row.timeout);
-        EXPECT_EQ(settings.options.encoding, row.encoding);
-        EXPECT_EQ(settings.options.tls.mode, row.tls);
+        EXPECT_EQ(settings.ftp.encoding, row.encoding);
+        EXPECT_EQ(settings.ftp.tls.mode, row.tls);
         if (row.tls != ftp::TlsMode::Off) {
-            EXPECT_EQ(ftp::ParseFingerprint(settings.options.tls.fingerprint), pin);
+            EXPECT_EQ(ftp::ParseFingerprint(settings.ftp.tls.fingerprint), pin);
         }
     }
 }

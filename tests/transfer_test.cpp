@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "FtpDriver.h"
+#include "CFTPClient.h"
 #include "FtpTrace.h"
+#include "Transfer.h"
 #include "TransferJob.h"
 #include "TransferProgress.h"
 #include "support/Files.h"
@@ -65,11 +66,11 @@ TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
     server.Put(QStringLiteral("big.bin"), korvane::test::Pattern(400000, 9));
     QTemporaryDir local;
     korvane::TransferRequest job;
-    job.settings.server = server.Server();
-    job.settings.user = QString::fromLatin1(server.User());
-    job.settings.password = QString::fromLatin1(server.Password());
-    job.settings.directory = QStringLiteral("/");
-    job.settings.options.restart = ftp::RestartRule::Offset;  // the configuration's default
+    job.settings.endpoint.server = server.Server();
+    job.settings.endpoint.user = QString::fromLatin1(server.User());
+    job.settings.endpoint.password = QString::fromLatin1(server.Password());
+    job.settings.endpoint.folder = QStringLiteral("/");
+    job.settings.ftp.restart = ftp::RestartRule::Offset;  // the configuration's default
     job.direction = Direction::Download;
     job.remote = QStringLiteral("big.bin");
     job.local = local.filePath(QStringLiteral("big.bin"));
@@ -122,7 +123,7 @@ TEST(TransferDriver, ACancelPromisesAResumeOnlyWhereOneWillHappen) {
         if (row.held >= 0) {
             korvane::test::WriteFile(job.local, QByteArray(row.held, 'x'));
         }
-        job.settings.options.restart = row.rule;
+        job.settings.ftp.restart = row.rule;
         const QString expected =
             row.text == nullptr
                 ? QStringLiteral("已取消下载。")

@@ -36,3 +36,46 @@ create table zy.res_download_file (
     claim_seen  number(19),
     constraint pk_res_download_file primary key (file_name)
 );
+
+-- Every side effect of an upload on the store, announced before it happens and cleared in the
+-- transaction that settles it (see the SQLite script).
+create table zy.res_download_intent (
+    intent_token varchar2(64) not null,
+    file_name    varchar2(300) not null,
+    phase        varchar2(16) not null,
+    temp_name    varchar2(300),
+    temp_size    number(19),
+    temp_sha256  char(64),
+    aside_name   varchar2(300),
+    op_id        number(10),
+    host         varchar2(255),
+    created      number(19) not null,
+    constraint pk_res_download_intent primary key (intent_token)
+);
+
+-- Every content a name has held and where it is kept.
+create table zy.res_download_version (
+    file_name   varchar2(300) not null,
+    version_no  number(10) not null,
+    store_name  varchar2(300) not null,
+    file_size   number(19),
+    sha256      char(64),
+    stored_op   number(10),
+    since       varchar2(19) not null,
+    constraint pk_res_download_version primary key (file_name, version_no)
+);
+
+-- Who moved what, when.
+create table zy.res_download_history (
+    event_at    varchar2(32) not null,
+    op_id       number(10),
+    host        varchar2(255),
+    down_id     varchar2(20),
+    file_name   varchar2(300) not null,
+    version_no  number(10),
+    bytes       number(19),
+    event       varchar2(16) not null,
+    result      varchar2(1000)
+);
+create index zy.ix_res_download_history_name on zy.res_download_history (file_name);
+create index zy.ix_res_download_history_op on zy.res_download_history (op_id);

@@ -37,3 +37,45 @@ create table if not exists zy.res_download_file (
     claim_since bigint,
     claim_seen  bigint
 );
+
+-- Every side effect of an upload on the store, announced before it happens and cleared in the
+-- transaction that settles it (see the SQLite script).
+create table if not exists zy.res_download_intent (
+    intent_token varchar(64) not null primary key,
+    file_name    varchar(300) not null,
+    phase        varchar(16) not null,
+    temp_name    varchar(300),
+    temp_size    bigint,
+    temp_sha256  char(64),
+    aside_name   varchar(300),
+    op_id        integer,
+    host         varchar(255),
+    created      bigint not null
+);
+
+-- Every content a name has held and where it is kept.
+create table if not exists zy.res_download_version (
+    file_name   varchar(300) not null,
+    version_no  integer not null,
+    store_name  varchar(300) not null,
+    file_size   bigint,
+    sha256      char(64),
+    stored_op   integer,
+    since       varchar(19) not null,
+    primary key (file_name, version_no)
+);
+
+-- Who moved what, when.
+create table if not exists zy.res_download_history (
+    event_at    varchar(32) not null,
+    op_id       integer,
+    host        varchar(255),
+    down_id     varchar(20),
+    file_name   varchar(300) not null,
+    version_no  integer,
+    bytes       bigint,
+    event       varchar(16) not null,
+    result      varchar(1000)
+);
+create index if not exists ix_res_download_history_name on zy.res_download_history (file_name);
+create index if not exists ix_res_download_history_op on zy.res_download_history (op_id);

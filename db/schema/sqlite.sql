@@ -37,3 +37,49 @@ create table if not exists zy.res_download_file (
     claim_since integer,
     claim_seen  integer
 );
+
+-- Every side effect of an upload on the store, announced before it happens and cleared in the
+-- transaction that settles it: the temporary upload, the name it takes and the name the file
+-- there steps aside to. An intent left behind is finished by the next upload of the name or by
+-- korvane-dbtool --check --repair from what the store holds. phase: put, publish, collect.
+create table if not exists zy.res_download_intent (
+    intent_token varchar(64) not null primary key,
+    file_name    varchar(300) not null,
+    phase        varchar(16) not null,
+    temp_name    varchar(300),
+    temp_size    integer,
+    temp_sha256  char(64),
+    aside_name   varchar(300),
+    op_id        integer,
+    host         varchar(255),
+    created      integer not null
+);
+
+-- Every content a name has held and where it is kept: the current one under the name itself,
+-- earlier ones under "<name>.~N~". A registration row fetches the version whose since is the
+-- latest at or before its create_date.
+create table if not exists zy.res_download_version (
+    file_name   varchar(300) not null,
+    version_no  integer not null,
+    store_name  varchar(300) not null,
+    file_size   integer,
+    sha256      char(64),
+    stored_op   integer,
+    since       varchar(19) not null,
+    primary key (file_name, version_no)
+);
+
+-- Who moved what, when: uploads, replacements, downloads and their failures.
+create table if not exists zy.res_download_history (
+    event_at    varchar(32) not null,
+    op_id       integer,
+    host        varchar(255),
+    down_id     varchar(20),
+    file_name   varchar(300) not null,
+    version_no  integer,
+    bytes       integer,
+    event       varchar(16) not null,
+    result      varchar(1000)
+);
+create index if not exists zy.ix_res_download_history_name on res_download_history (file_name);
+create index if not exists zy.ix_res_download_history_op on res_download_history (op_id);

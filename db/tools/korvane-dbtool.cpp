@@ -133,8 +133,8 @@ bool CarriesPassword(const QString& connectionString) {
 
 int Run(const QCommandLineParser& args) {
     if (args.isSet(QStringLiteral("check"))) {
-        return korvane::db::RunSiteCheck(args.value(QStringLiteral("config")),
-                                         args.isSet(QStringLiteral("repair")), stdout);
+        return korvane::RunSiteCheck(args.value(QStringLiteral("config")),
+                                     args.isSet(QStringLiteral("repair")), stdout);
     }
     if (args.isSet(QStringLiteral("query")) && !args.isSet(QStringLiteral("columns"))) {
         std::fprintf(stderr, "korvane-dbtool: %s\n",

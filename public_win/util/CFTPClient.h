@@ -12,6 +12,7 @@
 #include "FtpClock.h"
 #include "FtpOptions.h"
 #include "FtpStatus.h"
+#include "StoreBasics.h"
 
 namespace ftp {
 class Session;
@@ -57,6 +58,8 @@ public:
     // one is moved aside first and moved back when the new one cannot take its place: the file
     // under pszTo is never deleted before its successor is there.
     bool Publish(const char* pszFrom, const char* pszTo);
+    // RNFR and RNTO, nothing else; false with the reason as the last error.
+    bool Rename(const char* pszFrom, const char* pszTo);
     // DELE; false with the server's reply as the last error.
     bool RemoveFile(const char* pszRemoteFile);
     // Whether the connection still answers (NOOP within the reply timeout).
@@ -65,24 +68,7 @@ public:
     // Shorter waits than the defaults of about 60 s; takes effect at the next Connect.
     void SetTimeouts(const ftp::Timeouts& timeouts) { m_timeouts = timeouts; }
 
-    // How a site's server is reached; the defaults are the plain client's: active mode, the
-    // restart accepted in the words "350 Restarting at N", stores under the final name.
-    struct Options {
-        ftp::DataMode mode = ftp::DataMode::Active;
-        ftp::RestartRule restart = ftp::RestartRule::Strict;
-        // Store under a temporary name of this upload's own and rename it to the final name once
-        // the server confirmed the store, so that a failed upload never damages the file there.
-        bool storeViaPart = false;
-        // The encoding of names on the control connection: "auto" (UTF-8 where FEAT lists
-        // UTF8, else GBK) or a name iconv knows. Names are passed to the client in UTF-8.
-        std::string encoding = "UTF-8";
-        // FTPS: off, explicit (AUTH TLS), auto (where the server offers it) or implicit, and
-        // what the server's certificate is checked against.
-        ftp::TlsSettings tls;
-        // The folder where what a session learns of a server is kept for the next sessions
-        // (active mode fails, it spoke TLS; see ftp::ServerMemory); empty: kept nowhere.
-        std::string stateFolder;
-    };
+    using Options = ftp::ClientOptions;
     void SetOptions(const Options& options) { m_options = options; }
     // The tick count and sleep of the pacing and the retry pauses (tests advance it by hand).
     void SetClock(ftp::Clock* clock) { m_clock = clock; }
@@ -117,7 +103,7 @@ public:
     static constexpr uint32_t kSlowBlockMs = 200;
     static constexpr int kAttempts = 3;
     // A resume first receives this much of what the local copy holds again and compares it.
-    static constexpr uint64_t kOverlap = 65536;
+    static constexpr uint64_t kOverlap = korvane::store::kResumeOverlap;
     // How long the server's final reply is awaited after its data connection broke.
     static constexpr int kBrokenReplyWaitMs = 1000;
     static constexpr uint32_t kRetryPauseMs = 1000;

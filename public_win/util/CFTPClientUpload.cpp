@@ -133,6 +133,19 @@ bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
     return false;
 }
 
+bool CFTPClient::Rename(const char* pszFrom, const char* pszTo) {
+    FTP_REQUIRE(pszFrom != NULL);
+    FTP_REQUIRE(pszTo != NULL);
+    if (!RequireConnection()) {
+        return false;
+    }
+    if (!m_hConnect->Rename(pszFrom, pszTo)) {
+        SetErrorFromFailure();
+        return false;
+    }
+    return true;
+}
+
 bool CFTPClient::RemoveFile(const char* pszRemoteFile) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     if (!RequireConnection()) {

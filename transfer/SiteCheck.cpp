@@ -3,18 +3,19 @@
 #include <QDateTime>
 #include <QSet>
 
-#include "CFTPClient.h"
 #include "DbError.h"
 #include "FileRecord.h"
-#include "FtpSettings.h"
 #include "HostConfig.h"
 #include "SqlDialect.h"
 #include "SqlScript.h"
+#include "StoreSettings.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TemporaryName.h"
 
-namespace korvane::db {
+namespace korvane {
+
+using namespace db;
 
 namespace {
 
@@ -43,31 +44,26 @@ public:
         const auto parameter = [&ini](const QString& name) {
             return ini.Value(QStringLiteral("SysPara"), name).value_or(QString());
         };
-        FtpSettings settings;
-        if (!ReadFtpSettings(parameter, &settings, error)) {
+        StoreSettings settings;
+        if (!ReadStoreSettings(parameter, &settings, error)) {
             return false;
         }
         connection_.SetConnectionString(parameter(QStringLiteral("korvane_conn")));
         connection_.SetConnected(true);
         const int ms = settings.timeoutSeconds.value_or(kDefaultTimeoutSeconds) * 1000;
-        client_.SetTimeouts({ms, ms, ms, ms, ms});
-        client_.SetOptions(settings.options);
-        if (!client_.Connect(settings.server.toUtf8().constData(),
-                             settings.user.toUtf8().constData(),
-                             settings.password.toUtf8().constData()) ||
-            (!settings.directory.isEmpty() &&
-             !client_.SetCurrentDirectory(settings.directory.toUtf8().constData()))) {
-            *error = QStringLiteral("FTP %1: %2").arg(settings.server, LastError());
+        store_ = MakeStore(settings, store::Timeouts::All(ms), &store::Clock::Real());
+        const store::Result opened = store_->Open();
+        if (!opened.Ok()) {
+            *error = QStringLiteral("%1: %2").arg(settings.endpoint.server, opened.reason);
             return false;
         }
-        std::vector<std::string> names;
-        if (!client_.ListNames(&names)) {
-            *error = QStringLiteral("FTP listing: %1").arg(LastError());
+        QStringList names;
+        const store::Result listed = store_->List(&names);
+        if (!listed.Ok()) {
+            *error = QStringLiteral("listing: %1").arg(listed.reason);
             return false;
         }
-        for (const std::string& n : names) {
-            listed_.insert(QString::fromStdString(n));
-        }
+        listed_ = QSet<QString>(names.begin(), names.end());
         return true;
     }
 
@@ -106,17 +102,18 @@ public:
     }
 
 private:
-    QString LastError() const { return QString::fromUtf8(client_.m_szLastError).trimmed(); }
+    std::optional<uint64_t> SizeOf(const QString& name) {
+        store::RemoteInfo info;
+        store_->Info(name, &info);
+        return info.size;
+    }
 
     void Print(const QString& line) { std::fprintf(out_, "%s\n", line.toUtf8().constData()); }
 
     // In the listing, or, where a server lists in its own way, answering SIZE.
-    bool Exists(const QString& name) {
-        return listed_.contains(name) || client_.RemoteSize(name.toUtf8().constData()).has_value();
-    }
+    bool Exists(const QString& name) { return listed_.contains(name) || SizeOf(name).has_value(); }
 
     void CheckRecorded(const StoredFile& file, bool hasRow) {
-        const QByteArray name = file.name.toUtf8();
         if (!Exists(file.name)) {
             if (!hasRow) {  // a row's missing file is counted with the row
                 Print(QStringLiteral("missing: %1 (recorded %2, no row)")
@@ -125,7 +122,7 @@ private:
             }
             return;
         }
-        const auto size = client_.RemoteSize(name.constData());
+        const auto size = SizeOf(file.name);
         if (size && static_cast<int64_t>(*size) != file.size) {
             Print(
                 QStringLiteral("changed: %1: %2 bytes, recorded %3 bytes (stored %4 by %5 from %6)")
@@ -138,14 +135,14 @@ private:
             ++counts_.changed;
             return;
         }
-        std::string digest;
+        QString hex;
         uint64_t read = 0;
-        if (!client_.RemoteSha256(name.constData(), &digest, &read)) {
-            Print(QStringLiteral("unreadable: %1: %2").arg(file.name, LastError()));
+        const store::Result digest = store_->Digest(file.name, &hex, &read);
+        if (!digest.Ok()) {
+            Print(QStringLiteral("unreadable: %1: %2").arg(file.name, digest.reason));
             ++counts_.unreadable;
             return;
         }
-        const QString hex = QString::fromStdString(digest);
         if (static_cast<int64_t>(read) != file.size || hex != file.sha256.toLower()) {
             Print(QStringLiteral("changed: %1: sha256 %2, recorded %3 (stored %4 by %5 from %6)")
                       .arg(file.name, hex, file.sha256, file.storedAt)
@@ -160,29 +157,30 @@ private:
         QStringList names(listed_.begin(), listed_.end());
         names.sort();
         for (const QString& name : names) {
-            const QByteArray bytes = name.toUtf8();
-            if (!ftp::IsTemporaryName(bytes.toStdString())) {
+            if (!ftp::IsTemporaryName(name.toStdString())) {
                 continue;
             }
-            const auto modified = client_.RemoteTime(bytes.constData());
+            store::RemoteInfo info;
+            store_->Info(name, &info);
+            const std::optional<QDateTime>& modified = info.modified;
             if (!modified) {
                 Print(QStringLiteral("note: temporary %1 of unknown age left alone").arg(name));
                 continue;
             }
-            if (now - static_cast<qint64>(*modified) <= kStaleTemporarySeconds) {
+            if (now - modified->toSecsSinceEpoch() <= kStaleTemporarySeconds) {
                 continue;
             }
             ++counts_.stale;
-            const QString when = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(*modified))
-                                     .toString(QLatin1String(korvane::db::kDateTimeFormat));
+            const QString when =
+                modified->toLocalTime().toString(QLatin1String(korvane::db::kDateTimeFormat));
             if (!repair_) {
                 Print(QStringLiteral("stale temporary: %1 (%2)").arg(name, when));
-            } else if (client_.RemoveFile(bytes.constData())) {
+            } else if (const store::Result removed = store_->Remove(name); removed.Ok()) {
                 Print(QStringLiteral("stale temporary: %1 (%2) removed").arg(name, when));
                 ++counts_.removed;
             } else {
                 Print(QStringLiteral("stale temporary: %1 (%2) not removed: %3")
-                          .arg(name, when, LastError()));
+                          .arg(name, when, removed.reason));
             }
         }
     }
@@ -191,7 +189,7 @@ private:
     bool repair_;
     TADOConnection connection_;
     TADOQuery query_{connection_};
-    CFTPClient client_;
+    std::unique_ptr<store::FileStore> store_;
     QSet<QString> listed_;
     Counts counts_;
 };
@@ -226,4 +224,4 @@ int RunSiteCheck(const QString& configPath, bool repair, std::FILE* out) {
     return counts.Found() ? 1 : 0;
 }
 
-}  // namespace korvane::db
+}  // namespace korvane

@@ -3,11 +3,11 @@
 #include <QString>
 #include <cstdio>
 
-namespace korvane::db {
+namespace korvane {
 
-// korvane-dbtool --check: compares a site's registrations with its FTP directory, both as the
+// korvane-dbtool --check: compares a site's registrations with its store's folder, both as the
 // host's configuration names them (configPath alone when set, else the machine's and the
-// operator's files, read as the host reads them) (korvane_conn, korvane_ip, korvane_user,
+// operator's files, read as the host reads them: korvane_conn, korvane_ip, korvane_user,
 // korvane_pwd, korvane_path and the korvane_ftp_* options). Lists on out the rows whose file is
 // missing, the recorded files whose size or SHA-256 differs from the record, and the temporary
 // upload files older than a day; repair removes those temporary files and nothing else. Ends with
@@ -17,4 +17,4 @@ int RunSiteCheck(const QString& configPath, bool repair, std::FILE* out);
 // How old a temporary upload file must be to count as left over.
 constexpr int kStaleTemporarySeconds = 24 * 3600;
 
-}  // namespace korvane::db
+}  // namespace korvane

@@ -36,6 +36,8 @@ public:
     // A job still running is aborted (see TransferJob's destructor).
     ~TransferQueue() override;
 
+    // Where the jobs' store sessions come from (the site's store by default).
+    void SetStoreFactory(StoreFactory factory) { factory_ = std::move(factory); }
     void Add(Item item);
     // Cancels the running job and drops the waiting ones.
     void CancelAll();
@@ -63,6 +65,7 @@ private:
     void StartNext();
     void JobEnded();
 
+    StoreFactory factory_ = SiteStore;
     std::deque<Item> waiting_;
     std::unique_ptr<TransferJob> job_;
     Item current_;

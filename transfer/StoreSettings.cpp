@@ -1,4 +1,4 @@
-#include "FtpSettings.h"
+#include "StoreSettings.h"
 
 #include "FtpTls.h"
 
@@ -9,6 +9,8 @@
 
 #include "FtpEncoding.h"
 #include "FtpServerMemory.h"
+#include "FtpStore.h"
+#include "FtpTrace.h"
 #include "Translate.h"
 #include "TrimBlanks.h"
 
@@ -47,20 +49,38 @@ bool Choose(const std::function<QString(const QString&)>& parameter, const char*
     return false;
 }
 
-bool ReadTimeout(const std::function<QString(const QString&)>& parameter, std::optional<int>* out,
-                 QString* error) {
-    const QString key = QStringLiteral("korvane_ftp_timeout");
+// A whole number from low to high; an empty value leaves *out as it is.
+bool ReadNumber(const std::function<QString(const QString&)>& parameter, const char* name, int low,
+                int high, const QString& allowed, std::optional<int>* out, QString* error) {
+    const QString key = QString::fromLatin1(name);
     const QString value = telmaris::TrimBlanks(parameter(key));
     if (value.isEmpty()) {
         return true;
     }
     bool ok = false;
-    const int seconds = value.toInt(&ok);
-    if (!ok || seconds < 1 || seconds > 3600) {
-        *error = Invalid(key, value, Tr("korvane", "1 到 3600 之间的秒数"));
+    const int number = value.toInt(&ok);
+    if (!ok || number < low || number > high) {
+        *error = Invalid(key, value, allowed);
         return false;
     }
-    *out = seconds;
+    *out = number;
+    return true;
+}
+
+bool ReadTimeout(const std::function<QString(const QString&)>& parameter, std::optional<int>* out,
+                 QString* error) {
+    return ReadNumber(parameter, "korvane_ftp_timeout", 1, 3600,
+                      Tr("korvane", "1 到 3600 之间的秒数"), out, error);
+}
+
+bool ReadKeepVersions(const std::function<QString(const QString&)>& parameter, int* out,
+                      QString* error) {
+    std::optional<int> keep;
+    if (!ReadNumber(parameter, "korvane_keep_versions", 0, 1000,
+                    Tr("korvane", "0 到 1000 之间的整数"), &keep, error)) {
+        return false;
+    }
+    *out = keep.value_or(*out);
     return true;
 }
 
@@ -116,30 +136,43 @@ bool ReadTls(const std::function<QString(const QString&)>& parameter, ftp::TlsSe
 
 }  // namespace
 
-bool ReadFtpSettings(const std::function<QString(const QString&)>& parameter, FtpSettings* out,
-                     QString* error) {
-    out->server = parameter(QStringLiteral("korvane_ip"));
-    out->user = parameter(QStringLiteral("korvane_user"));
-    out->password = parameter(QStringLiteral("korvane_pwd"));
-    out->directory = parameter(QStringLiteral("korvane_path"));
-    out->options.stateFolder = ftp::ServerMemory::DefaultFolder();
+bool ReadStoreSettings(const std::function<QString(const QString&)>& parameter, StoreSettings* out,
+                       QString* error) {
+    out->endpoint.server = parameter(QStringLiteral("korvane_ip"));
+    out->endpoint.user = parameter(QStringLiteral("korvane_user"));
+    out->endpoint.password = parameter(QStringLiteral("korvane_pwd"));
+    out->endpoint.folder = parameter(QStringLiteral("korvane_path"));
+    out->ftp.stateFolder = ftp::ServerMemory::DefaultFolder();
     using ftp::DataMode;
     using ftp::RestartRule;
-    return Choose<DataMode>(parameter, "korvane_ftp_mode",
+    return Choose<Protocol>(parameter, "korvane_protocol", {{"ftp", Protocol::Ftp}}, &out->protocol,
+                            error) &&
+           Choose<DataMode>(parameter, "korvane_ftp_mode",
                             {{"active", DataMode::Active},
                              {"passive", DataMode::Passive},
                              {"auto", DataMode::Auto}},
-                            &out->options.mode, error) &&
+                            &out->ftp.mode, error) &&
            Choose<RestartRule>(parameter, "korvane_ftp_resume",
                                {{"offset", RestartRule::Offset},
                                 {"strict", RestartRule::Strict},
                                 {"code", RestartRule::AnyCode350}},
-                               &out->options.restart, error) &&
+                               &out->ftp.restart, error) &&
            Choose<bool>(parameter, "korvane_ftp_upload", {{"rename", true}, {"direct", false}},
-                        &out->options.storeViaPart, error) &&
+                        &out->viaTemporary, error) &&
            ReadTimeout(parameter, &out->timeoutSeconds, error) &&
-           ReadEncoding(parameter, &out->options.encoding, error) &&
-           ReadTls(parameter, &out->options.tls, error);
+           ReadKeepVersions(parameter, &out->keepVersions, error) &&
+           ReadEncoding(parameter, &out->ftp.encoding, error) &&
+           ReadTls(parameter, &out->ftp.tls, error);
+}
+
+bool ResumeIsSure(const StoreSettings& settings) {
+    return settings.ftp.restart != ftp::RestartRule::Strict;
+}
+
+std::unique_ptr<store::FileStore> MakeStore(const StoreSettings& settings,
+                                            const store::Timeouts& timeouts, store::Clock* clock) {
+    InstallFtpTrace();
+    return std::make_unique<FtpStore>(settings.endpoint, settings.ftp, timeouts, clock);
 }
 
 }  // namespace korvane

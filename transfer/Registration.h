@@ -3,6 +3,10 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
+
+#include "FileRecord.h"
+#include "IntentLog.h"
 
 #include "TransferJob.h"
 
@@ -23,6 +27,7 @@ public:
         QString insert;  // the registration's INSERT
         int32_t operatorId = 0;
         int expireSeconds = 120;  // a claim silent this long is taken over
+        int keepVersions = 10;    // earlier contents kept of a name that is replaced
     };
     Registration(db::TADOConnection& connection, db::TADOQuery& query, Upload upload);
     ~Registration() override;
@@ -32,20 +37,35 @@ public:
     QString Claim(const std::function<QString(int32_t)>& operatorName);
 
     void KeepAlive() override;
-    QString Register(const CFTPClient::StoredCopy& copy) override;
+    QString Register(const store::StoredCopy& copy) override;
     QString Commit() override;
     void Rollback() override;
     void Release() override;
 
+    bool Journaled() override;
+    QList<db::Intent> Intents(bool ownOnly) override;
+    void Settled(const QStringList& tokens) override;
+    QString Announce(const QString& temporary) override;
+    QString Plan(const store::StoredCopy& copy, bool nameTaken, QString* aside) override;
+    QString Settle(const store::StoredCopy& copy) override;
+
     static QString HostName();
 
 private:
+    // Inside the open transaction: the versions after this upload, and the removal of those
+    // beyond the bound announced.
+    void RecordVersions(const store::StoredCopy& copy, const QString& since);
+    db::Intent NewIntent(db::Intent::Phase phase) const;
+
     db::TADOConnection& connection_;
     db::TADOQuery& query_;
     Upload upload_;
     QString token_;
     bool claimed_ = false;
-    bool open_ = false;  // a transaction of ours is open
+    bool open_ = false;                       // a transaction of ours is open
+    db::Intent intent_;                       // this upload's put and publish
+    QStringList own_;                         // tokens of the intents this upload wrote
+    std::optional<db::StoredFile> previous_;  // what the record said the name held
 };
 
 }  // namespace korvane

@@ -1,10 +1,8 @@
-#include "FtpDriver.h"
+#include "Transfer.h"
 
 #include <QFileInfo>
-#include <cerrno>
 #include <chrono>
 
-#include "CFTPClient.h"
 #include "Translate.h"
 
 using korvane::Tr;
@@ -17,13 +15,9 @@ int64_t MonotonicMs() {
         .count();
 }
 
-void PrepareClient(CFTPClient& client, const TransferRequest& request, TransferState& state,
-                   const std::atomic<bool>* cancel) {
-    client.SetTimeouts(request.timeouts);
-    client.SetClock(request.clock);
-    client.SetOptions(request.settings.options);
-    client.SetCancelFlag(cancel);
-    client.SetObserver([&state](uint64_t done, uint64_t total, uint64_t from) {
+void PrepareStore(store::FileStore& store, TransferState& state) {
+    store.SetCancelFlag(&state.cancel);
+    store.SetProgress([&state](uint64_t done, uint64_t total, uint64_t from) {
         state.total.store(total, std::memory_order_relaxed);
         state.from.store(from, std::memory_order_relaxed);
         state.done.store(done, std::memory_order_relaxed);
@@ -32,12 +26,13 @@ void PrepareClient(CFTPClient& client, const TransferRequest& request, TransferS
     state.lastActivityMs.store(MonotonicMs());
 }
 
-bool Advance(CFTPClient& client, TransferState& state, TransferOutcome& outcome,
-             TransferOutcome::Step next, bool ok) {
-    if (!ok) {
-        outcome.reason = QString::fromUtf8(client.m_szLastError).trimmed();
-        outcome.code = client.m_nLastErrorCode;
-        outcome.cancelled = state.cancel.load();
+bool Advance(const store::Result& result, TransferState& state, TransferOutcome& outcome,
+             TransferOutcome::Step next) {
+    if (!result.Ok()) {
+        outcome.reason = result.reason;
+        outcome.fault = result.fault;
+        outcome.code = result.code;
+        outcome.cancelled = result.fault == store::Fault::Cancelled || state.cancel.load();
         return false;
     }
     outcome.reached = next;
@@ -45,15 +40,13 @@ bool Advance(CFTPClient& client, TransferState& state, TransferOutcome& outcome,
     return true;
 }
 
-bool OpenSession(CFTPClient& client, const TransferRequest& request, TransferState& state,
-                 TransferOutcome& outcome) {
+bool OpenSession(store::FileStore& store, TransferState& state, TransferOutcome& outcome) {
     using Step = TransferOutcome::Step;
-    const FtpSettings& s = request.settings;
-    return Advance(client, state, outcome, Step::Directory,
-                   client.Connect(s.server.toUtf8().constData(), s.user.toUtf8().constData(),
-                                  s.password.toUtf8().constData())) &&
-           Advance(client, state, outcome, Step::Transfer,
-                   client.SetCurrentDirectory(s.directory.toUtf8().constData()));
+    const store::Result opened = store.Open();
+    if (opened.fault == store::Fault::Folder) {
+        outcome.reached = Step::Directory;
+    }
+    return Advance(opened, state, outcome, Step::Transfer);
 }
 
 namespace {
@@ -65,7 +58,7 @@ QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome
     if (upload) {
         // Under a temporary name the upload's own clean-up removes what arrived; stored
         // directly, what arrived replaced the file that was there.
-        return job.settings.options.storeViaPart
+        return job.settings.viaTemporary
                    ? Tr("korvane", "已取消上传，服务器上的文件未改变。")
                    : Tr("korvane", "已取消上传，服务器上可能留有不完整的文件[%1]。")
                          .arg(job.remote);
@@ -76,11 +69,11 @@ QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome
     if (!held.exists()) {
         return Tr("korvane", "已取消下载。");
     }
-    if (held.size() <= static_cast<qint64>(CFTPClient::kOverlap)) {
+    if (held.size() <= static_cast<qint64>(store::kResumeOverlap)) {
         return Tr("korvane", "已取消下载，已收到的部分保留在[%1]，再次下载时将从头下载。")
             .arg(job.local);
     }
-    if (job.settings.options.restart == ftp::RestartRule::Strict) {
+    if (!ResumeIsSure(job.settings)) {
         return Tr("korvane", "已取消下载，已收到的部分保留在[%1]。").arg(job.local);
     }
     return Tr("korvane", "已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
@@ -89,30 +82,28 @@ QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome
 
 // The first line of a failed login: what went wrong in the operator's terms and what to do.
 // Only a refused user name or password is blamed on them.
-QString LoginMessage(const TransferRequest& job, int code) {
-    const QString& server = job.settings.server;
-    switch (code) {
-        case ftp::kErrLoginFailure:
+QString LoginMessage(const TransferRequest& job, store::Fault fault) {
+    using store::Fault;
+    const QString& server = job.settings.endpoint.server;
+    switch (fault) {
+        case Fault::Credentials:
             return Tr("korvane", "不能登录远程FTP服务器，请确定正确的用户名及密码！");
-        case ECONNREFUSED:
+        case Fault::Refused:
             return Tr("korvane",
                       "远程FTP服务器[%1]拒绝连接：该地址的该端口上没有FTP服务，请检查系统参数"
                       "korvane_ip中的地址和端口，或请管理员启动FTP服务。")
                 .arg(server);
-        case ftp::kErrNameNotResolved:
-        case EHOSTUNREACH:
-        case ENETUNREACH:
-        case EADDRNOTAVAIL:
+        case Fault::Unreachable:
             return Tr("korvane",
                       "找不到远程FTP服务器[%1]：主机不可达，请检查系统参数korvane_ip中的地址和网络"
                       "连接。")
                 .arg(server);
-        case ftp::kErrSecureChannel:
+        case Fault::Secure:
             return Tr("korvane",
                       "不能与远程FTP服务器[%1]建立加密连接（TLS），请检查系统参数korvane_ftp_tls、"
                       "korvane_ftp_cafile和korvane_ftp_fingerprint。")
                 .arg(server);
-        case ftp::kErrTimeout:
+        case Fault::Timeout:
             return Tr("korvane",
                       "远程FTP服务器[%1]没有及时应答（等待了%2秒），请检查网络，或加大系统参数"
                       "korvane_ftp_timeout。")
@@ -123,12 +114,6 @@ QString LoginMessage(const TransferRequest& job, int code) {
     }
 }
 
-// A transfer whose connection broke (a system error, a closed connection, a timeout), as
-// opposed to one that the server refused with a reply.
-bool Broke(int code) {
-    return (code > 0 && code < ftp::kOwnErrorBase) || code == ftp::kErrConnectionAborted ||
-           code == ftp::kErrTimeout;
-}
 }  // namespace
 
 QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcome) {
@@ -144,7 +129,7 @@ QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcom
     QString advice;
     switch (outcome.reached) {
         case Step::Login:
-            text = LoginMessage(job, outcome.code);
+            text = LoginMessage(job, outcome.fault);
             break;
         case Step::Directory:
             text = Tr("korvane", "设置远程路径出错！");
@@ -155,14 +140,15 @@ QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcom
         case Step::Commit:
             return outcome.reason;  // the step wrote the whole message
         default:
-            if (outcome.code == ftp::kErrActiveDataFailed) {
+            if (outcome.fault == store::Fault::ActiveData) {
                 text = (upload ? Tr("korvane", "上传文件[%1]出错！")
                                : Tr("korvane", "下载文件[%1]出错！"))
                            .arg(job.remote);
                 advice = Tr("korvane",
                             "服务器没有建立主动模式的数据连接，请把系统参数korvane_ftp_mode设为"
                             "passive（或auto）后重试。");
-            } else if (Broke(outcome.code)) {
+            } else if (outcome.fault == store::Fault::Broken ||
+                       outcome.fault == store::Fault::Timeout) {
                 text = (upload ? Tr("korvane", "上传文件[%1]时传输中断！")
                                : Tr("korvane", "下载文件[%1]时传输中断！"))
                            .arg(job.remote);

@@ -1,9 +1,9 @@
 #include "TransferJob.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
-#include "Sha256.h"
 #include "TemporaryName.h"
 #include "Translate.h"
 
@@ -22,8 +22,18 @@ struct Fetched {
 };
 struct StoreResult {
     TransferOutcome outcome;
-    CFTPClient::StoredCopy copy;
+    store::StoredCopy copy;
 };
+
+// The SHA-256 of a local file, empty when it cannot be read.
+QString Sha256OfFile(const QString& path) {
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        return QString();
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
 
 QString MismatchText(const ExpectedFile& expected, const QString& sha256, uint64_t size,
                      const QString& keptAs) {
@@ -38,8 +48,15 @@ QString MismatchText(const ExpectedFile& expected, const QString& sha256, uint64
 }
 }  // namespace
 
-TransferJob::TransferJob(TransferRequest request, QObject* parent)
-    : QObject(parent), request_(std::move(request)), state_(std::make_shared<TransferState>()) {
+std::unique_ptr<store::FileStore> SiteStore(const TransferRequest& request) {
+    return MakeStore(request.settings, request.timeouts, request.clock);
+}
+
+TransferJob::TransferJob(TransferRequest request, const StoreFactory& factory, QObject* parent)
+    : QObject(parent),
+      request_(std::move(request)),
+      state_(std::make_shared<TransferState>()),
+      worker_([factory, request = request_] { return factory(request); }) {
     keepAlive_.setInterval(kKeepAliveMs);
     connect(&keepAlive_, &QTimer::timeout, this, [this] {
         if (registrar_) {
@@ -61,24 +78,15 @@ void TransferJob::SetRegistrar(std::unique_ptr<UploadRegistrar> registrar) {
     registrar_ = std::move(registrar);
 }
 
-template <class Result>
-void TransferJob::Run(std::function<Result(CFTPClient&)> step,
-                      std::function<void(const Result&)> then) {
-    worker_.Post([this, step = std::move(step), then = std::move(then)](CFTPClient& client) {
-        Result result = step(client);
-        // Queued to this object: a job deleted meanwhile receives nothing.
-        QMetaObject::invokeMethod(
-            this, [then, result] { then(result); }, Qt::QueuedConnection);
-    });
-}
-
 void TransferJob::Start() {
     running_ = true;
     startedMs_ = MonotonicMs();
     outcome_ = TransferOutcome();
     state_->cancel.store(false);
     if (request_.direction == Direction::Upload) {
-        StartUpload();
+        const bool journaled =
+            registrar_ && request_.settings.viaTemporary && registrar_->Journaled();
+        journaled ? StartJournaled() : StartUpload();
     } else {
         StartDownload();
     }
@@ -89,7 +97,7 @@ void TransferJob::Cancel() {
 }
 
 void TransferJob::StartUpload() {
-    const bool viaTemporary = request_.settings.options.storeViaPart;
+    const bool viaTemporary = request_.settings.viaTemporary;
     stored_ = viaTemporary
                   ? QString::fromStdString(ftp::TemporaryName(request_.remote.toStdString()))
                   : request_.remote;
@@ -97,21 +105,19 @@ void TransferJob::StartUpload() {
         keepAlive_.start();
     }
     Run<StoreResult>(
-        [request = request_, state = state_, stored = stored_.toUtf8()](CFTPClient& client) {
+        [local = request_.local, state = state_, stored = stored_](store::FileStore& store) {
             StoreResult r;
-            PrepareClient(client, request, *state, &state->cancel);
-            const QByteArray local = QFile::encodeName(request.local);
-            OpenSession(client, request, *state, r.outcome) &&
-                Advance(client, *state, r.outcome, Step::Register,
-                        client.StoreAs(stored.constData(), local.constData(), &r.copy));
+            PrepareStore(store, *state);
+            OpenSession(store, *state, r.outcome) &&
+                Advance(store.Put(local, stored, &r.copy), *state, r.outcome, Step::Register);
             return r;
         },
         [this](const StoreResult& r) { Stored(r.outcome, r.copy); });
 }
 
-void TransferJob::Stored(const TransferOutcome& outcome, const CFTPClient::StoredCopy& copy) {
+void TransferJob::Stored(const TransferOutcome& outcome, const store::StoredCopy& copy) {
     outcome_ = outcome;
-    const bool viaTemporary = request_.settings.options.storeViaPart;
+    const bool viaTemporary = request_.settings.viaTemporary;
     if (outcome.reached != Step::Register) {
         if (viaTemporary && outcome.reached == Step::Transfer) {
             CleanUp();
@@ -135,13 +141,12 @@ void TransferJob::Stored(const TransferOutcome& outcome, const CFTPClient::Store
     }
     outcome_.reached = Step::Publish;
     Run<TransferOutcome>(
-        [request = request_, state = state_, abort = &abort_, from = stored_.toUtf8(),
-         to = request_.remote.toUtf8(), outcome = outcome_](CFTPClient& client) {
+        [state = state_, abort = &abort_, from = stored_, to = request_.remote,
+         outcome = outcome_](store::FileStore& store) {
             // Once registered, the rename is not the operator's to stop halfway.
-            client.SetCancelFlag(abort);
+            store.SetCancelFlag(abort);
             TransferOutcome r = outcome;
-            Advance(client, *state, r, Step::Commit,
-                    client.Publish(from.constData(), to.constData()));
+            Advance(store.Replace(from, to), *state, r, Step::Commit);
             r.cancelled = false;
             return r;
         },
@@ -170,33 +175,32 @@ void TransferJob::Published(const TransferOutcome& outcome) {
 
 void TransferJob::CleanUp() {
     Run<bool>(
-        [request = request_, state = state_, abort = &abort_,
-         stored = stored_.toUtf8()](CFTPClient& client) {
-            client.SetCancelFlag(abort);
-            if (!client.Alive()) {
+        [state = state_, abort = &abort_, stored = stored_](store::FileStore& store) {
+            store.SetCancelFlag(abort);
+            if (!store.Alive()) {
                 TransferOutcome ignored;
-                client.Disconnect();
-                if (!OpenSession(client, request, *state, ignored)) {
+                store.Close();
+                if (!OpenSession(store, *state, ignored)) {
                     return false;
                 }
+                store.SetCancelFlag(abort);
             }
-            return client.RemoveFile(stored.constData());
+            return store.Remove(stored).Ok();
         },
         [this](const bool&) { Finish(); });
 }
 
 void TransferJob::StartDownload() {
     Run<Fetched>(
-        [request = request_, state = state_, check = expected_.has_value()](CFTPClient& client) {
+        [request = request_, state = state_,
+         check = expected_.has_value()](store::FileStore& store) {
             Fetched r;
-            PrepareClient(client, request, *state, &state->cancel);
-            const QByteArray remote = request.remote.toUtf8();
-            const QByteArray local = QFile::encodeName(request.local);
-            const bool ok = OpenSession(client, request, *state, r.outcome) &&
-                            Advance(client, *state, r.outcome, Step::Verify,
-                                    client.GetFile(remote.constData(), local.constData(), -1));
+            PrepareStore(store, *state);
+            const bool ok =
+                OpenSession(store, *state, r.outcome) &&
+                Advance(store.Get(request.remote, request.local), *state, r.outcome, Step::Verify);
             if (ok && check) {
-                r.sha256 = QString::fromStdString(ftp::Sha256OfFile(local.constData()));
+                r.sha256 = Sha256OfFile(request.local);
                 r.size = static_cast<uint64_t>(QFileInfo(request.local).size());
             }
             return r;
@@ -227,7 +231,7 @@ void TransferJob::Finish() {
     if (registrar_) {
         registrar_->Release();
     }
-    worker_.Post([](CFTPClient& client) { client.Disconnect(); });
+    worker_.Post([](store::FileStore& store) { store.Close(); });
     running_ = false;
     emit finished();
 }

@@ -4,9 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "FtpSettings.h"
-
-class CFTPClient;
+#include "FileStore.h"
+#include "StoreSettings.h"
 
 namespace korvane {
 
@@ -14,9 +13,9 @@ enum class Direction { Upload, Download };
 
 // One transfer as the window asked for it; everything the worker needs, by value.
 struct TransferRequest {
-    FtpSettings settings;
-    ftp::Timeouts timeouts;
-    ftp::Clock* clock = &ftp::Clock::Real();  // paces and pauses the transfer
+    StoreSettings settings;
+    store::Timeouts timeouts;
+    store::Clock* clock = &store::Clock::Real();  // paces and pauses the transfer
     Direction direction = Direction::Upload;
     QString remote;  // the name on the server
     QString local;   // the local path
@@ -41,22 +40,20 @@ struct TransferOutcome {
     enum class Step { Login, Directory, Transfer, Verify, Register, Publish, Commit, Done };
     Step reached = Step::Login;  // the step that failed, or Done
     bool cancelled = false;
-    QString reason;  // the client's last error, or what the step found
-    int code = 0;    // the client's error number behind reason (errno or ftp::kErr...)
+    QString reason;  // the store's reason, or what the step found
+    store::Fault fault = store::Fault::None;
+    int code = 0;  // the backend's error number behind reason, for the trace
     bool Succeeded() const { return reached == Step::Done; }
 };
 
-// Gives client the request's timeouts, clock and options, the state's cancel flag and an
-// observer that keeps the state's progress.
-void PrepareClient(CFTPClient& client, const TransferRequest& request, TransferState& state,
-                   const std::atomic<bool>* cancel);
-// Runs one step of client: on success outcome.reached becomes next; on failure outcome keeps
-// the step that failed, with the client's reason and whether a cancel ended it.
-bool Advance(CFTPClient& client, TransferState& state, TransferOutcome& outcome,
-             TransferOutcome::Step next, bool ok);
-// Logs in and changes to the remote directory.
-bool OpenSession(CFTPClient& client, const TransferRequest& request, TransferState& state,
-                 TransferOutcome& outcome);
+// Gives store the state's cancel flag and a progress that keeps the state's counts.
+void PrepareStore(store::FileStore& store, TransferState& state);
+// Takes the result of one step: on success outcome.reached becomes next; on failure outcome
+// keeps the step that failed, with the store's reason and whether a cancel ended it.
+bool Advance(const store::Result& result, TransferState& state, TransferOutcome& outcome,
+             TransferOutcome::Step next);
+// Logs in and enters the folder.
+bool OpenSession(store::FileStore& store, TransferState& state, TransferOutcome& outcome);
 
 // What the operator is told after a transfer that did not succeed: the step's message and the
 // reason on a line of its own; a cancel says what it left behind.

@@ -3,31 +3,34 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
-#include "CFTPClient.h"
+#include "FileStore.h"
 
 namespace korvane {
 
-// A thread of its own that owns one FTP client and runs the steps given to it, one after
+// A thread of its own that owns one store session and runs the steps given to it, one after
 // another, so that a session lives across the steps of one transfer. A step hands its result
 // back itself (a queued call to an object on the GUI thread).
-class FtpWorker {
+class StoreWorker {
 public:
-    using Step = std::function<void(CFTPClient&)>;
+    using Step = std::function<void(store::FileStore&)>;
+    using Factory = std::function<std::unique_ptr<store::FileStore>()>;
 
-    FtpWorker();
+    // The store is made by factory on the worker's thread, where it lives and dies.
+    explicit StoreWorker(Factory factory);
     // Runs no step that has not begun and awaits the one running: cancel it first, and its
     // network waits end within about 100 ms.
-    ~FtpWorker();
-    FtpWorker(const FtpWorker&) = delete;
-    FtpWorker& operator=(const FtpWorker&) = delete;
+    ~StoreWorker();
+    StoreWorker(const StoreWorker&) = delete;
+    StoreWorker& operator=(const StoreWorker&) = delete;
 
     void Post(Step step);
 
 private:
-    void Loop();
+    void Loop(const Factory& factory);
 
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -32,7 +32,7 @@ void TransferQueue::StartNext() {
     while (!waiting_.empty()) {
         Item item = std::move(waiting_.front());
         waiting_.pop_front();
-        auto job = std::make_unique<TransferJob>(item.request);
+        auto job = std::make_unique<TransferJob>(item.request, factory_);
         const QString why = item.prepare ? item.prepare(*job) : QString();
         if (!why.isEmpty()) {
             batch_.append({item.request.remote, false, false, why});

@@ -1,10 +1,11 @@
-#include "FtpWorker.h"
+#include "StoreWorker.h"
 
 namespace korvane {
 
-FtpWorker::FtpWorker() : thread_([this] { Loop(); }) {}
+StoreWorker::StoreWorker(Factory factory)
+    : thread_([this, factory = std::move(factory)] { Loop(factory); }) {}
 
-FtpWorker::~FtpWorker() {
+StoreWorker::~StoreWorker() {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -14,7 +15,7 @@ FtpWorker::~FtpWorker() {
     thread_.join();
 }
 
-void FtpWorker::Post(Step step) {
+void StoreWorker::Post(Step step) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         steps_.push_back(std::move(step));
@@ -22,8 +23,8 @@ void FtpWorker::Post(Step step) {
     wake_.notify_one();
 }
 
-void FtpWorker::Loop() {
-    CFTPClient client;  // lives and dies on this thread, like the session's thread-local state
+void StoreWorker::Loop(const Factory& factory) {
+    const std::unique_ptr<store::FileStore> store = factory();
     for (;;) {
         Step step;
         {
@@ -35,7 +36,7 @@ void FtpWorker::Loop() {
             step = std::move(steps_.front());
             steps_.pop_front();
         }
-        step(client);
+        step(*store);
     }
 }
 

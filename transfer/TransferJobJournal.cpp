@@ -1,0 +1,190 @@
+// The journaled upload: each side effect on the store is announced in the database before it
+// happens and settled after it, so that whatever ends the upload (a failure, a cancel, a kill,
+// the database going away) leaves an intent from which the next attempt finishes it.
+#include "Recovery.h"
+#include "TemporaryName.h"
+#include "TransferJob.h"
+#include "Translate.h"
+
+namespace korvane {
+
+using Step = TransferOutcome::Step;
+
+namespace {
+struct Opened {
+    TransferOutcome outcome;
+    QStringList settled;  // tokens of the intents settled on the store
+    bool all = true;
+};
+struct PutResult {
+    TransferOutcome outcome;
+    store::StoredCopy copy;
+    bool nameTaken = false;
+};
+
+// Opens the session where it is not open, then settles intents.
+Opened SettleAll(store::FileStore& store, TransferState& state, const QList<db::Intent>& intents,
+                 const std::atomic<bool>* abort) {
+    Opened r;
+    r.outcome.reached = Step::Transfer;
+    // Undoing is not the operator's to stop halfway.
+    store.SetCancelFlag(abort);
+    if (!store.Alive()) {
+        store.Close();
+        r.outcome.reached = Step::Login;
+        if (!OpenSession(store, state, r.outcome)) {
+            r.all = intents.isEmpty();
+            store.SetCancelFlag(&state.cancel);
+            return r;
+        }
+    }
+    for (const db::Intent& intent : intents) {
+        QString why;
+        if (SettleOnStore(store, intent, &why)) {
+            r.settled << intent.token;
+        } else {
+            r.all = false;
+        }
+    }
+    store.SetCancelFlag(&state.cancel);
+    return r;
+}
+
+QString Unsettled() {
+    return Tr("korvane",
+              "未完成的步骤已记录在数据库中，将在下次上传该文件或运行 korvane-dbtool --check "
+              "--repair 时完成。");
+}
+}  // namespace
+
+void TransferJob::Recover(bool ownOnly, std::function<void(bool)> then) {
+    QList<db::Intent> intents;
+    try {
+        intents = registrar_->Intents(ownOnly);
+    } catch (const std::exception&) {
+        then(false);  // the database cannot say: everything stays announced
+        return;
+    }
+    Run<Opened>([state = state_, intents, abort = &abort_](
+                    store::FileStore& store) { return SettleAll(store, *state, intents, abort); },
+                [this, then = std::move(then)](const Opened& r) {
+                    registrar_->Settled(r.settled);
+                    then(r.all);
+                });
+}
+
+void TransferJob::StartJournaled() {
+    stored_ = QString::fromStdString(ftp::TemporaryName(request_.remote.toStdString()));
+    keepAlive_.start();
+    Run<TransferOutcome>(
+        [state = state_](store::FileStore& store) {
+            TransferOutcome r;
+            PrepareStore(store, *state);
+            OpenSession(store, *state, r);
+            return r;
+        },
+        [this](const TransferOutcome& r) {
+            outcome_ = r;
+            if (r.reached != Step::Transfer) {
+                Finish();
+                return;
+            }
+            // What an upload of this name that died left behind is settled before this one
+            // begins: a new content must not go where an old one may still have to return.
+            Recover(false, [this](bool all) {
+                if (!all) {
+                    outcome_.reached = Step::Register;
+                    outcome_.reason =
+                        Tr("korvane", "上次未完成的上传[%1]还不能恢复，本次没有上传。")
+                            .arg(request_.remote) +
+                        u'\n' + Unsettled();
+                    Finish();
+                    return;
+                }
+                Announce();
+            });
+        });
+}
+
+void TransferJob::Announce() {
+    const QString refused = registrar_->Announce(stored_);
+    if (!refused.isEmpty()) {
+        outcome_.reached = Step::Register;
+        outcome_.reason = refused;
+        Finish();
+        return;
+    }
+    Run<PutResult>(
+        [local = request_.local, remote = request_.remote, state = state_,
+         stored = stored_](store::FileStore& store) {
+            PutResult r;
+            r.outcome.reached = Step::Transfer;
+            if (Advance(store.Put(local, stored, &r.copy), *state, r.outcome, Step::Register)) {
+                store::RemoteInfo info;
+                r.nameTaken = store.Info(remote, &info).Ok();
+            }
+            return r;
+        },
+        [this](const PutResult& r) { StoredJournaled(r.outcome, r.copy, r.nameTaken); });
+}
+
+void TransferJob::StoredJournaled(const TransferOutcome& outcome, const store::StoredCopy& copy,
+                                  bool nameTaken) {
+    outcome_ = outcome;
+    if (outcome.reached != Step::Register) {
+        FailJournaled();
+        return;
+    }
+    QString aside;
+    const QString refused = registrar_->Plan(copy, nameTaken, &aside);
+    if (!refused.isEmpty()) {
+        outcome_.reason = refused;
+        FailJournaled();
+        return;
+    }
+    outcome_.reached = Step::Publish;
+    Run<TransferOutcome>(
+        [state = state_, abort = &abort_, from = stored_, to = request_.remote, aside,
+         outcome = outcome_](store::FileStore& store) {
+            // Once announced, the renames are not the operator's to stop halfway.
+            store.SetCancelFlag(abort);
+            TransferOutcome r = outcome;
+            (aside.isEmpty() || Advance(store.Rename(to, aside), *state, r, Step::Publish)) &&
+                Advance(store.Rename(from, to), *state, r, Step::Commit);
+            r.cancelled = false;
+            return r;
+        },
+        [this, copy](const TransferOutcome& r) { PublishedJournaled(r, copy); });
+}
+
+void TransferJob::PublishedJournaled(const TransferOutcome& outcome,
+                                     const store::StoredCopy& copy) {
+    outcome_ = outcome;
+    if (outcome.reached != Step::Commit) {
+        outcome_.reason = Tr("korvane", "不能把上传的文件放到[%1]的位置：%2")
+                              .arg(request_.remote, outcome.reason);
+        FailJournaled();
+        return;
+    }
+    const QString failed = registrar_->Settle(copy);
+    if (!failed.isEmpty()) {
+        outcome_.reason = failed;
+        FailJournaled();
+        return;
+    }
+    outcome_.reached = Step::Done;
+    // What the replace made unreferenced goes now; what stays is an intent for later.
+    Recover(true, [this](bool) { Finish(); });
+}
+
+void TransferJob::FailJournaled() {
+    Recover(true, [this](bool all) {
+        if (!all) {
+            outcome_.reason +=
+                (outcome_.reason.isEmpty() ? QString() : QStringLiteral("\n")) + Unsettled();
+        }
+        Finish();
+    });
+}
+
+}  // namespace korvane
