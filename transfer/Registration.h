@@ -22,7 +22,8 @@ public:
         QString remote;
         QString insert;  // the registration's INSERT
         int32_t operatorId = 0;
-        int expireSeconds = 120;  // a claim silent this long is taken over
+        int expireSeconds = 120;   // a claim silent this long is taken over
+        bool viaTemporary = true;  // stored under a temporary name, else under its own
     };
     Registration(db::TADOConnection& connection, db::TADOQuery& query, Upload upload);
     ~Registration() override;

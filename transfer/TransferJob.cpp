@@ -82,10 +82,16 @@ template <class Result>
 void TransferJob::Run(std::function<Result(store::FileStore&)> step,
                       std::function<void(const Result&)> then) {
     worker_.Post([this, step = std::move(step), then = std::move(then)](store::FileStore& store) {
+        StepWarnings warnings;
         Result result = step(store);
         // Queued to this object: a job deleted meanwhile receives nothing.
         QMetaObject::invokeMethod(
-            this, [then, result] { then(result); }, Qt::QueuedConnection);
+            this,
+            [this, then, result, said = warnings.Take()] {
+                warnings_ << said;
+                then(result);
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -236,6 +242,7 @@ void TransferJob::Downloaded(const TransferOutcome& outcome, const QString& sha2
 }
 
 void TransferJob::Finish() {
+    outcome_.warnings = warnings_;
     keepAlive_.stop();
     if (registrar_) {
         registrar_->Release();

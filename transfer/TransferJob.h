@@ -100,6 +100,7 @@ private:
     TransferOutcome outcome_;
     QString stored_;
     QString keptAs_;
+    QStringList warnings_;  // what the store's layer warned of so far
     bool running_ = false;
     int64_t startedMs_ = 0;
     QTimer keepAlive_;
