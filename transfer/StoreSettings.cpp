@@ -142,7 +142,8 @@ bool ReadSftp(const std::function<QString(const QString&)>& parameter, sftp::Sft
     if (!keys.isEmpty() && !sftp::ParseHostKeyFingerprints(keys, &out->hostKeys, &why)) {
         *error =
             Invalid(QStringLiteral("korvane_sftp_hostkey"), keys,
-                    Tr("korvane", "以空格分隔的主机密钥指纹（ssh-keygen -lf 显示的 SHA256:...）"));
+                    Tr("korvane", "以空格分隔的主机密钥指纹（ssh-keygen -lf 显示的 SHA256:...）")) +
+            u'\n' + why;
         return false;
     }
     std::string key;
