@@ -2,6 +2,22 @@
 
 namespace korvane {
 
+QString OrderTypesStatement() {
+    return QStringLiteral(
+        "select code_value,cname from xg.sys_base_type where "
+        "enum_name='RES_DOWNLOAD_PATH@DOWN_TYPE'");
+}
+
+QString BuildRegisteredNamesStatement(const QStringList& names) {
+    QStringList quoted;
+    for (const QString& name : names) {
+        quoted << QuotedSql(name);
+    }
+    return QStringLiteral(
+               "select distinct down_path from zy.res_download_path where down_path in (") +
+           quoted.join(u',') + u')';
+}
+
 QString BuildLatestStatement(const SearchConditions& c) {
     return QStringLiteral(
                "select down_path,max(create_date) as latest from zy.res_download_path where "

@@ -26,6 +26,13 @@ QString BuildSearchStatement(const SearchConditions& c);
 // The search's " where 1=1 and ..." part, for statements about the same rows.
 QString SearchFilter(const SearchConditions& c);
 
+// The order types of both type lists: code_value and cname of the rows of xg.sys_base_type
+// whose enum_name is RES_DOWNLOAD_PATH@DOWN_TYPE, in the database's order.
+QString OrderTypesStatement();
+
+// The registered names (down_path, each once) among names.
+QString BuildRegisteredNamesStatement(const QStringList& names);
+
 // The registration INSERT: id and type unquoted, remote name and remark quoted, sysdate.
 QString BuildInsertStatement(const QString& id, const QString& type, const QString& remoteName,
                              int32_t operatorId, const QString& remark);

@@ -8,10 +8,12 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
@@ -19,26 +21,37 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QUrl>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
 
 #include "FileRecord.h"
 #include "GuiServices.h"
 #include "HostControls.h"
+#include "InputChecks.h"
 #include "PathList.h"
+#include "RunningJobs.h"
 #include "Sha256.h"
 #include "Statements.h"
 #include "TfrmBusinessMain.h"
+#include "TransfersPanel.h"
 #include "WidgetTree.h"
 #include "support/Child.h"
 #include "support/DialogRecorder.h"
 #include "support/FakeClock.h"
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
+#include "support/ScriptedStore.h"
 #include "support/TestCertificate.h"
 #include "support/TextChecks.h"
 
@@ -1403,6 +1416,381 @@ TEST_P(SlowServerTest, ClosingDuringATransferCancelsItFirst) {
     EXPECT_EQ(ThreadCount(), threads) << "no worker is left";
 }
 
+// Every window path tells the truth -----------------------------------------------------------
+
+// Holds the transfers at their store step until the test lets them go (within a bound), so the
+// test acts on a window that transfers.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = true;
+    QStringList servers;  // the server of each store session made, in order
+
+    void Set(bool value) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            open = value;
+        }
+        opened.notify_all();
+    }
+    void Pass() {
+        std::unique_lock<std::mutex> lock(mutex);
+        opened.wait_for(lock, std::chrono::seconds(30), [this] { return open; });
+    }
+    QStringList Servers() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return servers;
+    }
+};
+
+class GatedStore : public korvane::test::ScriptedStore {
+public:
+    GatedStore(std::shared_ptr<Folder> folder, std::shared_ptr<Gate> gate)
+        : ScriptedStore(std::move(folder)), gate_(std::move(gate)) {}
+    korvane::store::Result Put(const QString& local, const QString& remote,
+                               korvane::store::StoredCopy* copy) override {
+        gate_->Pass();
+        return ScriptedStore::Put(local, remote, copy);
+    }
+    korvane::store::Result Get(const QString& remote, const QString& local) override {
+        gate_->Pass();
+        return ScriptedStore::Get(remote, local);
+    }
+
+private:
+    std::shared_ptr<Gate> gate_;
+};
+
+// The window on a scripted store and an SQLite database: a failure of any step is a row, and a
+// transfer can be held while the operator's keys and mouse act on the window.
+class TruthTest : public FormTest {
+protected:
+    void SetUp() override {
+        FormTest::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        env->WriteConfig(QString(), QString(), QString(), QString(),
+                         QStringLiteral("korvane_down_dir=") + downloads.path());
+        Open();
+    }
+    void Open() {
+        FormTest::Open();
+        form->SetStoreFactory([folder = folder, gate = gate](const korvane::TransferRequest& r) {
+            {
+                const std::lock_guard<std::mutex> lock(gate->mutex);
+                gate->servers << r.settings.endpoint.server;
+            }
+            return std::make_unique<GatedStore>(folder, gate);
+        });
+    }
+    void MouseClick(const char* button) {
+        QTest::mouseClick(W<QPushButton>(button), Qt::LeftButton);
+    }
+    // A registration of remote whose file is on the scripted server, listed by a search.
+    void ListRegistered(const QString& id, const QString& remote) {
+        folder->files[remote] = "on the server";
+        env->Exec(
+            QStringLiteral("insert into zy.res_download_path values(%1,1,'%2',501,sysdate,'')")
+                .arg(id, remote));
+        Edit("edDownId")->setText(id);
+        W<QCheckBox>("chkDate")->setChecked(false);
+        MouseClick("btnQuery");
+        ASSERT_EQ(List()->Count(), 1);
+    }
+    void AwaitIdle() {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->Transferring(); }, 30000));
+        QCoreApplication::processEvents();
+    }
+    QStringList Puts() {
+        QStringList puts = folder->Calls().filter(QStringLiteral("Put "));
+        return puts;
+    }
+    std::shared_ptr<korvane::test::ScriptedStore::Folder> folder =
+        std::make_shared<korvane::test::ScriptedStore::Folder>();
+    std::shared_ptr<Gate> gate = std::make_shared<Gate>();
+    QTemporaryDir downloads;
+};
+
+// Stored directly, a registration that fails leaves the new file under its name: the operator
+// is told so, never that the server kept its file.
+TEST_P(FormTest, ADirectUploadThatIsNotRegisteredSaysTheFileWasReplaced) {
+    env->UseFtp();
+    env->db->RefuseInserts();
+    env->WriteConfig(QString(), QString(), QString(), QString(),
+                     QStringLiteral("korvane_ftp_upload=direct"));
+    Open();
+    WriteFile(env->RemotePath(QStringLiteral("56_keep.txt")), "the old content");
+    Fill("56", 1, LocalFile(QStringLiteral("keep.txt"), "new"), "r");
+    QTest::mouseClick(W<QPushButton>("btnFpt"), Qt::LeftButton);
+    AwaitTransfer();
+    ASSERT_EQ(ReadFile(env->RemotePath(QStringLiteral("56_keep.txt"))), QByteArray("new"));
+    const QString said = dialogs.Texts().join(u'\n');
+    EXPECT_FALSE(Contains(said, QStringLiteral("未改变")));
+    EXPECT_TRUE(Contains(said, QStringLiteral("未登记")));
+    EXPECT_TRUE(Contains(said, QStringLiteral("[56_keep.txt]已是新上传的文件")));
+}
+
+// A file stored but not put in place was not uploaded; a rename that got no answer is no
+// server that refuses renames, so the advice to store directly (which can damage files) is
+// never given for it.
+TEST_P(TruthTest, AFailedPublishSaysTheUploadFailedAndATimeoutIsATimeout) {
+    const QString advice = QStringLiteral(
+        "服务器不允许改名(550 Rename not allowed.)，原文件保持不变。如该服务器不允许改名，"
+        "请把系统参数korvane_ftp_upload设为direct。");
+    struct Row {
+        const char* name;
+        korvane::store::Fault fault;
+        QString reason;
+        bool advised;  // the advice to store directly is shown
+    };
+    using korvane::store::Fault;
+    const Row rows[] = {
+        {"refused", Fault::Server, advice, true},
+        {"timed out", Fault::Timeout, QStringLiteral("等待服务器应答超时（3秒）"), false},
+        {"timed out, in a refusal's words", Fault::Timeout, advice, false},
+        {"connection lost", Fault::Broken, advice, false},
+    };
+    const QString file = LocalFile(QStringLiteral("p.txt"), "publish me");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        dialogs.requests.clear();
+        folder->Fail(QStringLiteral("Replace"), row.fault, row.reason);
+        Fill("61", 1, file, "");
+        MouseClick("btnFpt");
+        AwaitIdle();
+        const QStringList texts = dialogs.Texts();
+        ASSERT_EQ(texts.size(), 2) << texts.join(u'|').toStdString();
+        EXPECT_EQ(texts[1], QStringLiteral("文件上传失败！"));
+        EXPECT_EQ(texts[0].contains(QStringLiteral("direct")), row.advised)
+            << texts[0].toStdString();
+        if (row.fault == Fault::Timeout) {
+            EXPECT_TRUE(Contains(texts[0], QStringLiteral("没有及时应答")));
+        }
+    }
+    EXPECT_TRUE(env->Registrations().isEmpty());
+}
+
+// While an upload runs 下载 is disabled, and no other way starts a download: not a double-click
+// on a row, not Enter in the list. The upload ends as the only transfer.
+TEST_P(TruthTest, WhatIsDisabledCannotBeStartedAnotherWay) {
+    ListRegistered(QStringLiteral("71"), QStringLiteral("71_listed.txt"));
+    gate->Set(false);
+    Fill("72", 1, LocalFile(QStringLiteral("up.txt"), "up"), "");
+    MouseClick("btnFpt");
+    ASSERT_TRUE(form->Transferring());
+    ASSERT_FALSE(W<QPushButton>("btnDown")->isEnabled());
+    const QPoint cell = List()->visualRect(List()->model()->index(0, 2)).center();
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseRelease(List()->viewport(), Qt::LeftButton, {}, cell);
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_Return);
+    QTest::keyClick(List(), Qt::Key_Enter);
+    gate->Set(true);
+    AwaitIdle();
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    EXPECT_EQ(Edit("edDownId2")->text(), QString()) << "a saved upload clears its inputs";
+    EXPECT_FALSE(QFile::exists(downloads.filePath(QStringLiteral("71_listed.txt"))));
+    EXPECT_TRUE(folder->Calls().filter(QStringLiteral("Get ")).isEmpty());
+}
+
+// The transfers panel's retry runs in its window as the window's own buttons do: with the
+// settings as they are now, with the window's controls waiting, leaving what the operator typed
+// alone; once only, and not while the window transfers.
+TEST_P(TruthTest, ARetryFromThePanelIsTheWindowsOwnTransfer) {
+    auto& jobs = telmaris::RunningJobs::Instance();
+    jobs.ClearEnded();
+    ListRegistered(QStringLiteral("81"), QStringLiteral("81_back.txt"));
+    const auto failDownload = [this] {
+        folder->files.remove(QStringLiteral("81_back.txt"));
+        List()->selectRow(0);
+        MouseClick("btnDown");
+        AwaitIdle();
+    };
+    failDownload();
+    Fill("80", 1, LocalFile(QStringLiteral("first.txt"), "first"), "");
+    MouseClick("btnFpt");
+    AwaitIdle();
+    ASSERT_EQ(jobs.Entries().size(), 2);
+    ASSERT_EQ(jobs.Entries()[0].state, telmaris::RunningJobs::State::Failed);
+
+    folder->files[QStringLiteral("81_back.txt")] = "back again";
+    env->WriteConfig(QStringLiteral("127.0.0.1:2"), QString(), QString(), QString(),
+                     QStringLiteral("korvane_down_dir=") + downloads.path());
+    Fill("82", 1, QStringLiteral("/typed/by/the/operator.txt"), "typed");
+    telmaris::TransfersPanel panel;
+    panel.show();
+    auto* retry = korvane::test::Child<QPushButton>(&panel, "retryTransfer");
+    gate->Set(false);
+    panel.Table()->selectRow(0);
+    QTest::mouseClick(retry, Qt::LeftButton);
+    ASSERT_TRUE(form->Transferring());
+    EXPECT_FALSE(W<QPushButton>("btnFpt")->isEnabled()) << "the window waits for its transfer";
+    EXPECT_EQ(gate->Servers().last(), QStringLiteral("127.0.0.1:2")) << "settings read anew";
+    panel.Table()->selectRow(0);
+    QTest::mouseClick(retry, Qt::LeftButton);
+    gate->Set(true);
+    AwaitIdle();
+    EXPECT_EQ(jobs.Entries().size(), 3) << "a second click queues nothing more";
+    EXPECT_EQ(ReadFile(downloads.filePath(QStringLiteral("81_back.txt"))), "back again");
+    EXPECT_EQ(Edit("edDownId2")->text(), QStringLiteral("82")) << "the typed inputs stay";
+    EXPECT_EQ(Edit("edRemark")->text(), QStringLiteral("typed"));
+    EXPECT_TRUE(W<QPushButton>("btnFpt")->isEnabled());
+
+    // A failed one retried while the window uploads: refused, and the operator is told why.
+    failDownload();
+    const int failed = static_cast<int>(jobs.Entries().size()) - 1;
+    gate->Set(false);
+    Fill("83", 1, LocalFile(QStringLiteral("busy.txt"), "busy"), "");
+    MouseClick("btnFpt");
+    dialogs.requests.clear();
+    panel.Table()->selectRow(failed);
+    QTest::mouseClick(retry, Qt::LeftButton);
+    EXPECT_EQ(dialogs.requests.size(), 1) << "the panel says why nothing started";
+    gate->Set(true);
+    AwaitIdle();
+    EXPECT_EQ(jobs.Entries().size(), failed + 2) << "only the upload ran";
+}
+
+// Drags the files onto the widget under pos as the window system delivers a drop: to the first
+// widget from there up that takes drops.
+void DropFiles(QWidget* at, const QList<QUrl>& urls, const QString& text = QString()) {
+    QMimeData data;
+    data.setUrls(urls);
+    if (!text.isEmpty()) {
+        data.setText(text);
+    }
+    QPoint pos = at->rect().center();
+    while (at->parentWidget() != nullptr && !at->acceptDrops()) {
+        pos = at->mapToParent(pos);
+        at = at->parentWidget();
+    }
+    QDragEnterEvent enter(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(at, &enter);
+    QDragMoveEvent move(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(at, &move);
+    QDropEvent drop(pos, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(at, &drop);
+}
+
+// Files dropped on the window, on its boxes too, are the files to upload: never addresses
+// spliced into a box's text.
+TEST_P(TruthTest, ADropAnywhereTakesTheDroppedFiles) {
+    const QString spaced = LocalFile(QStringLiteral("a b.txt"), "a b");
+    const QString other = LocalFile(QStringLiteral("c.txt"), "c");
+    for (const char* target : {"edDownPath2", "edRemark", "lvList"}) {
+        SCOPED_TRACE(target);
+        Edit("edDownPath2")->setText(QStringLiteral("/old/text.txt"));
+        Edit("edRemark")->setText(QStringLiteral("remark"));
+        QWidget* w = W<QWidget>(target);
+        DropFiles(qobject_cast<QAbstractItemView*>(w) ? List()->viewport() : w,
+                  {QUrl::fromLocalFile(spaced), QUrl::fromLocalFile(other)},
+                  QUrl::fromLocalFile(spaced).toString(QUrl::FullyEncoded));
+        EXPECT_EQ(Edit("edDownPath2")->text(), korvane::JoinPathList({spaced, other}));
+        EXPECT_EQ(Edit("edRemark")->text(), QStringLiteral("remark"));
+    }
+}
+
+// What the database or the box would refuse or change is said before anything is sent.
+TEST_P(TruthTest, InputsAreJudgedBeforeTheTransfer) {
+    const QString file = LocalFile(QStringLiteral("t.txt"), "trimmed");
+    const QString blank = LocalFile(QStringLiteral("t.txt "), "with a blank");
+    struct Row {
+        const char* name;
+        QString path;
+        QByteArray pasted;  // into the remark
+        const char* said;   // part of the one message; the file is not sent
+    };
+    const Row rows[] = {
+        {"a NUL in the remark", file, QByteArray("a\0b", 3), "空字符"},
+        {"a trailing blank names another file", blank, QByteArray(), "t.txt "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        dialogs.requests.clear();
+        Fill("91", 1, QString(), QString());
+        Edit("edDownPath2")->setFocus();
+        QTest::keyClicks(Edit("edDownPath2"), row.path);
+        Edit("edRemark")->setFocus();
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(row.pasted));
+        QTest::keyClick(Edit("edRemark"), Qt::Key_V, Qt::ControlModifier);
+        MouseClick("btnFpt");
+        AwaitIdle();
+        ASSERT_EQ(dialogs.Texts().size(), 1) << dialogs.Texts().join(u'|').toStdString();
+        EXPECT_TRUE(Contains(dialogs.Texts()[0], QString::fromUtf8(row.said)));
+        EXPECT_EQ(Puts(), QStringList()) << "nothing was sent";
+    }
+
+    // A name that is not UTF-8 is still the file it names.
+    const QByteArray raw = QFile::encodeName(local.path()) + "/\xb0\xa1-gbk.txt";
+    FILE* out = std::fopen(raw.constData(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("gbk named", out);
+    std::fclose(out);
+    DropFiles(Edit("edDownPath2"), {QUrl::fromEncoded("file://" + raw.toPercentEncoding("/"))});
+    Edit("edRemark")->clear();
+    dialogs.requests.clear();
+    MouseClick("btnFpt");
+    AwaitIdle();
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    EXPECT_TRUE(folder->Files().values().contains(QByteArray("gbk named")));
+
+    // A paste longer than the box takes is cut, and the operator is told.
+    QToolTip::hideText();
+    Edit("edRemark")->setFocus();
+    QGuiApplication::clipboard()->setText(QString(korvane::kMaxRemarkLength + 5, u'x'));
+    QTest::keyClick(Edit("edRemark"), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(Edit("edRemark")->text().size(), korvane::kMaxRemarkLength);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 3000));
+    EXPECT_TRUE(Contains(QToolTip::text(), QString::number(korvane::kMaxRemarkLength)));
+}
+
+// After a transfer the focus is where the operator left it, not on 退出, where the next Space
+// would close the window.
+TEST_P(TruthTest, TheFocusStaysWhereTheOperatorWas) {
+    gate->Set(false);
+    Fill("95", 1, LocalFile(QStringLiteral("f.txt"), "focus"), "");
+    W<QPushButton>("btnFpt")->setFocus();
+    QTest::keyClick(W<QPushButton>("btnFpt"), Qt::Key_Space);
+    ASSERT_TRUE(form->Transferring());
+    gate->Set(true);
+    AwaitIdle();
+    EXPECT_EQ(QApplication::focusWidget(), W<QWidget>("btnFpt"))
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString()
+                                        : std::string("none"));
+}
+
+// TLS where the server offers it: a session the server kept plain is told in the window once
+// while it lives, not only on the standard error.
+TEST_P(FormTest, AnUnencryptedSessionIsToldOncePerWindow) {
+    env->UseFtp();
+    QTemporaryDir downloadsHere;
+    env->WriteConfig(
+        QString(), QString(), QString(), QString(),
+        QStringLiteral("korvane_ftp_tls=auto\nkorvane_down_dir=") + downloadsHere.path());
+    WriteFile(env->RemotePath(QStringLiteral("97_plain.txt")), "plain");
+    env->Exec(QStringLiteral(
+        "insert into zy.res_download_path values(97,1,'97_plain.txt',501,sysdate,'')"));
+    Open();
+    Edit("edDownId")->setText(QStringLiteral("97"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 1);
+    List()->selectRow(0);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        dialogs.requests.clear();
+        QTest::mouseClick(W<QPushButton>("btnDown"), Qt::LeftButton);
+        AwaitTransfer();
+        const QStringList texts = dialogs.Texts();
+        ASSERT_FALSE(texts.isEmpty());
+        EXPECT_TRUE(StartsWith(texts[0], QStringLiteral("下载成功！")));
+        EXPECT_EQ(texts.filter(QStringLiteral("不加密")).size(), round == 0 ? 1 : 0)
+            << texts.join(u'|').toStdString();
+    }
+}
+
 const auto kBackends = ::testing::Values(
     korvane::db::Backend::SQLite, korvane::db::Backend::PostgreSQL, korvane::db::Backend::Odbc);
 INSTANTIATE_TEST_SUITE_P(On, FormTest, kBackends, korvane::test::BackendTestName);
@@ -1414,6 +1802,8 @@ INSTANTIATE_TEST_SUITE_P(On, SlowServerTest, ::testing::Values(korvane::db::Back
 INSTANTIATE_TEST_SUITE_P(On, TlsSiteTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, FailureWordsTest, ::testing::Values(korvane::db::Backend::SQLite),
+                         korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, TruthTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, PassiveOnlyTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);

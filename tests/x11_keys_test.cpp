@@ -1,6 +1,7 @@
 // The digit filter under X11 key events, as an operator's keyboard produces them: the xcb
 // platform on Xvfb, keys sent by xdotool through the X server. X11 gives Tab, Delete, Escape
-// and Enter a control character as text, which offscreen events do not.
+// and Enter a control character as text, which offscreen events do not. The registration
+// window under the same keys, and under files dragged from another program.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,10 +14,22 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 
+#include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QPointer>
+
 #include "HostControls.h"
 #include "HostWindow.h"
+#include "PathList.h"
+#include "TfrmBusinessMain.h"
 #include "TfrmMDIChild.h"
+#include "support/Child.h"
+#include "support/DialogRecorder.h"
+#include "support/Files.h"
 #include "support/KeySpy.h"
+#include "support/KorvaneEnvironment.h"
+#include "support/ScriptedStore.h"
 
 namespace {
 
@@ -160,6 +173,124 @@ TEST(X11ListKeys, TheListIsOneTabStopAndEnterWrapsInsideTheMdiArea) {
     X11Keys::XKeys({"key", "Return"});
     EXPECT_TRUE(focusIs(form->button)) << "and out of it";
     telmaris::SetHostMdiArea(nullptr);
+}
+
+// The registration window on an SQLite database and a scripted store, shown and active.
+class X11Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        env = korvane::test::KorvaneEnvironment::Create(korvane::db::Backend::SQLite);
+        ASSERT_NE(env, nullptr);
+        form = new TfrmBusinessMain;  // frees itself when closed
+        form->SetStoreFactory([folder = folder](const korvane::TransferRequest&) {
+            return std::make_unique<korvane::test::ScriptedStore>(folder);
+        });
+        ASSERT_TRUE(form->InitBusinessForm(1021, 0, 0, 0, 501, QStringLiteral("session")));
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    }
+    void TearDown() override { delete form; }
+    template <class T>
+    T* W(const char* name) {
+        return korvane::test::Child<T>(form, name);
+    }
+    QString LocalFile(const QString& name, const QByteArray& content) {
+        const QString path = local.filePath(name);
+        korvane::test::WriteFile(path, content);
+        return path;
+    }
+
+    std::unique_ptr<korvane::test::KorvaneEnvironment> env;
+    korvane::test::DialogRecorder dialogs;
+    std::shared_ptr<korvane::test::ScriptedStore::Folder> folder =
+        std::make_shared<korvane::test::ScriptedStore::Folder>();
+    QTemporaryDir local;
+    QPointer<TfrmBusinessMain> form;
+};
+
+// Space on 上传 uploads; afterwards the focus is still on 上传, so the next Space uploads again
+// (and is told what is missing) instead of closing the window from 退出.
+TEST_F(X11Window, TheNextSpaceAfterATransferDoesNotCloseTheWindow) {
+    W<QLineEdit>("edDownId2")->setText(QStringLiteral("5"));
+    W<QComboBox>("cmbDownType2")->setCurrentIndex(1);
+    W<QLineEdit>("edDownPath2")->setText(LocalFile(QStringLiteral("space.txt"), "space"));
+    W<QPushButton>("btnFpt")->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return W<QWidget>("btnFpt")->hasFocus(); }, 3000));
+    QSignalSpy ended(form.data(), &TfrmBusinessMain::transferFinished);
+    X11Keys::XKeys({"key", "space"});
+    ASSERT_TRUE(QTest::qWaitFor([&ended] { return ended.count() == 1; }, 10000));
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    dialogs.requests.clear();
+    X11Keys::XKeys({"key", "space"});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return !dialogs.requests.isEmpty() || form.isNull() || !form->isVisible(); },
+        5000));
+    ASSERT_FALSE(form.isNull()) << "the window was closed";
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("申请单号不能为空，请输入！")});
+}
+
+// Where the last drag move that reached the application's widgets was, on the screen.
+class DragSeen : public QObject {
+public:
+    QPoint last{-1, -1};
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        auto* w = qobject_cast<QWidget*>(o);
+        if (e->type() == QEvent::DragMove && w != nullptr) {
+            last = w->mapToGlobal(static_cast<QDragMoveEvent*>(e)->position().toPoint());
+        }
+        return false;
+    }
+};
+
+// Files dragged from another program onto the file-name box, over the X server: the box then
+// names them as the file dialog would, and the upload finds them.
+TEST_F(X11Window, FilesDraggedOntoTheBoxAreTheFilesToUpload) {
+    const QStringList files{LocalFile(QStringLiteral("drag me.txt"), "dragged"),
+                            LocalFile(QStringLiteral("and me.txt"), "too")};
+    QLineEdit* box = W<QLineEdit>("edDownPath2");
+    box->setText(QStringLiteral("/old/text"));
+    QProcess source;
+    source.start(QStringLiteral(KORVANE_BINARY_DIR "/tests/drag_source"), files);
+    ASSERT_TRUE(source.waitForStarted(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&source] { return source.canReadLine(); }, 10000));
+    const QList<QByteArray> ready = source.readLine().trimmed().split(' ');
+    ASSERT_EQ(ready.size(), 3);
+    const QPoint target = box->mapToGlobal(box->rect().center());
+    const QString x = QString::number(target.x());
+    const QString y = QString::number(target.y());
+    X11Keys::XKeys({"mousemove", QString::fromLatin1(ready[1]), QString::fromLatin1(ready[2]),
+                    "mousedown", "1"});
+    // The drag moves over the window in steps, as a hand does, and is let go on the box.
+    for (int step = 1; step <= 4; ++step) {
+        const QPoint p = QPoint(ready[1].toInt(), ready[2].toInt()) +
+                         (target - QPoint(ready[1].toInt(), ready[2].toInt())) * step / 4;
+        X11Keys::XKeys({"mousemove", QString::number(p.x()), QString::number(p.y())});
+    }
+    // Let go once the window has heard that the drag is over the box, as a hand lets go after
+    // seeing the box take it.
+    DragSeen seen;
+    qApp->installEventFilter(&seen);
+    // A source tells the target of the pointer only between the target's answers: the pointer
+    // stirs on the box until the window has heard of it there.
+    const auto heard = [&] { return (seen.last - target).manhattanLength() <= 2; };
+    for (int stir = 0; stir < 40 && !heard(); ++stir) {
+        X11Keys::XKeys({"mousemove", QString::number(target.x() + stir % 2), y});
+        (void)QTest::qWaitFor(heard, 250);
+    }
+    EXPECT_TRUE(heard());
+    qApp->removeEventFilter(&seen);
+    X11Keys::XKeys({"mouseup", "1"});
+    EXPECT_TRUE(QTest::qWaitFor([&source] { return source.canReadLine(); }, 10000));
+    EXPECT_EQ(source.readLine().trimmed(), QByteArray("dropped 1"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box->text() == korvane::JoinPathList(files); }, 5000))
+        << box->text().toStdString();
+    source.terminate();
+    source.waitForFinished(10000);
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+#include "TransferReports.h"
+
+#include <algorithm>
+
+#include "TransferProgress.h"
+#include "Translate.h"
+
+namespace korvane {
+
+QStringList UploadMessages(const TransferRequest& request, const TransferOutcome& outcome) {
+    using Step = TransferOutcome::Step;
+    if (outcome.Succeeded()) {
+        return {Tr("korvane", "文件上传成功，数据保存成功！")};
+    }
+    QStringList messages{OutcomeMessage(request, outcome)};
+    // Not stored, or stored and not put in place: either way the upload did not happen. A
+    // failed registration or commit says so in its own words.
+    const bool notStored = outcome.reached <= Step::Transfer || outcome.reached == Step::Publish;
+    if (notStored && !outcome.cancelled) {
+        messages << Tr("korvane", "文件上传失败！");
+    }
+    return messages;
+}
+
+QString DownloadedMessage(const QString& local, bool replaced) {
+    QString text = Tr("korvane", "下载成功！保存在[%1]，请查看！").arg(local);
+    if (replaced) {
+        text += Tr("korvane", "\n该记录的文件已被之后上传的同名文件替换，下载的是最新的文件。");
+    }
+    return text;
+}
+
+QString ReplaceQuestion(const QStringList& described, const QString& unreadable) {
+    QString question =
+        described.size() == 1
+            ? Tr("korvane", "服务器上已有登记过的同名文件%1，上传将替换该文件。是否继续？")
+                  .arg(described.first())
+            : Tr("korvane", "服务器上已有登记过的同名文件：\n%1\n上传将替换这些文件。是否继续？")
+                  .arg(described.join(u'\n'));
+    if (!unreadable.isEmpty()) {
+        // Without the registrations nobody can tell: ask rather than replace silently.
+        question +=
+            Tr("korvane", "\n（无法读取已登记的文件，不能确认是否同名：%1）").arg(unreadable);
+    }
+    return question;
+}
+
+QString StoredText(const db::StoredFile& file, const QString& operatorName) {
+    return Tr("korvane", "（%1，%2于%3上传）")
+        .arg(FormatBytes(static_cast<uint64_t>(file.size)), operatorName, file.storedAt);
+}
+
+QString OperatorName(const QString& itemText, int32_t operatorId) {
+    QString name = itemText;
+    if (name.startsWith(u'[') && name.contains(QStringLiteral("] "))) {
+        name = name.section(QStringLiteral("] "), 1);
+    }
+    return name.isEmpty() ? QString::number(operatorId) : name;
+}
+
+int ClaimExpirySeconds(const store::Timeouts& timeouts) {
+    return std::max(60, 2 * timeouts.writeMs / 1000);
+}
+
+bool ReportsEachJob(int batchSize, bool closing) {
+    return !closing && batchSize == 1;
+}
+
+BatchEnd JudgeBatch(Direction direction, const QList<TransferQueue::Result>& batch) {
+    using Result = TransferQueue::Result;
+    BatchEnd end;
+    end.allSucceeded =
+        std::all_of(batch.begin(), batch.end(), [](const Result& r) { return r.succeeded; });
+    if (batch.size() > 1) {
+        end.summary = TransferQueue::Summary(direction, batch);
+    }
+    if (direction == Direction::Upload) {
+        end.clearInputs = end.allSucceeded;
+        end.listAgain =
+            std::any_of(batch.begin(), batch.end(), [](const Result& r) { return r.succeeded; });
+    }
+    return end;
+}
+
+QStringList SessionNotices::Untold(const QStringList& warnings) {
+    QStringList untold;
+    for (const QString& warning : warnings) {
+        if (!told_.contains(warning)) {
+            told_.insert(warning);
+            untold << warning;
+        }
+    }
+    return untold;
+}
+
+}  // namespace korvane
