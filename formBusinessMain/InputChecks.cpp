@@ -1,5 +1,10 @@
 #include "InputChecks.h"
+
+#include <utility>
+
+#include "PathList.h"
 #include "Translate.h"
+#include "TrimBlanks.h"
 
 using korvane::Tr;
 
@@ -27,6 +32,48 @@ QString Limit(int limit, int length, LengthUnit unit) {
 QString Shown(const QString& name) {
     constexpr int kShown = 40;
     return name.size() <= kShown ? name : name.left(kShown) + QStringLiteral("…");
+}
+
+// What the statements could not carry: a NUL, or a backslash the database would read as an
+// escape.
+InputProblem StatementText(const UploadInput& in, const QString& remote) {
+    if (in.remark.contains(QChar(0))) {
+        return Problem(Tr("korvane", "备注中含有空字符（NUL），请删除后再上传！"),
+                       InputField::Remark);
+    }
+    if (in.noBackslash) {
+        for (const auto& [text, field] :
+             {std::pair{remote, InputField::FilePath}, std::pair{in.remark, InputField::Remark}}) {
+            if (text.contains(u'\\')) {
+                return Problem(Tr("korvane",
+                                  "该数据库把反斜杠（\\）当作转义符，%1中不能含有反斜杠，"
+                                  "请去掉后再上传！")
+                                   .arg(field == InputField::Remark ? Tr("korvane", "备注")
+                                                                    : Tr("korvane", "文件名称")),
+                               field);
+            }
+        }
+    }
+    return {};
+}
+
+// A bare path whose blanks at either end belong to a file's name (the box drops them).
+InputProblem Blanks(const QString& typed, const QString& trimmed, const IsFile& isFile) {
+    if (!isFile(typed)) {
+        return {};
+    }
+    if (isFile(trimmed)) {
+        return Problem(Tr("korvane",
+                          "文件名称[%1]两端有空白，去掉空白后是另一个文件[%2]，不知道要上传哪一个。"
+                          "请用“...”选择要上传的文件！")
+                           .arg(typed, trimmed),
+                       InputField::FilePath);
+    }
+    return Problem(Tr("korvane",
+                      "所给上传文件不存在，请重新确定！\n文件[%1]的名称两端有空白，文件名称框会去掉"
+                      "两端的空白，请用“...”选择该文件。")
+                       .arg(typed),
+                   InputField::FilePath);
 }
 
 }  // namespace
@@ -60,7 +107,7 @@ InputProblem CheckSearch(const SearchConditions& c) {
     return {};
 }
 
-InputProblem CheckUpload(const UploadInput& in, const std::function<bool(const QString&)>& isFile) {
+InputProblem CheckUpload(const UploadInput& in, const IsFile& isFile) {
     if (in.id.isEmpty()) {
         return Problem(Tr("korvane", "申请单号不能为空，请输入！"), InputField::OrderNumber);
     }
@@ -90,7 +137,33 @@ InputProblem CheckUpload(const UploadInput& in, const std::function<bool(const Q
             Tr("korvane", "备注%1，请删减！").arg(Limit(kMaxRemarkLength, remarkLength, in.unit)),
             InputField::Remark);
     }
-    return {};
+    return StatementText(in, remote);
+}
+
+UploadPlan PlanUpload(UploadInput in, const QString& typedPaths, const IsFile& isFile) {
+    const QString trimmed = telmaris::TrimBlanks(typedPaths);
+    UploadPlan plan;
+    plan.paths = SplitPathList(trimmed);
+    for (const QString& path : plan.paths.isEmpty() ? QStringList{QString()} : plan.paths) {
+        in.path = path;
+        plan.problem = CheckUpload(in, isFile);
+        const bool onThePath = plan.problem.field == InputField::FilePath ||
+                               plan.problem.field == InputField::Remark || plan.problem.Passed();
+        if (onThePath && plan.paths.size() == 1 && trimmed != typedPaths) {
+            const InputProblem blanks = Blanks(typedPaths, trimmed, isFile);
+            plan.problem = blanks.Passed() ? plan.problem : blanks;
+        }
+        if (!plan.problem.Passed()) {
+            return plan;
+        }
+        plan.remotes << RemoteName(in.id, path);
+    }
+    if (plan.remotes.removeDuplicates() > 0) {
+        plan.problem =
+            Problem(Tr("korvane", "所选的文件中有同名文件，同一申请单的文件名称不能重复！"),
+                    InputField::FilePath);
+    }
+    return plan;
 }
 
 }  // namespace korvane

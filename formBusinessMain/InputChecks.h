@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "ConnectionString.h"
@@ -38,13 +39,28 @@ constexpr int kMaxRemoteNameLength = 300;
 // order type's code ("0" for all types); isFile says whether a path names an existing file.
 // The remote name (RemoteName of id and path) and the remark must fit their columns, counted
 // in unit, before anything is sent.
+// The statements carry no NUL, nor a backslash where the database reads it as an escape
+// (noBackslash): such a text is refused here, before the file is sent, not by the INSERT after.
 struct UploadInput {
     QString id;
     QString type;
     QString path;
     QString remark{};
     LengthUnit unit = LengthUnit::Characters;
+    bool noBackslash = false;
 };
-InputProblem CheckUpload(const UploadInput& in, const std::function<bool(const QString&)>& isFile);
+using IsFile = std::function<bool(const QString&)>;
+InputProblem CheckUpload(const UploadInput& in, const IsFile& isFile);
+
+// The files an upload sends, each with its remote name; or the first problem with the inputs.
+struct UploadPlan {
+    InputProblem problem;
+    QStringList paths;
+    QStringList remotes;
+};
+// typedPaths is the file-name box as typed: one path, or several in quotes. A bare path is
+// trimmed, and where its blanks are part of a file's name the operator is told which file is
+// meant, never sent another one. Remote names must differ.
+UploadPlan PlanUpload(UploadInput in, const QString& typedPaths, const IsFile& isFile);
 
 }  // namespace korvane

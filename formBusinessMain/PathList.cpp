@@ -1,8 +1,14 @@
 #include "PathList.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QStringDecoder>
 #include <QUrl>
+#include <iterator>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "TrimBlanks.h"
 
@@ -42,14 +48,57 @@ QStringList SplitPathList(const QString& text) {
     return paths;
 }
 
-QStringList DroppedFiles(const QMimeData* data) {
+QString LocalNames::Text(const QByteArray& bytes) {
+    const QString text = QFile::decodeName(bytes);
+    if (QFile::encodeName(text) == bytes) {
+        return text;
+    }
+    QStringDecoder legacy("GB18030");
+    QString shown = legacy.decode(bytes);
+    if (legacy.hasError()) {
+        shown = text;
+    }
+    bytes_.insert(shown, bytes);
+    return shown;
+}
+
+bool LocalNames::IsFile(const QString& text) const {
+    const auto raw = bytes_.constFind(text);
+    if (raw == bytes_.cend()) {
+        return QFileInfo(text).isFile();
+    }
+    struct stat st {};
+    return ::stat(raw->constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+QString LocalNames::Openable(const QString& text, const QString& linkDir) const {
+    const auto raw = bytes_.constFind(text);
+    if (raw == bytes_.cend()) {
+        return text;
+    }
+    // Numbered: two names may read alike once decoded.
+    const QString link = linkDir + u'/' + QString::number(std::distance(bytes_.cbegin(), raw)) +
+                         u'-' + text.mid(text.lastIndexOf(u'/') + 1);
+    if (::symlink(raw->constData(), QFile::encodeName(link).constData()) != 0) {
+        return text;  // reported missing, as it would be without the link
+    }
+    return link;
+}
+
+QStringList DroppedFiles(const QMimeData* data, LocalNames& names) {
     QStringList files;
     if (data == nullptr) {
         return files;
     }
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) {
-            files << url.toLocalFile();
+        if (!url.isLocalFile()) {
+            continue;
+        }
+        // The address's bytes as they are: toLocalFile() would read them as UTF-8.
+        const QString path =
+            names.Text(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+        if (names.IsFile(path)) {
+            files << path;
         }
     }
     return files;

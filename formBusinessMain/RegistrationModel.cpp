@@ -283,6 +283,12 @@ QVariant RegistrationModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole && index.column() == kSize) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     }
+    if (role == kRemoteNameRole) {
+        return Text(index.row(), kName);
+    }
+    if (role == kReplacedRole) {
+        return Replaced(index.row());
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
         return {};
     }

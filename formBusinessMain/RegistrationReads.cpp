@@ -50,6 +50,16 @@ std::optional<db::StoredFile> RegistrationReads::Recorded(const QString& remote)
 }
 
 void RegistrationReads::Mark(const SearchConditions& c, RegistrationModel& model) {
+    try {
+        MarkRows(c, model);
+    } catch (const std::exception&) {
+        // Without the marks the list still holds what the search found.
+    }
+    query_.Close();
+    model.EndMarks();
+}
+
+void RegistrationReads::MarkRows(const SearchConditions& c, RegistrationModel& model) {
     QString reason;
     if (TryRunSQL(query_, BuildLatestStatement(c), &reason)) {
         const int name = query_.FieldIndex(QStringLiteral("down_path"));
@@ -64,8 +74,6 @@ void RegistrationReads::Mark(const SearchConditions& c, RegistrationModel& model
                                   query_.FieldAsInt64(QStringLiteral("file_size")));
         }
     }
-    query_.Close();
-    model.EndMarks();
 }
 
 }  // namespace korvane

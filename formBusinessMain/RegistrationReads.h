@@ -41,6 +41,8 @@ public:
     void Mark(const SearchConditions& c, RegistrationModel& model);
 
 private:
+    void MarkRows(const SearchConditions& c, RegistrationModel& model);
+
     db::TADOQuery& query_;
 };
 

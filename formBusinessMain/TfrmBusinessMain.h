@@ -1,29 +1,27 @@
 #pragma once
 
-#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
-#include "FileRecord.h"
 #include "GuiServices.h"
 #include "LookupLoader.h"
-#include "RegistrationModel.h"
 #include "Statements.h"
 #include "SysMgnt.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TfrmMDIChild.h"
-#include "Transfer.h"
-#include "TransferJob.h"
 #include "TransferQueue.h"
 
 class TOpenDialog;
 namespace korvane {
-class TransferJob;
+class LocalNames;
+class SearchList;
+class TransferItems;
 class WindowTransfers;
+struct BatchEnd;
 }  // namespace korvane
 
 namespace Ui {
@@ -31,7 +29,9 @@ class frmBusinessMain;
 }
 
 // The registration window: search the registrations, upload a file to the FTP server and
-// register it, download a listed file into the host executable's directory.
+// register it, download a listed file into the host executable's directory. It wires its
+// controls to the cores that hold the rules (the statements and reads, the input checks, the
+// report rules) and to the window's transfers.
 class TfrmBusinessMain : public TfrmMDIChild {
     Q_OBJECT
 public:
@@ -90,43 +90,21 @@ public slots:
 protected:
     // During a transfer: asks whether to cancel it, and closes once it has ended.
     void closeEvent(QCloseEvent* event) override;
-    // Files dropped from the file manager become the files to upload.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     QString SysPara(const QString& name);
     void Search();
+    // Lists what c finds, in the list's current order; false when the statement failed.
+    bool List(const korvane::SearchConditions& c);
     void Upload();
-    void Download();
-    void FillOrderTypes();
     // Asks once about every name that is registered already; true to go on.
     bool ConfirmReplacing(const QStringList& remoteNames);
-    // A transfer with the site's FTP settings; false, with the reason shown, when they are bad.
-    bool MakeRequest(int direction, const QString& remoteFile, const QString& localFile,
-                     korvane::TransferRequest* request);
-    void Enqueue(korvane::Direction direction, const QList<korvane::TransferQueue::Item>& items);
-    void ConnectTransfers();
-    void SetUpList();
-    void BatchEnded();
+    void Download();
+    // What the window does once its transfers ended.
+    void BatchEnded(const korvane::BatchEnd& end);
     void ClearUploadInputs();
     // An operator's name from code table 285, else the number.
     QString OperatorName(int32_t operatorId) const;
-    // What the registration's record says the file under remote is.
-    std::optional<korvane::db::StoredFile> Recorded(const QString& remote);
-    std::optional<korvane::ExpectedFile> RecordedFile(const QString& remote);
-    // "（12.0 KiB，张三于2026-12-09 10:32:00上传）" of a recorded file, else empty.
-    QString StoredText(const QString& remote);
-    void SetTransferControlsEnabled(bool enabled);
-    void UploadEnded(const korvane::TransferJob& job);
-    // replaced: the row was replaced by a later upload of its name.
-    void DownloadEnded(const korvane::TransferJob& job, bool replaced);
-    // Lists what c finds, in the list's current order; false when the statement failed.
-    bool List(const korvane::SearchConditions& c);
-    // Rows of a name that a later registration replaced get ReplacedMark() after their date;
-    // the others the recorded size of their file.
-    void MarkRows(const korvane::SearchConditions& c);
-    void ShowRowCount();
     // Closes this window's frame: the MDI sub-window when there is one.
     void CloseFrame();
     void Notice(const QString& text, int style = MB_ICONINFORMATION);
@@ -141,13 +119,10 @@ private:
     int searchRowLimit_ = kMaxSearchRows;
     bool listCut_ = false;  // the last search had more rows than it listed
     korvane::WindowTransfers* transfers_;
-    korvane::RegistrationModel* list_;
+    korvane::SearchList* searchList_;
+    std::unique_ptr<korvane::LocalNames> localNames_;
+    std::unique_ptr<korvane::TransferItems> items_;
     std::optional<korvane::SearchConditions> lastSearch_;  // listed again after an upload
-    bool listSorted_ = false;
-    int listGeneration_ = 0;  // a newer search drops the marks of an older one  // the first fill
-                              // sorts newest first and fits the columns
-    korvane::Direction batchDirection_ = korvane::Direction::Upload;
-    bool closeWhenDone_ = false;
 
     int32_t number_ = 0;
     int32_t operatorId_ = 0;

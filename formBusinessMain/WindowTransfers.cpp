@@ -1,8 +1,10 @@
 #include "WindowTransfers.h"
 
 #include <QWidget>
+#include <utility>
 
 #include "RunningJobs.h"
+#include "TransferControls.h"
 #include "TransferDialog.h"
 #include "TransferProgress.h"
 #include "Translate.h"
@@ -11,14 +13,78 @@ using korvane::Tr;
 
 namespace korvane {
 
-WindowTransfers::WindowTransfers(QWidget* window, int32_t operatorId)
-    : QObject(window), window_(window), operatorId_(operatorId) {
+WindowTransfers::WindowTransfers(QWidget* window, QList<QWidget*> controls, Settle settle,
+                                 Notice notice)
+    : QObject(window),
+      window_(window),
+      controls_(std::make_unique<TransferControls>(std::move(controls))),
+      settle_(std::move(settle)),
+      notice_(std::move(notice)) {
     connect(&queue_, &TransferQueue::started, this, &WindowTransfers::Started);
     connect(&queue_, &TransferQueue::ended, this, &WindowTransfers::Ended);
+    connect(&queue_, &TransferQueue::refused, this,
+            [this](const TransferQueue::Item&, const QString& why) {
+                if (ReportsEachJob(queue_.BatchSize(), closing_)) {
+                    notice_(why);
+                }
+            });
+    connect(&queue_, &TransferQueue::finished, this, &WindowTransfers::Finished);
 }
 
 WindowTransfers::~WindowTransfers() {
     delete dialog_;
+}
+
+bool WindowTransfers::Start(Direction direction, QList<TransferQueue::Item> items) {
+    for (TransferQueue::Item& item : items) {
+        if (const QString invalid = settle_(&item.request); !invalid.isEmpty()) {
+            notice_(invalid);  // nothing is transferred with a setting the site did not mean
+            return false;
+        }
+    }
+    direction_ = direction;
+    controls_->Disable();
+    for (const TransferQueue::Item& item : items) {
+        queue_.Add(item);
+    }
+    return true;
+}
+
+bool WindowTransfers::Idle() const {
+    return controls_->Enabled() && !closing_;
+}
+
+void WindowTransfers::CloseWhenDone() {
+    closing_ = true;
+    queue_.CancelAll();
+}
+
+QString WindowTransfers::Retry(TransferQueue::Item item) {
+    if (!Idle()) {
+        return Tr("korvane", "窗口[%1]正在传输文件，请等它的传输结束后再重试。")
+            .arg(window_->windowTitle());
+    }
+    if (const QString invalid = settle_(&item.request); !invalid.isEmpty()) {
+        return invalid;
+    }
+    direction_ = item.request.direction;
+    controls_->Disable();
+    queue_.Add(item);
+    return QString();
+}
+
+void WindowTransfers::Finished() {
+    const BatchEnd end = JudgeBatch(direction_, queue_.Batch());
+    controls_->Enable();
+    if (!closing_) {
+        if (!end.summary.isEmpty()) {
+            notice_(end.summary);
+        }
+        for (const QString& warning : notices_.Untold(std::exchange(warnings_, {}))) {
+            notice_(warning);
+        }
+    }
+    emit batchEnded(end);
 }
 
 void WindowTransfers::Started(TransferJob* job, const TransferQueue::Item& item) {
@@ -47,11 +113,9 @@ void WindowTransfers::Started(TransferJob* job, const TransferQueue::Item& item)
         }
         return p;
     };
-    // Again in this window, behind what it runs now; nothing once the window is gone.
+    // Judged as the window's own buttons are; nothing once the window is gone.
     hooks.retry = [self = QPointer<WindowTransfers>(this), item] {
-        if (self) {
-            self->queue_.Add(item);
-        }
+        return self ? self->Retry(item) : Tr("korvane", "窗口已关闭，不能重试。");
     };
     telmaris::RunningJobs::Instance().Add(job, info, hooks);
     delete dialog_;
@@ -68,6 +132,11 @@ void WindowTransfers::Ended(TransferJob* job) {
         outcome.Succeeded() ? Tr("korvane", "成功") : OutcomeMessage(job->Request(), outcome),
         job->State()->done.load());
     delete dialog_;
+    warnings_ << outcome.warnings;
+    const auto& report = queue_.Current().report;
+    if (report && ReportsEachJob(queue_.BatchSize(), closing_)) {
+        report(*job);
+    }
 }
 
 }  // namespace korvane

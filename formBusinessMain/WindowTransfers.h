@@ -1,37 +1,73 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "TransferQueue.h"
+#include "TransferReports.h"
 
 class QWidget;
 
 namespace korvane {
 
+class TransferControls;
 class TransferDialog;
 
-// What a window's transfers show outside the window: each job in the host's list of running
-// jobs (cancel, progress, retry of a failed one in this window), a progress dialog of its own
-// that names the window and file, and the end written to the transfer log.
+// A window's transfers: they run one after another as jobs, while the window's transfer
+// controls wait (and nothing they would start starts in another way); each shows in the host's
+// list of running jobs (cancel, progress, and a retry that the window judges as it judges its
+// own buttons), in a progress dialog that names the window and file, and in the transfer log.
+// What the operator is told of each job, of a batch and of the session's warnings follows the
+// report rules.
 class WindowTransfers : public QObject {
     Q_OBJECT
 public:
-    WindowTransfers(QWidget* window, int32_t operatorId);
+    // Gives a request the site's settings as they are now; the reason when they allow none.
+    using Settle = std::function<QString(TransferRequest*)>;
+    using Notice = std::function<void(const QString&)>;
+
+    WindowTransfers(QWidget* window, QList<QWidget*> controls, Settle settle, Notice notice);
     ~WindowTransfers() override;
 
     TransferQueue& Queue() { return queue_; }
     void SetOperator(int32_t operatorId) { operatorId_ = operatorId; }
 
+    // Starts items as the window's own transfers, each settled now: false, with the reason
+    // told, when the settings allow none (then nothing starts).
+    bool Start(Direction direction, QList<TransferQueue::Item> items);
+    // Whether the window takes a new transfer: not while one runs, nor once it closes.
+    bool Idle() const;
+    // The window goes: what runs is cancelled, nothing more is told, and batchEnded comes once
+    // all has cleaned up.
+    void CloseWhenDone();
+    bool Closing() const { return closing_; }
+
+signals:
+    // The queue ran dry and what there was to tell was told; what the window does now.
+    void batchEnded(const korvane::BatchEnd& end);
+
 private:
     void Started(TransferJob* job, const TransferQueue::Item& item);
     void Ended(TransferJob* job);
+    void Finished();
+    QString Retry(TransferQueue::Item item);
 
     QWidget* window_;
-    int32_t operatorId_;
+    std::unique_ptr<TransferControls> controls_;
+    Settle settle_;
+    Notice notice_;
+    int32_t operatorId_ = 0;
     TransferQueue queue_;
     QPointer<TransferDialog> dialog_;
+    Direction direction_ = Direction::Upload;  // of the batch that runs
+    QStringList warnings_;                     // of the batch that runs
+    SessionNotices notices_;
+    bool closing_ = false;
 };
 
 }  // namespace korvane

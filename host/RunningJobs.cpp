@@ -92,6 +92,25 @@ void RunningJobs::CancelAll() {
     }
 }
 
+QString RunningJobs::Retry(int id) {
+    const Entry* e = Find(id);
+    if (e == nullptr || e->job != nullptr || !e->hooks.retry) {
+        return Tr("telmaris", "该传输不能重试。");
+    }
+    const auto retry = e->hooks.retry;  // starting adds an entry: e may move
+    const QString refused = retry();
+    if (refused.isEmpty()) {
+        for (Entry& ended : entries_) {
+            if (ended.id == id) {
+                ended.hooks.retry = nullptr;
+                ended.result += Tr("telmaris", "（已重试）");
+            }
+        }
+        emit changed();
+    }
+    return refused;
+}
+
 void RunningJobs::ClearEnded() {
     entries_.removeIf([](const Entry& e) { return e.job == nullptr; });
     emit changed();

@@ -33,7 +33,9 @@ struct JobProgress {
 struct JobHooks {
     std::function<void()> cancel;  // asks it to stop; it still ends on its own
     std::function<JobProgress()> progress;
-    std::function<void()> retry;  // starts it again; empty: cannot be retried
+    // Starts it again: empty when it did, else why not (its window is busy, a setting is bad).
+    // Unset: cannot be retried.
+    std::function<QString()> retry;
 };
 
 // Every transfer of this session: the running ones, which the host must know of before it
@@ -67,6 +69,9 @@ public:
     const QList<Entry>& Entries() const { return entries_; }
     const Entry* Find(int id) const;
     void CancelAll();
+    // Starts the ended job id again through its retry hook: empty when it started (it is then
+    // done with: a retry shows as a job of its own), else why not.
+    QString Retry(int id);
     // Where the ends of transfers are logged: $XDG_STATE_HOME/telmaris/transfers.log unless set.
     void SetLogPath(const QString& path) { logPath_ = path; }
     QString LogPath() const;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "FtpSession.h"
+#include "Transfer.h"
 
 namespace korvane {
 
@@ -25,8 +26,9 @@ std::string Translated(const char* context, const char* source) {
 }
 
 void WarningLine(const std::string& text) {
-    qCWarning(lcFtp).noquote() << QString::fromUtf8(text.data(),
-                                                    static_cast<qsizetype>(text.size()));
+    const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    qCWarning(lcFtp).noquote() << line;
+    StepWarnings::Raise(line);  // the transfer running on this thread tells its window
 }
 }  // namespace
 

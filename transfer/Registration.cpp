@@ -21,8 +21,14 @@ Q_LOGGING_CATEGORY(lcRegistration, "korvane.db")
 namespace korvane {
 
 namespace {
-QString Unsaved(const QString& reason) {
-    return Tr("korvane", "数据保存失败，上传已撤销，服务器上的文件未改变！") +
+// Stored directly, the new file already replaced the one under its name: nothing undoes that.
+QString Unsaved(const Registration::Upload& upload, const QString& reason) {
+    return (upload.viaTemporary
+                ? Tr("korvane", "数据保存失败，上传已撤销，服务器上的文件未改变！")
+                : Tr("korvane",
+                     "数据保存失败，该文件未登记！文件已直接上传（korvane_ftp_upload="
+                     "direct），服务器上的[%1]已是新上传的文件。")
+                      .arg(upload.remote)) +
            (reason.isEmpty() ? QString() : u'\n' + reason);
 }
 
@@ -85,7 +91,7 @@ QString Registration::Register(const store::StoredCopy& copy) {
         connection_.BeginTransaction();
         open_ = true;
     } catch (const std::exception& e) {
-        return Unsaved(QString::fromUtf8(e.what()).trimmed());
+        return Unsaved(upload_, QString::fromUtf8(e.what()).trimmed());
     }
     try {
         db::ExecStatement(query_, upload_.insert);
@@ -97,7 +103,7 @@ QString Registration::Register(const store::StoredCopy& copy) {
         file.host = HostName();
         db::FileRecord(query_).Record(file, token_);
     } catch (const std::exception& e) {
-        return Unsaved(QString::fromUtf8(e.what()).trimmed());
+        return Unsaved(upload_, QString::fromUtf8(e.what()).trimmed());
     }
     return QString();
 }

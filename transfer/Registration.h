@@ -26,8 +26,9 @@ public:
         QString remote;
         QString insert;  // the registration's INSERT
         int32_t operatorId = 0;
-        int expireSeconds = 120;  // a claim silent this long is taken over
-        int keepVersions = 10;    // earlier contents kept of a name that is replaced
+        int expireSeconds = 120;   // a claim silent this long is taken over
+        int keepVersions = 10;     // earlier contents kept of a name that is replaced
+        bool viaTemporary = true;  // stored under a temporary name, else under its own
     };
     Registration(db::TADOConnection& connection, db::TADOQuery& query, Upload upload);
     ~Registration() override;

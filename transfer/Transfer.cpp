@@ -2,12 +2,35 @@
 
 #include <QFileInfo>
 #include <chrono>
+#include <utility>
 
 #include "Translate.h"
 
 using korvane::Tr;
 
 namespace korvane {
+
+namespace {
+thread_local StepWarnings* tCollector = nullptr;
+}  // namespace
+
+StepWarnings::StepWarnings() : outer_(tCollector) {
+    tCollector = this;
+}
+
+StepWarnings::~StepWarnings() {
+    tCollector = outer_;
+}
+
+QStringList StepWarnings::Take() {
+    return std::exchange(said_, {});
+}
+
+void StepWarnings::Raise(const QString& text) {
+    if (tCollector != nullptr) {
+        tCollector->said_ << text;
+    }
+}
 
 int64_t MonotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -114,6 +137,19 @@ QString LoginMessage(const TransferRequest& job, store::Fault fault) {
     }
 }
 
+// A rename that got no answer was not refused: the server may or may not have done it, and
+// storing directly is no answer to a slow server.
+QString UnansweredRename(const TransferRequest& job, store::Fault fault) {
+    const int seconds = (job.timeouts.replyMs + 999) / 1000;
+    const QString why = fault == store::Fault::Timeout
+                            ? Tr("korvane", "服务器没有及时应答改名（等待了%1秒）").arg(seconds)
+                            : Tr("korvane", "与服务器的连接在改名时中断");
+    return Tr("korvane",
+              "上传文件[%1]时%2：服务器上的[%1]可能仍是原文件，也可能已是新上传的文件，"
+              "该文件未登记，请稍后重新上传。")
+        .arg(job.remote, why);
+}
+
 }  // namespace
 
 QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcome) {
@@ -134,9 +170,13 @@ QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcom
         case Step::Directory:
             text = Tr("korvane", "设置远程路径出错！");
             break;
+        case Step::Publish:
+            if (outcome.fault == store::Fault::Timeout || outcome.fault == store::Fault::Broken) {
+                return UnansweredRename(job, outcome.fault);
+            }
+            return outcome.reason;
         case Step::Verify:
         case Step::Register:
-        case Step::Publish:
         case Step::Commit:
             return outcome.reason;  // the step wrote the whole message
         default:

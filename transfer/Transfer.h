@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 
@@ -43,7 +44,26 @@ struct TransferOutcome {
     QString reason;  // the store's reason, or what the step found
     store::Fault fault = store::Fault::None;
     int code = 0;  // the backend's error number behind reason, for the trace
+    // What the store's layer warned of on the way (a session left unencrypted), in order.
+    QStringList warnings;
     bool Succeeded() const { return reached == Step::Done; }
+};
+
+// Collects, while it lives, the warnings a store's layer raises on this thread (they are also
+// logged): a transfer's steps run on a worker of their own, so these are that transfer's.
+class StepWarnings {
+public:
+    StepWarnings();
+    ~StepWarnings();
+    StepWarnings(const StepWarnings&) = delete;
+    StepWarnings& operator=(const StepWarnings&) = delete;
+    QStringList Take();
+    // A backend's warning hook: to the collector of the calling thread, if there is one.
+    static void Raise(const QString& text);
+
+private:
+    StepWarnings* outer_;
+    QStringList said_;
 };
 
 // Gives store the state's cancel flag and a progress that keeps the state's counts.

@@ -227,6 +227,7 @@ void TransferJob::Downloaded(const TransferOutcome& outcome, const QString& sha2
 }
 
 void TransferJob::Finish() {
+    outcome_.warnings = warnings_;
     keepAlive_.stop();
     if (registrar_) {
         registrar_->Release();

@@ -145,6 +145,7 @@ private:
     TransferOutcome outcome_;
     QString stored_;
     QString keptAs_;
+    QStringList warnings_;  // what the store's layer warned of so far
     bool running_ = false;
     int64_t startedMs_ = 0;
     QTimer keepAlive_;
@@ -156,10 +157,16 @@ template <class Result>
 inline void TransferJob::Run(std::function<Result(store::FileStore&)> step,
                              std::function<void(const Result&)> then) {
     worker_.Post([this, step = std::move(step), then = std::move(then)](store::FileStore& store) {
+        StepWarnings warnings;
         Result result = step(store);
         // Queued to this object: a job deleted meanwhile receives nothing.
         QMetaObject::invokeMethod(
-            this, [then, result] { then(result); }, Qt::QueuedConnection);
+            this,
+            [this, then, result, said = warnings.Take()] {
+                warnings_ << said;
+                then(result);
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "GuiServices.h"
 #include "RunningJobs.h"
 #include "Translate.h"
 
@@ -151,10 +152,9 @@ void TransfersPanel::CancelSelected() {
 }
 
 void TransfersPanel::RetrySelected() {
-    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
-    if (e != nullptr && e->hooks.retry) {
-        const auto retry = e->hooks.retry;  // starting may change the entries
-        retry();
+    const QString refused = RunningJobs::Instance().Retry(SelectedJob());
+    if (!refused.isEmpty()) {
+        ShowGUIMessage(refused, Tr("telmaris", "提示"), MB_ICONINFORMATION);
     }
 }
 

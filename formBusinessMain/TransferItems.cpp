@@ -1,0 +1,84 @@
+#include "TransferItems.h"
+
+#include "GuiServices.h"
+#include "Registration.h"
+#include "RegistrationReads.h"
+#include "StoreSettings.h"
+#include "TransferHistory.h"
+#include "TransferReports.h"
+
+namespace korvane {
+
+TransferItems::TransferItems(db::TADOConnection& connection, db::TADOQuery& query,
+                             OperatorName name, Notice notice)
+    : connection_(connection), query_(query), name_(std::move(name)), notice_(std::move(notice)) {}
+
+TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& insert,
+                                          const QString& local, int32_t operatorId,
+                                          std::shared_ptr<const void> held) const {
+    TransferQueue::Item item;
+    item.request.direction = Direction::Upload;
+    item.request.remote = remote;
+    item.request.local = local;
+    Registration::Upload upload{remote, insert, operatorId};
+    item.prepare = [this, upload](TransferJob& job) mutable {
+        upload.expireSeconds = ClaimExpirySeconds(job.Request().timeouts);
+        upload.viaTemporary = job.Request().settings.viaTemporary;
+        upload.keepVersions = job.Request().settings.keepVersions;
+        auto registration = std::make_unique<Registration>(connection_, query_, upload);
+        const QString busy = registration->Claim(name_);
+        if (busy.isEmpty()) {
+            job.SetRegistrar(std::move(registration));
+        }
+        return busy;
+    };
+    item.report = [notice = notice_, held = std::move(held)](const TransferJob& job) {
+        for (const QString& text : UploadMessages(job.Request(), job.Outcome())) {
+            notice(text);
+        }
+    };
+    return item;
+}
+
+TransferQueue::Item TransferItems::Download(const QString& remote, const QString& local,
+                                            bool replaced) const {
+    TransferQueue::Item item;
+    item.request.direction = Direction::Download;
+    item.request.remote = remote;
+    item.request.local = local;
+    item.prepare = [this](TransferJob& job) {
+        const auto stored = RegistrationReads(query_).Recorded(job.Request().remote);
+        job.SetExpected(stored ? std::optional<ExpectedFile>(
+                                     {static_cast<uint64_t>(stored->size), stored->sha256})
+                               : std::nullopt);
+        return QString();
+    };
+    item.report = [notice = notice_, replaced](const TransferJob& job) {
+        if (job.Outcome().Succeeded()) {
+            ShowMessage(DownloadedMessage(job.Request().local, replaced));
+        } else {
+            notice(OutcomeMessage(job.Request(), job.Outcome()));
+        }
+    };
+    return item;
+}
+
+void TransferItems::Record(const TransferJob& job, int32_t operatorId) const {
+    RecordHistory(query_, job, operatorId);
+}
+
+QString SettleRequest(const std::function<QString(const QString&)>& parameter,
+                      const store::Timeouts& defaults, store::Clock* clock,
+                      TransferRequest* request) {
+    QString invalid;
+    if (!ReadStoreSettings(parameter, &request->settings, &invalid)) {
+        return invalid;
+    }
+    request->clock = clock;
+    request->timeouts = request->settings.timeoutSeconds
+                            ? store::Timeouts::All(*request->settings.timeoutSeconds * 1000)
+                            : defaults;
+    return QString();
+}
+
+}  // namespace korvane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "TransferQueue.h"
+
+namespace korvane {
+
+namespace db {
+class TADOConnection;
+class TADOQuery;
+}  // namespace db
+
+// The window's transfers as items of its queue: what each readies when it starts (an upload's
+// claim and registration on the window's connection, what a download must turn out to be), and
+// what the operator is told of it when it is the only one of its batch.
+class TransferItems {
+public:
+    using Notice = std::function<void(const QString&)>;
+    using OperatorName = std::function<QString(int32_t)>;
+    TransferItems(db::TADOConnection& connection, db::TADOQuery& query, OperatorName name,
+                  Notice notice);
+
+    // The local file stored as remote and registered by insert for operatorId. The claim's
+    // expiry and the way of storing follow the job's settings at its start (a retry reads them
+    // anew). held lives as long as the item (the links its local file is read through).
+    TransferQueue::Item Upload(const QString& remote, const QString& insert, const QString& local,
+                               int32_t operatorId, std::shared_ptr<const void> held) const;
+    // remote fetched into local and checked against its record; replaced: the row a later
+    // upload of its name replaced, so the newer file comes.
+    TransferQueue::Item Download(const QString& remote, const QString& local, bool replaced) const;
+    // Writes the ended job into the transfer history; a history that cannot be written costs
+    // the transfer nothing.
+    void Record(const TransferJob& job, int32_t operatorId) const;
+
+private:
+    db::TADOConnection& connection_;
+    db::TADOQuery& query_;
+    OperatorName name_;
+    Notice notice_;
+};
+
+// Gives request the site's settings as parameter reads them now, and its waits: those of
+// korvane_ftp_timeout, else defaults. The reason when the settings allow no transfer.
+QString SettleRequest(const std::function<QString(const QString&)>& parameter,
+                      const store::Timeouts& defaults, store::Clock* clock,
+                      TransferRequest* request);
+
+}  // namespace korvane
