@@ -1299,6 +1299,58 @@ Cancelling…</translation>
     <message>
         <source>可读的私钥文件</source>
         <translation>a readable private key file</translation>
+        <source>%1最多%2个字符，超出的部分没有填入。</source>
+        <translation>%1 takes at most %2 characters; what went beyond was not entered.</translation>
+    </message>
+    <message>
+        <source>备注中含有空字符（NUL），请删除后再上传！</source>
+        <translation>The note contains a null character (NUL); please remove it and upload again!</translation>
+    </message>
+    <message>
+        <source>该数据库把反斜杠（\）当作转义符，%1中不能含有反斜杠，请去掉后再上传！</source>
+        <translation>This database reads a backslash (\) as an escape character, so the %1 must not contain one; please remove it and upload again!</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>文件名称</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>文件名称[%1]两端有空白，去掉空白后是另一个文件[%2]，不知道要上传哪一个。请用“...”选择要上传的文件！</source>
+        <translation>The file name [%1] has blanks at an end, and without them it names another file [%2]: it is not clear which one to upload. Please choose the file to upload with &quot;...&quot;!</translation>
+    </message>
+    <message>
+        <source>所给上传文件不存在，请重新确定！
+文件[%1]的名称两端有空白，文件名称框会去掉两端的空白，请用“...”选择该文件。</source>
+        <translation>The file to upload does not exist; please specify it again!
+The name of the file [%1] has blanks at an end, which the file name box drops; please choose the file with &quot;...&quot;.</translation>
+    </message>
+    <message>
+        <source>窗口[%1]正在传输文件，请等它的传输结束后再重试。</source>
+        <translation>The window [%1] is transferring files; please retry once its transfers have ended.</translation>
+    </message>
+    <message>
+        <source>窗口已关闭，不能重试。</source>
+        <translation>The window has been closed; the transfer cannot be retried.</translation>
+    </message>
+    <message>
+        <source>数据保存失败，该文件未登记！文件已直接上传（korvane_ftp_upload=direct），服务器上的[%1]已是新上传的文件。</source>
+        <translation>Saving the data failed; the file is not registered! It was uploaded directly (korvane_ftp_upload=direct): [%1] on the server is now the uploaded file.</translation>
+    </message>
+    <message>
+        <source>服务器没有及时应答改名（等待了%1秒）</source>
+        <translation>the server did not answer the rename in time (waited %1 seconds)</translation>
+    </message>
+    <message>
+        <source>与服务器的连接在改名时中断</source>
+        <translation>the connection to the server broke during the rename</translation>
+    </message>
+    <message>
+        <source>上传文件[%1]时%2：服务器上的[%1]可能仍是原文件，也可能已是新上传的文件，该文件未登记，请稍后重新上传。</source>
+        <translation>While uploading the file [%1], %2: [%1] on the server may still be the earlier file or may already be the uploaded one. The file is not registered; please upload it again later.</translation>
     </message>
 </context>
 <context>
@@ -1520,6 +1572,18 @@ Cancel these transfers and quit?</translation>
     <message>
         <source>配置文件</source>
         <translation>file</translation>
+    </message>
+    <message>
+        <source>该传输不能重试。</source>
+        <translation>This transfer cannot be retried.</translation>
+    </message>
+    <message>
+        <source>（已重试）</source>
+        <translation> (retried)</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
     </message>
 </context>
 </TS>
