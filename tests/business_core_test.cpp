@@ -4,9 +4,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
 
 #include "DbError.h"
 #include "DownloadFolder.h"
@@ -15,11 +19,15 @@
 #include "LookupLoader.h"
 #include "PathList.h"
 #include "RegistrationModel.h"
+#include "RegistrationReads.h"
 #include "RowTexts.h"
+#include "RunningJobs.h"
 #include "SqlRunner.h"
 #include "StoreSettings.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
+#include "TransferControls.h"
+#include "TransferReports.h"
 #include "TrimBlanks.h"
 #include "support/DialogRecorder.h"
 #include "support/TempConfig.h"
@@ -451,33 +459,44 @@ TEST(LengthUnit, OracleCountsBytesTheOthersCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UploadCheck,
-    ::testing::Values(InputRow{"NoOrderNumber",
-                               {"", "1", "/tmp/contract.txt"},
-                               "申请单号不能为空，请输入！",
-                               F::OrderNumber},
-                      InputRow{"LettersInTheNumber",
-                               {"12a", "", ""},
-                               "申请单号只能是不超过18位的数字，请重新输入！",
-                               F::OrderNumber},
-                      InputRow{"NineteenDigits",
-                               {"1234567890123456789", "1", "/tmp/contract.txt"},
-                               "申请单号只能是不超过18位的数字，请重新输入！",
-                               F::OrderNumber},
-                      InputRow{"NoType",
-                               {"1024", "", "/tmp/contract.txt"},
-                               "申请单类型不能为空或为[全部]，请重新选择！",
-                               F::OrderType},
-                      InputRow{"AllTypes",
-                               {"1024", "0", "/tmp/contract.txt"},
-                               "申请单类型不能为空或为[全部]，请重新选择！",
-                               F::OrderType},
-                      InputRow{
-                          "NoPath", {"1024", "1", ""}, "请确定要上传的文件名称！", F::FilePath},
-                      InputRow{"MissingFile",
-                               {"1024", "1", "/tmp/missing.txt"},
-                               "所给上传文件不存在，请重新确定！",
-                               F::FilePath},
-                      InputRow{"AllGood", {"1024", "1", "/tmp/contract.txt"}, "", F::None}),
+    ::testing::Values(
+        InputRow{"NoOrderNumber",
+                 {"", "1", "/tmp/contract.txt"},
+                 "申请单号不能为空，请输入！",
+                 F::OrderNumber},
+        InputRow{"LettersInTheNumber",
+                 {"12a", "", ""},
+                 "申请单号只能是不超过18位的数字，请重新输入！",
+                 F::OrderNumber},
+        InputRow{"NineteenDigits",
+                 {"1234567890123456789", "1", "/tmp/contract.txt"},
+                 "申请单号只能是不超过18位的数字，请重新输入！",
+                 F::OrderNumber},
+        InputRow{"NoType",
+                 {"1024", "", "/tmp/contract.txt"},
+                 "申请单类型不能为空或为[全部]，请重新选择！",
+                 F::OrderType},
+        InputRow{"AllTypes",
+                 {"1024", "0", "/tmp/contract.txt"},
+                 "申请单类型不能为空或为[全部]，请重新选择！",
+                 F::OrderType},
+        InputRow{"NoPath", {"1024", "1", ""}, "请确定要上传的文件名称！", F::FilePath},
+        InputRow{"MissingFile",
+                 {"1024", "1", "/tmp/missing.txt"},
+                 "所给上传文件不存在，请重新确定！",
+                 F::FilePath},
+        InputRow{"NulInTheRemark",
+                 {"1024", "1", "/tmp/contract.txt", QStringLiteral("a") + QChar(0)},
+                 "备注中含有空字符（NUL），请删除后再上传！",
+                 F::Remark},
+        InputRow{"EscapingBackslashInTheName",
+                 {"1024", "1", "/tmp/a\\b.txt", "", kChars, true},
+                 "该数据库把反斜杠（\\）当作转义符，文件名称中不能含有反斜杠，"
+                 "请去掉后再上传！",
+                 F::FilePath},
+        InputRow{
+            "PlainBackslashInTheRemark", {"1024", "1", "/tmp/contract.txt", "a\\b"}, "", F::None},
+        InputRow{"AllGood", {"1024", "1", "/tmp/contract.txt"}, "", F::None}),
     [](const ::testing::TestParamInfo<InputRow>& row) { return std::string(row.param.name); });
 
 // The box holds a chosen path so that reading it back (trimmed, as every box is) gives that very
@@ -639,6 +658,224 @@ TEST(RegistrationList, HundredThousandRowsKeepTheirTexts) {
         EXPECT_EQ(list.model.Text(row, RegistrationModel::kOperator),
                   QStringLiteral("[501] 员") + QChar(0x4e00 + 501));
     }
+}
+
+// The upload's plan: the paths of the box, each with its remote name; blanks that belong to a
+// file's name are never dropped silently, and remote names must differ.
+TEST(UploadPlan, PathsBlanksAndDuplicates) {
+    const QStringList files{"/a/x.txt", "/a/x.txt ", "/b/x.txt", "/a/only .txt "};
+    const auto isFile = [&files](const QString& p) { return files.contains(p); };
+    struct Row {
+        const char* typed;
+        const char* said;  // part of the message; null: passes
+        QStringList remotes;
+    };
+    const Row rows[] = {
+        {"/a/x.txt", nullptr, {"7_x.txt"}},
+        {"  /a/x.txt", nullptr, {"7_x.txt"}},
+        {"/a/x.txt ", "去掉空白后是另一个文件[/a/x.txt]", {}},
+        {"/a/only .txt ", "[/a/only .txt ]的名称两端有空白", {}},
+        {"\"/a/x.txt \" \"/b/y.txt\"", "所给上传文件不存在", {}},
+        {"\"/a/x.txt \" \"/a/x.txt\"", nullptr, {}},
+        {"\"/a/x.txt\" \"/b/x.txt\"", "同一申请单的文件名称不能重复", {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        const korvane::UploadPlan plan =
+            korvane::PlanUpload({"7", "1", ""}, QString::fromUtf8(row.typed), isFile);
+        if (row.said == nullptr) {
+            EXPECT_TRUE(plan.problem.Passed()) << plan.problem.message.toStdString();
+        } else {
+            EXPECT_TRUE(Contains(plan.problem.message, QString::fromUtf8(row.said)));
+            EXPECT_EQ(plan.problem.field, korvane::InputField::FilePath);
+        }
+        if (!row.remotes.isEmpty()) {
+            EXPECT_EQ(plan.remotes, row.remotes);
+        }
+    }
+}
+
+// What the operator is told after an upload: "文件上传失败！" after every failure that left the
+// file unstored or not in place, and a rename without an answer is never a refusal.
+TEST(TransferReports, UploadMessagesFollowTheStepThatFailed) {
+    using Step = korvane::TransferOutcome::Step;
+    using korvane::store::Fault;
+    korvane::TransferRequest request;
+    request.remote = QStringLiteral("7_a.txt");
+    request.timeouts = korvane::store::Timeouts::All(3000);
+    const QString advice =
+        QStringLiteral("服务器不允许改名(550)，请把系统参数korvane_ftp_upload设为direct。");
+    struct Row {
+        Step reached;
+        Fault fault;
+        bool cancelled;
+        bool failedTold;   // "文件上传失败！" follows
+        const char* said;  // part of the first message
+    };
+    const Row rows[] = {
+        {Step::Done, Fault::None, false, false, "文件上传成功，数据保存成功！"},
+        {Step::Transfer, Fault::Broken, false, true, "时传输中断"},
+        {Step::Transfer, Fault::Cancelled, true, false, "已取消上传"},
+        {Step::Register, Fault::None, false, false, "why"},
+        {Step::Publish, Fault::Server, false, true, "direct"},
+        {Step::Publish, Fault::Timeout, false, true, "没有及时应答改名（等待了3秒）"},
+        {Step::Publish, Fault::Broken, false, true, "连接在改名时中断"},
+        {Step::Commit, Fault::None, false, false, "why"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.reached) * 100 + static_cast<int>(row.fault));
+        korvane::TransferOutcome outcome;
+        outcome.reached = row.reached;
+        outcome.fault = row.fault;
+        outcome.cancelled = row.cancelled;
+        outcome.reason = row.reached == Step::Publish ? advice : QStringLiteral("why");
+        const QStringList said = korvane::UploadMessages(request, outcome);
+        ASSERT_FALSE(said.isEmpty());
+        EXPECT_TRUE(Contains(said[0], QString::fromUtf8(row.said)));
+        EXPECT_EQ(said.size(), row.failedTold ? 2 : 1);
+        if (row.fault == Fault::Timeout || row.fault == Fault::Broken) {
+            EXPECT_FALSE(Contains(said.join(u'\n'), QStringLiteral("direct")));
+        }
+    }
+}
+
+// A batch's end: one summary for several, inputs cleared only when every upload was saved,
+// the list again when any was; each session warning told once per window.
+TEST(TransferReports, BatchEndsAndWarningsOnce) {
+    using korvane::Direction;
+    using R = korvane::TransferQueue::Result;
+    const QList<R> mixed{{"7_a", true, false, {}}, {"7_b", false, false, "why"}};
+    const korvane::BatchEnd up = korvane::JudgeBatch(Direction::Upload, mixed);
+    EXPECT_FALSE(up.allSucceeded);
+    EXPECT_FALSE(up.clearInputs);
+    EXPECT_TRUE(up.listAgain);
+    EXPECT_TRUE(StartsWith(up.summary, QStringLiteral("已上传1个文件：7_a")));
+    const korvane::BatchEnd down = korvane::JudgeBatch(Direction::Download, {mixed[0]});
+    EXPECT_TRUE(down.allSucceeded);
+    EXPECT_TRUE(down.summary.isEmpty());
+    EXPECT_FALSE(down.clearInputs || down.listAgain) << "a download leaves the upload inputs";
+    EXPECT_TRUE(korvane::ReportsEachJob(1, false));
+    EXPECT_FALSE(korvane::ReportsEachJob(2, false));
+    EXPECT_FALSE(korvane::ReportsEachJob(1, true));
+    EXPECT_EQ(korvane::ClaimExpirySeconds(korvane::store::Timeouts::All(5000)), 60);
+    EXPECT_EQ(korvane::ClaimExpirySeconds(korvane::store::Timeouts::All(90000)), 180);
+    EXPECT_EQ(korvane::OperatorName(QStringLiteral("[502] 李四"), 502), QStringLiteral("李四"));
+    EXPECT_EQ(korvane::OperatorName(QString(), 503), QStringLiteral("503"));
+
+    korvane::SessionNotices notices;
+    const QStringList plain{QStringLiteral("plain"), QStringLiteral("state")};
+    EXPECT_EQ(notices.Untold(plain), plain);
+    EXPECT_EQ(notices.Untold({QStringLiteral("plain"), QStringLiteral("new")}),
+              QStringList{QStringLiteral("new")});
+}
+
+// The window's reads on a real database, each leaving the query closed: the order types, the
+// registered names among some, the record of a file, and the marks of a search.
+TEST_F(RunSqlTest, TheWindowsReads) {
+    db->Exec(QStringLiteral(
+        "insert into xg.sys_base_type values('RES_DOWNLOAD_PATH@DOWN_TYPE','1','合同')"));
+    db->Exec(QStringLiteral(
+        "insert into zy.res_download_path values(7,1,'7_a''s.txt',501,'2020-01-01 00:00:00','')"));
+    db->Exec(QStringLiteral(
+        "insert into zy.res_download_path values(7,1,'7_a''s.txt',501,'2021-01-01 00:00:00','')"));
+    korvane::RegistrationReads reads(query);
+    EXPECT_EQ(reads.OrderTypeItems(), QStringList({"[0] 所有类型", "[1] 合同"}));
+    const auto registered =
+        reads.RegisteredAmong({QStringLiteral("7_a's.txt"), QStringLiteral("7_new.txt")});
+    EXPECT_EQ(registered.names, QStringList{QStringLiteral("7_a's.txt")});
+    EXPECT_TRUE(registered.unreadable.isEmpty());
+    EXPECT_FALSE(reads.Recorded(QStringLiteral("7_a's.txt")).has_value()) << "no record yet";
+    ListRows list;
+    list.Add({{"7", "1", "7_a's.txt", 501, "2020-01-01 00:00:00", ""},
+              {"7", "1", "7_a's.txt", 501, "2021-01-01 00:00:00", ""}});
+    korvane::SearchConditions c;
+    c.id = QStringLiteral("7");
+    reads.Mark(c, list.model);
+    list.model.sort(RegistrationModel::kDate, Qt::AscendingOrder);
+    EXPECT_TRUE(list.model.Replaced(0));
+    EXPECT_FALSE(list.model.Replaced(1));
+    EXPECT_FALSE(query.Active());
+
+    connection.SetConnected(false);  // the database is gone: every name counts as registered
+    const auto unknown = reads.RegisteredAmong({QStringLiteral("7_new.txt")});
+    EXPECT_EQ(unknown.names, QStringList{QStringLiteral("7_new.txt")});
+    EXPECT_FALSE(unknown.unreadable.isEmpty());
+}
+
+// While a window transfers its controls wait; afterwards the focus is back where the operator
+// left it, unless the operator moved it meanwhile.
+TEST(TransferControls, TheFocusGoesBackWhereTheOperatorWas) {
+    QWidget window;
+    auto* box = new QLineEdit(&window);
+    auto* upload = new QPushButton(QStringLiteral("上传"), &window);
+    auto* exit = new QPushButton(QStringLiteral("退出"), &window);
+    auto* search = new QLineEdit(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    korvane::TransferControls controls({box, upload});
+    for (const bool moved : {false, true}) {
+        upload->setFocus();
+        controls.Disable();
+        EXPECT_FALSE(controls.Enabled());
+        EXPECT_EQ(window.focusWidget(), exit) << "Qt parks the focus on the next control";
+        if (moved) {
+            search->setFocus();
+        }
+        controls.Enable();
+        EXPECT_EQ(window.focusWidget(), moved ? static_cast<QWidget*>(search) : upload);
+    }
+}
+
+// A local name that is not UTF-8: shown decoded from GB18030, found, and read through a link.
+TEST(LocalNames, NamesThatAreNotUtf8StillNameTheirFile) {
+    QTemporaryDir dir;
+    const QByteArray raw = QFile::encodeName(dir.path()) + "/\xb0\xa1.txt";
+    {
+        QFile f(QFile::decodeName(QFile::encodeName(dir.path())) + QStringLiteral("/ascii.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    FILE* out = std::fopen(raw.constData(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("gbk", out);
+    std::fclose(out);
+    korvane::LocalNames names;
+    const QString shown = names.Text(raw);
+    EXPECT_EQ(shown, dir.path() + QStringLiteral("/啊.txt"));
+    EXPECT_TRUE(names.IsFile(shown));
+    EXPECT_FALSE(QFileInfo(shown).isFile()) << "text alone does not name it";
+    QTemporaryDir links;
+    QFile linked(names.Openable(shown, links.path()));
+    ASSERT_TRUE(linked.open(QIODevice::ReadOnly));
+    EXPECT_EQ(linked.readAll(), QByteArray("gbk"));
+    const QString ascii = names.Text(QFile::encodeName(dir.path()) + "/ascii.txt");
+    EXPECT_EQ(names.Openable(ascii, links.path()), ascii) << "a name text carries stays itself";
+}
+
+// A retry from the host's list: started once, then the entry is done with; refused with the
+// window's reason and left to retry later.
+TEST(RunningJobsRetry, OnceWhenStartedAndTheReasonWhenNot) {
+    auto& jobs = telmaris::RunningJobs::Instance();
+    jobs.ClearEnded();
+    QString refusal = QStringLiteral("busy");
+    int started = 0;
+    telmaris::JobHooks hooks;
+    hooks.retry = [&] {
+        if (refusal.isEmpty()) {
+            ++started;
+        }
+        return refusal;
+    };
+    auto job = std::make_unique<QObject>();
+    jobs.Add(job.get(), {}, hooks);
+    jobs.End(job.get(), telmaris::RunningJobs::State::Failed, QStringLiteral("why"), 0);
+    const int id = jobs.Entries().last().id;
+    EXPECT_EQ(jobs.Retry(id), QStringLiteral("busy"));
+    refusal.clear();
+    EXPECT_EQ(jobs.Retry(id), QString());
+    EXPECT_FALSE(jobs.Retry(id).isEmpty()) << "a second retry of the same entry";
+    EXPECT_EQ(started, 1);
+    jobs.ClearEnded();
 }
 
 }  // namespace
