@@ -1,8 +1,10 @@
 #include "SqliteSupport.h"
 
 #include <sqlite3.h>
+#include <sys/vfs.h>
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -56,14 +58,56 @@ sqlite3* Handle(QSqlDatabase& db) {
     return *static_cast<sqlite3* const*>(v.constData());
 }
 
-void Exec(QSqlDatabase& db, const QString& sql) {
+QString Exec(QSqlDatabase& db, const QString& sql) {
     QSqlQuery q(db);
     if (!q.exec(sql)) {
         throw DbError(Tr("korvane", "SQLite 初始化失败 (%1): %2").arg(sql, q.lastError().text()));
     }
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+// Gives schema (main, zy, xg) of file its journal mode.
+void SetJournalMode(QSqlDatabase& db, const QString& schema, const QString& file) {
+    const QString current =
+        Exec(db, QStringLiteral("PRAGMA %1.journal_mode").arg(schema)).toLower();
+    const bool empty = Exec(db, QStringLiteral("PRAGMA %1.page_count").arg(schema)).toInt() == 0;
+    const QString wanted = JournalModeFor(current, empty, OnNetworkFileSystem(file));
+    if (wanted != current) {
+        Exec(db, QStringLiteral("PRAGMA %1.journal_mode=%2").arg(schema, wanted));
+    }
 }
 
 }  // namespace
+
+QString JournalModeFor(const QString& current, bool empty, bool onNetwork) {
+    // Modes without a journal (memory, off) could not roll a failed registration back.
+    const bool rollback = current == u"delete" || current == u"truncate" || current == u"persist";
+    if (onNetwork) {
+        return rollback ? current : QStringLiteral("delete");
+    }
+    return rollback && !empty ? current : QStringLiteral("wal");
+}
+
+bool OnNetworkFileSystem(const QString& path) {
+    struct statfs fs {};
+    if (::statfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &fs) != 0) {
+        return false;
+    }
+    // The kernel's magic numbers of the filesystems that other machines write too.
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0x6969:      // NFS
+        case 0x517B:      // SMB
+        case 0xFF534D42:  // CIFS
+        case 0xFE534D42:  // SMB2
+        case 0x00C36400:  // Ceph
+        case 0x5346414F:  // AFS
+        case 0x01021997:  // 9P
+        case 0x564C:      // NCP
+            return true;
+        default:
+            return false;
+    }
+}
 
 QString SqliteSchemaFile(const QString& databaseFile, const QString& schema) {
     if (databaseFile == u":memory:") {
@@ -125,13 +169,13 @@ void PrepareSqliteConnection(QSqlDatabase& db, const QString& databaseFile) {
     Exec(db, QStringLiteral("PRAGMA case_sensitive_like=ON"));
     const bool onDisk = databaseFile != u":memory:";
     if (onDisk) {
-        Exec(db, QStringLiteral("PRAGMA journal_mode=WAL"));
+        SetJournalMode(db, QStringLiteral("main"), databaseFile);
     }
     for (const QString& schema : {QStringLiteral("zy"), QStringLiteral("xg")}) {
-        Exec(db, QStringLiteral("ATTACH DATABASE %1 AS %2")
-                     .arg(QuotedSql(SqliteSchemaFile(databaseFile, schema)), schema));
+        const QString file = SqliteSchemaFile(databaseFile, schema);
+        Exec(db, QStringLiteral("ATTACH DATABASE %1 AS %2").arg(QuotedSql(file), schema));
         if (onDisk) {
-            Exec(db, QStringLiteral("PRAGMA %1.journal_mode=WAL").arg(schema));
+            SetJournalMode(db, schema, file);
         }
     }
 }
