@@ -1,12 +1,11 @@
 #include "TfrmBusinessMain.h"
 
-#include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QMdiSubWindow>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <utility>
 
 #include "BusinessCommon.h"
 #include "DownloadFolder.h"
@@ -17,7 +16,6 @@
 #include "RegistrationReads.h"
 #include "SearchList.h"
 #include "SqlRunner.h"
-#include "StoreSettings.h"
 #include "TransferItems.h"
 #include "TransferReports.h"
 #include "Translate.h"
@@ -82,7 +80,7 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     searchList_ = new korvane::SearchList(ui->lvList, ui->GroupBox3, ADOQuery);
     connect(searchList_, &korvane::SearchList::marked, this, &TfrmBusinessMain::listMarked);
     connect(ui->lvList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
-        if (ui->btnDown->isEnabled()) {  // a double-click is 下载, and only while 下载 is
+        if (transfers_->Idle()) {  // a double-click is 下载, and only while 下载 is
             ui->lvList->selectRow(at.row());
             btnDownClick();
         }

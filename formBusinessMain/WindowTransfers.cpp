@@ -36,10 +36,17 @@ WindowTransfers::~WindowTransfers() {
 }
 
 bool WindowTransfers::Start(Direction direction, QList<TransferQueue::Item> items) {
+    const QString invalid = Enqueue(direction, std::move(items));
+    if (!invalid.isEmpty()) {
+        notice_(invalid);  // nothing is transferred with a setting the site did not mean
+    }
+    return invalid.isEmpty();
+}
+
+QString WindowTransfers::Enqueue(Direction direction, QList<TransferQueue::Item> items) {
     for (TransferQueue::Item& item : items) {
-        if (const QString invalid = settle_(&item.request); !invalid.isEmpty()) {
-            notice_(invalid);  // nothing is transferred with a setting the site did not mean
-            return false;
+        if (QString invalid = settle_(&item.request); !invalid.isEmpty()) {
+            return invalid;
         }
     }
     direction_ = direction;
@@ -47,7 +54,7 @@ bool WindowTransfers::Start(Direction direction, QList<TransferQueue::Item> item
     for (const TransferQueue::Item& item : items) {
         queue_.Add(item);
     }
-    return true;
+    return QString();
 }
 
 bool WindowTransfers::Idle() const {
@@ -59,18 +66,12 @@ void WindowTransfers::CloseWhenDone() {
     queue_.CancelAll();
 }
 
-QString WindowTransfers::Retry(TransferQueue::Item item) {
+QString WindowTransfers::Retry(const TransferQueue::Item& item) {
     if (!Idle()) {
         return Tr("korvane", "窗口[%1]正在传输文件，请等它的传输结束后再重试。")
             .arg(window_->windowTitle());
     }
-    if (const QString invalid = settle_(&item.request); !invalid.isEmpty()) {
-        return invalid;
-    }
-    direction_ = item.request.direction;
-    controls_->Disable();
-    queue_.Add(item);
-    return QString();
+    return Enqueue(item.request.direction, {item});
 }
 
 void WindowTransfers::Finished() {

@@ -55,7 +55,9 @@ private:
     void Started(TransferJob* job, const TransferQueue::Item& item);
     void Ended(TransferJob* job);
     void Finished();
-    QString Retry(TransferQueue::Item item);
+    // Settles and queues items: the reason when the settings allow none (nothing queued then).
+    QString Enqueue(Direction direction, QList<TransferQueue::Item> items);
+    QString Retry(const TransferQueue::Item& item);
 
     QWidget* window_;
     std::unique_ptr<TransferControls> controls_;

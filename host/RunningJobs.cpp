@@ -94,7 +94,7 @@ void RunningJobs::CancelAll() {
 
 QString RunningJobs::Retry(int id) {
     const Entry* e = Find(id);
-    if (e == nullptr || e->job != nullptr || !e->hooks.retry) {
+    if (e == nullptr || e->job != nullptr || e->state == State::Succeeded || !e->hooks.retry) {
         return Tr("telmaris", "该传输不能重试。");
     }
     const auto retry = e->hooks.retry;  // starting adds an entry: e may move

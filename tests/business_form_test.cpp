@@ -1424,7 +1424,6 @@ struct Gate {
     std::mutex mutex;
     std::condition_variable opened;
     bool open = true;
-    QStringList servers;  // the server of each store session made, in order
 
     void Set(bool value) {
         {
@@ -1436,10 +1435,6 @@ struct Gate {
     void Pass() {
         std::unique_lock<std::mutex> lock(mutex);
         opened.wait_for(lock, std::chrono::seconds(30), [this] { return open; });
-    }
-    QStringList Servers() {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return servers;
     }
 };
 
@@ -1476,11 +1471,7 @@ protected:
     }
     void Open() {
         FormTest::Open();
-        form->SetStoreFactory([folder = folder, gate = gate](const korvane::TransferRequest& r) {
-            {
-                const std::lock_guard<std::mutex> lock(gate->mutex);
-                gate->servers << r.settings.endpoint.server;
-            }
+        form->SetStoreFactory([folder = folder, gate = gate](const korvane::TransferRequest&) {
             return std::make_unique<GatedStore>(folder, gate);
         });
     }
@@ -1627,7 +1618,10 @@ TEST_P(TruthTest, ARetryFromThePanelIsTheWindowsOwnTransfer) {
     QTest::mouseClick(retry, Qt::LeftButton);
     ASSERT_TRUE(form->Transferring());
     EXPECT_FALSE(W<QPushButton>("btnFpt")->isEnabled()) << "the window waits for its transfer";
-    EXPECT_EQ(gate->Servers().last(), QStringLiteral("127.0.0.1:2")) << "settings read anew";
+    ASSERT_NE(form->RunningTransfer(), nullptr);
+    EXPECT_EQ(form->RunningTransfer()->Request().settings.endpoint.server,
+              QStringLiteral("127.0.0.1:2"))
+        << "settings read anew";
     panel.Table()->selectRow(0);
     QTest::mouseClick(retry, Qt::LeftButton);
     gate->Set(true);
