@@ -52,6 +52,7 @@ void ReplaceItems(QComboBox* combo, const QStringList& items) {
 TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     : TfrmMDIChild(owner, DeferLoad{}),
       ui(std::make_unique<Ui::frmBusinessMain>()),
+      ftpClock_(&korvane::store::Clock::Real()),
       localNames_(std::make_unique<korvane::LocalNames>()) {
     ui->setupUi(this);
     OpenDialog = new TOpenDialog(this);

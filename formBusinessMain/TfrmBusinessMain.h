@@ -3,20 +3,30 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "GuiServices.h"
 #include "LookupLoader.h"
 #include "Statements.h"
+#include "StoreBasics.h"
 #include "SysMgnt.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
 #include "TfrmMDIChild.h"
-#include "TransferQueue.h"
 
 class TOpenDialog;
+// The transfers below the window are only named here: their backends' headers (sockets, TLS,
+// SSH) stay out of every file that includes the window.
 namespace korvane {
+namespace store {
+class Clock;
+class FileStore;
+}  // namespace store
+class TransferJob;
+struct TransferRequest;
+using StoreFactory = std::function<std::unique_ptr<store::FileStore>(const TransferRequest&)>;
 class LocalNames;
 class SearchList;
 class TransferItems;
@@ -115,7 +125,7 @@ private:
     TOpenDialog* OpenDialog;
     // Every network wait of a transfer, unless korvane_ftp_timeout says otherwise.
     korvane::store::Timeouts ftpTimeouts_ = korvane::store::Timeouts::All(30000);
-    korvane::store::Clock* ftpClock_ = &korvane::store::Clock::Real();
+    korvane::store::Clock* ftpClock_;
     int searchRowLimit_ = kMaxSearchRows;
     bool listCut_ = false;  // the last search had more rows than it listed
     korvane::WindowTransfers* transfers_;

@@ -36,6 +36,7 @@
 #include <mutex>
 
 #include "FileRecord.h"
+#include "FtpOptions.h"
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "InputChecks.h"
@@ -44,6 +45,7 @@
 #include "Sha256.h"
 #include "Statements.h"
 #include "TfrmBusinessMain.h"
+#include "TransferJob.h"
 #include "TransfersPanel.h"
 #include "WidgetTree.h"
 #include "support/Child.h"
