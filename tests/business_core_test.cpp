@@ -4,13 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
-#include <cstdio>
 
 #include "DbError.h"
 #include "DownloadFolder.h"
@@ -21,12 +17,10 @@
 #include "RegistrationModel.h"
 #include "RegistrationReads.h"
 #include "RowTexts.h"
-#include "RunningJobs.h"
 #include "SqlRunner.h"
 #include "StoreSettings.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
-#include "TransferControls.h"
 #include "TransferReports.h"
 #include "TrimBlanks.h"
 #include "support/DialogRecorder.h"
@@ -800,82 +794,6 @@ TEST_F(RunSqlTest, TheWindowsReads) {
     const auto unknown = reads.RegisteredAmong({QStringLiteral("7_new.txt")});
     EXPECT_EQ(unknown.names, QStringList{QStringLiteral("7_new.txt")});
     EXPECT_FALSE(unknown.unreadable.isEmpty());
-}
-
-// While a window transfers its controls wait; afterwards the focus is back where the operator
-// left it, unless the operator moved it meanwhile.
-TEST(TransferControls, TheFocusGoesBackWhereTheOperatorWas) {
-    QWidget window;
-    auto* box = new QLineEdit(&window);
-    auto* upload = new QPushButton(QStringLiteral("上传"), &window);
-    auto* exit = new QPushButton(QStringLiteral("退出"), &window);
-    auto* search = new QLineEdit(&window);
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    korvane::TransferControls controls({box, upload});
-    for (const bool moved : {false, true}) {
-        upload->setFocus();
-        controls.Disable();
-        EXPECT_FALSE(controls.Enabled());
-        EXPECT_EQ(window.focusWidget(), exit) << "Qt parks the focus on the next control";
-        if (moved) {
-            search->setFocus();
-        }
-        controls.Enable();
-        EXPECT_EQ(window.focusWidget(), moved ? static_cast<QWidget*>(search) : upload);
-    }
-}
-
-// A local name that is not UTF-8: shown decoded from GB18030, found, and read through a link.
-TEST(LocalNames, NamesThatAreNotUtf8StillNameTheirFile) {
-    QTemporaryDir dir;
-    const QByteArray raw = QFile::encodeName(dir.path()) + "/\xb0\xa1.txt";
-    {
-        QFile f(QFile::decodeName(QFile::encodeName(dir.path())) + QStringLiteral("/ascii.txt"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    FILE* out = std::fopen(raw.constData(), "wb");
-    ASSERT_NE(out, nullptr);
-    std::fputs("gbk", out);
-    std::fclose(out);
-    korvane::LocalNames names;
-    const QString shown = names.Text(raw);
-    EXPECT_EQ(shown, dir.path() + QStringLiteral("/啊.txt"));
-    EXPECT_TRUE(names.IsFile(shown));
-    EXPECT_FALSE(QFileInfo(shown).isFile()) << "text alone does not name it";
-    QTemporaryDir links;
-    QFile linked(names.Openable(shown, links.path()));
-    ASSERT_TRUE(linked.open(QIODevice::ReadOnly));
-    EXPECT_EQ(linked.readAll(), QByteArray("gbk"));
-    const QString ascii = names.Text(QFile::encodeName(dir.path()) + "/ascii.txt");
-    EXPECT_EQ(names.Openable(ascii, links.path()), ascii) << "a name text carries stays itself";
-}
-
-// A retry from the host's list: started once, then the entry is done with; refused with the
-// window's reason and left to retry later.
-TEST(RunningJobsRetry, OnceWhenStartedAndTheReasonWhenNot) {
-    auto& jobs = telmaris::RunningJobs::Instance();
-    jobs.ClearEnded();
-    QString refusal = QStringLiteral("busy");
-    int started = 0;
-    telmaris::JobHooks hooks;
-    hooks.retry = [&] {
-        if (refusal.isEmpty()) {
-            ++started;
-        }
-        return refusal;
-    };
-    auto job = std::make_unique<QObject>();
-    jobs.Add(job.get(), {}, hooks);
-    jobs.End(job.get(), telmaris::RunningJobs::State::Failed, QStringLiteral("why"), 0);
-    const int id = jobs.Entries().last().id;
-    EXPECT_EQ(jobs.Retry(id), QStringLiteral("busy"));
-    refusal.clear();
-    EXPECT_EQ(jobs.Retry(id), QString());
-    EXPECT_FALSE(jobs.Retry(id).isEmpty()) << "a second retry of the same entry";
-    EXPECT_EQ(started, 1);
-    jobs.ClearEnded();
 }
 
 }  // namespace
