@@ -1548,7 +1548,7 @@ TEST_P(TruthTest, AFailedPublishSaysTheUploadFailedAndATimeoutIsATimeout) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         dialogs.requests.clear();
-        folder->Fail(QStringLiteral("Replace"), row.fault, row.reason);
+        folder->Fail(QStringLiteral("Rename"), row.fault, row.reason);
         Fill("61", 1, file, "");
         MouseClick("btnFpt");
         AwaitIdle();

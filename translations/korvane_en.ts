@@ -1299,6 +1299,8 @@ Cancelling…</translation>
     <message>
         <source>可读的私钥文件</source>
         <translation>a readable private key file</translation>
+    </message>
+    <message>
         <source>%1最多%2个字符，超出的部分没有填入。</source>
         <translation>%1 takes at most %2 characters; what went beyond was not entered.</translation>
     </message>
