@@ -110,6 +110,9 @@ private:
     // Asks once about every name that is registered already; true to go on.
     bool ConfirmReplacing(const QStringList& remoteNames);
     void Download();
+    // The list's context menu at a point of its viewport; the history of a listed row.
+    void ListMenu(const QPoint& at);
+    void ShowHistory(int row);
     // What the window does once its transfers ended.
     void BatchEnded(const korvane::BatchEnd& end);
     void ClearUploadInputs();

@@ -10,8 +10,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
@@ -1529,6 +1532,37 @@ TEST_P(TruthTest, WhatADeadHostLeftIsFinishedWhenAWindowOpens) {
     korvane::db::TADOQuery q(form->Connection());
     EXPECT_TRUE(QTest::qWaitFor([&] { return IntentLog(q).Open().isEmpty(); }, 10000));
     EXPECT_TRUE(dialogs.Texts().isEmpty());
+}
+
+// The list's context menu opens the history of a row's file and of its order: the upload made
+// through the window is there, as the operator who made it.
+TEST_P(TruthTest, TheHistoryOfARowComesFromTheListsMenu) {
+    Fill("83", 1, LocalFile(QStringLiteral("h.txt"), "history"), "");
+    MouseClick("btnFpt");
+    AwaitIdle();
+    Edit("edDownId")->setText(QStringLiteral("83"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    MouseClick("btnQuery");
+    ASSERT_EQ(List()->Count(), 1);
+    QWidget* viewport = List()->viewport();
+    const QPoint cell = List()->visualRect(List()->model()->index(0, 2)).center();
+    QContextMenuEvent ask(QContextMenuEvent::Mouse, cell, viewport->mapToGlobal(cell));
+    QApplication::sendEvent(viewport, &ask);
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (menu = form->findChild<QMenu*>("mnuList")); }, 5000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QDialog* history = nullptr;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (history = form->findChild<QDialog*>("dlgHistory")); }, 5000));
+    const auto tables = history->findChildren<QTableWidget*>();
+    ASSERT_EQ(tables.size(), 2);  // the file's and the order's
+    for (QTableWidget* table : tables) {
+        ASSERT_EQ(table->rowCount(), 1);
+        EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("上传"));
+        EXPECT_FALSE(table->item(0, 1)->text().isEmpty());
+    }
 }
 
 // Stored directly, a registration that fails leaves the new file under its name: the operator

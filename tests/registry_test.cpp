@@ -320,9 +320,10 @@ TEST_P(RegistryTest, EveryUploadAndItsFailureIsInTheHistory) {
     db->Exec(QStringLiteral("delete from zy.res_download_history"));
     ASSERT_TRUE(Upload("first"));
     EXPECT_FALSE(Upload("second", {}, QStringLiteral("Settle")));
+    ASSERT_TRUE(Upload("third"));
     korvane::db::History history(*query);
     const auto events = history.ForName(kName);
-    ASSERT_EQ(events.size(), 2);
+    ASSERT_EQ(events.size(), 3);
     QStringList kinds;
     for (const auto& e : events) {
         kinds << e.event;
@@ -331,9 +332,14 @@ TEST_P(RegistryTest, EveryUploadAndItsFailureIsInTheHistory) {
         EXPECT_TRUE(QDateTime::fromString(e.at, Qt::ISODate).isValid()) << e.at.toStdString();
     }
     kinds.sort();
-    EXPECT_EQ(kinds, (QStringList{QStringLiteral("upload"), QStringLiteral("upload failed")}));
-    EXPECT_EQ(history.ForOrder(QStringLiteral("7000")).size(), 2);
-    EXPECT_EQ(history.ForOperator(501).size(), 2);
+    EXPECT_EQ(kinds, (QStringList{QStringLiteral("replace"), QStringLiteral("replace failed"),
+                                  QStringLiteral("upload")}));
+    const auto replaced = std::find_if(events.begin(), events.end(),
+                                       [](const auto& e) { return e.event == u"replace"; });
+    ASSERT_NE(replaced, events.end());
+    EXPECT_EQ(replaced->version, 2);
+    EXPECT_EQ(history.ForOrder(QStringLiteral("7000")).size(), 3);
+    EXPECT_EQ(history.ForOperator(501).size(), 3);
 }
 
 TEST_P(RegistryTest, AMillionRowsAreCheckedWithinHalfAMinuteWithOrphansListed) {

@@ -44,6 +44,8 @@ public:
     QString Commit() override;
     void Rollback() override;
     void Release() override;
+    int Version() const override { return version_; }
+    bool Replaced() const override { return !intent_.aside.isEmpty(); }
 
     bool Journaled() override;
     QList<db::Intent> Intents(bool ownOnly) override;
@@ -69,6 +71,7 @@ private:
     db::Intent intent_;                       // this upload's put and publish
     QStringList own_;                         // tokens of the intents this upload wrote
     std::optional<db::StoredFile> previous_;  // what the record said the name held
+    int version_ = 0;                         // the version this upload became
 };
 
 }  // namespace korvane

@@ -1354,6 +1354,82 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
         <source>上传文件[%1]时%2：服务器上的[%1]可能仍是原文件，也可能已是新上传的文件，该文件未登记，请稍后重新上传。</source>
         <translation>While uploading the file [%1], %2: [%1] on the server may still be the earlier file or may already be the uploaded one. The file is not registered; please upload it again later.</translation>
     </message>
+    <message>
+        <source>上传</source>
+        <translation>Upload</translation>
+    </message>
+    <message>
+        <source>上传失败</source>
+        <translation>Upload failed</translation>
+    </message>
+    <message>
+        <source>替换</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>替换失败</source>
+        <translation>Replace failed</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>下载失败</source>
+        <translation>Download failed</translation>
+    </message>
+    <message>
+        <source>下载的文件与登记不符</source>
+        <translation>Downloaded file does not match its record</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>操作员</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>版本</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>字节数</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>历史记录 - %1</source>
+        <translation>History - %1</translation>
+    </message>
+    <message>
+        <source>文件[%1]</source>
+        <translation>File [%1]</translation>
+    </message>
+    <message>
+        <source>申请单[%1]</source>
+        <translation>Order [%1]</translation>
+    </message>
+    <message>
+        <source>历史记录</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>数据库中还没有历史记录表，请运行 korvane-dbtool --upgrade。</source>
+        <translation>The database has no history table yet; please run korvane-dbtool --upgrade.</translation>
+    </message>
 </context>
 <context>
     <name>telmaris</name>
