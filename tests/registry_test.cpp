@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <functional>
 
 #include "DownloadPlan.h"
 #include "IntentLog.h"
@@ -87,7 +88,7 @@ protected:
     // Uploads content under kName as the window does; hangAt: the store call at which the
     // process dies; goneAt: the registration step at which the database goes away.
     bool Upload(const QByteArray& content, const QString& hangAt = {}, const QString& goneAt = {},
-                int keep = 10) {
+                int keep = 10, const std::function<void()>& whileHanging = {}) {
         NextSecond();
         folder->hangAt = hangAt;
         const QString local = dir.filePath(QStringLiteral("doc.bin"));
@@ -111,6 +112,9 @@ protected:
         if (!hangAt.isEmpty()) {
             // Killed: nothing of the job runs after this point.
             EXPECT_TRUE(QTest::qWaitFor([&] { return folder->hanging.load(); }, 10000));
+            if (whileHanging) {
+                whileHanging();
+            }
             job.reset();
             folder->hangAt.clear();
             folder->dead = false;
@@ -245,6 +249,27 @@ TEST_P(RegistryTest, AReplaceKilledAtAnyStepIsFinishedAtTheNextStart) {
         ExpectConsistent({a});
         EXPECT_FALSE(start.Start(501, 60));  // nothing is left to do
     }
+}
+
+// Two windows on one database: while one upload waits on the server in the middle of its
+// renames, another window claims and releases a name at once; no database lock is held across
+// a network wait (on SQLite such a lock stops every other writer).
+TEST_P(RegistryTest, AnotherWindowsClaimIsNeverHeldUpByARename) {
+    ASSERT_TRUE(Upload("first"));
+    korvane::db::TADOConnection other;
+    other.SetConnectionString(db->ConnectionString());
+    other.SetConnected(true);
+    korvane::db::TADOQuery otherQuery(other);
+    bool claimed = false;
+    Upload("second", QStringLiteral("Rename 7000_doc.bin 7000_doc.bin.~"), {}, 10, [&] {
+        Registration::Upload upload;
+        upload.remote = QStringLiteral("7001_other.bin");
+        upload.operatorId = 502;
+        Registration registration(other, otherQuery, upload);
+        claimed = registration.Claim([](int32_t) { return QString(); }).isEmpty() &&
+                  registration.Claimed();
+    });
+    EXPECT_TRUE(claimed);
 }
 
 TEST_P(RegistryTest, EachRowFetchesItsOwnVersionAndTheBoundPrunesTheOldest) {
