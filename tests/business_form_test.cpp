@@ -59,6 +59,7 @@
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
 #include "support/ScriptedStore.h"
+#include "support/SshServer.h"
 #include "support/TestCertificate.h"
 #include "support/TextChecks.h"
 
@@ -984,6 +985,35 @@ TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_EQ(ReadFile(target + QStringLiteral(".mismatch")), QByteArray("SECOND"));
     QFile::remove(target + QStringLiteral(".mismatch"));
+}
+
+// The window over SFTP, as korvane_protocol=sftp names it: an upload lands under its own name
+// with the account's rights, registered with its digest, and the row downloads the same bytes.
+TEST_P(FormTest, AnUploadAndItsDownloadGoOverSftp) {
+    korvane::test::SshServer server;
+    ASSERT_TRUE(server.Started()) << server.Error().toStdString();
+    QTemporaryDir downloads;
+    env->user = server.User();
+    env->WriteConfig(server.Server(), server.Password(), server.Home(), QString(),
+                     QStringLiteral("korvane_protocol=sftp\nkorvane_sftp_key=%1\n"
+                                    "korvane_sftp_hostkey=%2\nkorvane_down_dir=%3")
+                         .arg(server.ClientKey(), server.HostKeyFingerprint(), downloads.path()));
+    Open();
+    const QByteArray content = korvane::test::Pattern(300000, 7);
+    Fill("92", 1, LocalFile(QStringLiteral("s.bin"), content), "");
+    Send("btnFpt");
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    EXPECT_EQ(server.Read(QStringLiteral("92_s.bin")), content);
+    EXPECT_EQ(QDir(server.Home()).entryList(QDir::Files), QStringList{QStringLiteral("92_s.bin")});
+
+    Edit("edDownId")->setText(QStringLiteral("92"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 1);
+    List()->selectRow(0);
+    dialogs.requests.clear();
+    Send("btnDown");
+    EXPECT_EQ(ReadFile(downloads.filePath(QStringLiteral("92_s.bin"))), content);
 }
 
 // Several files in one go: one question for the registered name among them, each its own row,
