@@ -1014,6 +1014,23 @@ TEST_P(FormTest, AnUploadAndItsDownloadGoOverSftp) {
     dialogs.requests.clear();
     Send("btnDown");
     EXPECT_EQ(ReadFile(downloads.filePath(QStringLiteral("92_s.bin"))), content);
+
+    // A key the site does not trust: nothing identifying the operator is sent, and the message
+    // says what to compare.
+    env->WriteConfig(server.Server(), server.Password(), server.Home(), QString(),
+                     QStringLiteral("korvane_protocol=sftp\nkorvane_sftp_key=%1\n"
+                                    "korvane_sftp_hostkey=SHA256:%2")
+                         .arg(server.ClientKey(), QString(43, u'A')));
+    dialogs.requests.clear();
+    Fill("92", 1, LocalFile(QStringLiteral("t.bin"), "t"), "");
+    Send("btnFpt");
+    ASSERT_FALSE(dialogs.Texts().isEmpty());
+    EXPECT_TRUE(StartsWith(
+        dialogs.Texts()[0],
+        QStringLiteral("远程服务器[%1]的主机密钥不在信任之列或已改变").arg(server.Server())))
+        << dialogs.Texts()[0].toStdString();
+    EXPECT_TRUE(Contains(dialogs.Texts()[0], server.HostKeyFingerprint()));
+    EXPECT_FALSE(QFile::exists(server.PathOf(QStringLiteral("92_t.bin"))));
 }
 
 // Several files in one go: one question for the registered name among them, each its own row,

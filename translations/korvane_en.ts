@@ -1430,6 +1430,10 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
         <source>数据库中还没有历史记录表，请运行 korvane-dbtool --upgrade。</source>
         <translation>The database has no history table yet; please run korvane-dbtool --upgrade.</translation>
     </message>
+    <message>
+        <source>远程服务器[%1]的主机密钥不在信任之列或已改变，没有登录。请向管理员核对下面的指纹，确认无误后将其写入系统参数korvane_sftp_hostkey。</source>
+        <translation>The host key of the remote server [%1] is not trusted or has changed; nothing was logged in. Please check the fingerprint below with the administrator and, if it is right, put it into the system parameter korvane_sftp_hostkey.</translation>
+    </message>
 </context>
 <context>
     <name>telmaris</name>
