@@ -43,6 +43,7 @@
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "InputChecks.h"
+#include "FileRecord.h"
 #include "IntentLog.h"
 #include "PathList.h"
 #include "RunningJobs.h"
@@ -1005,6 +1006,13 @@ TEST_P(FormTest, AnUploadAndItsDownloadGoOverSftp) {
     EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
     EXPECT_EQ(server.Read(QStringLiteral("92_s.bin")), content);
     EXPECT_EQ(QDir(server.Home()).entryList(QDir::Files), QStringList{QStringLiteral("92_s.bin")});
+    {
+        korvane::db::TADOQuery q(form->Connection());
+        const auto recorded = korvane::db::FileRecord(q).Current(QStringLiteral("92_s.bin"));
+        ASSERT_TRUE(recorded);
+        EXPECT_EQ(recorded->size, content.size());
+        EXPECT_EQ(recorded->sha256, korvane::test::ScriptedStore::Sha256(content));
+    }
 
     Edit("edDownId")->setText(QStringLiteral("92"));
     W<QCheckBox>("chkDate")->setChecked(false);
