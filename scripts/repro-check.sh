@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the package a second time from a copy of this tree in another folder, with a longer
-# path and without a compiler cache, and compares both packages (and their debug symbols) byte
-# for byte with those in build-package/ (brought up to date first: after package-check.sh that
-# costs nothing). Prints the files that differ, and how long the second build took.
+# Builds the packages a second time (dpkg-buildpackage through scripts/package.sh) from a copy
+# of this tree in another folder, with a longer path and without a compiler cache, and compares
+# the source package's tarball, the package and its debug symbols byte for byte with those in
+# build-package/ (brought up to date first: after package-check.sh that costs nothing). Prints
+# the files that differ, and how long the second build took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,7 +20,8 @@ start=$(date +%s)
 echo "== the second package build took $(($(date +%s) - start)) s"
 
 status=0
-for first in build-package/telmaris-korvane_*.deb build-package/telmaris-korvane-dbgsym_*.ddeb; do
+for first in build-package/telmaris-korvane_*.tar.xz build-package/telmaris-korvane_*.deb \
+             build-package/telmaris-korvane-dbgsym_*.deb; do
   second="$copy/$first"
   if cmp -s "$first" "$second"; then
     echo "identical: $(basename "$first") ($(sha256sum <"$first" | cut -c1-16))"
@@ -28,8 +30,13 @@ for first in build-package/telmaris-korvane_*.deb build-package/telmaris-korvane
   status=1
   echo "DIFFERENT: $(basename "$first")" >&2
   mkdir -p "$other/x1" "$other/x2"
-  dpkg-deb -R "$first" "$other/x1"
-  dpkg-deb -R "$second" "$other/x2"
+  if [[ $first == *.tar.xz ]]; then
+    tar -xf "$first" -C "$other/x1"
+    tar -xf "$second" -C "$other/x2"
+  else
+    dpkg-deb -R "$first" "$other/x1"
+    dpkg-deb -R "$second" "$other/x2"
+  fi
   diff -rq "$other/x1" "$other/x2" >&2 || true
   rm -rf "$other/x1" "$other/x2"
 done
