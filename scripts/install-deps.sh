@@ -9,16 +9,17 @@
 #                           package's check)
 #   install-deps.sh test    and what the tests take (scripts/test.sh), servers included
 #
-# The test servers (PostgreSQL, vsftpd) are only ever started by the tests, on loopback ports
-# of their own: when this script installs them, they are neither started nor left enabled at boot.
+# The test servers (PostgreSQL through pg_virtualenv, vsftpd, OpenSSH's sshd) are only ever
+# started by the tests, on loopback ports of their own: when this script installs them, they are
+# neither started nor left enabled at boot.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 want=${1:-test}
-# The package's build dependencies are debian/control's alone; these are the tools around them.
+# The package's build dependencies (compilers, Qt, libssh, ...) are debian/control's alone,
+# installed with apt-get build-dep; these are the tools around them.
 build=(
   build-essential dpkg-dev debhelper git file binutils lintian devscripts
-  libssh-dev
 )
 # The normal preset that the main job builds configures its tests too, hence GoogleTest.
 run=(
