@@ -1372,12 +1372,12 @@ Cancelling…</translation>
         <translation>add the tables that this version needs to an existing database</translation>
     </message>
     <message>
-        <source>将登记记录与 FTP 服务器上的文件比较</source>
-        <translation>compare the registrations with the files on the FTP server</translation>
+        <source>将登记记录与存储（FTP 或 SFTP 服务器）上的文件比较</source>
+        <translation>compare the registrations with the files in the store (the FTP or SFTP server)</translation>
     </message>
     <message>
-        <source>与 --check 一起：删除超过一天的上传临时文件</source>
-        <translation>with --check: remove temporary upload files older than a day</translation>
+        <source>与 --check 一起：完成中断的上传（从不删除孤立文件）</source>
+        <translation>with --check: finish interrupted uploads (never removes an orphan)</translation>
     </message>
     <message>
         <source>与 --check 一起：主机配置文件（默认与主机相同：全机的和本人的）</source>

@@ -235,10 +235,10 @@ int main(int argc, char** argv) {
                     Tr("korvane-dbtool", "列名")});
     args.addOption(
         {QStringLiteral("upgrade"), Tr("korvane-dbtool", "为已有的数据库添加本版本需要的表")});
-    args.addOption(
-        {QStringLiteral("check"), Tr("korvane-dbtool", "将登记记录与 FTP 服务器上的文件比较")});
+    args.addOption({QStringLiteral("check"),
+                    Tr("korvane-dbtool", "将登记记录与存储（FTP 或 SFTP 服务器）上的文件比较")});
     args.addOption({QStringLiteral("repair"),
-                    Tr("korvane-dbtool", "与 --check 一起：删除超过一天的上传临时文件")});
+                    Tr("korvane-dbtool", "与 --check 一起：完成中断的上传（从不删除孤立文件）")});
     args.addOption(
         {QStringLiteral("config"),
          Tr("korvane-dbtool", "与 --check 一起：主机配置文件（默认与主机相同：全机的和本人的）"),
