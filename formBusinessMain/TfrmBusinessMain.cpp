@@ -12,6 +12,7 @@
 #include "DownloadFolder.h"
 #include "FormAids.h"
 #include "HistoryDialog.h"
+#include "HostConfig.h"
 #include "HostControls.h"
 #include "InputChecks.h"
 #include "PathList.h"
@@ -131,6 +132,11 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
     second_ = second;
     third_ = third;
     sessionText_ = sessionText;
+    if (operatorId_ == 0) {
+        // Every registration names its operator: no window without one.
+        ShowGUIMessage(telmaris::MissingOperatorMessage(), Title(), MB_ICONERROR);
+        return false;
+    }
     if (!sysMgnt_.Init(0, 0, 0, 0, operatorId_)) {
         ShowGUIMessage(Tr("korvane", "系统管理服务初始化失败."), Title(), MB_ICONERROR);
         return false;
@@ -140,6 +146,10 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
 }
 
 void TfrmBusinessMain::FormShow() {
+    if (operatorId_ == 0) {
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     ADOConnection.SetConnectionString(SysPara(QStringLiteral("korvane_conn")));
     ADOConnection.SetTimeoutSeconds(
         korvane::db::TADOConnection::ParseTimeout(SysPara(QStringLiteral("korvane_db_timeout"))));

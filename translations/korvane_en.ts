@@ -1434,13 +1434,92 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
         <source>远程服务器[%1]的主机密钥不在信任之列或已改变，没有登录。请向管理员核对下面的指纹，确认无误后将其写入系统参数korvane_sftp_hostkey。</source>
         <translation>The host key of the remote server [%1] is not trusted or has changed; nothing was logged in. Please check the fingerprint below with the administrator and, if it is right, put it into the system parameter korvane_sftp_hostkey.</translation>
     </message>
+    <message>
+        <source>数据库早于 1.2 版，没有表 zy.res_download_file：请运行一次 korvane-dbtool --conn &quot;&lt;连接字符串&gt;&quot; --upgrade。在此之前上传的文件不记录大小和摘要，同名上传也不互相排斥。</source>
+        <translation>The database predates 1.2 and has no table zy.res_download_file: run korvane-dbtool --conn &quot;&lt;connection string&gt;&quot; --upgrade once. Until then uploads record no size or digest, and uploads of one name do not exclude each other.</translation>
+    </message>
+</context>
+<context>
+    <name>korvane-dbtool</name>
+    <message>
+        <source>不能读取密码文件 %1：%2</source>
+        <translation>Cannot read the password file %1: %2</translation>
+    </message>
+    <message>
+        <source>--query 需要 --columns（要列出的列）</source>
+        <translation>--query needs --columns (the columns to print)</translation>
+    </message>
+    <message>
+        <source>警告：--conn 中的密码本机所有用户都能看到；请改用 --password-file、KORVANE_DB_PASSWORD 或 --ask-password</source>
+        <translation>warning: every user of this machine can read the password in --conn; use --password-file, KORVANE_DB_PASSWORD or --ask-password</translation>
+    </message>
+    <message>
+        <source>不能读取脚本 %1：%2</source>
+        <translation>Cannot read the script %1: %2</translation>
+    </message>
+    <message>
+        <source>建立并查询 korvane 数据库（见 korvane-dbtool(1)）。</source>
+        <translation>Creates and queries the korvane database (see korvane-dbtool(1)).</translation>
+    </message>
+    <message>
+        <source>ADO 连接字符串</source>
+        <translation>ADO connection string</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>text</translation>
+    </message>
+    <message>
+        <source>从此文件的第一行读取数据库密码</source>
+        <translation>read the database password from the first line of this file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>在终端上询问数据库密码</source>
+        <translation>ask for the database password on the terminal</translation>
+    </message>
+    <message>
+        <source>要执行的建表脚本</source>
+        <translation>schema script to apply</translation>
+    </message>
+    <message>
+        <source>不返回行的语句</source>
+        <translation>statement without rows</translation>
+    </message>
+    <message>
+        <source>返回行的语句，以制表符分隔列出（需要 --columns）</source>
+        <translation>statement with rows, printed tab-separated (needs --columns)</translation>
+    </message>
+    <message>
+        <source>--query 要列出的列，以逗号分隔</source>
+        <translation>the columns of --query to print, comma-separated</translation>
+    </message>
+    <message>
+        <source>列名</source>
+        <translation>names</translation>
+    </message>
+    <message>
+        <source>为已有的数据库添加本版本需要的表</source>
+        <translation>add the tables that this version needs to an existing database</translation>
+    </message>
+    <message>
+        <source>将登记记录与存储（FTP 或 SFTP 服务器）上的文件比较</source>
+        <translation>compare the registrations with the files in the store (the FTP or SFTP server)</translation>
+    </message>
+    <message>
+        <source>与 --check 一起：完成中断的上传（从不删除孤立文件）</source>
+        <translation>with --check: finish interrupted uploads (never removes an orphan)</translation>
+    </message>
+    <message>
+        <source>与 --check 一起：主机配置文件（默认与主机相同：全机的和本人的）</source>
+        <translation>with --check: this configuration file alone (else the host&apos;s: the machine&apos;s and the operator&apos;s own)</translation>
+    </message>
 </context>
 <context>
     <name>telmaris</name>
-    <message>
-        <source>TELMARIS 号码管理</source>
-        <translation>TELMARIS number management</translation>
-    </message>
     <message>
         <source>业务模块(&amp;M)</source>
         <translation>&amp;Modules</translation>
@@ -1626,10 +1705,6 @@ Cancel these transfers and quit?</translation>
         <translation>Create the file as korvane(7) describes (examples in /usr/share/doc/telmaris-korvane/examples).</translation>
     </message>
     <message>
-        <source>该路径是目录，不是文件。</source>
-        <translation>The path is a folder, not a file.</translation>
-    </message>
-    <message>
         <source>本人的配置文件应可由本人读取：chmod 600 %1</source>
         <translation>An operator&apos;s own configuration file must be readable by its owner: chmod 600 %1</translation>
     </message>
@@ -1666,6 +1741,74 @@ Cancel these transfers and quit?</translation>
     <message>
         <source>提示</source>
         <translation>Notice</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>文件大于 %1 字节，不是配置文件</source>
+        <translation>larger than %1 bytes, not a configuration</translation>
+    </message>
+    <message>
+        <source>已忽略，既不是 [节] 也不是 键=值</source>
+        <translation>ignored, neither a [section] nor a key=value line</translation>
+    </message>
+    <message>
+        <source>已忽略，&apos;=&apos; 前没有键</source>
+        <translation>ignored, no key before &apos;=&apos;</translation>
+    </message>
+    <message>
+        <source>korvane_conn 中的密码</source>
+        <translation>a password in korvane_conn</translation>
+    </message>
+    <message>
+        <source>%1：警告：%2 含有%3，组 telmaris 以外的用户也能读取；请以 root 运行：chgrp telmaris %2 &amp;&amp; chmod 640 %2</source>
+        <translation>%1: WARNING: %2 holds %3 and can be read by users outside the group telmaris; as root run: chgrp telmaris %2 &amp;&amp; chmod 640 %2</translation>
+    </message>
+    <message>
+        <source>请运行：chmod 600 %1</source>
+        <translation>run: chmod 600 %1</translation>
+    </message>
+    <message>
+        <source>请以其所有者 %2 运行：chmod 600 %1</source>
+        <translation>as its owner %2 run: chmod 600 %1</translation>
+    </message>
+    <message>
+        <source>%1：警告：%2 含有%3，其他用户也能读取；%4</source>
+        <translation>%1: WARNING: %2 holds %3 and can be read by other users; %4</translation>
+    </message>
+    <message>
+        <source>配置只能是普通文件，该路径不是。</source>
+        <translation>A configuration can only be a regular file, and this path is none.</translation>
+    </message>
+    <message>
+        <source>不能读取配置文件 %1</source>
+        <translation>cannot read the configuration %1</translation>
+    </message>
+    <message>
+        <source>配置中没有 %1：请在 %2 的 [SysPara] 中设置</source>
+        <translation>the configuration sets no %1: set it in [SysPara] of %2</translation>
+    </message>
+    <message>
+        <source> 或 </source>
+        <translation> or </translation>
+    </message>
+    <message>
+        <source>没有操作员编号，不能打开业务模块。请在 %1 的 [Session] 中设置 OperatorId=&lt;编号&gt;（[CodeTable285] 中的编号，不能为 0），或以 --operator &lt;编号&gt; 启动。</source>
+        <translation>No operator number: no business module opens. Set OperatorId=&lt;number&gt; in [Session] of %1 (a number of [CodeTable285], not 0), or start with --operator &lt;number&gt;.</translation>
+    </message>
+    <message>
+        <source>--operator %1 不是操作员编号：应为不是 0 的整数。</source>
+        <translation>--operator %1 is no operator number: it must be an integer other than 0.</translation>
+    </message>
+    <message>
+        <source>%1 中 [Session] OperatorId=%2 不是操作员编号：应为 [CodeTable285] 中不是 0 的整数。</source>
+        <translation>[Session] OperatorId=%2 in %1 is no operator number: it must be an integer of [CodeTable285] other than 0.</translation>
+    </message>
+    <message>
+        <source>号码管理</source>
+        <translation>Number management</translation>
     </message>
 </context>
 </TS>
