@@ -221,7 +221,7 @@ QString Registration::Plan(const store::StoredCopy& copy, bool nameTaken, QStrin
         intent_.aside = *aside;
         log.Update(intent_);
     } catch (const std::exception& e) {
-        return Unsaved(QString::fromUtf8(e.what()).trimmed());
+        return Unsaved(upload_, QString::fromUtf8(e.what()).trimmed());
     }
     return QString();
 }
@@ -288,7 +288,7 @@ QString Registration::Settle(const store::StoredCopy& copy) {
         db::IntentLog(query_).Clear(intent_.token);
     } catch (const std::exception& e) {
         Rollback();
-        return Unsaved(QString::fromUtf8(e.what()).trimmed());
+        return Unsaved(upload_, QString::fromUtf8(e.what()).trimmed());
     }
     open_ = false;
     try {
@@ -304,7 +304,7 @@ QString Registration::Settle(const store::StoredCopy& copy) {
     } catch (const std::exception&) {
         // Gone with the connection: the database rolled it back itself.
     }
-    return Unsaved(failure);
+    return Unsaved(upload_, failure);
 }
 
 }  // namespace korvane
