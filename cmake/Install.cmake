@@ -33,6 +33,8 @@ set_target_properties(korvane PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 install(TARGETS telmaris-host korvane-dbtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS telmaris_host LIBRARY DESTINATION ${TELMARIS_PRIVATE_LIBDIR} NAMELINK_SKIP)
 install(TARGETS korvane LIBRARY DESTINATION ${TELMARIS_MODULE_INSTALL_DIR})
+# The preview's decoder, a program of the module's own that no operator runs by hand.
+install(TARGETS korvane-preview-render RUNTIME DESTINATION ${TELMARIS_PRIVATE_LIBDIR})
 install(DIRECTORY db/schema/ DESTINATION ${CMAKE_INSTALL_DATADIR}/korvane/schema
         FILES_MATCHING PATTERN "*.sql")
 install(FILES packaging/telmaris-host.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -79,7 +81,8 @@ install(DIRECTORY packaging/examples/
 set(_elf_files ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:telmaris-host>
     ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:korvane-dbtool>
     ${TELMARIS_PRIVATE_LIBDIR}/$<TARGET_FILE_NAME:telmaris_host>
-    ${TELMARIS_MODULE_INSTALL_DIR}/$<TARGET_FILE_NAME:korvane>)
+    ${TELMARIS_MODULE_INSTALL_DIR}/$<TARGET_FILE_NAME:korvane>
+    ${TELMARIS_PRIVATE_LIBDIR}/$<TARGET_FILE_NAME:korvane-preview-render>)
 install(CODE "
     find_program(_objcopy objcopy REQUIRED)
     foreach(_f ${_elf_files})
@@ -103,7 +106,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, qt6-translations-l10n, fonts-wqy-microhei, adduser")
+    "libqt6sql6-sqlite, qt6-translations-l10n, fonts-wqy-microhei, adduser, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql, libqt6sql6-odbc")
 # Unstripped into CPack, which strips each binary and keeps its debug information by build-id
 # in telmaris-korvane-dbgsym_<version>_<arch>.ddeb.

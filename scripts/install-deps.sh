@@ -15,18 +15,21 @@ want=${1:-test}
 build=(
   g++ cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools libgl-dev libsqlite3-dev libssl-dev libssh-dev
+  qt6-pdf-dev
   dpkg-dev file binutils lintian devscripts
 )
 # The normal preset that the main job builds configures its tests too, hence GoogleTest.
 run=(
   libgtest-dev googletest
   libqt6sql6-sqlite qt6-translations-l10n fonts-wqy-microhei
+  qt6-image-formats-plugins
   python3-pyftpdlib
   xvfb xauth xdotool
 )
 test=(
   clang clang-format clang-tidy
   libqt6sql6-psql libqt6sql6-odbc odbc-postgresql python3-openssl curl openssl
+  libtiff-tools
 )
 servers=(postgresql vsftpd openssh-server)
 
