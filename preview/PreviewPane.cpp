@@ -197,6 +197,10 @@ void PreviewPane::Clear() {
     ShowMessage(Tr("korvane", "选择一条记录以预览其文件。"), State::Empty);
 }
 
+void PreviewPane::Refuse(const QString& reason) {
+    ShowMessage(reason);
+}
+
 void PreviewPane::Fetch() {
     DropWork();
     TransferRequest request = source_.request;
@@ -314,6 +318,11 @@ void PreviewPane::Rotate() {
 
 const QImage& PreviewPane::PageImage() const {
     return view_->Image();
+}
+
+QString PreviewPane::ShownName() const {
+    const bool drawn = state_ == State::Page || state_ == State::Text || state_ == State::Info;
+    return drawn ? source_.name : QString();
 }
 
 QString PreviewPane::Message() const {

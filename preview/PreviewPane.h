@@ -39,6 +39,8 @@ struct PreviewSource {
 // to the desktop. It never waits: fetches and decodes end as signals.
 class PreviewPane : public QWidget {
     Q_OBJECT
+    // The name of the registration drawn now; empty while nothing is (also for scripted runs).
+    Q_PROPERTY(QString shownName READ ShownName NOTIFY shown)
 public:
     enum class State { Empty, Asking, Fetching, Rendering, Page, Text, Info, Message };
     static constexpr int64_t kDefaultMaxMiB = 50;
@@ -59,6 +61,8 @@ public:
     // shown or on its way before is dropped, a running fetch cancelled.
     void Show(const PreviewSource& source);
     void Clear();
+    // Shows why the selected row cannot be previewed.
+    void Refuse(const QString& reason);
     // The next or previous page of a PDF or a multi-page scan; false when there is none.
     bool TurnPage(int delta);
     void ZoomBy(double factor);
@@ -72,6 +76,7 @@ public:
     PageView& View() const { return *view_; }
     QString Message() const;
     QString Text() const;
+    QString ShownName() const;
     // The verified copy being shown.
     const QString& ShownFile() const { return file_; }
 
