@@ -48,6 +48,9 @@ double Timed(Sender* sender, Signal signal, Start start) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("KORVANE_PREVIEW_RENDER")) {
+        qputenv("KORVANE_PREVIEW_RENDER", KORVANE_PREVIEW_RENDER_PATH);
+    }
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     korvane::test::PyFtpServer server;
@@ -68,11 +71,7 @@ int main(int argc, char** argv) {
     source.request.timeouts = korvane::store::Timeouts::All(30000);
     QTemporaryDir cacheDir;
     const korvane::PreviewCache cache(cacheDir.filePath(QStringLiteral("preview")), 1LL << 30);
-    korvane::PreviewPane pane;
-    pane.SetCache(cache);
-    pane.resize(700, 900);
-    pane.show();
-    std::vector<double> transfer, fetched, hit;
+    std::vector<double> transfer, fetched, hit, kept;
     for (int i = 0; i < rounds; ++i) {
         QDir(cache.Folder()).removeRecursively();
         korvane::TransferRequest request = source.request;
@@ -80,27 +79,44 @@ int main(int argc, char** argv) {
         korvane::PreviewFetch bare(request, *source.expected, cache);
         transfer.push_back(Timed(&bare, &korvane::PreviewFetch::ended, [&] { bare.Start(); }));
         QDir(cache.Folder()).removeRecursively();
-        fetched.push_back(Timed(&pane, &korvane::PreviewPane::shown, [&] { pane.Show(source); }));
-        pane.Clear();
-        hit.push_back(Timed(&pane, &korvane::PreviewPane::shown, [&] { pane.Show(source); }));
-        if (pane.Pages() != 20) {
-            std::fprintf(stderr, "preview_bench: %d pages shown, not 20\n", pane.Pages());
-            return 1;
+        // A new pane each time: no page of an earlier round is kept in its memory.
+        for (std::vector<double>* times : {&fetched, &hit}) {
+            korvane::PreviewPane pane;
+            pane.SetCache(cache);
+            pane.resize(700, 900);
+            pane.show();
+            times->push_back(
+                Timed(&pane, &korvane::PreviewPane::shown, [&] { pane.Show(source); }));
+            if (times == &hit) {
+                pane.Clear();
+                kept.push_back(
+                    Timed(&pane, &korvane::PreviewPane::shown, [&] { pane.Show(source); }));
+            }
+            if (pane.Pages() != 20) {
+                std::fprintf(stderr, "preview_bench: %d pages shown, not 20 (%s)\n", pane.Pages(),
+                             qPrintable(pane.Message()));
+                return 1;
+            }
         }
     }
     const double t = Median(transfer);
     const double f = Median(fetched);
     const double h = Median(hit);
+    const double k = Median(kept);
     std::printf("preview of a 20-page PDF of %.1f MiB over loopback FTP, median of %d rounds\n",
                 static_cast<double>(pdf.size()) / (1 << 20), rounds);
-    std::printf("  transfer alone (fetch into the cache, verified)  %8.1f ms\n", t);
+    std::printf("  transfer alone (into the cache, verified)  %8.1f ms\n", t);
     std::printf(
-        "  selection to first page, fetched                  %8.1f ms  (transfer + %.1f ms; "
-        "goal: transfer + 1000 ms)\n",
+        "  selection to first page, fetched           %8.1f ms  (transfer + %.1f ms; goal: "
+        "transfer + 1000 ms)\n",
         f, f - t);
     std::printf(
-        "  selection to first page, cache hit                %8.1f ms  (goal: 200 ms; "
-        "%.2f of it)\n",
+        "  selection to first page, cache hit         %8.1f ms  (%.2f of the 200 ms goal; "
+        "the file verified and its page decoded)\n",
         h, h / 200.0);
+    std::printf(
+        "  the same, the page drawn before            %8.1f ms  (%.2f of the 200 ms goal; "
+        "the file verified, the page kept)\n",
+        k, k / 200.0);
     return 0;
 }

@@ -1,12 +1,12 @@
 #include "PreviewCache.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <algorithm>
 
+#include "Sha256.h"
 #include "Translate.h"
 
 namespace korvane {
@@ -15,15 +15,6 @@ namespace {
 
 constexpr QFile::Permissions kOwnerFile = QFile::ReadOwner | QFile::WriteOwner;
 constexpr QFile::Permissions kOwnerFolder = kOwnerFile | QFile::ExeOwner;
-
-QString Sha256Of(const QString& path) {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
-        return QString();
-    }
-    return QString::fromLatin1(hash.result().toHex());
-}
 
 QFileInfoList Entries(const QString& folder) {
     return QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::Time | QDir::Reversed);
@@ -64,7 +55,9 @@ QString PreviewCache::Find(const ExpectedFile& file) const {
     if (!copy.exists()) {
         return QString();
     }
-    if (static_cast<uint64_t>(copy.size()) != file.size || Sha256Of(path) != file.sha256) {
+    if (static_cast<uint64_t>(copy.size()) != file.size ||
+        QString::fromStdString(ftp::Sha256OfFile(QFile::encodeName(path).constData())) !=
+            file.sha256) {
         copy.remove();
         return QString();
     }

@@ -1,8 +1,8 @@
 #include "PreviewFetch.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 
+#include "Sha256.h"
 #include "Translate.h"
 
 namespace korvane {
@@ -10,12 +10,8 @@ namespace korvane {
 namespace {
 
 QString Sha256Of(const QString& path) {
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
-        return Tr("korvane", "无法读取");
-    }
-    return QString::fromLatin1(hash.result().toHex());
+    const std::string digest = ftp::Sha256OfFile(QFile::encodeName(path).constData());
+    return digest.empty() ? Tr("korvane", "无法读取") : QString::fromStdString(digest);
 }
 
 }  // namespace

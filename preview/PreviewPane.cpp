@@ -256,7 +256,7 @@ void PreviewPane::Display(const QString& path) {
             progress_->setValue(1000);
             stack_->setCurrentIndex(kProgressPage);
             SetState(State::Rendering);
-            renderer_->Render(path, page_, RenderWidth());
+            RenderPage(page_);
             break;
         case PreviewKind::Text: {
             const QByteArray bytes = file.read(kMaxTextBytes);
@@ -277,11 +277,16 @@ void PreviewPane::Display(const QString& path) {
 }
 
 int PreviewPane::RenderWidth() const {
-    const double across = view_->viewport()->width() * devicePixelRatioF();
-    return qBound(800, static_cast<int>(across), 2400);
+    // The pane's width, not the view's: a scroll bar coming or going changes no page drawn.
+    const double across = (stack_->width() - 8) * devicePixelRatioF();
+    return qBound(480, static_cast<int>(across), 2400);
 }
 
 void PreviewPane::Rendered(const QImage& image, int page, int pages) {
+    if (!rendered_.contains(rendering_)) {
+        const auto kib = static_cast<qsizetype>(image.sizeInBytes() / 1024);
+        rendered_.insert(rendering_, new RenderedPage{image, pages}, kib);
+    }
     page_ = page;
     pages_ = pages;
     view_->SetImage(image);
@@ -300,8 +305,20 @@ bool PreviewPane::TurnPage(int delta) {
         return false;
     }
     page_ = to;
-    renderer_->Render(file_, to, RenderWidth());
+    RenderPage(to);
     return true;
+}
+
+void PreviewPane::RenderPage(int page) {
+    const int width = RenderWidth();
+    rendering_ = QStringLiteral("%1|%2|%3").arg(file_).arg(page).arg(width);
+    // Pages drawn before come back at once (the file was verified again by the cache).
+    if (const RenderedPage* kept = rendered_.object(rendering_)) {
+        renderer_->Stop();
+        Rendered(kept->image, page, kept->pages);
+        return;
+    }
+    renderer_->Render(file_, page, width);
 }
 
 void PreviewPane::ZoomBy(double factor) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCache>
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
@@ -103,6 +104,8 @@ private:
     void Progress();
     void SetState(State state);
     int RenderWidth() const;
+    // Shows page of the verified file: drawn before, or by the helper.
+    void RenderPage(int page);
 
     StoreFactory factory_ = SiteStore;
     PreviewCache cache_;
@@ -116,6 +119,14 @@ private:
     QPointer<PreviewFetch> fetch_;
     PageRenderer* renderer_;
     QTimer progressTimer_;
+    // Pages drawn lately, by file, page and width, at most kKeptPagesKiB of them.
+    struct RenderedPage {
+        QImage image;
+        int pages = 0;
+    };
+    static constexpr qsizetype kKeptPagesKiB = 96 * 1024;
+    QCache<QString, RenderedPage> rendered_{kKeptPagesKiB};
+    QString rendering_;
 
     QLabel* title_;
     QStackedWidget* stack_;

@@ -1844,9 +1844,9 @@ TEST_P(FormTest, SpaceShowsThePreviewAndItFollowsTheSelection) {
     ASSERT_NE(pane, nullptr);
     EXPECT_TRUE(pane->isHidden());
     const auto settled = [pane](const std::function<bool()>& done) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < 20000) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 20000) {
             QSignalSpy(pane, &korvane::PreviewPane::shown).wait(200);
         }
         return done();

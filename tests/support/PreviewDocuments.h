@@ -35,9 +35,11 @@ inline QByteArray MakePdf(int pages, qsizetype padTo = 0) {
         }
         painter.fillRect(page.adjusted(40, 40, -40, -40), PageColour(i));
         painter.drawText(page.adjusted(60, 60, 0, 0), QStringLiteral("Page %1").arg(i + 1));
-        // Noise pixels are kept as an image, which the writer stores with little compression.
+        // Noise as a scan's image; Qt stores it as JPEG, about 2.6 times smaller than its
+        // pixels, which a PDF of scans is too.
         if (padTo > 0) {
-            QImage noise(256, static_cast<int>(padTo / pages / 3 / 256 + 1), QImage::Format_RGB888);
+            const auto rows = static_cast<int>(padTo * 26 / 10 / pages / 3 / 512 + 1);
+            QImage noise(512, rows, QImage::Format_RGB888);
             uint32_t state = 2463534242u + static_cast<uint32_t>(i);
             for (int y = 0; y < noise.height(); ++y) {
                 uchar* line = noise.scanLine(y);
@@ -48,7 +50,7 @@ inline QByteArray MakePdf(int pages, qsizetype padTo = 0) {
                     line[x] = static_cast<uchar>(state);
                 }
             }
-            painter.drawImage(QRect(60, 80, 40, 40), noise);
+            painter.drawImage(QPoint(40, 100), noise);  // a pixel a point: stored as it is
         }
     }
     painter.end();
