@@ -151,6 +151,16 @@ void TfrmBusinessMain::FormShow() {
     const QDateTime now = QDateTime::currentDateTime();
     ui->dtpBegin->setDateTime(now);
     ui->dtpEnd->setDateTime(now.addDays(1));
+    // What a host that died left is finished once the window is up, never in its way.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            korvane::TransferRequest request;
+            if (transfers_->SettleNow(&request).isEmpty()) {
+                items_->FinishLeftovers(request, transfers_->Queue().Factory(), operatorId_);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 // Search -----------------------------------------------------------------------------------

@@ -40,11 +40,13 @@
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "InputChecks.h"
+#include "IntentLog.h"
 #include "PathList.h"
 #include "PreviewPane.h"
 #include "RunningJobs.h"
 #include "Sha256.h"
 #include "Statements.h"
+#include "TADOQuery.h"
 #include "TfrmBusinessMain.h"
 #include "TransferJob.h"
 #include "TransfersPanel.h"
@@ -88,10 +90,13 @@ protected:
         form->SetFtpTimeouts(Quick());
         form->SetFtpClock(&clock);
         ASSERT_TRUE(form->InitBusinessForm(1021, 0, 0, 0, 501, QStringLiteral("session")));
+        BeforeShow();
         form->show();
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
+    // What the window must have before it opens.
+    virtual void BeforeShow() {}
     template <class T>
     T* W(const char* name) {
         return korvane::test::Child<T>(form.get(), name);
@@ -1473,8 +1478,7 @@ protected:
                          QStringLiteral("korvane_down_dir=") + downloads.path());
         Open();
     }
-    void Open() {
-        FormTest::Open();
+    void BeforeShow() override {
         form->SetStoreFactory([folder = folder, gate = gate](const korvane::TransferRequest&) {
             return std::make_unique<GatedStore>(folder, gate);
         });
@@ -1506,6 +1510,28 @@ protected:
     std::shared_ptr<Gate> gate = std::make_shared<Gate>();
     QTemporaryDir downloads;
 };
+
+// What an upload of a host that died left announced is finished when a window opens next, with
+// nothing asked of the operator.
+TEST_P(TruthTest, WhatADeadHostLeftIsFinishedWhenAWindowOpens) {
+    using korvane::db::IntentLog;
+    korvane::db::Intent intent;
+    intent.token = QStringLiteral("dead-host");
+    intent.name = QStringLiteral("81_a.txt");
+    intent.temp = QStringLiteral("81_a.txt.0badf00d.part");
+    intent.opId = 501;
+    intent.host = QStringLiteral("gone");
+    {
+        korvane::db::TADOQuery q(form->Connection());
+        IntentLog(q).Announce(intent);
+    }
+    folder->files[intent.temp] = "half an upload";
+    Open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !folder->Files().contains(intent.temp); }, 10000));
+    korvane::db::TADOQuery q(form->Connection());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return IntentLog(q).Open().isEmpty(); }, 10000));
+    EXPECT_TRUE(dialogs.Texts().isEmpty());
+}
 
 // Stored directly, a registration that fails leaves the new file under its name: the operator
 // is told so, never that the server kept its file.
@@ -1550,7 +1576,7 @@ TEST_P(TruthTest, AFailedPublishSaysTheUploadFailedAndATimeoutIsATimeout) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         dialogs.requests.clear();
-        folder->Fail(QStringLiteral("Replace"), row.fault, row.reason);
+        folder->Fail(QStringLiteral("Rename"), row.fault, row.reason);
         Fill("61", 1, file, "");
         MouseClick("btnFpt");
         AwaitIdle();

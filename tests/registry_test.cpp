@@ -13,6 +13,7 @@
 
 #include "DownloadPlan.h"
 #include "IntentLog.h"
+#include "LeftoverUploads.h"
 #include "Registration.h"
 #include "SiteCheck.h"
 #include "SqlScript.h"
@@ -176,26 +177,28 @@ protected:
     QTemporaryDir dir;
 };
 
+// Every step of a replace, each ended by a kill or by its database going away.
+struct Step {
+    const char* name;
+    const char* hangAt;  // the process dies at this store call
+    const char* goneAt;  // the database goes away at this step
+    bool registered;     // the replace took effect
+};
+const Step kSteps[] = {
+    {"killed while sending", "Put", nullptr, false},
+    {"killed after sending", "Info 7000_doc.bin", nullptr, false},
+    {"killed before the first rename", "Rename 7000_doc.bin 7000_doc.bin.~", nullptr, false},
+    {"killed between the renames", "Rename 7000_doc.bin.", nullptr, false},
+    {"database gone before the renames", nullptr, "Plan", false},
+    {"database gone at the commit", nullptr, "Settle", false},
+    {"all well", nullptr, nullptr, true},
+};
+
 TEST_P(RegistryTest, AReplaceEndedAtAnyStepLeavesEveryRowItsOwnBytes) {
     const QByteArray a = korvane::test::Pattern(4000, 1);
     const QByteArray b = korvane::test::Pattern(4000, 2);  // the same size: digests tell them apart
-    struct Row {
-        const char* name;
-        const char* hangAt;  // the process dies at this store call
-        const char* goneAt;  // the database goes away at this step
-        bool registered;     // the replace took effect
-    };
-    const Row rows[] = {
-        {"killed while sending", "Put", nullptr, false},
-        {"killed after sending", "Info 7000_doc.bin", nullptr, false},
-        {"killed before the first rename", "Rename 7000_doc.bin 7000_doc.bin.~", nullptr, false},
-        {"killed between the renames", "Rename 7000_doc.bin.", nullptr, false},
-        {"database gone before the renames", nullptr, "Plan", false},
-        {"database gone at the commit", nullptr, "Settle", false},
-        {"all well", nullptr, nullptr, true},
-    };
     // The server refuses renames over a file: a replace never needs one.
-    for (const Row& row : rows) {
+    for (const Step& row : kSteps) {
         SCOPED_TRACE(row.name);
         Clear();
         folder->refuseOverwrite = true;
@@ -215,6 +218,32 @@ TEST_P(RegistryTest, AReplaceEndedAtAnyStepLeavesEveryRowItsOwnBytes) {
         // The next upload of the name works on what is left.
         ASSERT_TRUE(Upload(b));
         ExpectConsistent(row.registered ? QList<QByteArray>{a, b, b} : QList<QByteArray>{a, b});
+    }
+}
+
+// What a killed host left is finished when a window starts next, without a repair.
+TEST_P(RegistryTest, AReplaceKilledAtAnyStepIsFinishedAtTheNextStart) {
+    const QByteArray a = korvane::test::Pattern(3000, 3);
+    const QByteArray b = korvane::test::Pattern(3000, 4);
+    for (const Step& row : kSteps) {
+        if (row.hangAt == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(row.name);
+        Clear();
+        ASSERT_TRUE(Upload(a));
+        ASSERT_FALSE(Upload(b, QString::fromLatin1(row.hangAt)));
+        ASSERT_FALSE(IntentLog(*query).Open().isEmpty());
+        korvane::LeftoverUploads start(connection, *query, {}, [this](const auto&) {
+            return std::make_unique<ScriptedStore>(folder);
+        });
+        QSignalSpy finished(&start, &korvane::LeftoverUploads::finished);
+        ASSERT_TRUE(start.Start(501, 60));
+        ASSERT_TRUE(finished.wait(10000));
+        EXPECT_EQ(finished.first().at(0).toInt(), 1);
+        EXPECT_EQ(finished.first().at(1).toInt(), 0);
+        ExpectConsistent({a});
+        EXPECT_FALSE(start.Start(501, 60));  // nothing is left to do
     }
 }
 

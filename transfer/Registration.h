@@ -32,6 +32,8 @@ public:
     };
     Registration(db::TADOConnection& connection, db::TADOQuery& query, Upload upload);
     ~Registration() override;
+    // Whether the name is this registration's now (a database without claims holds none).
+    bool Claimed() const { return claimed_; }
 
     // Empty when the name is this upload's now (or nothing records claims); else who is
     // uploading it since when. operatorName gives an operator's name by number.

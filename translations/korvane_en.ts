@@ -1297,6 +1297,10 @@ Cancelling…</translation>
         <translation>host key fingerprints separated by blanks (SHA256:... as ssh-keygen -lf shows them)</translation>
     </message>
     <message>
+        <source>可读的私钥文件</source>
+        <translation>a readable private key file</translation>
+    </message>
+    <message>
         <source>%1最多%2个字符，超出的部分没有填入。</source>
         <translation>%1 takes at most %2 characters; what went beyond was not entered.</translation>
     </message>
@@ -1349,10 +1353,6 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
     <message>
         <source>上传文件[%1]时%2：服务器上的[%1]可能仍是原文件，也可能已是新上传的文件，该文件未登记，请稍后重新上传。</source>
         <translation>While uploading the file [%1], %2: [%1] on the server may still be the earlier file or may already be the uploaded one. The file is not registered; please upload it again later.</translation>
-    </message>
-    <message>
-        <source>可读的私钥文件</source>
-        <translation>a readable private key file</translation>
     </message>
     <message>
         <source>预览缓存目录[%1]无法创建或写入。</source>
