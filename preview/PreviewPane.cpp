@@ -31,11 +31,31 @@ QString SizeText(uint64_t bytes) {
                                           QLocale::DataSizeIecFormat);
 }
 
-QPushButton* Button(const QString& text, QWidget* parent) {
+QPushButton* Button(const QString& text, QWidget* parent = nullptr) {
     auto* button = new QPushButton(text, parent);
     button->setAccessibleName(text);
     button->setAutoDefault(false);
     return button;
+}
+
+// A text the operator may select and copy, wrapped to the pane's width.
+QLabel* Note(const QString& accessibleName) {
+    auto* label = new QLabel;
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setAccessibleName(accessibleName);
+    return label;
+}
+
+// A page of the stack: the widgets one below the other (buttons at the left), room below.
+void AddPage(QStackedWidget* stack, std::initializer_list<QWidget*> widgets) {
+    auto* page = new QWidget(stack);
+    auto* column = new QVBoxLayout(page);
+    for (QWidget* w : widgets) {
+        column->addWidget(w, 0, qobject_cast<QPushButton*>(w) ? Qt::AlignLeft : Qt::Alignment());
+    }
+    column->addStretch();
+    stack->addWidget(page);
 }
 
 }  // namespace
@@ -71,36 +91,22 @@ void PreviewPane::Build() {
     stack_ = new QStackedWidget(this);
     layout->addWidget(stack_, 1);
 
-    auto* messagePage = new QWidget(stack_);
-    auto* messageLayout = new QVBoxLayout(messagePage);
-    message_ = new QLabel(messagePage);
-    message_->setWordWrap(true);
-    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    message_->setAccessibleName(Tr("korvane", "预览消息"));
-    ask_ = Button(Tr("korvane", "预览"), messagePage);
+    message_ = Note(Tr("korvane", "预览消息"));
+    ask_ = Button(Tr("korvane", "预览"));
     connect(ask_, &QPushButton::clicked, this, &PreviewPane::Fetch);
-    messageLayout->addWidget(message_);
-    messageLayout->addWidget(ask_, 0, Qt::AlignLeft);
-    messageLayout->addStretch();
-    stack_->addWidget(messagePage);
+    AddPage(stack_, {message_, ask_});
 
-    auto* progressPage = new QWidget(stack_);
-    auto* progressLayout = new QVBoxLayout(progressPage);
-    status_ = new QLabel(progressPage);
-    progress_ = new QProgressBar(progressPage);
+    status_ = new QLabel;
+    progress_ = new QProgressBar;
     progress_->setRange(0, 1000);
     progress_->setTextVisible(false);
     progress_->setAccessibleName(Tr("korvane", "获取进度"));
-    cancel_ = Button(Tr("korvane", "取消"), progressPage);
+    cancel_ = Button(Tr("korvane", "取消"));
     connect(cancel_, &QPushButton::clicked, this, [this] {
         DropWork();
         ShowMessage(Tr("korvane", "已取消预览。"));
     });
-    progressLayout->addWidget(status_);
-    progressLayout->addWidget(progress_);
-    progressLayout->addWidget(cancel_, 0, Qt::AlignLeft);
-    progressLayout->addStretch();
-    stack_->addWidget(progressPage);
+    AddPage(stack_, {status_, progress_, cancel_});
 
     auto* pagePage = new QWidget(stack_);
     auto* pageLayout = new QVBoxLayout(pagePage);
@@ -115,18 +121,10 @@ void PreviewPane::Build() {
     text_->setAccessibleName(Tr("korvane", "预览文本"));
     stack_->addWidget(text_);
 
-    auto* infoPage = new QWidget(stack_);
-    auto* infoLayout = new QVBoxLayout(infoPage);
-    info_ = new QLabel(infoPage);
-    info_->setWordWrap(true);
-    info_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    info_->setAccessibleName(Tr("korvane", "文件信息"));
-    open_ = Button(Tr("korvane", "打开"), infoPage);
+    info_ = Note(Tr("korvane", "文件信息"));
+    open_ = Button(Tr("korvane", "打开"));
     connect(open_, &QPushButton::clicked, this, &PreviewPane::Open);
-    infoLayout->addWidget(info_);
-    infoLayout->addWidget(open_, 0, Qt::AlignLeft);
-    infoLayout->addStretch();
-    stack_->addWidget(infoPage);
+    AddPage(stack_, {info_, open_});
 }
 
 QWidget* PreviewPane::BuildPageTools() {

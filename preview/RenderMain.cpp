@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPdfDocument>
 #include <cstdio>
+#include <cstdlib>
 
 #include "PreviewKind.h"
 #include "RenderLimits.h"
@@ -108,11 +109,7 @@ int RenderImage(const QString& path, int page) {
     return Write(paper, pages, page);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    LimitSelf();
-    QCoreApplication app(argc, argv);
+int Run() {
     const QStringList args = QCoreApplication::arguments();
     bool pageOk = false;
     bool widthOk = false;
@@ -134,4 +131,15 @@ int main(int argc, char** argv) {
         default:
             return kUnknown;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    LimitSelf();
+    QCoreApplication app(argc, argv);
+    const int exitCode = Run();
+    // The page is out; tearing the decoders down would only cost time.
+    std::fflush(stdout);
+    std::_Exit(exitCode);
 }
