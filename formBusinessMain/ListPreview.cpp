@@ -1,6 +1,7 @@
 #include "ListPreview.h"
 
 #include <QDir>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QSettings>
@@ -48,6 +49,11 @@ bool ReadMiB(const QString& value, const char* name, int64_t fallback, int64_t* 
 ListPreview::ListPreview(TListViewEx* list, SourceOf sourceOf)
     : QObject(list), list_(list), sourceOf_(std::move(sourceOf)) {
     QWidget* holder = list->parentWidget();
+    // Inside the splitter the list is no longer the group's own: it keeps the group's caption.
+    if (const auto* group = qobject_cast<QGroupBox*>(holder);
+        group && list->accessibleName().isEmpty()) {
+        list->setAccessibleName(group->title().remove(u'&').trimmed());
+    }
     splitter_ = new QSplitter(Qt::Horizontal, holder);
     splitter_->setObjectName(QStringLiteral("splPreview"));
     splitter_->setChildrenCollapsible(false);
