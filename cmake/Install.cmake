@@ -24,6 +24,8 @@ set_target_properties(korvane PROPERTIES INSTALL_RPATH "$ORIGIN/..")
 install(TARGETS telmaris-host korvane-dbtool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS telmaris_host LIBRARY DESTINATION ${TELMARIS_PRIVATE_LIBDIR} NAMELINK_SKIP)
 install(TARGETS korvane LIBRARY DESTINATION ${TELMARIS_MODULE_INSTALL_DIR})
+# The preview's decoder, a program of the module's own that no operator runs by hand.
+install(TARGETS korvane-preview-render RUNTIME DESTINATION ${TELMARIS_PRIVATE_LIBDIR})
 install(DIRECTORY db/schema/ DESTINATION ${CMAKE_INSTALL_DATADIR}/korvane/schema
         FILES_MATCHING PATTERN "*.sql")
 install(FILES packaging/telmaris-host.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -15,6 +15,7 @@
 #include "HostConfig.h"
 #include "HostControls.h"
 #include "InputChecks.h"
+#include "ListPreview.h"
 #include "PathList.h"
 #include "RegistrationModel.h"
 #include "RegistrationReads.h"
@@ -74,16 +75,21 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
         [this](const QString& text) { Notice(text); });
     transfers_ = new korvane::WindowTransfers(
         this, {ui->GroupBox2, ui->btnFpt, ui->btnDown},
-        [this](korvane::TransferRequest* request) {
-            return korvane::SettleRequest([this](const QString& name) { return SysPara(name); },
-                                          ftpTimeouts_, ftpClock_, request);
-        },
+        [this](korvane::TransferRequest* request) { return Settle(request); },
         [this](const QString& text) { Notice(text); });
     connect(transfers_, &korvane::WindowTransfers::batchEnded, this, &TfrmBusinessMain::BatchEnded);
     connect(&transfers_->Queue(), &korvane::TransferQueue::ended, this,
             [this](korvane::TransferJob* job) { items_->Record(*job, operatorId_); });
     searchList_ = new korvane::SearchList(ui->lvList, ui->GroupBox3, ADOQuery);
     connect(searchList_, &korvane::SearchList::marked, this, &TfrmBusinessMain::listMarked);
+    preview_ =
+        new korvane::ListPreview(ui->lvList, [this](int row, korvane::PreviewSource* source) {
+            return korvane::RowPreview(
+                ADOQuery, searchList_->Model(), row,
+                [this](const QString& name) { return SysPara(name); },
+                [this](korvane::TransferRequest* request) { return Settle(request); },
+                preview_->Pane(), source);
+        });
     connect(ui->lvList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
         if (transfers_->Idle()) {  // a double-click is 下载, and only while 下载 is
             ui->lvList->selectRow(at.row());
@@ -382,6 +388,11 @@ QString TfrmBusinessMain::SysPara(const QString& name) {
     return value;
 }
 
+QString TfrmBusinessMain::Settle(korvane::TransferRequest* request) {
+    return korvane::SettleRequest([this](const QString& name) { return SysPara(name); },
+                                  ftpTimeouts_, ftpClock_, request);
+}
+
 bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
                                    const QString& localFile) {
     korvane::TransferQueue::Item item;
@@ -398,6 +409,7 @@ bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
 }
 
 void TfrmBusinessMain::SetStoreFactory(korvane::StoreFactory factory) {
+    preview_->Pane().SetStoreFactory(factory);
     transfers_->Queue().SetStoreFactory(std::move(factory));
 }
 

@@ -27,6 +27,7 @@ class FileStore;
 class TransferJob;
 struct TransferRequest;
 using StoreFactory = std::function<std::unique_ptr<store::FileStore>(const TransferRequest&)>;
+class ListPreview;
 class LocalNames;
 class SearchList;
 class TransferItems;
@@ -103,6 +104,8 @@ protected:
 
 private:
     QString SysPara(const QString& name);
+    // Gives request the site's settings and waits as they are now; the reason when they are bad.
+    QString Settle(korvane::TransferRequest* request);
     void Search();
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
@@ -133,6 +136,7 @@ private:
     bool listCut_ = false;  // the last search had more rows than it listed
     korvane::WindowTransfers* transfers_;
     korvane::SearchList* searchList_;
+    korvane::ListPreview* preview_;
     std::unique_ptr<korvane::LocalNames> localNames_;
     std::unique_ptr<korvane::TransferItems> items_;
     std::optional<korvane::SearchConditions> lastSearch_;  // listed again after an upload

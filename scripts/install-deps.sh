@@ -25,12 +25,14 @@ build=(
 run=(
   libgtest-dev googletest
   libqt6sql6-sqlite qt6-translations-l10n fonts-wqy-microhei
+  qt6-image-formats-plugins
   python3-pyftpdlib
   xvfb xauth xdotool
 )
 test=(
   clang clang-format clang-tidy
   libqt6sql6-psql libqt6sql6-odbc odbc-postgresql python3-openssl curl openssl
+  libtiff-tools
 )
 servers=(postgresql postgresql-common vsftpd openssh-server)
 

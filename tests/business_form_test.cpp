@@ -46,6 +46,7 @@
 #include "FileRecord.h"
 #include "IntentLog.h"
 #include "PathList.h"
+#include "PreviewPane.h"
 #include "RunningJobs.h"
 #include "Sha256.h"
 #include "Statements.h"
@@ -59,6 +60,7 @@
 #include "support/FakeClock.h"
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
+#include "support/PreviewDocuments.h"
 #include "support/ScriptedStore.h"
 #include "support/SshServer.h"
 #include "support/TestCertificate.h"
@@ -1920,3 +1922,67 @@ INSTANTIATE_TEST_SUITE_P(On, PassiveOnlyTest, ::testing::Values(korvane::db::Bac
                          korvane::test::BackendTestName);
 
 }  // namespace
+
+// The preview beside the list: Space on a row shows it, the arrow keys move it along with the
+// selection, PageDown turns a page, Space hides it again; whether it shows is remembered for the
+// next window.
+TEST_P(FormTest, SpaceShowsThePreviewAndItFollowsTheSelection) {
+    env->UseFtp();
+    QTemporaryDir state;
+    const QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
+    qputenv("XDG_CACHE_HOME", state.filePath(QStringLiteral("cache")).toUtf8());
+    qputenv("KORVANE_PREVIEW_RENDER",
+            QByteArray(KORVANE_BINARY_DIR "/host/app/korvane-preview-render"));
+    const struct Restore {
+        QByteArray before;
+        ~Restore() {
+            qputenv("XDG_STATE_HOME", before);
+            qunsetenv("XDG_CACHE_HOME");
+        }
+    } restore{stateBefore};
+    Open();
+    const QString remote = QStringLiteral("4343_contract-%1.pdf")
+                               .arg(QLatin1String(korvane::test::BackendName(GetParam())));
+    Fill(QStringLiteral("4343"), 1, LocalFile(remote.mid(5), korvane::test::MakePdf(3)), QString());
+    Send("btnFpt");
+    Fill(QStringLiteral("4343"), 1,
+         LocalFile(
+             QStringLiteral("id-%1.png").arg(QLatin1String(korvane::test::BackendName(GetParam()))),
+             korvane::test::WriteImage(korvane::test::ScanPage(1), "png")),
+         QString());
+    Send("btnFpt");
+    Edit("edDownId")->setText(QStringLiteral("4343"));
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 2);
+    auto* pane = form->findChild<korvane::PreviewPane*>(QStringLiteral("pnlPreview"));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(pane->isHidden());
+    const auto settled = [pane](const std::function<bool()>& done) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 20000) {
+            QSignalSpy(pane, &korvane::PreviewPane::shown).wait(200);
+        }
+        return done();
+    };
+    const int pdfRow = List()->ItemText(0, 2) == remote ? 0 : 1;
+    List()->setFocus();
+    List()->selectRow(pdfRow);
+    QTest::keyClick(List(), Qt::Key_Space);
+    EXPECT_TRUE(pane->isVisible());
+    ASSERT_TRUE(settled([pane] { return pane->Pages() == 3; })) << pane->Message().toStdString();
+    QTest::keyClick(List(), Qt::Key_PageDown);
+    EXPECT_TRUE(settled([pane] { return pane->Page() == 1; }));
+    QTest::keyClick(List(), pdfRow == 0 ? Qt::Key_Down : Qt::Key_Up);
+    EXPECT_TRUE(settled([pane] {
+        return pane->Pages() == 1 && pane->Current() == korvane::PreviewPane::State::Page;
+    }));
+    EXPECT_EQ(dialogs.Texts().filter(QStringLiteral("预览")), QStringList());
+    QTest::keyClick(List(), Qt::Key_Space);
+    EXPECT_TRUE(pane->isHidden());
+    QTest::keyClick(List(), Qt::Key_Space);
+    form.reset();
+    Open();
+    EXPECT_FALSE(form->findChild<korvane::PreviewPane*>(QStringLiteral("pnlPreview"))->isHidden());
+}

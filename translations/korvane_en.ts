@@ -1517,6 +1517,124 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
         <source>与 --check 一起：主机配置文件（默认与主机相同：全机的和本人的）</source>
         <translation>with --check: this configuration file alone (else the host&apos;s: the machine&apos;s and the operator&apos;s own)</translation>
     </message>
+    <message>
+        <source>预览缓存目录[%1]无法创建或写入。</source>
+        <translation>The preview cache folder [%1] cannot be created or written.</translation>
+    </message>
+    <message>
+        <source>服务器上的文件与登记时不一致（登记：%1字节，SHA-256 %2；服务器上：%3字节，SHA-256 %4），不予显示，请核实！</source>
+        <translation>The file on the server differs from what was registered (registered: %1 bytes, SHA-256 %2; on the server: %3 bytes, SHA-256 %4). It is not shown; please check it!</translation>
+    </message>
+    <message>
+        <source>预览页面</source>
+        <translation>Preview page</translation>
+    </message>
+    <message>
+        <source>预览</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>预览消息</source>
+        <translation>Preview message</translation>
+    </message>
+    <message>
+        <source>获取进度</source>
+        <translation>Fetch progress</translation>
+    </message>
+    <message>
+        <source>已取消预览。</source>
+        <translation>The preview was cancelled.</translation>
+    </message>
+    <message>
+        <source>预览文本</source>
+        <translation>Preview text</translation>
+    </message>
+    <message>
+        <source>文件信息</source>
+        <translation>File information</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>上一页</source>
+        <translation>Previous page</translation>
+    </message>
+    <message>
+        <source>下一页</source>
+        <translation>Next page</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>放大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>适合宽度</source>
+        <translation>Fit width</translation>
+    </message>
+    <message>
+        <source>旋转</source>
+        <translation>Rotate</translation>
+    </message>
+    <message>
+        <source>文件[%1]没有登记大小和SHA-256，无法核实，不予预览。</source>
+        <translation>The file [%1] was registered without its size and SHA-256, so it cannot be verified and is not previewed.</translation>
+    </message>
+    <message>
+        <source>文件[%1]有%2，超过预览上限%3 MiB（korvane_preview_max），确定要获取并预览吗？</source>
+        <translation>The file [%1] is %2, more than the preview limit of %3 MiB (korvane_preview_max). Fetch and preview it?</translation>
+    </message>
+    <message>
+        <source>选择一条记录以预览其文件。</source>
+        <translation>Select a row to preview its file.</translation>
+    </message>
+    <message>
+        <source>正在获取[%1]（%2）…</source>
+        <translation>Fetching [%1] (%2)…</translation>
+    </message>
+    <message>
+        <source>正在显示[%1]…</source>
+        <translation>Showing [%1]…</translation>
+    </message>
+    <message>
+        <source>
+……（只显示前 1 MiB）</source>
+        <translation>
+…… (only the first MiB is shown)</translation>
+    </message>
+    <message>
+        <source>第 %1/%2 页</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>文件：%1
+大小：%2
+上传：%3（%4）</source>
+        <translation>File: %1
+Size: %2
+Uploaded by: %3 (%4)</translation>
+    </message>
+    <message>
+        <source>没有能打开[%1]的程序。</source>
+        <translation>No program can open [%1].</translation>
+    </message>
+    <message>
+        <source>文件已损坏或过大，无法显示。</source>
+        <translation>The file is damaged or too large and cannot be shown.</translation>
+    </message>
+    <message>
+        <source>预览程序[%1]无法启动。</source>
+        <translation>The preview program [%1] cannot be started.</translation>
+    </message>
+    <message>
+        <source>系统参数%1的值[%2]无效：应为1到1048576之间的整数（MiB）。</source>
+        <translation>The value [%2] of the system parameter %1 is not valid: it must be a whole number from 1 to 1048576 (MiB).</translation>
+    </message>
 </context>
 <context>
     <name>telmaris</name>
