@@ -1438,84 +1438,17 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
         <source>数据库早于 1.2 版，没有表 zy.res_download_file：请运行一次 korvane-dbtool --conn &quot;&lt;连接字符串&gt;&quot; --upgrade。在此之前上传的文件不记录大小和摘要，同名上传也不互相排斥。</source>
         <translation>The database predates 1.2 and has no table zy.res_download_file: run korvane-dbtool --conn &quot;&lt;connection string&gt;&quot; --upgrade once. Until then uploads record no size or digest, and uploads of one name do not exclude each other.</translation>
     </message>
-</context>
-<context>
-    <name>korvane-dbtool</name>
     <message>
-        <source>不能读取密码文件 %1：%2</source>
-        <translation>Cannot read the password file %1: %2</translation>
+        <source>系统参数%1的值[%2]无效：应为1到1048576之间的整数（MiB）。</source>
+        <translation>The value [%2] of the system parameter %1 is not valid: it must be a whole number from 1 to 1048576 (MiB).</translation>
     </message>
     <message>
-        <source>--query 需要 --columns（要列出的列）</source>
-        <translation>--query needs --columns (the columns to print)</translation>
+        <source>文件已损坏或过大，无法显示。</source>
+        <translation>The file is damaged or too large and cannot be shown.</translation>
     </message>
     <message>
-        <source>警告：--conn 中的密码本机所有用户都能看到；请改用 --password-file、KORVANE_DB_PASSWORD 或 --ask-password</source>
-        <translation>warning: every user of this machine can read the password in --conn; use --password-file, KORVANE_DB_PASSWORD or --ask-password</translation>
-    </message>
-    <message>
-        <source>不能读取脚本 %1：%2</source>
-        <translation>Cannot read the script %1: %2</translation>
-    </message>
-    <message>
-        <source>建立并查询 korvane 数据库（见 korvane-dbtool(1)）。</source>
-        <translation>Creates and queries the korvane database (see korvane-dbtool(1)).</translation>
-    </message>
-    <message>
-        <source>ADO 连接字符串</source>
-        <translation>ADO connection string</translation>
-    </message>
-    <message>
-        <source>文本</source>
-        <translation>text</translation>
-    </message>
-    <message>
-        <source>从此文件的第一行读取数据库密码</source>
-        <translation>read the database password from the first line of this file</translation>
-    </message>
-    <message>
-        <source>文件</source>
-        <translation>file</translation>
-    </message>
-    <message>
-        <source>在终端上询问数据库密码</source>
-        <translation>ask for the database password on the terminal</translation>
-    </message>
-    <message>
-        <source>要执行的建表脚本</source>
-        <translation>schema script to apply</translation>
-    </message>
-    <message>
-        <source>不返回行的语句</source>
-        <translation>statement without rows</translation>
-    </message>
-    <message>
-        <source>返回行的语句，以制表符分隔列出（需要 --columns）</source>
-        <translation>statement with rows, printed tab-separated (needs --columns)</translation>
-    </message>
-    <message>
-        <source>--query 要列出的列，以逗号分隔</source>
-        <translation>the columns of --query to print, comma-separated</translation>
-    </message>
-    <message>
-        <source>列名</source>
-        <translation>names</translation>
-    </message>
-    <message>
-        <source>为已有的数据库添加本版本需要的表</source>
-        <translation>add the tables that this version needs to an existing database</translation>
-    </message>
-    <message>
-        <source>将登记记录与存储（FTP 或 SFTP 服务器）上的文件比较</source>
-        <translation>compare the registrations with the files in the store (the FTP or SFTP server)</translation>
-    </message>
-    <message>
-        <source>与 --check 一起：完成中断的上传（从不删除孤立文件）</source>
-        <translation>with --check: finish interrupted uploads (never removes an orphan)</translation>
-    </message>
-    <message>
-        <source>与 --check 一起：主机配置文件（默认与主机相同：全机的和本人的）</source>
-        <translation>with --check: this configuration file alone (else the host&apos;s: the machine&apos;s and the operator&apos;s own)</translation>
+        <source>预览程序[%1]无法启动。</source>
+        <translation>The preview program [%1] cannot be started.</translation>
     </message>
     <message>
         <source>预览缓存目录[%1]无法创建或写入。</source>
@@ -1524,10 +1457,6 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
     <message>
         <source>服务器上的文件与登记时不一致（登记：%1字节，SHA-256 %2；服务器上：%3字节，SHA-256 %4），不予显示，请核实！</source>
         <translation>The file on the server differs from what was registered (registered: %1 bytes, SHA-256 %2; on the server: %3 bytes, SHA-256 %4). It is not shown; please check it!</translation>
-    </message>
-    <message>
-        <source>预览页面</source>
-        <translation>Preview page</translation>
     </message>
     <message>
         <source>预览</source>
@@ -1624,16 +1553,87 @@ Uploaded by: %3 (%4)</translation>
         <translation>No program can open [%1].</translation>
     </message>
     <message>
-        <source>文件已损坏或过大，无法显示。</source>
-        <translation>The file is damaged or too large and cannot be shown.</translation>
+        <source>预览页面</source>
+        <translation>Preview page</translation>
+    </message>
+</context>
+<context>
+    <name>korvane-dbtool</name>
+    <message>
+        <source>不能读取密码文件 %1：%2</source>
+        <translation>Cannot read the password file %1: %2</translation>
     </message>
     <message>
-        <source>预览程序[%1]无法启动。</source>
-        <translation>The preview program [%1] cannot be started.</translation>
+        <source>--query 需要 --columns（要列出的列）</source>
+        <translation>--query needs --columns (the columns to print)</translation>
     </message>
     <message>
-        <source>系统参数%1的值[%2]无效：应为1到1048576之间的整数（MiB）。</source>
-        <translation>The value [%2] of the system parameter %1 is not valid: it must be a whole number from 1 to 1048576 (MiB).</translation>
+        <source>警告：--conn 中的密码本机所有用户都能看到；请改用 --password-file、KORVANE_DB_PASSWORD 或 --ask-password</source>
+        <translation>warning: every user of this machine can read the password in --conn; use --password-file, KORVANE_DB_PASSWORD or --ask-password</translation>
+    </message>
+    <message>
+        <source>不能读取脚本 %1：%2</source>
+        <translation>Cannot read the script %1: %2</translation>
+    </message>
+    <message>
+        <source>建立并查询 korvane 数据库（见 korvane-dbtool(1)）。</source>
+        <translation>Creates and queries the korvane database (see korvane-dbtool(1)).</translation>
+    </message>
+    <message>
+        <source>ADO 连接字符串</source>
+        <translation>ADO connection string</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>text</translation>
+    </message>
+    <message>
+        <source>从此文件的第一行读取数据库密码</source>
+        <translation>read the database password from the first line of this file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>在终端上询问数据库密码</source>
+        <translation>ask for the database password on the terminal</translation>
+    </message>
+    <message>
+        <source>要执行的建表脚本</source>
+        <translation>schema script to apply</translation>
+    </message>
+    <message>
+        <source>不返回行的语句</source>
+        <translation>statement without rows</translation>
+    </message>
+    <message>
+        <source>返回行的语句，以制表符分隔列出（需要 --columns）</source>
+        <translation>statement with rows, printed tab-separated (needs --columns)</translation>
+    </message>
+    <message>
+        <source>--query 要列出的列，以逗号分隔</source>
+        <translation>the columns of --query to print, comma-separated</translation>
+    </message>
+    <message>
+        <source>列名</source>
+        <translation>names</translation>
+    </message>
+    <message>
+        <source>为已有的数据库添加本版本需要的表</source>
+        <translation>add the tables that this version needs to an existing database</translation>
+    </message>
+    <message>
+        <source>将登记记录与存储（FTP 或 SFTP 服务器）上的文件比较</source>
+        <translation>compare the registrations with the files in the store (the FTP or SFTP server)</translation>
+    </message>
+    <message>
+        <source>与 --check 一起：完成中断的上传（从不删除孤立文件）</source>
+        <translation>with --check: finish interrupted uploads (never removes an orphan)</translation>
+    </message>
+    <message>
+        <source>与 --check 一起：主机配置文件（默认与主机相同：全机的和本人的）</source>
+        <translation>with --check: this configuration file alone (else the host&apos;s: the machine&apos;s and the operator&apos;s own)</translation>
     </message>
 </context>
 <context>
