@@ -43,7 +43,6 @@
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "InputChecks.h"
-#include "FileRecord.h"
 #include "IntentLog.h"
 #include "PathList.h"
 #include "PreviewPane.h"
