@@ -28,6 +28,7 @@ class TransferJob;
 struct TransferRequest;
 using StoreFactory = std::function<std::unique_ptr<store::FileStore>(const TransferRequest&)>;
 class LocalNames;
+class ReplaceChoices;
 class SearchList;
 class TransferItems;
 class WindowTransfers;
@@ -107,8 +108,11 @@ private:
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
     void Upload();
-    // Asks once about every name that is registered already; true to go on.
-    bool ConfirmReplacing(const QStringList& remoteNames);
+    // Asks once about the names of a batch that are registered already (remotes[i] is stored
+    // from locals[i]), then calls start with the answer; at once when none is. Nothing is
+    // called when the operator cancels.
+    void AskBeforeReplacing(const QStringList& remotes, const QStringList& locals,
+                            std::function<void(const korvane::ReplaceChoices&)> start);
     void Download();
     // What the window does once its transfers ended.
     void BatchEnded(const korvane::BatchEnd& end);
