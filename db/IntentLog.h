@@ -42,6 +42,11 @@ struct Version {
 
 // How long a held upload's temporary file is kept for a resume; after that it is abandoned.
 constexpr int64_t kHeldUploadSeconds = 7 * 24 * 3600;
+// Whether intent is a held upload that a resume may still continue at now (epoch seconds):
+// nothing but that resume, or another upload of its name, may touch its file.
+inline bool HeldForResume(const Intent& intent, int64_t now) {
+    return intent.phase == Intent::Phase::Held && now - intent.created < kHeldUploadSeconds;
+}
 
 // The tables zy.res_download_intent and zy.res_download_version. Each call is one or a few
 // statements on the given query, which it leaves closed; failures raise DbError. Without the

@@ -4,15 +4,18 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "BusinessCommon.h"
 #include "DownloadFolder.h"
 #include "FormAids.h"
+#include "HistoryDialog.h"
 #include "HostControls.h"
 #include "InputChecks.h"
 #include "PathList.h"
+#include "RegistrationModel.h"
 #include "RegistrationReads.h"
 #include "ReplaceDialog.h"
 #include "SearchList.h"
@@ -88,6 +91,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
             btnDownClick();
         }
     });
+    ui->lvList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->lvList, &QWidget::customContextMenuRequested, this, &TfrmBusinessMain::ListMenu);
     auto* drops = new korvane::FileDrops(this, *localNames_, [this] { return transfers_->Idle(); });
     connect(drops, &korvane::FileDrops::dropped, this, [this](const QStringList& files) {
         ui->edDownPath2->setText(korvane::JoinPathList(files));
@@ -147,6 +152,16 @@ void TfrmBusinessMain::FormShow() {
     const QDateTime now = QDateTime::currentDateTime();
     ui->dtpBegin->setDateTime(now);
     ui->dtpEnd->setDateTime(now.addDays(1));
+    // What a host that died left is finished once the window is up, never in its way.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            korvane::TransferRequest request;
+            if (transfers_->SettleNow(&request).isEmpty()) {
+                items_->FinishLeftovers(request, transfers_->Queue().Factory(), operatorId_);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 // Search -----------------------------------------------------------------------------------
@@ -197,6 +212,36 @@ bool TfrmBusinessMain::List(const korvane::SearchConditions& c) {
                                          : QString::number(op);
                           }),
         searchRowLimit_, &listCut_);
+}
+
+void TfrmBusinessMain::ListMenu(const QPoint& at) {
+    const QModelIndex index = ui->lvList->indexAt(at);
+    if (!index.isValid()) {
+        return;
+    }
+    auto* menu = new QMenu(ui->lvList);
+    menu->setObjectName(QStringLiteral("mnuList"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(Tr("korvane", "历史记录"), this,
+                    [this, row = index.row()] { Guarded([this, row] { ShowHistory(row); }); });
+    menu->popup(ui->lvList->viewport()->mapToGlobal(at));
+}
+
+void TfrmBusinessMain::ShowHistory(int row) {
+    korvane::RegistrationModel& model = searchList_->Model();
+    const QString name = model.index(row, korvane::RegistrationModel::kName)
+                             .data(korvane::RegistrationModel::kRemoteNameRole)
+                             .toString();
+    const QString orderId = model.Text(row, korvane::RegistrationModel::kId);
+    const auto history = korvane::RegistrationReads(ADOQuery).HistoryOf(name, orderId);
+    if (!history) {
+        Notice(Tr("korvane", "数据库中还没有历史记录表，请运行 korvane-dbtool --upgrade。"));
+        return;
+    }
+    auto* dialog =
+        new korvane::HistoryDialog(this, name, orderId, history->ofName, history->ofOrder,
+                                   [this](int32_t op) { return OperatorName(op); });
+    dialog->show();
 }
 
 // Upload -----------------------------------------------------------------------------------

@@ -114,6 +114,9 @@ private:
     void AskBeforeReplacing(const QStringList& remotes, const QStringList& locals,
                             std::function<void(const korvane::ReplaceChoices&)> start);
     void Download();
+    // The list's context menu at a point of its viewport; the history of a listed row.
+    void ListMenu(const QPoint& at);
+    void ShowHistory(int row);
     // What the window does once its transfers ended.
     void BatchEnded(const korvane::BatchEnd& end);
     void ClearUploadInputs();

@@ -1,6 +1,7 @@
 #include "TransferItems.h"
 
 #include "GuiServices.h"
+#include "LeftoverUploads.h"
 #include "Registration.h"
 #include "RegistrationReads.h"
 #include "StoreSettings.h"
@@ -12,6 +13,8 @@ namespace korvane {
 TransferItems::TransferItems(db::TADOConnection& connection, db::TADOQuery& query,
                              OperatorName name, Notice notice)
     : connection_(connection), query_(query), name_(std::move(name)), notice_(std::move(notice)) {}
+
+TransferItems::~TransferItems() = default;
 
 TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& insert,
                                           const QString& local, int32_t operatorId,
@@ -71,6 +74,14 @@ TransferQueue::Item TransferItems::Download(const QString& remote, const QString
 
 void TransferItems::Record(const TransferJob& job, int32_t operatorId) const {
     RecordHistory(query_, job, operatorId);
+}
+
+void TransferItems::FinishLeftovers(const TransferRequest& request, const StoreFactory& factory,
+                                    int32_t operatorId) {
+    leftovers_ = std::make_unique<LeftoverUploads>(connection_, query_, request, factory);
+    if (!leftovers_->Start(operatorId, ClaimExpirySeconds(request.timeouts))) {
+        leftovers_.reset();
+    }
 }
 
 QString SettleRequest(const std::function<QString(const QString&)>& parameter,

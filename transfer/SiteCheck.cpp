@@ -279,7 +279,7 @@ void SiteCheck::CheckIntents() {
 }
 
 bool SiteCheck::KeptForResume(const Intent& intent, int64_t now) {
-    if (intent.phase != Intent::Phase::Held || now - intent.created >= kHeldUploadSeconds) {
+    if (!HeldForResume(intent, now)) {
         return false;
     }
     ++counts_.held;

@@ -42,6 +42,7 @@ public:
 
     // Where the jobs' store sessions come from (the site's store by default).
     void SetStoreFactory(StoreFactory factory) { factory_ = std::move(factory); }
+    const StoreFactory& Factory() const { return factory_; }
     void Add(Item item);
     // A name of the batch that the operator chose not to transfer; its summary says so.
     void Skip(const QString& name);

@@ -1389,6 +1389,14 @@ Paused</translation>
 Replace it with the local file (%3), or skip this file?</translation>
     </message>
     <message>
+        <source>上传</source>
+        <translation>Upload</translation>
+    </message>
+    <message>
+        <source>上传失败</source>
+        <translation>Upload failed</translation>
+    </message>
+    <message>
         <source>替换</source>
         <translation>Replace</translation>
     </message>
@@ -1435,6 +1443,74 @@ Replace it with the local file (%3), or skip this file?</translation>
     <message>
         <source>文件</source>
         <translation>File</translation>
+    </message>
+    <message>
+        <source>替换失败</source>
+        <translation>Replace failed</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>下载失败</source>
+        <translation>Download failed</translation>
+    </message>
+    <message>
+        <source>下载的文件与登记不符</source>
+        <translation>Downloaded file does not match its record</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>操作员</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>版本</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>字节数</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>历史记录 - %1</source>
+        <translation>History - %1</translation>
+    </message>
+    <message>
+        <source>文件[%1]</source>
+        <translation>File [%1]</translation>
+    </message>
+    <message>
+        <source>申请单[%1]</source>
+        <translation>Order [%1]</translation>
+    </message>
+    <message>
+        <source>历史记录</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>数据库中还没有历史记录表，请运行 korvane-dbtool --upgrade。</source>
+        <translation>The database has no history table yet; please run korvane-dbtool --upgrade.</translation>
+    </message>
+    <message>
+        <source>远程服务器[%1]的主机密钥不在信任之列或已改变，没有登录。请向管理员核对下面的指纹，确认无误后将其写入系统参数korvane_sftp_hostkey。</source>
+        <translation>The host key of the remote server [%1] is not trusted or has changed; nothing was logged in. Please check the fingerprint below with the administrator and, if it is right, put it into the system parameter korvane_sftp_hostkey.</translation>
     </message>
 </context>
 <context>
