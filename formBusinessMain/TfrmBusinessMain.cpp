@@ -19,6 +19,7 @@
 #include "PathList.h"
 #include "RegistrationModel.h"
 #include "RegistrationReads.h"
+#include "ReplaceDialog.h"
 #include "SearchList.h"
 #include "SqlRunner.h"
 #include "TransferItems.h"
@@ -62,7 +63,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     ui->setupUi(this);
     OpenDialog = new TOpenDialog(this);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
-    OpenDialog->Filter = QStringLiteral("*.txt|*.txt|*.sql|*.sql|*.*|*.*");
+    // Any kind of file is attached: all files come first.
+    OpenDialog->Filter = QStringLiteral("*.*|*.*|*.txt|*.txt|*.sql|*.sql");
     OpenDialog->MultiSelect = true;
     // Typing stops where the columns would refuse the text, and says so.
     ui->edRemark->setMaxLength(korvane::kMaxRemarkLength);
@@ -262,7 +264,7 @@ void TfrmBusinessMain::ShowHistory(int row) {
 
 void TfrmBusinessMain::btnOpenFileClick() {
     Guarded([this] {
-        OpenDialog->FileName = QStringLiteral("*.txt");
+        OpenDialog->FileName = QString();
         if (OpenDialog->Execute(this)) {
             ui->edDownPath2->setText(korvane::JoinPathList(OpenDialog->Files));
         }
@@ -277,20 +279,41 @@ void TfrmBusinessMain::btnFptClick() {
     });
 }
 
-bool TfrmBusinessMain::ConfirmReplacing(const QStringList& remoteNames) {
+void TfrmBusinessMain::AskBeforeReplacing(
+    const QStringList& remotes, const QStringList& locals,
+    std::function<void(const korvane::ReplaceChoices&)> start) {
     korvane::RegistrationReads reads(ADOQuery);
-    const auto registered = reads.RegisteredAmong(remoteNames);
+    const auto registered = reads.RegisteredAmong(remotes);
     if (registered.names.isEmpty()) {
-        return true;
+        start(korvane::ReplaceChoices());
+        return;
     }
-    QStringList described;
-    for (const QString& name : registered.names) {
-        const auto stored = reads.Recorded(name);
-        described << u'[' + name + u']' +
-                         (stored ? korvane::StoredText(*stored, OperatorName(stored->opId))
-                                 : QString());
+    if (!registered.unreadable.isEmpty()) {
+        // Nobody can tell which names are taken: the whole batch, or nothing of it.
+        QStringList described;
+        for (const QString& name : registered.names) {
+            described << u'[' + name + u']';
+        }
+        if (AskYesNo(korvane::ReplaceQuestion(described, registered.unreadable), Title())) {
+            start(korvane::ReplaceChoices());
+        }
+        return;
     }
-    return AskYesNo(korvane::ReplaceQuestion(described, registered.unreadable), Title());
+    QList<korvane::NameConflict> conflicts;
+    for (int i = 0; i < remotes.size(); ++i) {
+        if (registered.names.contains(remotes[i])) {
+            const auto stored = reads.Recorded(remotes[i]);
+            conflicts << korvane::DescribeConflict(
+                remotes[i], stored, stored ? OperatorName(stored->opId) : QString(), locals[i]);
+        }
+    }
+    auto* dialog = korvane::ReplaceDialog::Ask(this, korvane::ReplaceChoices(conflicts));
+    connect(dialog, &korvane::ReplaceDialog::answered, this,
+            [this, start](const korvane::ReplaceChoices& choices) {
+                if (transfers_->Idle()) {
+                    start(choices);
+                }
+            });
 }
 
 void TfrmBusinessMain::Upload() {
@@ -310,19 +333,31 @@ void TfrmBusinessMain::Upload() {
         fields.value(plan.problem.field, ui->edDownId2)->setFocus();
         return;
     }
-    if (!ConfirmReplacing(plan.remotes)) {
-        return;
-    }
     // Names that text cannot carry are read through links that live as long as the items.
     const auto links = std::make_shared<const QTemporaryDir>();
-    QList<korvane::TransferQueue::Item> items;
-    for (int i = 0; i < plan.paths.size(); ++i) {
-        items << items_->Upload(
-            plan.remotes[i],
-            korvane::BuildInsertStatement(in.id, in.type, plan.remotes[i], operatorId_, in.remark),
-            localNames_->Openable(plan.paths[i], links->path()), operatorId_, links);
+    QStringList locals;
+    for (const QString& path : plan.paths) {
+        locals << localNames_->Openable(path, links->path());
     }
-    transfers_->Start(korvane::Direction::Upload, items);
+    AskBeforeReplacing(plan.remotes, locals, [this, in, plan, locals, links](const auto& choices) {
+        const QStringList skipped = choices.Skipped();
+        QList<korvane::TransferQueue::Item> items;
+        for (int i = 0; i < plan.remotes.size(); ++i) {
+            const QString& remote = plan.remotes[i];
+            if (!skipped.contains(remote)) {
+                items << items_->Upload(
+                    remote,
+                    korvane::BuildInsertStatement(in.id, in.type, remote, operatorId_, in.remark),
+                    locals[i], operatorId_, links, choices.ReplacedNote(remote));
+            }
+        }
+        if (items.isEmpty()) {
+            Notice(
+                Tr("korvane", "没有上传文件：%1都已跳过。").arg(skipped.join(Tr("korvane", "、"))));
+            return;
+        }
+        transfers_->Start(korvane::Direction::Upload, items, skipped);
+    });
 }
 
 void TfrmBusinessMain::ClearUploadInputs() {

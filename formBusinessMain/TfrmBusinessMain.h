@@ -29,6 +29,7 @@ struct TransferRequest;
 using StoreFactory = std::function<std::unique_ptr<store::FileStore>(const TransferRequest&)>;
 class ListPreview;
 class LocalNames;
+class ReplaceChoices;
 class SearchList;
 class TransferItems;
 class WindowTransfers;
@@ -110,8 +111,11 @@ private:
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
     void Upload();
-    // Asks once about every name that is registered already; true to go on.
-    bool ConfirmReplacing(const QStringList& remoteNames);
+    // Asks once about the names of a batch that are registered already (remotes[i] is stored
+    // from locals[i]), then calls start with the answer; at once when none is. Nothing is
+    // called when the operator cancels.
+    void AskBeforeReplacing(const QStringList& remotes, const QStringList& locals,
+                            std::function<void(const korvane::ReplaceChoices&)> start);
     void Download();
     // The list's context menu at a point of its viewport; the history of a listed row.
     void ListMenu(const QPoint& at);

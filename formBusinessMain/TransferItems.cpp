@@ -18,8 +18,10 @@ TransferItems::~TransferItems() = default;
 
 TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& insert,
                                           const QString& local, int32_t operatorId,
-                                          std::shared_ptr<const void> held) const {
+                                          std::shared_ptr<const void> held,
+                                          const QString& note) const {
     TransferQueue::Item item;
+    item.note = note;
     item.request.direction = Direction::Upload;
     item.request.remote = remote;
     item.request.local = local;
@@ -35,8 +37,12 @@ TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& 
         }
         return busy;
     };
-    item.report = [notice = notice_, held = std::move(held)](const TransferJob& job) {
-        for (const QString& text : UploadMessages(job.Request(), job.Outcome())) {
+    item.report = [notice = notice_, held = std::move(held), note](const TransferJob& job) {
+        QStringList messages = UploadMessages(job.Request(), job.Outcome());
+        if (job.Outcome().Succeeded() && !note.isEmpty()) {
+            messages.first() += u'\n' + job.Request().remote + note;
+        }
+        for (const QString& text : messages) {
             notice(text);
         }
     };

@@ -29,9 +29,11 @@ public:
 
     // The local file stored as remote and registered by insert for operatorId. The claim's
     // expiry and the way of storing follow the job's settings at its start (a retry reads them
-    // anew). held lives as long as the item (the links its local file is read through).
+    // anew). held lives as long as the item (the links its local file is read through). note:
+    // what its report and its batch's summary say beside the name once it succeeded.
     TransferQueue::Item Upload(const QString& remote, const QString& insert, const QString& local,
-                               int32_t operatorId, std::shared_ptr<const void> held) const;
+                               int32_t operatorId, std::shared_ptr<const void> held,
+                               const QString& note = {}) const;
     // remote fetched into local and checked against its record; replaced: the row a later
     // upload of its name replaced, so the newer file comes.
     TransferQueue::Item Download(const QString& remote, const QString& local, bool replaced) const;

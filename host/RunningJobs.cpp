@@ -52,6 +52,9 @@ void RunningJobs::End(QObject* job, State state, const QString& result, uint64_t
         }
         e.hooks.cancel = nullptr;
         e.hooks.progress = nullptr;
+        e.hooks.pause = nullptr;
+        e.hooks.resume = nullptr;
+        e.paused = false;
         WriteLog(e);
         emit changed();
         return;
@@ -91,6 +94,25 @@ void RunningJobs::CancelAll() {
     }
     for (const auto& cancel : cancels) {
         cancel();
+    }
+}
+
+bool RunningJobs::Pause(int id) {
+    const Entry* e = Find(id);
+    return e != nullptr && e->job != nullptr && !e->paused && e->hooks.pause && e->hooks.pause();
+}
+
+bool RunningJobs::Resume(int id) {
+    const Entry* e = Find(id);
+    return e != nullptr && e->job != nullptr && e->paused && e->hooks.resume && e->hooks.resume();
+}
+
+void RunningJobs::SetPaused(QObject* job, bool paused) {
+    for (Entry& e : entries_) {
+        if (e.job == job && e.paused != paused) {
+            e.paused = paused;
+            emit changed();
+        }
     }
 }
 

@@ -122,6 +122,7 @@ protected:
             return false;
         }
         EXPECT_TRUE(finished.wait(10000));
+        last = job->Outcome();
         korvane::RecordHistory(*query, *job, 501);  // as the window does at every end
         if (job->Outcome().Succeeded()) {
             registeredAt = korvane::db::DatabaseNow(*query);
@@ -136,15 +137,16 @@ protected:
             QTest::qWaitFor([&] { return korvane::db::DatabaseNow(*query) > registeredAt; }, 5000));
     }
 
-    void Repair() {
+    korvane::SiteCheck::Counts Repair() {
         ScriptedStore store(folder);
         korvane::SiteCheck::Counts counts;
         QString error;
         korvane::db::TADOQuery q(connection);
-        ASSERT_TRUE(korvane::SiteCheck(q, store, true, stdout).Run(&counts, &error))
+        EXPECT_TRUE(korvane::SiteCheck(q, store, true, stdout).Run(&counts, &error))
             << error.toStdString();
         EXPECT_EQ(counts.settled, counts.unfinished);
         EXPECT_EQ(counts.orphans, 0);
+        return counts;
     }
 
     // Each row fetches its own content; nothing registered is gone; nothing else is there.
@@ -176,6 +178,7 @@ protected:
     }
 
     std::unique_ptr<korvane::db::TADOQuery> query;
+    korvane::TransferOutcome last;  // of the last upload that ended
     int64_t registeredAt = 0;
     std::shared_ptr<ScriptedStore::Folder> folder = std::make_shared<ScriptedStore::Folder>();
     QTemporaryDir dir;
@@ -339,6 +342,61 @@ TEST_P(RegistryTest, ARepairLeavesARegisteredLookAlikeAndALiveUploadAlone) {
     EXPECT_EQ(counts.orphans, 0);
     EXPECT_EQ(counts.unfinished, 0) << "a live upload is not unfinished";
     EXPECT_EQ(folder->Files().size(), 2);
+}
+
+// An upload that broke off keeps its temporary file for the next upload of the same file, which
+// continues it, or starts again and says so where the server cannot; a repair leaves the file
+// alone while it is held and collects it once abandoned, as an upload of another file does.
+TEST_P(RegistryTest, ABrokenOffUploadIsContinuedOrCollected) {
+    const QByteArray a = korvane::test::Pattern(4000, 1);
+    const QByteArray b = korvane::test::Pattern(3000, 2);
+    struct Row {
+        const char* name;
+        bool noResume;   // the server stores whole files only
+        bool abandoned;  // held past the bound when the repair comes
+        bool otherFile;  // the next upload is of another file
+        bool continues;  // the next upload asks to continue the held file
+    };
+    const Row rows[] = {
+        {"continued", false, false, false, true},
+        {"the server cannot continue", true, false, false, true},
+        {"another file under the name", false, false, true, false},
+        {"abandoned", false, true, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Clear();
+        folder->noResume = row.noResume;
+        folder->breakPutAt = 1500;
+        EXPECT_FALSE(Upload(a));
+        EXPECT_TRUE(last.kept);
+        EXPECT_TRUE(korvane::OutcomeMessage({}, last).contains(QStringLiteral("从中断处继续")));
+        const QStringList held = folder->Files().keys().filter(QStringLiteral(".part"));
+        ASSERT_EQ(held.size(), 1);
+        EXPECT_EQ(folder->Files().value(held[0]), a.left(1500));
+        if (row.abandoned) {
+            db->Exec(QStringLiteral("update zy.res_download_intent set created=created-%1")
+                         .arg(korvane::db::kHeldUploadSeconds + 1));
+        } else {
+            // A window that starts leaves a held upload alone.
+            korvane::LeftoverUploads start(connection, *query, {}, [this](const auto&) {
+                return std::make_unique<ScriptedStore>(folder);
+            });
+            EXPECT_FALSE(start.Start(501, 60));
+        }
+        const korvane::SiteCheck::Counts counts = Repair();
+        EXPECT_EQ(counts.held, row.abandoned ? 0 : 1);
+        EXPECT_EQ(counts.unfinished, row.abandoned ? 1 : 0);
+        EXPECT_EQ(folder->Files().contains(held[0]), !row.abandoned);
+
+        ASSERT_TRUE(Upload(row.otherFile ? b : a)) << last.reason.toStdString();
+        const QString put = folder->Calls().filter(QStringLiteral("Put ")).last();
+        EXPECT_EQ(put == QStringLiteral("Put %1 from 1500").arg(held[0]), row.continues)
+            << put.toStdString();
+        EXPECT_EQ(last.warnings.join(u'|').contains(QStringLiteral("已从头重新上传")),
+                  row.noResume);
+        ExpectConsistent({row.otherFile ? b : a});
+    }
 }
 
 TEST_P(RegistryTest, EveryUploadAndItsFailureIsInTheHistory) {

@@ -14,6 +14,12 @@ Q_LOGGING_CATEGORY(lcLeftovers, "korvane.leftovers")
 struct Settling {
     QStringList settled;
 };
+
+// The intents an upload left, without those of a paused upload: its file is its resume's.
+QList<db::Intent> Left(QList<db::Intent> intents, int64_t now) {
+    intents.removeIf([now](const db::Intent& intent) { return db::HeldForResume(intent, now); });
+    return intents;
+}
 }  // namespace
 
 LeftoverUploads::LeftoverUploads(db::TADOConnection& connection, db::TADOQuery& query,
@@ -37,8 +43,9 @@ bool LeftoverUploads::Start(int32_t operatorId, int expireSeconds) {
         if (!log.Available()) {
             return false;
         }
+        const int64_t now = db::DatabaseNow(query_);
         QSet<QString> names;
-        for (const db::Intent& intent : log.Open()) {
+        for (const db::Intent& intent : Left(log.Open(), now)) {
             names.insert(intent.name);
         }
         for (const QString& name : names) {
@@ -48,7 +55,7 @@ bool LeftoverUploads::Start(int32_t operatorId, int expireSeconds) {
             upload.expireSeconds = expireSeconds;
             auto claim = std::make_unique<Registration>(connection_, query_, upload);
             if (claim->Claim([](int32_t) { return QString(); }).isEmpty() && claim->Claimed()) {
-                intents_ << claim->Intents(false);
+                intents_ << Left(claim->Intents(false), now);
                 claims_.push_back(std::move(claim));
             }
         }

@@ -50,6 +50,8 @@ public:
     bool Journaled() override;
     QList<db::Intent> Intents(bool ownOnly) override;
     void Settled(const QStringList& tokens) override;
+    QString Resumable(uint64_t localSize) override;
+    bool Hold(uint64_t localSize) override;
     QString Announce(const QString& temporary) override;
     QString Plan(const store::StoredCopy& copy, bool nameTaken, QString* aside) override;
     QString Settle(const store::StoredCopy& copy) override;
@@ -69,6 +71,7 @@ private:
     bool claimed_ = false;
     bool open_ = false;                       // a transaction of ours is open
     db::Intent intent_;                       // this upload's put and publish
+    bool adopted_ = false;                    // intent_ was a held upload's
     QStringList own_;                         // tokens of the intents this upload wrote
     std::optional<db::StoredFile> previous_;  // what the record said the name held
     int version_ = 0;                         // the version this upload became

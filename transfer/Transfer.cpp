@@ -73,18 +73,23 @@ bool OpenSession(store::FileStore& store, TransferState& state, TransferOutcome&
 }
 
 namespace {
+QString KeptText() {
+    return Tr("korvane", "\n已上传的部分保留在服务器上，再次上传该文件时从中断处继续。");
+}
+
 QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome) {
     const bool upload = job.direction == Direction::Upload;
     if (outcome.reached != TransferOutcome::Step::Transfer) {
         return upload ? Tr("korvane", "已取消上传。") : Tr("korvane", "已取消下载。");
     }
     if (upload) {
-        // Under a temporary name the upload's own clean-up removes what arrived; stored
-        // directly, what arrived replaced the file that was there.
-        return job.settings.viaTemporary
-                   ? Tr("korvane", "已取消上传，服务器上的文件未改变。")
-                   : Tr("korvane", "已取消上传，服务器上可能留有不完整的文件[%1]。")
-                         .arg(job.remote);
+        // Under a temporary name the upload's own clean-up removes what arrived, unless it is
+        // held for a resume; stored directly, what arrived replaced the file that was there.
+        if (!job.settings.viaTemporary) {
+            return Tr("korvane", "已取消上传，服务器上可能留有不完整的文件[%1]。").arg(job.remote);
+        }
+        return Tr("korvane", "已取消上传，服务器上的文件未改变。") +
+               (outcome.kept ? KeptText() : QString());
     }
     // A resume needs more than the bytes it compares again, and a restart rule that the
     // server's words are known to meet; else the promise could not be kept.
@@ -205,6 +210,9 @@ QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcom
     }
     if (!outcome.reason.isEmpty()) {
         text += u'\n' + outcome.reason;
+    }
+    if (outcome.kept) {
+        text += KeptText();
     }
     return advice.isEmpty() ? text : text + u'\n' + advice;
 }

@@ -927,8 +927,8 @@ The upload will replace them. Continue?</translation>
         <translation>File uploaded, data saved!</translation>
     </message>
     <message>
-        <source>（%1，%2于%3上传）</source>
-        <translation> (%1, uploaded by %2 at %3)</translation>
+        <source>%1，%2于%3上传</source>
+        <translation>%1, uploaded by %2 at %3</translation>
     </message>
     <message>
         <source>请选择要下载的记录!</source>
@@ -1355,6 +1355,40 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
         <translation>While uploading the file [%1], %2: [%1] on the server may still be the earlier file or may already be the uploaded one. The file is not registered; please upload it again later.</translation>
     </message>
     <message>
+        <source>上传[%1]不能从中断处继续（服务器不支持续传上传，或服务器上已传的部分与本地文件不符），已从头重新上传。</source>
+        <translation>The upload of [%1] could not go on where it stopped (the server does not continue uploads, or the part on the server is not the local file's), so it was uploaded again from the start.</translation>
+    </message>
+    <message>
+        <source>
+已上传的部分保留在服务器上，再次上传该文件时从中断处继续。</source>
+        <translation>
+The part already uploaded stays on the server; uploading the file again goes on from where it stopped.</translation>
+    </message>
+    <message>
+        <source>
+已暂停</source>
+        <translation>
+Paused</translation>
+    </message>
+    <message>
+        <source>已登记，大小和上传者没有记录</source>
+        <translation>registered; its size and uploader were not recorded</translation>
+    </message>
+    <message>
+        <source>%1，修改于%2</source>
+        <translation>%1, modified %2</translation>
+    </message>
+    <message>
+        <source>（替换了原文件：%1）</source>
+        <translation> (replaced the earlier file: %1)</translation>
+    </message>
+    <message>
+        <source>服务器上已有登记过的同名文件[%1]（%2）。
+要用本地文件（%3）替换它，还是跳过这个文件？</source>
+        <translation>The server already holds a registered file [%1] (%2).
+Replace it with the local file (%3), or skip this file?</translation>
+    </message>
+    <message>
         <source>上传</source>
         <translation>Upload</translation>
     </message>
@@ -1365,6 +1399,50 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
     <message>
         <source>替换</source>
         <translation>Replace</translation>
+    </message>
+    <message>
+        <source>跳过</source>
+        <translation>Skip</translation>
+    </message>
+    <message>
+        <source>待定</source>
+        <translation>Not decided</translation>
+    </message>
+    <message>
+        <source>其余同名文件都这样处理</source>
+        <translation>Do the same for the remaining files</translation>
+    </message>
+    <message>
+        <source>上传同名文件</source>
+        <translation>Files already registered</translation>
+    </message>
+    <message>
+        <source>服务器上的文件</source>
+        <translation>On the server</translation>
+    </message>
+    <message>
+        <source>要上传的文件</source>
+        <translation>To upload</translation>
+    </message>
+    <message>
+        <source>处理</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>取消上传</source>
+        <translation>Cancel the upload</translation>
+    </message>
+    <message>
+        <source>跳过%1个文件：%2</source>
+        <translation>Skipped %1 file(s): %2</translation>
+    </message>
+    <message>
+        <source>没有上传文件：%1都已跳过。</source>
+        <translation>No file was uploaded: %1 were all skipped.</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
     </message>
     <message>
         <source>替换失败</source>
@@ -1927,6 +2005,18 @@ Cancel these transfers and quit?</translation>
     <message>
         <source>号码管理</source>
         <translation>Number management</translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
     </message>
 </context>
 </TS>

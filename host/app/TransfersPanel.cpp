@@ -20,10 +20,10 @@ namespace telmaris {
 namespace {
 constexpr int kIdRole = Qt::UserRole + 1;
 
-QString StateText(RunningJobs::State state) {
-    switch (state) {
+QString StateText(const RunningJobs::Entry& e) {
+    switch (e.state) {
         case RunningJobs::State::Running:
-            return Tr("telmaris", "进行中");
+            return e.paused ? Tr("telmaris", "已暂停") : Tr("telmaris", "进行中");
         case RunningJobs::State::Succeeded:
             return Tr("telmaris", "完成");
         case RunningJobs::State::Cancelled:
@@ -52,6 +52,8 @@ TransfersPanel::TransfersPanel(QWidget* parent)
     : QDockWidget(Tr("telmaris", "传输列表"), parent),
       table_(new QTableWidget(0, Columns)),
       cancel_(new QPushButton(Tr("telmaris", "取消"))),
+      pause_(new QPushButton(Tr("telmaris", "暂停"))),
+      resume_(new QPushButton(Tr("telmaris", "继续"))),
       retry_(new QPushButton(Tr("telmaris", "重试"))),
       openFolder_(new QPushButton(Tr("telmaris", "打开所在文件夹"))) {
     setObjectName(QStringLiteral("TransfersPanel"));
@@ -66,10 +68,14 @@ TransfersPanel::TransfersPanel(QWidget* parent)
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     cancel_->setObjectName(QStringLiteral("cancelTransfer"));
+    pause_->setObjectName(QStringLiteral("pauseTransfer"));
+    resume_->setObjectName(QStringLiteral("resumeTransfer"));
     retry_->setObjectName(QStringLiteral("retryTransfer"));
     openFolder_->setObjectName(QStringLiteral("openTransferFolder"));
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cancel_);
+    buttons->addWidget(pause_);
+    buttons->addWidget(resume_);
     buttons->addWidget(retry_);
     buttons->addWidget(openFolder_);
     buttons->addStretch();
@@ -80,6 +86,8 @@ TransfersPanel::TransfersPanel(QWidget* parent)
     setWidget(body);
 
     connect(cancel_, &QPushButton::clicked, this, &TransfersPanel::CancelSelected);
+    connect(pause_, &QPushButton::clicked, this, &TransfersPanel::PauseSelected);
+    connect(resume_, &QPushButton::clicked, this, &TransfersPanel::ResumeSelected);
     connect(retry_, &QPushButton::clicked, this, &TransfersPanel::RetrySelected);
     connect(openFolder_, &QPushButton::clicked, this, &TransfersPanel::OpenFolderOfSelected);
     connect(table_, &QTableWidget::itemSelectionChanged, this, &TransfersPanel::UpdateButtons);
@@ -111,7 +119,7 @@ void TransfersPanel::Rebuild() {
         SetText(table_, row, File, e.info.file);
         SetText(table_, row, Direction,
                 e.info.upload ? Tr("telmaris", "上传") : Tr("telmaris", "下载"));
-        SetText(table_, row, State, StateText(e.state));
+        SetText(table_, row, State, StateText(e));
         SetText(table_, row, Result, e.result);
         if (e.id == selected) {
             table_->selectRow(row);
@@ -137,7 +145,10 @@ void TransfersPanel::RefreshProgress() {
 
 void TransfersPanel::UpdateButtons() {
     const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
-    cancel_->setEnabled(e != nullptr && e->state == RunningJobs::State::Running);
+    const bool running = e != nullptr && e->state == RunningJobs::State::Running;
+    cancel_->setEnabled(running);
+    pause_->setEnabled(running && !e->paused && bool(e->hooks.pause));
+    resume_->setEnabled(running && e->paused && bool(e->hooks.resume));
     retry_->setEnabled(e != nullptr && e->state != RunningJobs::State::Running &&
                        e->state != RunningJobs::State::Succeeded && bool(e->hooks.retry));
     openFolder_->setEnabled(e != nullptr && e->state == RunningJobs::State::Succeeded &&
@@ -149,6 +160,14 @@ void TransfersPanel::CancelSelected() {
     if (e != nullptr && e->hooks.cancel) {
         e->hooks.cancel();
     }
+}
+
+void TransfersPanel::PauseSelected() {
+    RunningJobs::Instance().Pause(SelectedJob());
+}
+
+void TransfersPanel::ResumeSelected() {
+    RunningJobs::Instance().Resume(SelectedJob());
 }
 
 void TransfersPanel::RetrySelected() {

@@ -9,8 +9,8 @@ class QTableWidget;
 namespace telmaris {
 
 // Every transfer of this session, running and ended: window, order, file, direction, progress,
-// speed, time left, state and result; cancel for a running one, retry for a failed one, and
-// the folder of a finished download.
+// speed, time left, state and result; cancel, pause and resume for a running one, retry for a
+// failed one, and the folder of a finished download.
 class TransfersPanel : public QDockWidget {
     Q_OBJECT
 public:
@@ -23,6 +23,11 @@ public:
     // The job of a row (its id in RunningJobs), 0 for none.
     int JobAt(int row) const;
 
+public slots:
+    // The selected job stops where it is, keeping what it did; or goes on from there.
+    void PauseSelected();
+    void ResumeSelected();
+
 private:
     void Rebuild();
     void RefreshProgress();
@@ -34,6 +39,8 @@ private:
 
     QTableWidget* table_;
     QPushButton* cancel_;
+    QPushButton* pause_;
+    QPushButton* resume_;
     QPushButton* retry_;
     QPushButton* openFolder_;
     QTimer refresh_;
