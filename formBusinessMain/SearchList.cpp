@@ -62,16 +62,19 @@ SearchList::Chosen SearchList::Files(const QList<int>& rows) const {
     Chosen chosen;
     for (const int row : rows) {
         const QModelIndex at = model_->index(row, RegistrationModel::kName);
-        const QString remote = at.data(RegistrationModel::kRemoteNameRole).toString();
-        if (!IsPlainFileName(remote)) {
-            chosen.invalid = remote;
+        RowFile file{at.data(RegistrationModel::kRemoteNameRole).toString(),
+                     at.data(RegistrationModel::kCreateDateRole).toString(),
+                     at.data(RegistrationModel::kReplacedRole).toBool()};
+        if (!IsPlainFileName(file.name)) {
+            chosen.invalid = file.name;
             return chosen;
         }
-        if (!chosen.remotes.contains(remote)) {
-            chosen.remotes << remote;  // two rows of one name are one file
-        }
-        if (at.data(RegistrationModel::kReplacedRole).toBool()) {
-            chosen.replaced << remote;
+        const bool listed =
+            std::any_of(chosen.rows.begin(), chosen.rows.end(), [&](const RowFile& r) {
+                return r.name == file.name && r.createDate == file.createDate;
+            });
+        if (!listed) {
+            chosen.rows << file;  // two rows of one name and time are one file
         }
     }
     return chosen;

@@ -32,12 +32,18 @@ public:
     // statement failed (RunSQL said why and the list is empty). cut: whether there were more.
     bool List(const SearchConditions& c, RowTexts texts, int limit, bool* cut);
 
-    // The files of the listed rows (view rows): each remote name once, those of rows that a later
-    // upload of their name replaced, and the first name that could not be written into the
-    // download folder (then nothing is downloaded).
+    // A listed row's file: its name, when it was registered, and whether a later upload of the
+    // name replaced it.
+    struct RowFile {
+        QString name;
+        QString createDate;
+        bool replaced = false;
+    };
+    // The files of the listed rows (view rows), each row of one name and date once, and the
+    // first name that could not be written into the download folder (then nothing is
+    // downloaded).
     struct Chosen {
-        QStringList remotes;
-        QStringList replaced;
+        QList<RowFile> rows;
         QString invalid;
     };
     Chosen Files(const QList<int>& rows) const;

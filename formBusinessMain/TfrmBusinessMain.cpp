@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -20,6 +21,7 @@
 #include "TransferReports.h"
 #include "Translate.h"
 #include "TrimBlanks.h"
+#include "WindowDownloads.h"
 #include "WindowTransfers.h"
 #include "ui_formBusinessMain.h"
 
@@ -67,7 +69,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     ui->btnOpenFile->setAccessibleName(Tr("korvane", "选择要上传的文件"));
     items_ = std::make_unique<korvane::TransferItems>(
         ADOConnection, ADOQuery, [this](int32_t op) { return OperatorName(op); },
-        [this](const QString& text) { Notice(text); });
+        [this](const QString& text) { Notice(text); },
+        [this](const QString& text, const QString& file) { downloads_->ShowFinished(text, file); });
     transfers_ = new korvane::WindowTransfers(
         this, {ui->GroupBox2, ui->btnFpt, ui->btnDown},
         [this](korvane::TransferRequest* request) {
@@ -78,6 +81,7 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     connect(transfers_, &korvane::WindowTransfers::batchEnded, this, &TfrmBusinessMain::BatchEnded);
     connect(&transfers_->Queue(), &korvane::TransferQueue::ended, this,
             [this](korvane::TransferJob* job) { items_->Record(*job, operatorId_); });
+    downloads_ = new korvane::WindowDownloads(this, ADOQuery, *items_, *transfers_);
     searchList_ = new korvane::SearchList(ui->lvList, ui->GroupBox3, ADOQuery);
     connect(searchList_, &korvane::SearchList::marked, this, &TfrmBusinessMain::listMarked);
     connect(ui->lvList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
@@ -86,6 +90,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
             btnDownClick();
         }
     });
+    ui->lvList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->lvList, &QWidget::customContextMenuRequested, this, &TfrmBusinessMain::ListMenu);
     auto* drops = new korvane::FileDrops(this, *localNames_, [this] { return transfers_->Idle(); });
     connect(drops, &korvane::FileDrops::dropped, this, [this](const QStringList& files) {
         ui->edDownPath2->setText(korvane::JoinPathList(files));
@@ -288,32 +294,55 @@ void TfrmBusinessMain::btnDownClick() {
     });
 }
 
-void TfrmBusinessMain::Download() {
-    const QList<int> rows = ui->lvList->SelectedIndexes();
-    if (rows.isEmpty()) {
+bool TfrmBusinessMain::DownloadTargets(QList<korvane::SearchList::RowFile>* rows, QString* folder) {
+    const QList<int> selected = ui->lvList->SelectedIndexes();
+    if (selected.isEmpty()) {
         Notice(Tr("korvane", "请选择要下载的记录!"), MB_NOICON);
-        return;
+        return false;
     }
-    const korvane::SearchList::Chosen chosen = searchList_->Files(rows);
+    const korvane::SearchList::Chosen chosen = searchList_->Files(selected);
     if (!chosen.invalid.isNull()) {
         Notice(Tr("korvane", "文件名称[%1]无效，不能下载！").arg(chosen.invalid));
-        return;
+        return false;
     }
-    const korvane::DownloadFolder folder = korvane::ChooseDownloadFolder(
+    const korvane::DownloadFolder chosenFolder = korvane::ChooseDownloadFolder(
         telmaris::TrimBlanks(SysPara(QStringLiteral("korvane_down_dir"))),
         QCoreApplication::applicationDirPath(),
         QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
         korvane::CanCreateFilesIn);
-    if (folder.path.isEmpty()) {
-        Notice(folder.error);
-        return;
+    if (chosenFolder.path.isEmpty()) {
+        Notice(chosenFolder.error);
+        return false;
     }
-    QList<korvane::TransferQueue::Item> items;
-    for (const QString& remote : chosen.remotes) {
-        items << items_->Download(remote, folder.path + u'/' + remote,
-                                  chosen.replaced.contains(remote));
+    *rows = chosen.rows;
+    *folder = chosenFolder.path;
+    return true;
+}
+
+void TfrmBusinessMain::Download() {
+    QList<korvane::SearchList::RowFile> rows;
+    QString folder;
+    if (DownloadTargets(&rows, &folder)) {
+        downloads_->Download(rows, folder);
     }
-    transfers_->Start(korvane::Direction::Download, items);
+}
+
+void TfrmBusinessMain::ListMenu(const QPoint& at) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const bool idle = transfers_->Idle();
+    menu->addAction(Tr("korvane", "下载"), this, &TfrmBusinessMain::btnDownClick)->setEnabled(idle);
+    QAction* saveAs = menu->addAction(Tr("korvane", "另存为…"), this, [this] {
+        Guarded([this] {
+            QList<korvane::SearchList::RowFile> rows;
+            QString folder;
+            if (transfers_->Idle() && DownloadTargets(&rows, &folder)) {
+                downloads_->SaveAs(rows.first(), folder);
+            }
+        });
+    });
+    saveAs->setEnabled(idle && ui->lvList->SelectedIndexes().size() == 1);
+    menu->popup(ui->lvList->viewport()->mapToGlobal(at));  // no nested loop: the menu answers later
 }
 
 // Transfers --------------------------------------------------------------------------------

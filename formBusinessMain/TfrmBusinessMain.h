@@ -9,6 +9,7 @@
 
 #include "GuiServices.h"
 #include "LookupLoader.h"
+#include "SearchList.h"
 #include "Statements.h"
 #include "StoreBasics.h"
 #include "SysMgnt.h"
@@ -28,8 +29,8 @@ class TransferJob;
 struct TransferRequest;
 using StoreFactory = std::function<std::unique_ptr<store::FileStore>(const TransferRequest&)>;
 class LocalNames;
-class SearchList;
 class TransferItems;
+class WindowDownloads;
 class WindowTransfers;
 struct BatchEnd;
 }  // namespace korvane
@@ -109,7 +110,12 @@ private:
     void Upload();
     // Asks once about every name that is registered already; true to go on.
     bool ConfirmReplacing(const QStringList& remoteNames);
+    // The selected rows' files and the download folder; false, with the reason told, when
+    // there is nothing to download.
+    bool DownloadTargets(QList<korvane::SearchList::RowFile>* rows, QString* folder);
     void Download();
+    // The list's context menu: 下载, and 另存为… for one row.
+    void ListMenu(const QPoint& at);
     // What the window does once its transfers ended.
     void BatchEnded(const korvane::BatchEnd& end);
     void ClearUploadInputs();
@@ -130,6 +136,7 @@ private:
     bool listCut_ = false;  // the last search had more rows than it listed
     korvane::WindowTransfers* transfers_;
     korvane::SearchList* searchList_;
+    korvane::WindowDownloads* downloads_;
     std::unique_ptr<korvane::LocalNames> localNames_;
     std::unique_ptr<korvane::TransferItems> items_;
     std::optional<korvane::SearchConditions> lastSearch_;  // listed again after an upload

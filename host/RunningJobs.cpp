@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+
+#include "OpenLocal.h"
 #include "Translate.h"
 
 using korvane::Tr;
@@ -90,6 +92,26 @@ void RunningJobs::CancelAll() {
     for (const auto& cancel : cancels) {
         cancel();
     }
+}
+
+void RunningJobs::SetLocalPath(QObject* job, const QString& path) {
+    for (Entry& e : entries_) {
+        if (e.job == job) {
+            e.info.localPath = path;
+        }
+    }
+}
+
+bool RunningJobs::CanOpen(int id) const {
+    const Entry* e = Find(id);
+    return e != nullptr && !e->info.upload && e->state == State::Succeeded;
+}
+
+QString RunningJobs::Open(int id, bool folder) const {
+    if (!CanOpen(id)) {
+        return Tr("telmaris", "只有下载成功的文件可以打开。");
+    }
+    return OpenLocal(Find(id)->info.localPath, folder);
 }
 
 QString RunningJobs::Retry(int id) {

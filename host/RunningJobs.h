@@ -69,6 +69,13 @@ public:
     const QList<Entry>& Entries() const { return entries_; }
     const Entry* Find(int id) const;
     void CancelAll();
+    // Where a job's file is, once known at its end (a download kept beside another file).
+    void SetLocalPath(QObject* job, const QString& path);
+    // Whether id is a download that succeeded, whose file (or its folder) Open shows.
+    bool CanOpen(int id) const;
+    // Opens that file, or the folder that holds it: empty when it was handed to the desktop,
+    // else why not (see OpenLocal).
+    QString Open(int id, bool folder) const;
     // Starts the ended job id again through its retry hook: empty when it started (it is then
     // done with: a retry shows as a job of its own), else why not.
     QString Retry(int id);

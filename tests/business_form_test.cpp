@@ -10,17 +10,22 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
@@ -1252,20 +1257,25 @@ protected:
     }
 };
 
+// What broke off is only under "<name>.part", never under the name; the next download
+// continues it.
 TEST_P(ResumeTest, AnInterruptedDownloadRepeatedResumes) {
     Open();
     const QByteArray content = Pattern(400000, 51);
     const QString remote = QStringLiteral("77_resume.bin");
     WriteFile(env->RemotePath(remote), content);
-    const QString target = QCoreApplication::applicationDirPath() + u'/' + remote;
-    QFile::remove(target);
+    const QString target = local.filePath(remote);
     EXPECT_FALSE(Transfer(2, remote, target));
-    EXPECT_EQ(QFileInfo(target).size(), 65536);
+    EXPECT_FALSE(QFileInfo::exists(target));
+    EXPECT_EQ(QFileInfo(target + QStringLiteral(".part")).size(), 65536);
     dialogs.requests.clear();
-    EXPECT_TRUE(Transfer(2, remote, target));
+    ASSERT_TRUE(form->FtpTransfer(2, remote, target));
+    const std::shared_ptr<korvane::TransferState> state = form->RunningTransfer()->State();
+    EXPECT_TRUE(AwaitTransfer());
+    EXPECT_EQ(state->from.load(), 65536u) << "continued where it broke off";
     EXPECT_TRUE(dialogs.requests.isEmpty());
     EXPECT_EQ(ReadFile(target), content);
-    QFile::remove(target);
+    EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral(".part")));
 }
 
 // A site whose server requires TLS: a CA file that does not vouch for the server's certificate
@@ -1374,7 +1384,8 @@ TEST_P(SlowServerTest, ACancelledDownloadResumesWhenRepeated) {
         ASSERT_TRUE(watch.Acted());
         EXPECT_LT(watch.clock.elapsed(), 1000);
     }
-    const qint64 kept = QFileInfo(target).size();
+    EXPECT_FALSE(QFileInfo::exists(target));
+    const qint64 kept = QFileInfo(target + QStringLiteral(".part")).size();
     EXPECT_GT(kept, 0);
     EXPECT_LT(kept, content.size());
     TransferWatch again;
@@ -1649,6 +1660,152 @@ TEST_P(TruthTest, ARetryFromThePanelIsTheWindowsOwnTransfer) {
     EXPECT_EQ(jobs.Entries().size(), failed + 2) << "only the upload ran";
 }
 
+// The box over the window with that object name, once it shows; null when none comes.
+template <class Box>
+Box* Shown(QWidget* window, const char* name, int waitMs = 5000) {
+    Box* box = nullptr;
+    QTest::qWaitFor(
+        [&] {
+            box = window->findChild<Box*>(QLatin1String(name));
+            return box != nullptr && box->isVisible();
+        },
+        waitMs);
+    return box != nullptr && box->isVisible() ? box : nullptr;
+}
+
+void ClickButton(QMessageBox* box, const QString& caption) {
+    for (QAbstractButton* button : box->buttons()) {
+        if (button->text() == caption) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no button " << caption.toStdString();
+}
+
+// A download onto a local name that holds a file: an equal file is the download (nothing is
+// fetched, the file is not touched); another file is asked about in one box over the window,
+// and each answer, clicked, does what it says.
+TEST_P(TruthTest, ALocalFileIsKeptUnlessTheOperatorSaysOtherwise) {
+    const QByteArray registered = "the registered content";
+    Fill("74", 1, LocalFile(QStringLiteral("x.txt"), registered), "");
+    MouseClick("btnFpt");
+    AwaitIdle();
+    Edit("edDownId")->setText(QStringLiteral("74"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    MouseClick("btnQuery");
+    ASSERT_EQ(List()->Count(), 1);
+    List()->selectRow(0);
+    const QString target = downloads.filePath(QStringLiteral("74_x.txt"));
+    const QString beside = downloads.filePath(QStringLiteral("74_x (1).txt"));
+    struct Row {
+        const char* answer;  // null: no question
+        QByteArray held;
+        QByteArray there;     // under the name afterwards
+        QByteArray besideIt;  // under "74_x (1).txt"; empty: nothing
+        const char* said;     // the start of the message; null: none
+    };
+    const QByteArray mine = "the operator's own";
+    const Row rows[] = {
+        {nullptr, registered, registered, {}, "本地已有与登记相同的文件["},
+        {"替换", mine, registered, {}, "下载成功！保存在["},
+        {"保留两者", mine, mine, registered, "下载成功！保存在["},
+        {"取消", mine, mine, {}, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.answer == nullptr ? "equal" : row.answer);
+        QFile::remove(beside);
+        WriteFile(target, row.held);
+        const QDateTime old = QDateTime::currentDateTime().addDays(-3);
+        {
+            QFile file(target);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            file.setFileTime(old, QFileDevice::FileModificationTime);
+        }
+        const qsizetype gets = folder->Calls().filter(QStringLiteral("Get ")).size();
+        dialogs.requests.clear();
+        MouseClick("btnDown");
+        QMessageBox* question = Shown<QMessageBox>(form.get(), "LocalConflictQuestion",
+                                                   row.answer == nullptr ? 0 : 5000);
+        ASSERT_EQ(question != nullptr, row.answer != nullptr);
+        if (question != nullptr) {
+            EXPECT_EQ(question->windowModality(), Qt::WindowModal);
+            EXPECT_TRUE(Contains(question->text(), QStringLiteral("[74_x.txt]（22 B，")))
+                << question->text().toStdString();
+            ClickButton(question, QString::fromUtf8(row.answer));
+        }
+        AwaitIdle();
+        EXPECT_EQ(ReadFile(target), row.there);
+        EXPECT_EQ(QFile::exists(beside), !row.besideIt.isEmpty());
+        if (!row.besideIt.isEmpty()) {
+            EXPECT_EQ(ReadFile(beside), row.besideIt);
+        }
+        const bool fetched = row.there != row.held || !row.besideIt.isEmpty();
+        EXPECT_EQ(folder->Calls().filter(QStringLiteral("Get ")).size(), gets + (fetched ? 1 : 0));
+        if (row.there == row.held) {
+            EXPECT_EQ(QFileInfo(target).lastModified(), old) << "not touched";
+        }
+        ASSERT_EQ(dialogs.requests.size(), row.said == nullptr ? 0 : 1);
+        if (row.said != nullptr) {
+            EXPECT_TRUE(StartsWith(dialogs.Texts()[0], QString::fromUtf8(row.said)));
+            EXPECT_EQ(dialogs.requests[0].buttons,
+                      (QStringList{QStringLiteral("打开"), QStringLiteral("打开所在文件夹")}));
+        }
+        EXPECT_TRUE(QDir(downloads.path()).entryList({QStringLiteral("*.part")}).isEmpty());
+    }
+}
+
+// Records the addresses the desktop was asked to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void Open(const QUrl& url) { opened << url; }
+};
+
+// 另存为… from the list's menu saves one row's file under the name typed in a file dialog over
+// the window; the message's 打开所在文件夹 opens its folder, and says where it is when the desktop
+// cannot.
+TEST_P(TruthTest, OneDownloadIsSavedAsChosenAndItsFolderOpened) {
+    ListRegistered(QStringLiteral("76"), QStringLiteral("76_y.txt"));
+    QTemporaryDir elsewhere;
+    List()->selectRow(0);
+    const QPoint cell = List()->visualRect(List()->model()->index(0, 2)).center();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, cell,
+                                List()->viewport()->mapToGlobal(cell));
+    QCoreApplication::sendEvent(List()->viewport(), &menuEvent);
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&menu] {
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu != nullptr;
+    }));
+    QAction* saveAs = menu->actions().value(1);
+    ASSERT_NE(saveAs, nullptr);
+    EXPECT_EQ(saveAs->text(), QStringLiteral("另存为…"));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(saveAs).center());
+    auto* dialog = Shown<QFileDialog>(form.get(), "SaveAsDialog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->text(), QStringLiteral("76_y.txt"));
+    name->selectAll();
+    QTest::keyClicks(name, elsewhere.filePath(QStringLiteral("chosen.txt")));
+    UrlCatcher desktop;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "Open");
+    dialogs.QueueButton(1);  // 打开所在文件夹
+    QTest::keyClick(name, Qt::Key_Return);
+    AwaitIdle();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    const QString saved = elsewhere.filePath(QStringLiteral("chosen.txt"));
+    EXPECT_EQ(ReadFile(saved), QByteArray("on the server"));
+    EXPECT_EQ(dialogs.Texts(),
+              QStringList{QStringLiteral("下载成功！保存在[%1]，请查看！").arg(saved)});
+    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(elsewhere.path())});
+    EXPECT_FALSE(QFile::exists(downloads.filePath(QStringLiteral("76_y.txt"))));
+}
+
 // Drags the files onto the widget under pos as the window system delivers a drop: to the first
 // widget from there up that takes drops.
 void DropFiles(QWidget* at, const QList<QUrl>& urls, const QString& text = QString()) {
@@ -1805,3 +1962,5 @@ INSTANTIATE_TEST_SUITE_P(On, PassiveOnlyTest, ::testing::Values(korvane::db::Bac
                          korvane::test::BackendTestName);
 
 }  // namespace
+
+#include "business_form_test.moc"

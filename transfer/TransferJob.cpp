@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "LocalCopy.h"
 #include "TemporaryName.h"
 #include "Translate.h"
 
@@ -19,6 +20,7 @@ struct Fetched {
     TransferOutcome outcome;
     QString sha256;
     uint64_t size = 0;
+    bool verified = false;  // matched the expected file (or none was expected) and is in place
 };
 struct StoreResult {
     TransferOutcome outcome;
@@ -192,36 +194,57 @@ void TransferJob::CleanUp() {
 
 void TransferJob::StartDownload() {
     Run<Fetched>(
-        [request = request_, state = state_,
-         check = expected_.has_value()](store::FileStore& store) {
+        [request = request_, state = state_, expected = expected_,
+         replace = replace_](store::FileStore& store) {
             Fetched r;
+            if (expected && LookAt(request.local, expected).state == LocalLook::State::Same) {
+                r.outcome.reached = Step::Verify;
+                r.outcome.alreadyThere = true;
+                r.outcome.savedAs = request.local;
+                r.verified = true;
+                return r;
+            }
             PrepareStore(store, *state);
+            const QString part = PartPath(request.local);
             const bool ok =
                 OpenSession(store, *state, r.outcome) &&
-                Advance(store.Get(request.remote, request.local), *state, r.outcome, Step::Verify);
-            if (ok && check) {
-                r.sha256 = Sha256OfFile(request.local);
-                r.size = static_cast<uint64_t>(QFileInfo(request.local).size());
+                Advance(ReadyPart(request.local, expected), *state, r.outcome, Step::Transfer) &&
+                Advance(store.Get(request.remote, part), *state, r.outcome, Step::Verify);
+            if (!ok) {
+                return r;
+            }
+            if (expected) {
+                r.sha256 = Sha256OfFile(part);
+                r.size = static_cast<uint64_t>(QFileInfo(part).size());
+                r.verified = expected->size == r.size && expected->sha256 == r.sha256;
+            }
+            if (!expected || r.verified) {
+                // Once verified, a file that cannot be put in place is no success.
+                r.verified = Advance(PlacePart(request.local, replace, &r.outcome.savedAs), *state,
+                                     r.outcome, Step::Verify);
             }
             return r;
         },
-        [this](const Fetched& r) { Downloaded(r.outcome, r.sha256, r.size); });
+        [this](const Fetched& r) { Downloaded(r.outcome, r.sha256, r.size, r.verified); });
 }
 
-void TransferJob::Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size) {
+void TransferJob::Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size,
+                             bool verified) {
     outcome_ = outcome;
-    if (outcome.reached == Step::Verify) {
+    if (outcome.reached != Step::Verify || !outcome.reason.isEmpty()) {
+        Finish();
+        return;
+    }
+    if (verified) {
         outcome_.reached = Step::Done;
-        if (expected_ && (expected_->size != size || expected_->sha256 != sha256)) {
-            // Never left where it looks like the registered file.
-            keptAs_ = request_.local + QStringLiteral(".mismatch");
-            QFile::remove(keptAs_);
-            if (!QFile::rename(request_.local, keptAs_)) {
-                keptAs_ = request_.local;
-            }
-            outcome_.reached = Step::Verify;
-            outcome_.reason = MismatchText(*expected_, sha256, size, keptAs_);
+    } else if (expected_) {
+        // Never left where it looks like the registered file.
+        keptAs_ = request_.local + QStringLiteral(".mismatch");
+        QFile::remove(keptAs_);
+        if (!QFile::rename(PartPath(request_.local), keptAs_)) {
+            keptAs_ = PartPath(request_.local);
         }
+        outcome_.reason = MismatchText(*expected_, sha256, size, keptAs_);
     }
     Finish();
 }

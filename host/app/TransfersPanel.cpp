@@ -1,12 +1,10 @@
 #include "TransfersPanel.h"
 
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "GuiServices.h"
@@ -140,8 +138,7 @@ void TransfersPanel::UpdateButtons() {
     cancel_->setEnabled(e != nullptr && e->state == RunningJobs::State::Running);
     retry_->setEnabled(e != nullptr && e->state != RunningJobs::State::Running &&
                        e->state != RunningJobs::State::Succeeded && bool(e->hooks.retry));
-    openFolder_->setEnabled(e != nullptr && e->state == RunningJobs::State::Succeeded &&
-                            !e->info.upload);
+    openFolder_->setEnabled(e != nullptr && RunningJobs::Instance().CanOpen(e->id));
 }
 
 void TransfersPanel::CancelSelected() {
@@ -159,9 +156,12 @@ void TransfersPanel::RetrySelected() {
 }
 
 void TransfersPanel::OpenFolderOfSelected() {
-    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
-    if (e != nullptr) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(e->info.localPath).absolutePath()));
+    const QString why = RunningJobs::Instance().Open(SelectedJob(), true);
+    if (!why.isEmpty()) {  // never silently: the operator learns where the file is
+        auto* box =
+            new QMessageBox(QMessageBox::Information, windowTitle(), why, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
     }
 }
 
