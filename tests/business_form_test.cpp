@@ -1023,8 +1023,10 @@ TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
     List()->selectAll();
     dialogs.requests.clear();
     Send("btnDown");
+    // Both rows of 41_a.txt were registered in one second: one version, one file.
     EXPECT_EQ(dialogs.Texts(),
-              QStringList{QStringLiteral("已下载3个文件：41_a.txt、41_b.txt、41_c.txt")});
+              QStringList{QStringLiteral("已下载3个文件到[%1]：41_a.txt、41_b.txt、41_c.txt")
+                              .arg(downloads.path())});
     EXPECT_EQ(QDir(downloads.path()).entryList(QDir::Files),
               QStringList({"41_a.txt", "41_b.txt", "41_c.txt"}));
 }
@@ -1258,7 +1260,7 @@ protected:
 };
 
 // What broke off is only under "<name>.part", never under the name; the next download
-// continues it.
+// completes it (a continuation itself: ACancelledDownloadResumesWhenRepeated).
 TEST_P(ResumeTest, AnInterruptedDownloadRepeatedResumes) {
     Open();
     const QByteArray content = Pattern(400000, 51);
@@ -1269,10 +1271,7 @@ TEST_P(ResumeTest, AnInterruptedDownloadRepeatedResumes) {
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_EQ(QFileInfo(target + QStringLiteral(".part")).size(), 65536);
     dialogs.requests.clear();
-    ASSERT_TRUE(form->FtpTransfer(2, remote, target));
-    const std::shared_ptr<korvane::TransferState> state = form->RunningTransfer()->State();
-    EXPECT_TRUE(AwaitTransfer());
-    EXPECT_EQ(state->from.load(), 65536u) << "continued where it broke off";
+    EXPECT_TRUE(Transfer(2, remote, target));
     EXPECT_TRUE(dialogs.requests.isEmpty());
     EXPECT_EQ(ReadFile(target), content);
     EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral(".part")));
@@ -1608,6 +1607,7 @@ TEST_P(TruthTest, ARetryFromThePanelIsTheWindowsOwnTransfer) {
     ListRegistered(QStringLiteral("81"), QStringLiteral("81_back.txt"));
     const auto failDownload = [this] {
         folder->files.remove(QStringLiteral("81_back.txt"));
+        QFile::remove(downloads.filePath(QStringLiteral("81_back.txt")));
         List()->selectRow(0);
         MouseClick("btnDown");
         AwaitIdle();
@@ -1664,13 +1664,13 @@ TEST_P(TruthTest, ARetryFromThePanelIsTheWindowsOwnTransfer) {
 template <class Box>
 Box* Shown(QWidget* window, const char* name, int waitMs = 5000) {
     Box* box = nullptr;
-    QTest::qWaitFor(
+    const bool shown = QTest::qWaitFor(
         [&] {
             box = window->findChild<Box*>(QLatin1String(name));
             return box != nullptr && box->isVisible();
         },
         waitMs);
-    return box != nullptr && box->isVisible() ? box : nullptr;
+    return shown ? box : nullptr;
 }
 
 void ClickButton(QMessageBox* box, const QString& caption) {
@@ -1705,15 +1705,17 @@ TEST_P(TruthTest, ALocalFileIsKeptUnlessTheOperatorSaysOtherwise) {
         QByteArray besideIt;  // under "74_x (1).txt"; empty: nothing
         const char* said;     // the start of the message; null: none
     };
-    const QByteArray mine = "the operator's own";
+    const QByteArray mine = "THE OPERATOR'S OWN TXT";  // the registered size, another content
     const Row rows[] = {
         {nullptr, registered, registered, {}, "本地已有与登记相同的文件["},
         {"替换", mine, registered, {}, "下载成功！保存在["},
         {"保留两者", mine, mine, registered, "下载成功！保存在["},
         {"取消", mine, mine, {}, nullptr},
+        // Shorter: perhaps a copy broken off, continued; not its beginning, so kept as well.
+        {nullptr, "mine", "mine", registered, "下载成功！保存在["},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.answer == nullptr ? "equal" : row.answer);
+        SCOPED_TRACE(row.held.constData());
         QFile::remove(beside);
         WriteFile(target, row.held);
         const QDateTime old = QDateTime::currentDateTime().addDays(-3);
@@ -1755,6 +1757,47 @@ TEST_P(TruthTest, ALocalFileIsKeptUnlessTheOperatorSaysOtherwise) {
     }
 }
 
+// A row whose file a later upload replaced fetches its own earlier content, saved under a name
+// that says which version; the message says so.
+TEST_P(TruthTest, AnEarlierRowFetchesItsOwnVersion) {
+    Fill("78", 1, LocalFile(QStringLiteral("v.txt"), "first"), "first");
+    MouseClick("btnFpt");
+    AwaitIdle();
+    dialogs.Queue(true);  // yes, replace it
+    Fill("78", 1, LocalFile(QStringLiteral("v.txt"), "second"), "second");
+    MouseClick("btnFpt");
+    AwaitIdle();
+    // The first upload a year earlier: its row and the version it made.
+    env->Exec(
+        QStringLiteral("update zy.res_download_path set create_date='2020-01-01 00:00:00' "
+                       "where remark='first'"));
+    env->Exec(QStringLiteral(
+        "update zy.res_download_version set since='2020-01-01 00:00:00' where version_no=1"));
+    Edit("edDownId")->setText(QStringLiteral("78"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    MouseClick("btnQuery");
+    ASSERT_EQ(List()->Count(), 2);
+    List()->selectRow(1);  // newest first: the earlier row
+    dialogs.requests.clear();
+    MouseClick("btnDown");
+    AwaitIdle();
+    const QString earlier = downloads.filePath(QStringLiteral("78_v.v1.txt"));
+    EXPECT_EQ(ReadFile(earlier), QByteArray("first"));
+    ASSERT_EQ(dialogs.Texts().size(), 1);
+    EXPECT_TRUE(Contains(dialogs.Texts()[0], QStringLiteral("（第1版），文件名为[78_v.v1.txt]")))
+        << dialogs.Texts()[0].toStdString();
+    EXPECT_TRUE(folder->Calls().contains(QStringLiteral("Get 78_v.txt.~1~")));
+    List()->selectAll();
+    dialogs.requests.clear();
+    MouseClick("btnDown");
+    AwaitIdle();
+    EXPECT_EQ(ReadFile(downloads.filePath(QStringLiteral("78_v.txt"))), QByteArray("second"));
+    EXPECT_EQ(dialogs.Texts(),
+              QStringList{QStringLiteral("已下载1个文件到[%1]：78_v.txt\n"
+                                         "1个文件已在[%1]中，与登记的相同，未重新下载：78_v.v1.txt")
+                              .arg(downloads.path())});
+}
+
 // Records the addresses the desktop was asked to open.
 class UrlCatcher : public QObject {
     Q_OBJECT
@@ -1765,11 +1808,9 @@ public slots:
 };
 
 // 另存为… from the list's menu saves one row's file under the name typed in a file dialog over
-// the window; the message's 打开所在文件夹 opens its folder, and says where it is when the desktop
-// cannot.
+// the window; the message's 打开所在文件夹 hands its folder to the desktop.
 TEST_P(TruthTest, OneDownloadIsSavedAsChosenAndItsFolderOpened) {
     ListRegistered(QStringLiteral("76"), QStringLiteral("76_y.txt"));
-    QTemporaryDir elsewhere;
     List()->selectRow(0);
     const QPoint cell = List()->visualRect(List()->model()->index(0, 2)).center();
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, cell,
@@ -1791,18 +1832,18 @@ TEST_P(TruthTest, OneDownloadIsSavedAsChosenAndItsFolderOpened) {
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->text(), QStringLiteral("76_y.txt"));
     name->selectAll();
-    QTest::keyClicks(name, elsewhere.filePath(QStringLiteral("chosen.txt")));
+    QTest::keyClicks(name, QStringLiteral("chosen.txt"));
     UrlCatcher desktop;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "Open");
     dialogs.QueueButton(1);  // 打开所在文件夹
     QTest::keyClick(name, Qt::Key_Return);
     AwaitIdle();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    const QString saved = elsewhere.filePath(QStringLiteral("chosen.txt"));
+    const QString saved = downloads.filePath(QStringLiteral("chosen.txt"));
     EXPECT_EQ(ReadFile(saved), QByteArray("on the server"));
     EXPECT_EQ(dialogs.Texts(),
               QStringList{QStringLiteral("下载成功！保存在[%1]，请查看！").arg(saved)});
-    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(elsewhere.path())});
+    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(downloads.path())});
     EXPECT_FALSE(QFile::exists(downloads.filePath(QStringLiteral("76_y.txt"))));
 }
 
