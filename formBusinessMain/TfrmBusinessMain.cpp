@@ -11,9 +11,13 @@
 #include "BusinessCommon.h"
 #include "DownloadFolder.h"
 #include "FormAids.h"
+#include "HistoryDialog.h"
+#include "HostConfig.h"
 #include "HostControls.h"
 #include "InputChecks.h"
+#include "ListPreview.h"
 #include "PathList.h"
+#include "RegistrationModel.h"
 #include "RegistrationReads.h"
 #include "SearchList.h"
 #include "SqlRunner.h"
@@ -73,10 +77,7 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
         [this](const QString& text, const QString& file) { downloads_->ShowFinished(text, file); });
     transfers_ = new korvane::WindowTransfers(
         this, {ui->GroupBox2, ui->btnFpt, ui->btnDown},
-        [this](korvane::TransferRequest* request) {
-            return korvane::SettleRequest([this](const QString& name) { return SysPara(name); },
-                                          ftpTimeouts_, ftpClock_, request);
-        },
+        [this](korvane::TransferRequest* request) { return Settle(request); },
         [this](const QString& text) { Notice(text); });
     connect(transfers_, &korvane::WindowTransfers::batchEnded, this, &TfrmBusinessMain::BatchEnded);
     connect(&transfers_->Queue(), &korvane::TransferQueue::ended, this,
@@ -84,6 +85,14 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     downloads_ = new korvane::WindowDownloads(this, ADOQuery, *items_, *transfers_);
     searchList_ = new korvane::SearchList(ui->lvList, ui->GroupBox3, ADOQuery);
     connect(searchList_, &korvane::SearchList::marked, this, &TfrmBusinessMain::listMarked);
+    preview_ =
+        new korvane::ListPreview(ui->lvList, [this](int row, korvane::PreviewSource* source) {
+            return korvane::RowPreview(
+                ADOQuery, searchList_->Model(), row,
+                [this](const QString& name) { return SysPara(name); },
+                [this](korvane::TransferRequest* request) { return Settle(request); },
+                preview_->Pane(), source);
+        });
     connect(ui->lvList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
         if (transfers_->Idle()) {  // a double-click is 下载, and only while 下载 is
             ui->lvList->selectRow(at.row());
@@ -132,6 +141,11 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
     second_ = second;
     third_ = third;
     sessionText_ = sessionText;
+    if (operatorId_ == 0) {
+        // Every registration names its operator: no window without one.
+        ShowGUIMessage(telmaris::MissingOperatorMessage(), Title(), MB_ICONERROR);
+        return false;
+    }
     if (!sysMgnt_.Init(0, 0, 0, 0, operatorId_)) {
         ShowGUIMessage(Tr("korvane", "系统管理服务初始化失败."), Title(), MB_ICONERROR);
         return false;
@@ -141,6 +155,10 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
 }
 
 void TfrmBusinessMain::FormShow() {
+    if (operatorId_ == 0) {
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     ADOConnection.SetConnectionString(SysPara(QStringLiteral("korvane_conn")));
     ADOConnection.SetTimeoutSeconds(
         korvane::db::TADOConnection::ParseTimeout(SysPara(QStringLiteral("korvane_db_timeout"))));
@@ -151,6 +169,16 @@ void TfrmBusinessMain::FormShow() {
     const QDateTime now = QDateTime::currentDateTime();
     ui->dtpBegin->setDateTime(now);
     ui->dtpEnd->setDateTime(now.addDays(1));
+    // What a host that died left is finished once the window is up, never in its way.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            korvane::TransferRequest request;
+            if (transfers_->SettleNow(&request).isEmpty()) {
+                items_->FinishLeftovers(request, transfers_->Queue().Factory(), operatorId_);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 // Search -----------------------------------------------------------------------------------
@@ -201,6 +229,48 @@ bool TfrmBusinessMain::List(const korvane::SearchConditions& c) {
                                          : QString::number(op);
                           }),
         searchRowLimit_, &listCut_);
+}
+
+void TfrmBusinessMain::ListMenu(const QPoint& at) {
+    const QModelIndex index = ui->lvList->indexAt(at);
+    if (!index.isValid()) {
+        return;
+    }
+    auto* menu = new QMenu(ui->lvList);
+    menu->setObjectName(QStringLiteral("mnuList"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(Tr("korvane", "历史记录"), this,
+                    [this, row = index.row()] { Guarded([this, row] { ShowHistory(row); }); });
+    const bool idle = transfers_->Idle();
+    menu->addAction(Tr("korvane", "下载"), this, &TfrmBusinessMain::btnDownClick)->setEnabled(idle);
+    QAction* saveAs = menu->addAction(Tr("korvane", "另存为…"), this, [this] {
+        Guarded([this] {
+            QList<korvane::SearchList::RowFile> rows;
+            QString folder;
+            if (transfers_->Idle() && DownloadTargets(&rows, &folder)) {
+                downloads_->SaveAs(rows.first(), folder);
+            }
+        });
+    });
+    saveAs->setEnabled(idle && ui->lvList->SelectedIndexes().size() == 1);
+    menu->popup(ui->lvList->viewport()->mapToGlobal(at));  // no nested loop: the menu answers later
+}
+
+void TfrmBusinessMain::ShowHistory(int row) {
+    korvane::RegistrationModel& model = searchList_->Model();
+    const QString name = model.index(row, korvane::RegistrationModel::kName)
+                             .data(korvane::RegistrationModel::kRemoteNameRole)
+                             .toString();
+    const QString orderId = model.Text(row, korvane::RegistrationModel::kId);
+    const auto history = korvane::RegistrationReads(ADOQuery).HistoryOf(name, orderId);
+    if (!history) {
+        Notice(Tr("korvane", "数据库中还没有历史记录表，请运行 korvane-dbtool --upgrade。"));
+        return;
+    }
+    auto* dialog =
+        new korvane::HistoryDialog(this, name, orderId, history->ofName, history->ofOrder,
+                                   [this](int32_t op) { return OperatorName(op); });
+    dialog->show();
 }
 
 // Upload -----------------------------------------------------------------------------------
@@ -327,24 +397,6 @@ void TfrmBusinessMain::Download() {
     }
 }
 
-void TfrmBusinessMain::ListMenu(const QPoint& at) {
-    auto* menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    const bool idle = transfers_->Idle();
-    menu->addAction(Tr("korvane", "下载"), this, &TfrmBusinessMain::btnDownClick)->setEnabled(idle);
-    QAction* saveAs = menu->addAction(Tr("korvane", "另存为…"), this, [this] {
-        Guarded([this] {
-            QList<korvane::SearchList::RowFile> rows;
-            QString folder;
-            if (transfers_->Idle() && DownloadTargets(&rows, &folder)) {
-                downloads_->SaveAs(rows.first(), folder);
-            }
-        });
-    });
-    saveAs->setEnabled(idle && ui->lvList->SelectedIndexes().size() == 1);
-    menu->popup(ui->lvList->viewport()->mapToGlobal(at));  // no nested loop: the menu answers later
-}
-
 // Transfers --------------------------------------------------------------------------------
 
 // A system parameter's value, both scope selectors 0; empty when it is absent.
@@ -354,6 +406,11 @@ QString TfrmBusinessMain::SysPara(const QString& name) {
     int scope2 = 0;
     sysMgnt_.GetSysParaMaxValue(scope1, scope2, name, value);
     return value;
+}
+
+QString TfrmBusinessMain::Settle(korvane::TransferRequest* request) {
+    return korvane::SettleRequest([this](const QString& name) { return SysPara(name); },
+                                  ftpTimeouts_, ftpClock_, request);
 }
 
 bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
@@ -372,6 +429,7 @@ bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
 }
 
 void TfrmBusinessMain::SetStoreFactory(korvane::StoreFactory factory) {
+    preview_->Pane().SetStoreFactory(factory);
     transfers_->Queue().SetStoreFactory(std::move(factory));
 }
 

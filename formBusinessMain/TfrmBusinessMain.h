@@ -28,6 +28,7 @@ class FileStore;
 class TransferJob;
 struct TransferRequest;
 using StoreFactory = std::function<std::unique_ptr<store::FileStore>(const TransferRequest&)>;
+class ListPreview;
 class LocalNames;
 class TransferItems;
 class WindowDownloads;
@@ -104,6 +105,8 @@ protected:
 
 private:
     QString SysPara(const QString& name);
+    // Gives request the site's settings and waits as they are now; the reason when they are bad.
+    QString Settle(korvane::TransferRequest* request);
     void Search();
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
@@ -114,8 +117,10 @@ private:
     // there is nothing to download.
     bool DownloadTargets(QList<korvane::SearchList::RowFile>* rows, QString* folder);
     void Download();
-    // The list's context menu: 下载, and 另存为… for one row.
+    // The list's context menu at a point of its viewport: 下载, 另存为… for one row, the
+    // history of the row.
     void ListMenu(const QPoint& at);
+    void ShowHistory(int row);
     // What the window does once its transfers ended.
     void BatchEnded(const korvane::BatchEnd& end);
     void ClearUploadInputs();
@@ -137,6 +142,7 @@ private:
     korvane::WindowTransfers* transfers_;
     korvane::SearchList* searchList_;
     korvane::WindowDownloads* downloads_;
+    korvane::ListPreview* preview_;
     std::unique_ptr<korvane::LocalNames> localNames_;
     std::unique_ptr<korvane::TransferItems> items_;
     std::optional<korvane::SearchConditions> lastSearch_;  // listed again after an upload

@@ -1,5 +1,7 @@
 #include "TransferItems.h"
 
+#include "GuiServices.h"
+#include "LeftoverUploads.h"
 #include "Registration.h"
 #include "StoreSettings.h"
 #include "TransferHistory.h"
@@ -15,6 +17,8 @@ TransferItems::TransferItems(db::TADOConnection& connection, db::TADOQuery& quer
       name_(std::move(name)),
       notice_(std::move(notice)),
       finished_(std::move(finished)) {}
+
+TransferItems::~TransferItems() = default;
 
 TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& insert,
                                           const QString& local, int32_t operatorId,
@@ -74,6 +78,14 @@ TransferQueue::Item TransferItems::Download(const PlannedDownload& download) con
 
 void TransferItems::Record(const TransferJob& job, int32_t operatorId) const {
     RecordHistory(query_, job, operatorId);
+}
+
+void TransferItems::FinishLeftovers(const TransferRequest& request, const StoreFactory& factory,
+                                    int32_t operatorId) {
+    leftovers_ = std::make_unique<LeftoverUploads>(connection_, query_, request, factory);
+    if (!leftovers_->Start(operatorId, ClaimExpirySeconds(request.timeouts))) {
+        leftovers_.reset();
+    }
 }
 
 QString SettleRequest(const std::function<QString(const QString&)>& parameter,

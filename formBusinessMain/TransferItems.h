@@ -18,6 +18,8 @@ class TADOQuery;
 // The window's transfers as items of its queue: what each readies when it starts (an upload's
 // claim and registration on the window's connection, what a download must turn out to be), and
 // what the operator is told of it when it is the only one of its batch.
+class LeftoverUploads;
+
 class TransferItems {
 public:
     using Notice = std::function<void(const QString&)>;
@@ -26,6 +28,7 @@ public:
     using Finished = std::function<void(const QString& text, const QString& file)>;
     TransferItems(db::TADOConnection& connection, db::TADOQuery& query, OperatorName name,
                   Notice notice, Finished finished);
+    ~TransferItems();
 
     // The local file stored as remote and registered by insert for operatorId. The claim's
     // expiry and the way of storing follow the job's settings at its start (a retry reads them
@@ -39,6 +42,10 @@ public:
     // Writes the ended job into the transfer history; a history that cannot be written costs
     // the transfer nothing.
     void Record(const TransferJob& job, int32_t operatorId) const;
+    // Finishes in the background what uploads of a host that died left announced, over the
+    // store request's settings name; what it cannot finish stays for the next start or a repair.
+    void FinishLeftovers(const TransferRequest& request, const StoreFactory& factory,
+                         int32_t operatorId);
 
 private:
     db::TADOConnection& connection_;
@@ -46,6 +53,7 @@ private:
     OperatorName name_;
     Notice notice_;
     Finished finished_;
+    std::unique_ptr<LeftoverUploads> leftovers_;
 };
 
 // Gives request the site's settings as parameter reads them now, and its waits: those of

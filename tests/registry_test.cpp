@@ -10,9 +10,11 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <functional>
 
 #include "DownloadPlan.h"
 #include "IntentLog.h"
+#include "LeftoverUploads.h"
 #include "Registration.h"
 #include "SiteCheck.h"
 #include "SqlScript.h"
@@ -86,7 +88,7 @@ protected:
     // Uploads content under kName as the window does; hangAt: the store call at which the
     // process dies; goneAt: the registration step at which the database goes away.
     bool Upload(const QByteArray& content, const QString& hangAt = {}, const QString& goneAt = {},
-                int keep = 10) {
+                int keep = 10, const std::function<void()>& whileHanging = {}) {
         NextSecond();
         folder->hangAt = hangAt;
         const QString local = dir.filePath(QStringLiteral("doc.bin"));
@@ -110,6 +112,9 @@ protected:
         if (!hangAt.isEmpty()) {
             // Killed: nothing of the job runs after this point.
             EXPECT_TRUE(QTest::qWaitFor([&] { return folder->hanging.load(); }, 10000));
+            if (whileHanging) {
+                whileHanging();
+            }
             job.reset();
             folder->hangAt.clear();
             folder->dead = false;
@@ -176,26 +181,28 @@ protected:
     QTemporaryDir dir;
 };
 
+// Every step of a replace, each ended by a kill or by its database going away.
+struct Step {
+    const char* name;
+    const char* hangAt;  // the process dies at this store call
+    const char* goneAt;  // the database goes away at this step
+    bool registered;     // the replace took effect
+};
+const Step kSteps[] = {
+    {"killed while sending", "Put", nullptr, false},
+    {"killed after sending", "Info 7000_doc.bin", nullptr, false},
+    {"killed before the first rename", "Rename 7000_doc.bin 7000_doc.bin.~", nullptr, false},
+    {"killed between the renames", "Rename 7000_doc.bin.", nullptr, false},
+    {"database gone before the renames", nullptr, "Plan", false},
+    {"database gone at the commit", nullptr, "Settle", false},
+    {"all well", nullptr, nullptr, true},
+};
+
 TEST_P(RegistryTest, AReplaceEndedAtAnyStepLeavesEveryRowItsOwnBytes) {
     const QByteArray a = korvane::test::Pattern(4000, 1);
     const QByteArray b = korvane::test::Pattern(4000, 2);  // the same size: digests tell them apart
-    struct Row {
-        const char* name;
-        const char* hangAt;  // the process dies at this store call
-        const char* goneAt;  // the database goes away at this step
-        bool registered;     // the replace took effect
-    };
-    const Row rows[] = {
-        {"killed while sending", "Put", nullptr, false},
-        {"killed after sending", "Info 7000_doc.bin", nullptr, false},
-        {"killed before the first rename", "Rename 7000_doc.bin 7000_doc.bin.~", nullptr, false},
-        {"killed between the renames", "Rename 7000_doc.bin.", nullptr, false},
-        {"database gone before the renames", nullptr, "Plan", false},
-        {"database gone at the commit", nullptr, "Settle", false},
-        {"all well", nullptr, nullptr, true},
-    };
     // The server refuses renames over a file: a replace never needs one.
-    for (const Row& row : rows) {
+    for (const Step& row : kSteps) {
         SCOPED_TRACE(row.name);
         Clear();
         folder->refuseOverwrite = true;
@@ -216,6 +223,53 @@ TEST_P(RegistryTest, AReplaceEndedAtAnyStepLeavesEveryRowItsOwnBytes) {
         ASSERT_TRUE(Upload(b));
         ExpectConsistent(row.registered ? QList<QByteArray>{a, b, b} : QList<QByteArray>{a, b});
     }
+}
+
+// What a killed host left is finished when a window starts next, without a repair.
+TEST_P(RegistryTest, AReplaceKilledAtAnyStepIsFinishedAtTheNextStart) {
+    const QByteArray a = korvane::test::Pattern(3000, 3);
+    const QByteArray b = korvane::test::Pattern(3000, 4);
+    for (const Step& row : kSteps) {
+        if (row.hangAt == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(row.name);
+        Clear();
+        ASSERT_TRUE(Upload(a));
+        ASSERT_FALSE(Upload(b, QString::fromLatin1(row.hangAt)));
+        ASSERT_FALSE(IntentLog(*query).Open().isEmpty());
+        korvane::LeftoverUploads start(connection, *query, {}, [this](const auto&) {
+            return std::make_unique<ScriptedStore>(folder);
+        });
+        QSignalSpy finished(&start, &korvane::LeftoverUploads::finished);
+        ASSERT_TRUE(start.Start(501, 60));
+        ASSERT_TRUE(finished.wait(10000));
+        EXPECT_EQ(finished.first().at(0).toInt(), 1);
+        EXPECT_EQ(finished.first().at(1).toInt(), 0);
+        ExpectConsistent({a});
+        EXPECT_FALSE(start.Start(501, 60));  // nothing is left to do
+    }
+}
+
+// Two windows on one database: while one upload waits on the server in the middle of its
+// renames, another window claims and releases a name at once; no database lock is held across
+// a network wait (on SQLite such a lock stops every other writer).
+TEST_P(RegistryTest, AnotherWindowsClaimIsNeverHeldUpByARename) {
+    ASSERT_TRUE(Upload("first"));
+    korvane::db::TADOConnection other;
+    other.SetConnectionString(db->ConnectionString());
+    other.SetConnected(true);
+    korvane::db::TADOQuery otherQuery(other);
+    bool claimed = false;
+    Upload("second", QStringLiteral("Rename 7000_doc.bin 7000_doc.bin.~"), {}, 10, [&] {
+        Registration::Upload upload;
+        upload.remote = QStringLiteral("7001_other.bin");
+        upload.operatorId = 502;
+        Registration registration(other, otherQuery, upload);
+        claimed = registration.Claim([](int32_t) { return QString(); }).isEmpty() &&
+                  registration.Claimed();
+    });
+    EXPECT_TRUE(claimed);
 }
 
 TEST_P(RegistryTest, EachRowFetchesItsOwnVersionAndTheBoundPrunesTheOldest) {
@@ -291,9 +345,10 @@ TEST_P(RegistryTest, EveryUploadAndItsFailureIsInTheHistory) {
     db->Exec(QStringLiteral("delete from zy.res_download_history"));
     ASSERT_TRUE(Upload("first"));
     EXPECT_FALSE(Upload("second", {}, QStringLiteral("Settle")));
+    ASSERT_TRUE(Upload("third"));
     korvane::db::History history(*query);
     const auto events = history.ForName(kName);
-    ASSERT_EQ(events.size(), 2);
+    ASSERT_EQ(events.size(), 3);
     QStringList kinds;
     for (const auto& e : events) {
         kinds << e.event;
@@ -302,9 +357,14 @@ TEST_P(RegistryTest, EveryUploadAndItsFailureIsInTheHistory) {
         EXPECT_TRUE(QDateTime::fromString(e.at, Qt::ISODate).isValid()) << e.at.toStdString();
     }
     kinds.sort();
-    EXPECT_EQ(kinds, (QStringList{QStringLiteral("upload"), QStringLiteral("upload failed")}));
-    EXPECT_EQ(history.ForOrder(QStringLiteral("7000")).size(), 2);
-    EXPECT_EQ(history.ForOperator(501).size(), 2);
+    EXPECT_EQ(kinds, (QStringList{QStringLiteral("replace"), QStringLiteral("replace failed"),
+                                  QStringLiteral("upload")}));
+    const auto replaced = std::find_if(events.begin(), events.end(),
+                                       [](const auto& e) { return e.event == u"replace"; });
+    ASSERT_NE(replaced, events.end());
+    EXPECT_EQ(replaced->version, 2);
+    EXPECT_EQ(history.ForOrder(QStringLiteral("7000")).size(), 3);
+    EXPECT_EQ(history.ForOperator(501).size(), 3);
 }
 
 TEST_P(RegistryTest, AMillionRowsAreCheckedWithinHalfAMinuteWithOrphansListed) {

@@ -250,6 +250,7 @@ void Registration::RecordVersions(const store::StoredCopy& copy, const QString& 
         }
         next = std::max(next, number + 1);
     }
+    version_ = next;
     log.AddVersion({upload_.remote, next, upload_.remote, static_cast<int64_t>(copy.size),
                     copy.sha256, upload_.operatorId, since});
     // Only the bound removes an earlier content, oldest first, once nothing refers to it.

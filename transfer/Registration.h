@@ -32,6 +32,8 @@ public:
     };
     Registration(db::TADOConnection& connection, db::TADOQuery& query, Upload upload);
     ~Registration() override;
+    // Whether the name is this registration's now (a database without claims holds none).
+    bool Claimed() const { return claimed_; }
 
     // Empty when the name is this upload's now (or nothing records claims); else who is
     // uploading it since when. operatorName gives an operator's name by number.
@@ -42,6 +44,8 @@ public:
     QString Commit() override;
     void Rollback() override;
     void Release() override;
+    int Version() const override { return version_; }
+    bool Replaced() const override { return !intent_.aside.isEmpty(); }
 
     bool Journaled() override;
     QList<db::Intent> Intents(bool ownOnly) override;
@@ -67,6 +71,7 @@ private:
     db::Intent intent_;                       // this upload's put and publish
     QStringList own_;                         // tokens of the intents this upload wrote
     std::optional<db::StoredFile> previous_;  // what the record said the name held
+    int version_ = 0;                         // the version this upload became
 };
 
 }  // namespace korvane

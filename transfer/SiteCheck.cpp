@@ -28,13 +28,9 @@ public:
     // False with *error when the configuration, the database or the server cannot be had.
     bool Open(const QString& configPath, QString* error) {
         telmaris::IniFile ini;
-        if (!ini.Load(configPath)) {
-            *error = QStringLiteral("cannot read the configuration %1").arg(configPath);
+        if (!telmaris::ReadConfiguration(ini, configPath, {QStringLiteral("korvane_conn")},
+                                         error)) {
             return false;
-        }
-        const QString exposed = telmaris::PasswordExposureWarning(configPath, ini);
-        if (!exposed.isEmpty()) {
-            std::fprintf(stderr, "%s\n", exposed.toUtf8().constData());
         }
         const auto parameter = [&ini](const QString& name) {
             return ini.Value(QStringLiteral("SysPara"), name).value_or(QString());

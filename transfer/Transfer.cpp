@@ -127,6 +127,11 @@ QString LoginMessage(const TransferRequest& job, store::Fault fault) {
                       "不能与远程FTP服务器[%1]建立加密连接（TLS），请检查系统参数korvane_ftp_tls、"
                       "korvane_ftp_cafile和korvane_ftp_fingerprint。")
                 .arg(server);
+        case Fault::HostKey:
+            return Tr("korvane",
+                      "远程服务器[%1]的主机密钥不在信任之列或已改变，没有登录。请向管理员核对下面的"
+                      "指纹，确认无误后将其写入系统参数korvane_sftp_hostkey。")
+                .arg(server);
         case Fault::Timeout:
             return Tr("korvane",
                       "远程FTP服务器[%1]没有及时应答（等待了%2秒），请检查网络，或加大系统参数"

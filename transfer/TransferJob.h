@@ -23,6 +23,10 @@ public:
     virtual void KeepAlive() {}
     // Gives the claim up; called once at every end.
     virtual void Release() = 0;
+    // Once settled: the version the upload became (0: not known) and whether it replaced a
+    // registered content.
+    virtual int Version() const { return 0; }
+    virtual bool Replaced() const { return false; }
 
     // Without a journal: begins a transaction, registers the stored file and records what it
     // is; then Commit or Rollback.
@@ -113,6 +117,8 @@ public:
     const QString& StoredName() const { return stored_; }
     // A download that differed from its record was kept under this path.
     const QString& KeptAs() const { return keptAs_; }
+    // The upload's registration, when it has one.
+    const UploadRegistrar* Registrar() const { return registrar_.get(); }
 
 signals:
     void finished();

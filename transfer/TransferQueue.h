@@ -40,6 +40,7 @@ public:
 
     // Where the jobs' store sessions come from (the site's store by default).
     void SetStoreFactory(StoreFactory factory) { factory_ = std::move(factory); }
+    const StoreFactory& Factory() const { return factory_; }
     void Add(Item item);
     // Cancels the running job and drops the waiting ones.
     void CancelAll();

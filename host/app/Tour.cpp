@@ -7,14 +7,20 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPageSize>
+#include <QPainter>
 #include <QPalette>
+#include <QPdfWriter>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -148,6 +154,69 @@ QPalette DarkPalette() {
     return p;
 }
 
+// The documents the preview is shown with: a contract of three pages and a sideways scan.
+bool WritePreviewSamples(const QString& pdfPath, const QString& tiffPath) {
+    {
+        QPdfWriter pdf(pdfPath);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setResolution(72);
+        QPainter painter(&pdf);
+        QFont font = painter.font();
+        font.setPointSize(28);
+        painter.setFont(font);
+        for (int page = 1; page <= 3; ++page) {
+            if (page > 1) {
+                pdf.newPage();
+            }
+            painter.drawRect(painter.viewport().adjusted(40, 40, -40, -40));
+            painter.drawText(
+                painter.viewport().adjusted(70, 70, -70, -70), Qt::TextWordWrap,
+                QStringLiteral("合同书\n第 %1 页，共 3 页\n\n甲方：……\n乙方：……").arg(page));
+        }
+    }
+    QImage scan(700, 480, QImage::Format_RGB32);
+    scan.fill(QColor(236, 232, 220));
+    QPainter painter(&scan);
+    painter.setPen(QColor(40, 40, 90));
+    QFont font = painter.font();
+    font.setPointSize(26);
+    painter.setFont(font);
+    painter.drawRect(scan.rect().adjusted(20, 20, -21, -21));
+    painter.drawText(scan.rect().adjusted(50, 50, -50, -50), Qt::TextWordWrap,
+                     QStringLiteral("营业执照（扫描件）\n统一社会信用代码 9100000000000000XX"));
+    painter.end();
+    return QFileInfo::exists(pdfPath) && QImageWriter(tiffPath, "tiff").write(scan);
+}
+
+// The row of list that lists remote, -1 when none does.
+int RowOf(const TListViewEx* list, const QString& remote) {
+    for (int i = 0; i < list->Count(); ++i) {
+        if (list->ItemText(i, 2) == remote) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// Selects row of list, shows the preview pane and waits until it has drawn name.
+bool PreviewRow(TListViewEx* list, QWidget* pane, int row, const QString& name) {
+    list->setFocus();
+    list->selectRow(row);
+    if (pane->isHidden()) {
+        QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QCoreApplication::sendEvent(list, &space);
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (pane->property("shownName").toString() != name && waited.elapsed() < kTransferWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    const bool shown = pane->property("shownName").toString() == name;
+    if (!shown) {
+        std::fprintf(stderr, "tour: the preview did not show %s\n", qPrintable(name));
+    }
+    return shown;
+}
 }  // namespace
 
 int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QString& shotDir) {
@@ -204,12 +273,7 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     query->click();
     Shot(host, shotDir, QStringLiteral("4-search.png"));
     const QString remote = QStringLiteral("1024_") + QFileInfo(samplePath).fileName();
-    int row = -1;
-    for (int i = 0; i < list->Count(); ++i) {
-        if (list->ItemText(i, 2) == remote) {
-            row = i;
-        }
-    }
+    const int row = RowOf(list, remote);
     std::printf("  %d row(s) listed\n", list->Count());
     if (row < 0) {
         std::fprintf(stderr, "tour: %s is not listed\n", qPrintable(remote));
@@ -232,6 +296,35 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
         }
     }
     Shot(host, shotDir, QStringLiteral("5-downloaded.png"));
+    const QString target = SavedPath(lastMessage);
+
+    std::printf("5. preview a contract (PDF) and a scan (TIFF) beside the list\n");
+    QTemporaryDir samples;
+    const QStringList previewed{samples.filePath(QStringLiteral("合同.pdf")),
+                                samples.filePath(QStringLiteral("营业执照.tif"))};
+    auto* pane = Find<QWidget>(form, "pnlPreview");
+    if (pane == nullptr || !WritePreviewSamples(previewed[0], previewed[1])) {
+        return 1;
+    }
+    for (const QString& path : previewed) {
+        id2->setText(QStringLiteral("1024"));
+        type2->setCurrentIndex(type2->count() > 1 ? 1 : 0);
+        path2->setText(path);
+        upload->click();
+        if (!WaitForTransfers()) {
+            return 1;
+        }
+    }
+    query->click();
+    const QStringList shots{QStringLiteral("5b-preview-pdf.png"),
+                            QStringLiteral("5c-preview-tiff.png")};
+    for (qsizetype i = 0; i < previewed.size(); ++i) {
+        const QString name = QStringLiteral("1024_") + QFileInfo(previewed[i]).fileName();
+        if (!PreviewRow(list, pane, RowOf(list, name), name)) {
+            return 1;
+        }
+        Shot(host, shotDir, shots[i]);
+    }
     // The session's transfers, the upload and the download, as the host lists them.
     host.Transfers()->show();
     Shot(host, shotDir, QStringLiteral("6-transfers.png"));
@@ -241,7 +334,6 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     Shot(host, shotDir, QStringLiteral("7-dark.png"));
     QApplication::setPalette(light);
     SetDialogHook({});
-    const QString target = SavedPath(lastMessage);
     std::printf("  saved as %s\n", qPrintable(target));
 
     const bool identical = QFileInfo::exists(target) && Contents(target) == Contents(samplePath);
