@@ -1562,6 +1562,15 @@ protected:
         MouseClick("btnQuery");
         ASSERT_EQ(List()->Count(), 1);
     }
+    // Uploads content as <id>_<name> through the window, then lists order id.
+    void UploadAndList(const QString& id, const QString& name, const QByteArray& content) {
+        Fill(id, 1, LocalFile(name, content), "");
+        MouseClick("btnFpt");
+        AwaitIdle();
+        Edit("edDownId")->setText(id);
+        W<QCheckBox>("chkDate")->setChecked(false);
+        MouseClick("btnQuery");
+    }
     void AwaitIdle() {
         EXPECT_TRUE(QTest::qWaitFor([this] { return !form->Transferring(); }, 30000));
         QCoreApplication::processEvents();
@@ -1601,12 +1610,7 @@ TEST_P(TruthTest, WhatADeadHostLeftIsFinishedWhenAWindowOpens) {
 // The list's context menu opens the history of a row's file and of its order: the upload made
 // through the window is there, as the operator who made it.
 TEST_P(TruthTest, TheHistoryOfARowComesFromTheListsMenu) {
-    Fill("83", 1, LocalFile(QStringLiteral("h.txt"), "history"), "");
-    MouseClick("btnFpt");
-    AwaitIdle();
-    Edit("edDownId")->setText(QStringLiteral("83"));
-    W<QCheckBox>("chkDate")->setChecked(false);
-    MouseClick("btnQuery");
+    UploadAndList(QStringLiteral("83"), QStringLiteral("h.txt"), "history");
     ASSERT_EQ(List()->Count(), 1);
     QWidget* viewport = List()->viewport();
     const QPoint cell = List()->visualRect(List()->model()->index(0, 2)).center();
@@ -1802,12 +1806,7 @@ void ClickButton(QMessageBox* box, const QString& caption) {
 // and each answer, clicked, does what it says.
 TEST_P(TruthTest, ALocalFileIsKeptUnlessTheOperatorSaysOtherwise) {
     const QByteArray registered = "the registered content";
-    Fill("74", 1, LocalFile(QStringLiteral("x.txt"), registered), "");
-    MouseClick("btnFpt");
-    AwaitIdle();
-    Edit("edDownId")->setText(QStringLiteral("74"));
-    W<QCheckBox>("chkDate")->setChecked(false);
-    MouseClick("btnQuery");
+    UploadAndList(QStringLiteral("74"), QStringLiteral("x.txt"), registered);
     ASSERT_EQ(List()->Count(), 1);
     List()->selectRow(0);
     const QString target = downloads.filePath(QStringLiteral("74_x.txt"));
