@@ -1628,7 +1628,9 @@ TEST_P(TruthTest, ARetryFromThePanelIsTheWindowsOwnTransfer) {
     QTest::mouseClick(retry, Qt::LeftButton);
     gate->Set(true);
     AwaitIdle();
-    EXPECT_EQ(jobs.Entries().size(), 3) << "a second click queues nothing more";
+    EXPECT_EQ(jobs.Entries().size(), 2) << "the retry ran in the failed job's row, and a second "
+                                           "click queued nothing more";
+    EXPECT_EQ(jobs.Entries()[0].attempts, 2);
     EXPECT_EQ(ReadFile(downloads.filePath(QStringLiteral("81_back.txt"))), "back again");
     EXPECT_EQ(Edit("edDownId2")->text(), QStringLiteral("82")) << "the typed inputs stay";
     EXPECT_EQ(Edit("edRemark")->text(), QStringLiteral("typed"));
