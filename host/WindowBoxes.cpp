@@ -129,8 +129,4 @@ void OpenWindowBox(QWidget* owner, QDialog* box) {
     }
 }
 
-bool HasWindowBox(const QWidget* owner) {
-    return !BoxesOf(owner).isEmpty();
-}
-
 }  // namespace telmaris

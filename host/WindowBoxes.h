@@ -29,8 +29,6 @@ private:
 // or key input (a click on it raises its box), while the rest of the host stays usable. The box
 // is deleted once closed.
 TELMARIS_HOST_API void OpenWindowBox(QWidget* owner, QDialog* box);
-// Whether owner has a box up or waiting.
-TELMARIS_HOST_API bool HasWindowBox(const QWidget* owner);
 // A yes/no question of owner's as such a box (No is the default); answered gets true for yes,
 // at once when the dialog hook answers it. Nothing comes when owner goes first.
 TELMARIS_HOST_API void AskInWindow(QWidget* owner, const QString& text, const QString& title,

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 
 #include <QMdiArea>

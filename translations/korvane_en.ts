@@ -1502,10 +1502,6 @@ Cancel these transfers and quit?</translation>
         <translation>Progress</translation>
     </message>
     <message>
-        <source>速度</source>
-        <translation>Speed</translation>
-    </message>
-    <message>
         <source>剩余时间</source>
         <translation>Time left</translation>
     </message>
@@ -1586,6 +1582,38 @@ Cancel these transfers and quit?</translation>
     <message>
         <source>提示</source>
         <translation>Notice</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>用时</source>
+        <translation>Time taken</translation>
+    </message>
+    <message>
+        <source>当前速度</source>
+        <translation>Current speed</translation>
+    </message>
+    <message>
+        <source>平均速度</source>
+        <translation>Average speed</translation>
+    </message>
+    <message>
+        <source>次数</source>
+        <translation>Attempts</translation>
+    </message>
+    <message>
+        <source>从列表中清除</source>
+        <translation>Remove from list</translation>
+    </message>
+    <message>
+        <source>文件[%1]已不在，不能打开。</source>
+        <translation>The file [%1] is no longer there and cannot be opened.</translation>
+    </message>
+    <message>
+        <source>没有可以打开文件[%1]的程序。</source>
+        <translation>No program can open the file [%1].</translation>
     </message>
 </context>
 </TS>
