@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,6 +25,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 #include "DialogHook.h"
 #include "FindChild.h"
@@ -46,15 +48,21 @@ void Settle() {
     }
 }
 
-// Transfers run as jobs: the tour goes on once every one of them has ended.
-bool WaitForTransfers() {
+// The tour drives the window itself, as no operator does: it lets the host run until done
+// holds, at most kTransferWaitMs.
+bool WaitUntil(const std::function<bool()>& done) {
     QElapsedTimer waited;
     waited.start();
-    while (RunningJobs::Instance().Count() > 0 && waited.elapsed() < kTransferWaitMs) {
+    while (!done() && waited.elapsed() < kTransferWaitMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(10);
     }
-    const bool ended = RunningJobs::Instance().Count() == 0;
+    return done();
+}
+
+// Transfers run as jobs: the tour goes on once every one of them has ended.
+bool WaitForTransfers() {
+    const bool ended = WaitUntil([] { return RunningJobs::Instance().Count() == 0; });
     if (!ended) {
         std::fprintf(stderr, "tour: a transfer did not end within %d s\n", kTransferWaitMs / 1000);
     }
@@ -206,16 +214,26 @@ bool PreviewRow(TListViewEx* list, QWidget* pane, int row, const QString& name) 
         QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
         QCoreApplication::sendEvent(list, &space);
     }
-    QElapsedTimer waited;
-    waited.start();
-    while (pane->property("shownName").toString() != name && waited.elapsed() < kTransferWaitMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    const bool shown = pane->property("shownName").toString() == name;
+    const bool shown =
+        WaitUntil([pane, &name] { return pane->property("shownName").toString() == name; });
     if (!shown) {
         std::fprintf(stderr, "tour: the preview did not show %s\n", qPrintable(name));
     }
     return shown;
+}
+// An upload of a registered name asks first, in a dialog of the window's own that the hook does
+// not answer (a later tour uploads the same names again): the tour replaces the file.
+void ReplaceWhenAsked(const QWidget* form) {
+    auto* question = form->findChild<QDialog*>(QStringLiteral("ReplaceDialog"));
+    auto* rest =
+        question ? question->findChild<QAbstractButton*>(QStringLiteral("replaceRest")) : nullptr;
+    auto* replace =
+        question ? question->findChild<QAbstractButton*>(QStringLiteral("replaceButton")) : nullptr;
+    if (rest != nullptr && replace != nullptr) {
+        std::printf("  [question] %s: replace\n", qPrintable(question->windowTitle()));
+        rest->setChecked(true);
+        replace->click();
+    }
 }
 }  // namespace
 
@@ -263,6 +281,7 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     remark->setText(QStringLiteral("签字件"));
     Shot(host, shotDir, QStringLiteral("2-upload-filled.png"));
     upload->click();
+    ReplaceWhenAsked(form);
     if (!WaitForTransfers()) {
         return 1;
     }
@@ -311,6 +330,7 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
         type2->setCurrentIndex(type2->count() > 1 ? 1 : 0);
         path2->setText(path);
         upload->click();
+        ReplaceWhenAsked(form);
         if (!WaitForTransfers()) {
             return 1;
         }
