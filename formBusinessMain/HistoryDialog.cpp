@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "RegistrationReads.h"
 #include "Translate.h"
 
 namespace korvane {
@@ -82,6 +83,17 @@ HistoryDialog::HistoryDialog(QWidget* parent, const QString& name, const QString
     layout->addWidget(tabs);
     layout->addWidget(buttons);
     resize(760, 360);
+}
+
+bool HistoryDialog::Open(QWidget* window, db::TADOQuery& query, const QString& name,
+                         const QString& orderId, const OperatorNameOf& operatorName) {
+    const auto history = RegistrationReads(query).HistoryOf(name, orderId);
+    if (!history) {
+        return false;
+    }
+    (new HistoryDialog(window, name, orderId, history->ofName, history->ofOrder, operatorName))
+        ->show();
+    return true;
 }
 
 }  // namespace korvane

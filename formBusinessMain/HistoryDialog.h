@@ -22,6 +22,12 @@ QStringList HistoryCells(const db::HistoryEvent& e, const OperatorNameOf& operat
 class HistoryDialog : public QDialog {
     Q_OBJECT
 public:
+    // Reads the history of name and of orderId on query and shows it beside window; false when
+    // the database keeps no history (not yet upgraded).
+    static bool Open(QWidget* window, db::TADOQuery& query, const QString& name,
+                     const QString& orderId, const OperatorNameOf& operatorName);
+
+private:
     HistoryDialog(QWidget* parent, const QString& name, const QString& orderId,
                   const QList<db::HistoryEvent>& ofName, const QList<db::HistoryEvent>& ofOrder,
                   const OperatorNameOf& operatorName);

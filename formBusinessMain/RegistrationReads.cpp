@@ -85,4 +85,18 @@ std::optional<RegistrationReads::Histories> RegistrationReads::HistoryOf(const Q
     return Histories{history.ForName(name), history.ForOrder(orderId)};
 }
 
+QList<NameConflict> RegistrationReads::Conflicts(
+    const QStringList& registered, const QStringList& remotes, const QStringList& locals,
+    const std::function<QString(int32_t)>& operatorName) {
+    QList<NameConflict> conflicts;
+    for (qsizetype i = 0; i < remotes.size(); ++i) {
+        if (registered.contains(remotes[i])) {
+            const auto stored = Recorded(remotes[i]);
+            conflicts << DescribeConflict(
+                remotes[i], stored, stored ? operatorName(stored->opId) : QString(), locals[i]);
+        }
+    }
+    return conflicts;
+}
+
 }  // namespace korvane

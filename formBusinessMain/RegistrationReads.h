@@ -2,10 +2,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "FileRecord.h"
 #include "History.h"
+#include "ReplaceChoices.h"
 #include "Statements.h"
 
 namespace korvane {
@@ -33,6 +35,12 @@ public:
         QString unreadable;
     };
     Registered RegisteredAmong(const QStringList& names);
+
+    // How each registered name among remotes (stored from locals[i]) and its new file compare,
+    // in the batch's order.
+    QList<NameConflict> Conflicts(const QStringList& registered, const QStringList& remotes,
+                                  const QStringList& locals,
+                                  const std::function<QString(int32_t)>& operatorName);
 
     // What the record says the file under remote is, when it knows its digest.
     std::optional<db::StoredFile> Recorded(const QString& remote);

@@ -8,6 +8,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "GuiServices.h"
+#include "RegistrationReads.h"
+#include "TransferReports.h"
 #include "Translate.h"
 
 namespace korvane {
@@ -100,6 +103,32 @@ void ReplaceDialog::ShowChoices() {
         table_->scrollToItem(table_->item(current, Name));
     }
     question_->setText(choices_.Question());
+}
+
+void AskBeforeReplacing(QWidget* window, db::TADOQuery& query, const QStringList& remotes,
+                        const QStringList& locals,
+                        const std::function<QString(int32_t)>& operatorName, const QString& title,
+                        std::function<void(const ReplaceChoices&)> start) {
+    RegistrationReads reads(query);
+    const auto registered = reads.RegisteredAmong(remotes);
+    if (registered.names.isEmpty()) {
+        start(ReplaceChoices());
+        return;
+    }
+    if (!registered.unreadable.isEmpty()) {
+        // Nobody can tell which names are taken: the whole batch, or nothing of it.
+        QStringList described;
+        for (const QString& name : registered.names) {
+            described << u'[' + name + u']';
+        }
+        if (AskYesNo(ReplaceQuestion(described, registered.unreadable), title)) {
+            start(ReplaceChoices());
+        }
+        return;
+    }
+    auto* dialog = ReplaceDialog::Ask(
+        window, ReplaceChoices(reads.Conflicts(registered.names, remotes, locals, operatorName)));
+    QObject::connect(dialog, &ReplaceDialog::answered, window, std::move(start));
 }
 
 }  // namespace korvane

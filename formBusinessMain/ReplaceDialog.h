@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
 
 #include "ReplaceChoices.h"
 
@@ -33,5 +36,18 @@ private:
     QLabel* question_;
     QCheckBox* rest_;
 };
+
+namespace db {
+class TADOQuery;
+}
+
+// Asks once about the names of a batch that are registered already (remotes[i] is stored from
+// locals[i]), over window, then calls start with the answer; at once when none is. Nothing is
+// called when the operator cancels. Where the registered names cannot be read, the question is
+// about the whole batch.
+void AskBeforeReplacing(QWidget* window, db::TADOQuery& query, const QStringList& remotes,
+                        const QStringList& locals,
+                        const std::function<QString(int32_t)>& operatorName, const QString& title,
+                        std::function<void(const ReplaceChoices&)> start);
 
 }  // namespace korvane

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLocale>
+#include <QMenu>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -24,6 +25,21 @@ SearchList::SearchList(TListViewEx* view, QGroupBox* group, db::TADOQuery& query
     view->setModel(model_);
     view->setSortingEnabled(true);
     view->horizontalHeader()->setSortIndicator(RegistrationModel::kDate, Qt::DescendingOrder);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this, &SearchList::Menu);
+}
+
+void SearchList::Menu(const QPoint& at) {
+    const QModelIndex index = view_->indexAt(at);
+    if (!index.isValid()) {
+        return;
+    }
+    auto* menu = new QMenu(view_);
+    menu->setObjectName(QStringLiteral("mnuList"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(Tr("korvane", "历史记录"), this,
+                    [this, row = index.row()] { emit historyAsked(row); });
+    menu->popup(view_->viewport()->mapToGlobal(at));
 }
 
 bool SearchList::List(const SearchConditions& c, RowTexts texts, int limit, bool* cut) {
@@ -75,6 +91,13 @@ SearchList::Chosen SearchList::Files(const QList<int>& rows) const {
         }
     }
     return chosen;
+}
+
+std::pair<QString, QString> SearchList::NameAndOrder(int row) const {
+    return {model_->index(row, RegistrationModel::kName)
+                .data(RegistrationModel::kRemoteNameRole)
+                .toString(),
+            model_->Text(row, RegistrationModel::kId)};
 }
 
 void SearchList::ShowRowCount() {

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <utility>
 
 #include "RowTexts.h"
 #include "Statements.h"
@@ -41,14 +42,19 @@ public:
         QString invalid;
     };
     Chosen Files(const QList<int>& rows) const;
+    // The remote name and the order number of a listed row (view row).
+    std::pair<QString, QString> NameAndOrder(int row) const;
 
 signals:
     // The listed rows got their marks and sizes.
     void marked();
+    // 历史记录 was chosen in the list's context menu of a row (view row).
+    void historyAsked(int row);
 
 private:
     void Mark(const SearchConditions& c);
     void ShowRowCount();
+    void Menu(const QPoint& at);
 
     TListViewEx* view_;
     QGroupBox* group_;

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMdiSubWindow>
-#include <QMenu>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -17,7 +16,6 @@
 #include "InputChecks.h"
 #include "ListPreview.h"
 #include "PathList.h"
-#include "RegistrationModel.h"
 #include "RegistrationReads.h"
 #include "ReplaceDialog.h"
 #include "SearchList.h"
@@ -98,8 +96,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
             btnDownClick();
         }
     });
-    ui->lvList->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ui->lvList, &QWidget::customContextMenuRequested, this, &TfrmBusinessMain::ListMenu);
+    connect(searchList_, &korvane::SearchList::historyAsked, this,
+            [this](int row) { Guarded([this, row] { ShowHistory(row); }); });
     auto* drops = new korvane::FileDrops(this, *localNames_, [this] { return transfers_->Idle(); });
     connect(drops, &korvane::FileDrops::dropped, this, [this](const QStringList& files) {
         ui->edDownPath2->setText(korvane::JoinPathList(files));
@@ -173,7 +171,7 @@ void TfrmBusinessMain::FormShow() {
         this,
         [this] {
             korvane::TransferRequest request;
-            if (transfers_->SettleNow(&request).isEmpty()) {
+            if (Settle(&request).isEmpty()) {
                 items_->FinishLeftovers(request, transfers_->Queue().Factory(), operatorId_);
             }
         },
@@ -230,34 +228,12 @@ bool TfrmBusinessMain::List(const korvane::SearchConditions& c) {
         searchRowLimit_, &listCut_);
 }
 
-void TfrmBusinessMain::ListMenu(const QPoint& at) {
-    const QModelIndex index = ui->lvList->indexAt(at);
-    if (!index.isValid()) {
-        return;
-    }
-    auto* menu = new QMenu(ui->lvList);
-    menu->setObjectName(QStringLiteral("mnuList"));
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(Tr("korvane", "历史记录"), this,
-                    [this, row = index.row()] { Guarded([this, row] { ShowHistory(row); }); });
-    menu->popup(ui->lvList->viewport()->mapToGlobal(at));
-}
-
 void TfrmBusinessMain::ShowHistory(int row) {
-    korvane::RegistrationModel& model = searchList_->Model();
-    const QString name = model.index(row, korvane::RegistrationModel::kName)
-                             .data(korvane::RegistrationModel::kRemoteNameRole)
-                             .toString();
-    const QString orderId = model.Text(row, korvane::RegistrationModel::kId);
-    const auto history = korvane::RegistrationReads(ADOQuery).HistoryOf(name, orderId);
-    if (!history) {
+    const auto [name, orderId] = searchList_->NameAndOrder(row);
+    if (!korvane::HistoryDialog::Open(this, ADOQuery, name, orderId,
+                                      [this](int32_t op) { return OperatorName(op); })) {
         Notice(Tr("korvane", "数据库中还没有历史记录表，请运行 korvane-dbtool --upgrade。"));
-        return;
     }
-    auto* dialog =
-        new korvane::HistoryDialog(this, name, orderId, history->ofName, history->ofOrder,
-                                   [this](int32_t op) { return OperatorName(op); });
-    dialog->show();
 }
 
 // Upload -----------------------------------------------------------------------------------
@@ -277,43 +253,6 @@ void TfrmBusinessMain::btnFptClick() {
             Upload();
         }
     });
-}
-
-void TfrmBusinessMain::AskBeforeReplacing(
-    const QStringList& remotes, const QStringList& locals,
-    std::function<void(const korvane::ReplaceChoices&)> start) {
-    korvane::RegistrationReads reads(ADOQuery);
-    const auto registered = reads.RegisteredAmong(remotes);
-    if (registered.names.isEmpty()) {
-        start(korvane::ReplaceChoices());
-        return;
-    }
-    if (!registered.unreadable.isEmpty()) {
-        // Nobody can tell which names are taken: the whole batch, or nothing of it.
-        QStringList described;
-        for (const QString& name : registered.names) {
-            described << u'[' + name + u']';
-        }
-        if (AskYesNo(korvane::ReplaceQuestion(described, registered.unreadable), Title())) {
-            start(korvane::ReplaceChoices());
-        }
-        return;
-    }
-    QList<korvane::NameConflict> conflicts;
-    for (int i = 0; i < remotes.size(); ++i) {
-        if (registered.names.contains(remotes[i])) {
-            const auto stored = reads.Recorded(remotes[i]);
-            conflicts << korvane::DescribeConflict(
-                remotes[i], stored, stored ? OperatorName(stored->opId) : QString(), locals[i]);
-        }
-    }
-    auto* dialog = korvane::ReplaceDialog::Ask(this, korvane::ReplaceChoices(conflicts));
-    connect(dialog, &korvane::ReplaceDialog::answered, this,
-            [this, start](const korvane::ReplaceChoices& choices) {
-                if (transfers_->Idle()) {
-                    start(choices);
-                }
-            });
 }
 
 void TfrmBusinessMain::Upload() {
@@ -339,25 +278,32 @@ void TfrmBusinessMain::Upload() {
     for (const QString& path : plan.paths) {
         locals << localNames_->Openable(path, links->path());
     }
-    AskBeforeReplacing(plan.remotes, locals, [this, in, plan, locals, links](const auto& choices) {
-        const QStringList skipped = choices.Skipped();
-        QList<korvane::TransferQueue::Item> items;
-        for (int i = 0; i < plan.remotes.size(); ++i) {
-            const QString& remote = plan.remotes[i];
-            if (!skipped.contains(remote)) {
-                items << items_->Upload(
-                    remote,
-                    korvane::BuildInsertStatement(in.id, in.type, remote, operatorId_, in.remark),
-                    locals[i], operatorId_, links, choices.ReplacedNote(remote));
+    const auto name = [this](int32_t op) { return OperatorName(op); };
+    korvane::AskBeforeReplacing(
+        this, ADOQuery, plan.remotes, locals, name, Title(),
+        [this, in, plan, locals, links](const auto& choices) {
+            if (!transfers_->Idle()) {
+                return;  // another transfer started while the question stood
             }
-        }
-        if (items.isEmpty()) {
-            Notice(
-                Tr("korvane", "没有上传文件：%1都已跳过。").arg(skipped.join(Tr("korvane", "、"))));
-            return;
-        }
-        transfers_->Start(korvane::Direction::Upload, items, skipped);
-    });
+            const QStringList skipped = choices.Skipped();
+            QList<korvane::TransferQueue::Item> items;
+            for (int i = 0; i < plan.remotes.size(); ++i) {
+                const QString& remote = plan.remotes[i];
+                if (!skipped.contains(remote)) {
+                    items << items_->Upload(remote,
+                                            korvane::BuildInsertStatement(in.id, in.type, remote,
+                                                                          operatorId_, in.remark),
+                                            locals[i], operatorId_, links,
+                                            choices.ReplacedNote(remote));
+                }
+            }
+            if (items.isEmpty()) {
+                Notice(Tr("korvane", "没有上传文件：%1都已跳过。")
+                           .arg(skipped.join(Tr("korvane", "、"))));
+                return;
+            }
+            transfers_->Start(korvane::Direction::Upload, items, skipped);
+        });
 }
 
 void TfrmBusinessMain::ClearUploadInputs() {

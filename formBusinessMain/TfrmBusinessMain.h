@@ -111,14 +111,8 @@ private:
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
     void Upload();
-    // Asks once about the names of a batch that are registered already (remotes[i] is stored
-    // from locals[i]), then calls start with the answer; at once when none is. Nothing is
-    // called when the operator cancels.
-    void AskBeforeReplacing(const QStringList& remotes, const QStringList& locals,
-                            std::function<void(const korvane::ReplaceChoices&)> start);
     void Download();
-    // The list's context menu at a point of its viewport; the history of a listed row.
-    void ListMenu(const QPoint& at);
+    // The history of a listed row's file and order.
     void ShowHistory(int row);
     // What the window does once its transfers ended.
     void BatchEnded(const korvane::BatchEnd& end);

@@ -35,8 +35,6 @@ public:
     ~WindowTransfers() override;
 
     TransferQueue& Queue() { return queue_; }
-    // Gives request the site's settings as they are now; the reason when they allow none.
-    QString SettleNow(TransferRequest* request) const { return settle_(request); }
     void SetOperator(int32_t operatorId) { operatorId_ = operatorId; }
 
     // Starts items as the window's own transfers, each settled now: false, with the reason

@@ -11,10 +11,6 @@ namespace korvane {
 namespace {
 Q_LOGGING_CATEGORY(lcLeftovers, "korvane.leftovers")
 
-struct Settling {
-    QStringList settled;
-};
-
 // The intents an upload left, without those of a paused upload: its file is its resume's.
 QList<db::Intent> Left(QList<db::Intent> intents, int64_t now) {
     intents.removeIf([now](const db::Intent& intent) { return db::HeldForResume(intent, now); });
@@ -68,23 +64,10 @@ bool LeftoverUploads::Start(int32_t operatorId, int expireSeconds) {
         return false;
     }
     worker_.Post([this, intents = intents_, state = state_](store::FileStore& store) {
-        Settling r;
-        TransferOutcome outcome;
         PrepareStore(store, *state);
-        store.SetCancelFlag(&abort_);
-        if (OpenSession(store, *state, outcome)) {
-            for (const db::Intent& intent : intents) {
-                QString why;
-                if (SettleOnStore(store, intent, &why)) {
-                    r.settled << intent.token;
-                } else {
-                    qCWarning(lcLeftovers)
-                        << "unfinished upload of" << intent.name << "stays announced:" << why;
-                }
-            }
-        }
+        const SettledIntents r = SettleAll(store, *state, intents, &abort_);
         QMetaObject::invokeMethod(
-            this, [this, r] { Done(r.settled); }, Qt::QueuedConnection);
+            this, [this, settled = r.settled] { Done(settled); }, Qt::QueuedConnection);
     });
     return true;
 }

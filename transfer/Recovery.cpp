@@ -1,8 +1,12 @@
 #include "Recovery.h"
 
+#include <QLoggingCategory>
+
 namespace korvane {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcRecovery, "korvane.recovery")
 
 using store::Fault;
 
@@ -92,6 +96,33 @@ bool SettleOnStore(store::FileStore& store, const db::Intent& intent, QString* w
             return RemoveIfThere(store, intent.aside, why);
     }
     return false;
+}
+
+SettledIntents SettleAll(store::FileStore& store, TransferState& state,
+                         const QList<db::Intent>& intents, const std::atomic<bool>* abort) {
+    SettledIntents r;
+    r.outcome.reached = TransferOutcome::Step::Transfer;
+    store.SetCancelFlag(abort);
+    if (!store.Alive()) {
+        store.Close();
+        r.outcome.reached = TransferOutcome::Step::Login;
+        if (!OpenSession(store, state, r.outcome)) {
+            r.all = intents.isEmpty();
+            store.SetCancelFlag(&state.cancel);
+            return r;
+        }
+    }
+    for (const db::Intent& intent : intents) {
+        QString why;
+        if (SettleOnStore(store, intent, &why)) {
+            r.settled << intent.token;
+        } else {
+            r.all = false;
+            qCWarning(lcRecovery) << "intent on" << intent.name << "stays announced:" << why;
+        }
+    }
+    store.SetCancelFlag(&state.cancel);
+    return r;
 }
 
 }  // namespace korvane

@@ -2,8 +2,12 @@
 
 #include <QString>
 
+#include <QStringList>
+#include <atomic>
+
 #include "FileStore.h"
 #include "IntentLog.h"
+#include "Transfer.h"
 
 namespace korvane {
 
@@ -14,5 +18,15 @@ namespace korvane {
 // store and the intent may be cleared; false with *why when a step failed (the intent then stays
 // for the next attempt).
 bool SettleOnStore(store::FileStore& store, const db::Intent& intent, QString* why);
+
+struct SettledIntents {
+    TransferOutcome outcome;  // of the login, when the session had to be opened again
+    QStringList settled;      // tokens of the intents settled on the store
+    bool all = true;
+};
+// Opens the session where it is not open, then settles each intent; abort alone ends a wait
+// meanwhile, since undoing is not the operator's to stop halfway.
+SettledIntents SettleAll(store::FileStore& store, TransferState& state,
+                         const QList<db::Intent>& intents, const std::atomic<bool>* abort);
 
 }  // namespace korvane

@@ -13,40 +13,6 @@ namespace korvane {
 using Step = TransferOutcome::Step;
 
 namespace {
-struct Opened {
-    TransferOutcome outcome;
-    QStringList settled;  // tokens of the intents settled on the store
-    bool all = true;
-};
-
-// Opens the session where it is not open, then settles intents.
-Opened SettleAll(store::FileStore& store, TransferState& state, const QList<db::Intent>& intents,
-                 const std::atomic<bool>* abort) {
-    Opened r;
-    r.outcome.reached = Step::Transfer;
-    // Undoing is not the operator's to stop halfway.
-    store.SetCancelFlag(abort);
-    if (!store.Alive()) {
-        store.Close();
-        r.outcome.reached = Step::Login;
-        if (!OpenSession(store, state, r.outcome)) {
-            r.all = intents.isEmpty();
-            store.SetCancelFlag(&state.cancel);
-            return r;
-        }
-    }
-    for (const db::Intent& intent : intents) {
-        QString why;
-        if (SettleOnStore(store, intent, &why)) {
-            r.settled << intent.token;
-        } else {
-            r.all = false;
-        }
-    }
-    store.SetCancelFlag(&state.cancel);
-    return r;
-}
-
 QString Unsettled() {
     return Tr("korvane",
               "未完成的步骤已记录在数据库中，将在下次上传该文件或运行 korvane-dbtool --check "
@@ -62,12 +28,14 @@ void TransferJob::Recover(bool ownOnly, std::function<void(bool)> then) {
         then(false);  // the database cannot say: everything stays announced
         return;
     }
-    Run<Opened>([state = state_, intents, abort = &abort_](
-                    store::FileStore& store) { return SettleAll(store, *state, intents, abort); },
-                [this, then = std::move(then)](const Opened& r) {
-                    registrar_->Settled(r.settled);
-                    then(r.all);
-                });
+    Run<SettledIntents>(
+        [state = state_, intents, abort = &abort_](store::FileStore& store) {
+            return SettleAll(store, *state, intents, abort);
+        },
+        [this, then = std::move(then)](const SettledIntents& r) {
+            registrar_->Settled(r.settled);
+            then(r.all);
+        });
 }
 
 void TransferJob::StartJournaled() {
