@@ -41,6 +41,7 @@ void RunningJobs::Add(QObject* job, const JobInfo& info, const JobHooks& hooks) 
     e.state = State::Running;
     e.result.clear();
     e.progress.clear();
+    e.speed.clear();
     e.bytes = 0;
     e.started = Now();
     e.ended = QDateTime();
@@ -66,7 +67,9 @@ void RunningJobs::End(QObject* job, State state, const QString& result, uint64_t
         e.bytes = bytes;
         e.ended = Now();
         if (e.hooks.progress) {
-            e.progress = e.hooks.progress().done;
+            const JobProgress last = e.hooks.progress();
+            e.progress = last.done;
+            e.speed = last.speed;
         }
         e.hooks.cancel = nullptr;
         e.hooks.progress = nullptr;

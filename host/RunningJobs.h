@@ -55,6 +55,7 @@ public:
         QString result;
         uint64_t bytes = 0;
         QString progress;   // the last progress text, kept once it ended
+        QString speed;      // its average speed, kept once it ended
         QDateTime started;  // of its latest attempt
         QDateTime ended;
         int attempts = 1;  // a retry runs as the same entry

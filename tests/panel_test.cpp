@@ -123,6 +123,7 @@ TEST_F(Panel, ColumnsTellStartTimeTakenAndTheCurrentBesideTheAverageSpeed) {
         << "a start before today shows its date";
     EXPECT_EQ(Cell(0, C::Elapsed), QStringLiteral("1:01:07")) << "the time taken, not since";
     EXPECT_EQ(Cell(0, C::Current), QString()) << "an ended job has no current speed";
+    EXPECT_EQ(Cell(0, C::Speed), QStringLiteral("1.0 MiB/s")) << "its average is kept";
     EXPECT_EQ(Cell(0, C::Progress), QStringLiteral("40%  4.0 MiB / 10.0 MiB"));
     EXPECT_EQ(Cell(0, C::State), QStringLiteral("完成"));
 }

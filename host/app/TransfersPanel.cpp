@@ -85,7 +85,12 @@ TransfersPanel::TransfersPanel(QWidget* parent)
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     table_->verticalHeader()->hide();
+    table_->setWordWrap(false);  // one line a row: more rows in view
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->resizeSection(
+        Progress,
+        table_->fontMetrics().horizontalAdvance(QStringLiteral("100%  999.9 MiB / 999.9 MiB")) +
+            16);
     cancel_ =
         AddAction(Tr("telmaris", "取消"), QKeySequence::Delete, &TransfersPanel::CancelSelected);
     retry_ = AddAction(Tr("telmaris", "重试"), {}, &TransfersPanel::RetrySelected);
@@ -164,6 +169,9 @@ void TransfersPanel::Rebuild() {
         }
         ++row;
     }
+    // The window's name with its number and the file's name are what tell the rows apart.
+    table_->resizeColumnToContents(Window);
+    table_->resizeColumnToContents(File);
     RefreshProgress();
     UpdateActions();
 }
@@ -174,8 +182,9 @@ void TransfersPanel::RefreshProgress() {
     for (int row = 0; row < table_->rowCount() && row < entries.size(); ++row) {
         const RunningJobs::Entry& e = entries[row];
         const bool running = e.state == RunningJobs::State::Running;
-        const JobProgress p =
-            running && e.hooks.progress ? e.hooks.progress() : JobProgress{e.progress, {}, {}, {}};
+        const JobProgress p = running && e.hooks.progress
+                                  ? e.hooks.progress()
+                                  : JobProgress{e.progress, e.speed, {}, {}};
         SetText(table_, row, Progress, p.done);
         SetText(table_, row, Started, StartText(e.started, now));
         SetText(table_, row, Elapsed,
