@@ -59,7 +59,7 @@ bool Ours(const Setup& s, bool put) {
     }
     QFile::remove(s.Local("ours.down"));
     const korvane::store::Result r =
-        put ? store->Put(s.source, QStringLiteral("ours.bin"), nullptr)
+        put ? store->Put(s.source, QStringLiteral("ours.bin"), nullptr, 0)
             : store->Get(QStringLiteral("ours.bin"), s.Local("ours.down"));
     if (!r.Ok()) {
         std::fprintf(stderr, "korvane: %s\n", qPrintable(r.reason));

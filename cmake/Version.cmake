@@ -1,6 +1,6 @@
-# The date a build stands for: $SOURCE_DATE_EPOCH when set, else the time of the checked-out
-# commit. string(TIMESTAMP) follows it from here on (the module's ident date, the changelog's and
-# the manual pages' dates), so two builds of one commit agree.
+# The date a build stands for: $SOURCE_DATE_EPOCH when set (dpkg-buildpackage sets it from
+# debian/changelog), else the time of the checked-out commit. string(TIMESTAMP) follows it from
+# here on (the module's ident date, the manual pages' dates), so two builds of one commit agree.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     find_package(Git QUIET)
     if(GIT_FOUND)
@@ -13,5 +13,4 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     endif()
     set(ENV{SOURCE_DATE_EPOCH} ${_epoch})
 endif()
-string(TIMESTAMP KORVANE_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 string(TIMESTAMP KORVANE_RELEASE_MONTH "%B %Y" UTC)

@@ -88,9 +88,12 @@ bool FileRecord::Available() {
     query_.Close();
     available_ = found;
     if (!found) {
-        qCWarning(DbLog,
-                  "数据库中没有表 zy.res_download_file：上传的文件不记录大小和摘要，同名上传也不"
-                  "互相排斥（korvane-dbtool --upgrade 可添加该表）");
+        // A database made before 1.2: the site learns what to run in the log it collects.
+        qCWarning(DbLog, "%s",
+                  qUtf8Printable(Tr("korvane",
+                                    "数据库早于 1.2 版，没有表 zy.res_download_file：请运行一次 "
+                                    "korvane-dbtool --conn \"<连接字符串>\" --upgrade。在此之前"
+                                    "上传的文件不记录大小和摘要，同名上传也不互相排斥。")));
     }
     return found;
 }

@@ -33,6 +33,8 @@ const char* PhaseText(Intent::Phase phase) {
             return "publish";
         case Intent::Phase::Collect:
             return "collect";
+        case Intent::Phase::Held:
+            return "held";
     }
     return "put";
 }
@@ -40,6 +42,9 @@ const char* PhaseText(Intent::Phase phase) {
 Intent::Phase PhaseOf(const QString& text) {
     if (text == u"publish") {
         return Intent::Phase::Publish;
+    }
+    if (text == u"held") {
+        return Intent::Phase::Held;
     }
     return text == u"collect" ? Intent::Phase::Collect : Intent::Phase::Put;
 }
@@ -117,6 +122,7 @@ void IntentLog::Update(const Intent& intent) {
                               (intent.tempSize < 0 ? QStringLiteral("null") : N(intent.tempSize)) +
                               QStringLiteral(",temp_sha256=") + QOrNull(intent.tempSha) +
                               QStringLiteral(",aside_name=") + QOrNull(intent.aside) +
+                              QStringLiteral(",created=") + N(intent.created) +
                               QStringLiteral(" where intent_token=") + Q(intent.token));
     if (query_.RowsAffected() == 0) {
         throw DbError(QStringLiteral("intent %1 is gone").arg(intent.token));

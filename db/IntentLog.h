@@ -10,9 +10,11 @@ namespace korvane::db {
 
 class TADOQuery;
 
-// One side effect of an upload on the store, written down before it happens.
+// One side effect of an upload on the store, written down before it happens. Held: a Put whose
+// upload was paused or broken off, its temporary file kept for a later upload of the same local
+// file to continue (tempSize: that file's size; created: when it was held).
 struct Intent {
-    enum class Phase { Put, Publish, Collect };
+    enum class Phase { Put, Publish, Collect, Held };
     QString token;  // unique per intent
     QString name;   // the registered name it is about
     Phase phase = Phase::Put;
@@ -38,6 +40,14 @@ struct Version {
     QString since;  // create_date of the registration that made it current; empty: before any
 };
 
+// How long a held upload's temporary file is kept for a resume; after that it is abandoned.
+constexpr int64_t kHeldUploadSeconds = 7 * 24 * 3600;
+// Whether intent is a held upload that a resume may still continue at now (epoch seconds):
+// nothing but that resume, or another upload of its name, may touch its file.
+inline bool HeldForResume(const Intent& intent, int64_t now) {
+    return intent.phase == Intent::Phase::Held && now - intent.created < kHeldUploadSeconds;
+}
+
 // The tables zy.res_download_intent and zy.res_download_version. Each call is one or a few
 // statements on the given query, which it leaves closed; failures raise DbError. Without the
 // tables (a database not yet upgraded) Available() is false and nothing else may be called.
@@ -49,7 +59,7 @@ public:
     bool Available();
 
     void Announce(const Intent& intent);
-    // Writes intent's phase, temporary size and digest and aside name.
+    // Writes intent's phase, temporary size and digest, aside name and time.
     void Update(const Intent& intent);
     void Clear(const QString& token);
     // The open intents of name, or of every name when name is empty, oldest first.

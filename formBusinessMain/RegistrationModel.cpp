@@ -289,6 +289,9 @@ QVariant RegistrationModel::data(const QModelIndex& index, int role) const {
     if (role == kReplacedRole) {
         return Replaced(index.row());
     }
+    if (role == kCreateDateRole) {
+        return DateText(At(index.row()));
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
         return {};
     }

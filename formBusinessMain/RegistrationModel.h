@@ -24,9 +24,10 @@ class RegistrationModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { kId, kType, kName, kOperator, kDate, kRemark, kSize, kColumnCount };
-    // What a row is, beside what its cells show: its remote name (down_path) and whether a later
-    // upload of that name replaced its file (a bool), in every column.
-    enum Role { kRemoteNameRole = Qt::UserRole + 1, kReplacedRole };
+    // What a row is, beside what its cells show: its remote name (down_path), whether a later
+    // upload of that name replaced its file (a bool) and its create_date without the replaced
+    // mark, in every column.
+    enum Role { kRemoteNameRole = Qt::UserRole + 1, kReplacedRole, kCreateDateRole };
 
     // What one result row holds, as read from the database.
     struct Fields {

@@ -76,4 +76,13 @@ void RegistrationReads::MarkRows(const SearchConditions& c, RegistrationModel& m
     }
 }
 
+std::optional<RegistrationReads::Histories> RegistrationReads::HistoryOf(const QString& name,
+                                                                         const QString& orderId) {
+    db::History history(query_);
+    if (!history.Available()) {
+        return std::nullopt;
+    }
+    return Histories{history.ForName(name), history.ForOrder(orderId)};
+}
+
 }  // namespace korvane

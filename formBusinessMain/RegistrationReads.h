@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "FileRecord.h"
+#include "History.h"
 #include "Statements.h"
 
 namespace korvane {
@@ -39,6 +40,14 @@ public:
     // Marks the rows of c's search in model that a later upload of their name replaced, and gives
     // the others their recorded size; without either the list still holds what the search found.
     void Mark(const SearchConditions& c, RegistrationModel& model);
+
+    // The history of a file and of its order, newest first; nullopt when the database keeps none
+    // (not yet upgraded).
+    struct Histories {
+        QList<db::HistoryEvent> ofName;
+        QList<db::HistoryEvent> ofOrder;
+    };
+    std::optional<Histories> HistoryOf(const QString& name, const QString& orderId);
 
 private:
     void MarkRows(const SearchConditions& c, RegistrationModel& model);

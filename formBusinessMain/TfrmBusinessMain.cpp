@@ -4,16 +4,22 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "BusinessCommon.h"
 #include "DownloadFolder.h"
 #include "FormAids.h"
+#include "HistoryDialog.h"
+#include "HostConfig.h"
 #include "HostControls.h"
 #include "InputChecks.h"
+#include "ListPreview.h"
 #include "PathList.h"
+#include "RegistrationModel.h"
 #include "RegistrationReads.h"
+#include "ReplaceDialog.h"
 #include "SearchList.h"
 #include "SqlRunner.h"
 #include "TransferItems.h"
@@ -58,7 +64,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     ui->setupUi(this);
     OpenDialog = new TOpenDialog(this);
     OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
-    OpenDialog->Filter = QStringLiteral("*.txt|*.txt|*.sql|*.sql|*.*|*.*");
+    // Any kind of file is attached: all files come first.
+    OpenDialog->Filter = QStringLiteral("*.*|*.*|*.txt|*.txt|*.sql|*.sql");
     OpenDialog->MultiSelect = true;
     // Typing stops where the columns would refuse the text, and says so.
     ui->edRemark->setMaxLength(korvane::kMaxRemarkLength);
@@ -71,22 +78,29 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
         [this](const QString& text) { Notice(text); });
     transfers_ = new korvane::WindowTransfers(
         this, {ui->GroupBox2, ui->btnFpt, ui->btnDown},
-        [this](korvane::TransferRequest* request) {
-            return korvane::SettleRequest([this](const QString& name) { return SysPara(name); },
-                                          ftpTimeouts_, ftpClock_, request);
-        },
+        [this](korvane::TransferRequest* request) { return Settle(request); },
         [this](const QString& text) { Notice(text); });
     connect(transfers_, &korvane::WindowTransfers::batchEnded, this, &TfrmBusinessMain::BatchEnded);
     connect(&transfers_->Queue(), &korvane::TransferQueue::ended, this,
             [this](korvane::TransferJob* job) { items_->Record(*job, operatorId_); });
     searchList_ = new korvane::SearchList(ui->lvList, ui->GroupBox3, ADOQuery);
     connect(searchList_, &korvane::SearchList::marked, this, &TfrmBusinessMain::listMarked);
+    preview_ =
+        new korvane::ListPreview(ui->lvList, [this](int row, korvane::PreviewSource* source) {
+            return korvane::RowPreview(
+                ADOQuery, searchList_->Model(), row,
+                [this](const QString& name) { return SysPara(name); },
+                [this](korvane::TransferRequest* request) { return Settle(request); },
+                preview_->Pane(), source);
+        });
     connect(ui->lvList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
         if (transfers_->Idle()) {  // a double-click is 下载, and only while 下载 is
             ui->lvList->selectRow(at.row());
             btnDownClick();
         }
     });
+    ui->lvList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->lvList, &QWidget::customContextMenuRequested, this, &TfrmBusinessMain::ListMenu);
     auto* drops = new korvane::FileDrops(this, *localNames_, [this] { return transfers_->Idle(); });
     connect(drops, &korvane::FileDrops::dropped, this, [this](const QStringList& files) {
         ui->edDownPath2->setText(korvane::JoinPathList(files));
@@ -128,6 +142,11 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
     second_ = second;
     third_ = third;
     sessionText_ = sessionText;
+    if (operatorId_ == 0) {
+        // Every registration names its operator: no window without one.
+        ShowGUIMessage(telmaris::MissingOperatorMessage(), Title(), MB_ICONERROR);
+        return false;
+    }
     if (!sysMgnt_.Init(0, 0, 0, 0, operatorId_)) {
         ShowGUIMessage(Tr("korvane", "系统管理服务初始化失败."), Title(), MB_ICONERROR);
         return false;
@@ -137,6 +156,10 @@ bool TfrmBusinessMain::InitBusinessForm(int32_t number, uint16_t third, uint16_t
 }
 
 void TfrmBusinessMain::FormShow() {
+    if (operatorId_ == 0) {
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     ADOConnection.SetConnectionString(SysPara(QStringLiteral("korvane_conn")));
     ADOConnection.SetTimeoutSeconds(
         korvane::db::TADOConnection::ParseTimeout(SysPara(QStringLiteral("korvane_db_timeout"))));
@@ -147,6 +170,16 @@ void TfrmBusinessMain::FormShow() {
     const QDateTime now = QDateTime::currentDateTime();
     ui->dtpBegin->setDateTime(now);
     ui->dtpEnd->setDateTime(now.addDays(1));
+    // What a host that died left is finished once the window is up, never in its way.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            korvane::TransferRequest request;
+            if (transfers_->SettleNow(&request).isEmpty()) {
+                items_->FinishLeftovers(request, transfers_->Queue().Factory(), operatorId_);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 // Search -----------------------------------------------------------------------------------
@@ -199,11 +232,41 @@ bool TfrmBusinessMain::List(const korvane::SearchConditions& c) {
         searchRowLimit_, &listCut_);
 }
 
+void TfrmBusinessMain::ListMenu(const QPoint& at) {
+    const QModelIndex index = ui->lvList->indexAt(at);
+    if (!index.isValid()) {
+        return;
+    }
+    auto* menu = new QMenu(ui->lvList);
+    menu->setObjectName(QStringLiteral("mnuList"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(Tr("korvane", "历史记录"), this,
+                    [this, row = index.row()] { Guarded([this, row] { ShowHistory(row); }); });
+    menu->popup(ui->lvList->viewport()->mapToGlobal(at));
+}
+
+void TfrmBusinessMain::ShowHistory(int row) {
+    korvane::RegistrationModel& model = searchList_->Model();
+    const QString name = model.index(row, korvane::RegistrationModel::kName)
+                             .data(korvane::RegistrationModel::kRemoteNameRole)
+                             .toString();
+    const QString orderId = model.Text(row, korvane::RegistrationModel::kId);
+    const auto history = korvane::RegistrationReads(ADOQuery).HistoryOf(name, orderId);
+    if (!history) {
+        Notice(Tr("korvane", "数据库中还没有历史记录表，请运行 korvane-dbtool --upgrade。"));
+        return;
+    }
+    auto* dialog =
+        new korvane::HistoryDialog(this, name, orderId, history->ofName, history->ofOrder,
+                                   [this](int32_t op) { return OperatorName(op); });
+    dialog->show();
+}
+
 // Upload -----------------------------------------------------------------------------------
 
 void TfrmBusinessMain::btnOpenFileClick() {
     Guarded([this] {
-        OpenDialog->FileName = QStringLiteral("*.txt");
+        OpenDialog->FileName = QString();
         if (OpenDialog->Execute(this)) {
             ui->edDownPath2->setText(korvane::JoinPathList(OpenDialog->Files));
         }
@@ -218,20 +281,41 @@ void TfrmBusinessMain::btnFptClick() {
     });
 }
 
-bool TfrmBusinessMain::ConfirmReplacing(const QStringList& remoteNames) {
+void TfrmBusinessMain::AskBeforeReplacing(
+    const QStringList& remotes, const QStringList& locals,
+    std::function<void(const korvane::ReplaceChoices&)> start) {
     korvane::RegistrationReads reads(ADOQuery);
-    const auto registered = reads.RegisteredAmong(remoteNames);
+    const auto registered = reads.RegisteredAmong(remotes);
     if (registered.names.isEmpty()) {
-        return true;
+        start(korvane::ReplaceChoices());
+        return;
     }
-    QStringList described;
-    for (const QString& name : registered.names) {
-        const auto stored = reads.Recorded(name);
-        described << u'[' + name + u']' +
-                         (stored ? korvane::StoredText(*stored, OperatorName(stored->opId))
-                                 : QString());
+    if (!registered.unreadable.isEmpty()) {
+        // Nobody can tell which names are taken: the whole batch, or nothing of it.
+        QStringList described;
+        for (const QString& name : registered.names) {
+            described << u'[' + name + u']';
+        }
+        if (AskYesNo(korvane::ReplaceQuestion(described, registered.unreadable), Title())) {
+            start(korvane::ReplaceChoices());
+        }
+        return;
     }
-    return AskYesNo(korvane::ReplaceQuestion(described, registered.unreadable), Title());
+    QList<korvane::NameConflict> conflicts;
+    for (int i = 0; i < remotes.size(); ++i) {
+        if (registered.names.contains(remotes[i])) {
+            const auto stored = reads.Recorded(remotes[i]);
+            conflicts << korvane::DescribeConflict(
+                remotes[i], stored, stored ? OperatorName(stored->opId) : QString(), locals[i]);
+        }
+    }
+    auto* dialog = korvane::ReplaceDialog::Ask(this, korvane::ReplaceChoices(conflicts));
+    connect(dialog, &korvane::ReplaceDialog::answered, this,
+            [this, start](const korvane::ReplaceChoices& choices) {
+                if (transfers_->Idle()) {
+                    start(choices);
+                }
+            });
 }
 
 void TfrmBusinessMain::Upload() {
@@ -251,19 +335,31 @@ void TfrmBusinessMain::Upload() {
         fields.value(plan.problem.field, ui->edDownId2)->setFocus();
         return;
     }
-    if (!ConfirmReplacing(plan.remotes)) {
-        return;
-    }
     // Names that text cannot carry are read through links that live as long as the items.
     const auto links = std::make_shared<const QTemporaryDir>();
-    QList<korvane::TransferQueue::Item> items;
-    for (int i = 0; i < plan.paths.size(); ++i) {
-        items << items_->Upload(
-            plan.remotes[i],
-            korvane::BuildInsertStatement(in.id, in.type, plan.remotes[i], operatorId_, in.remark),
-            localNames_->Openable(plan.paths[i], links->path()), operatorId_, links);
+    QStringList locals;
+    for (const QString& path : plan.paths) {
+        locals << localNames_->Openable(path, links->path());
     }
-    transfers_->Start(korvane::Direction::Upload, items);
+    AskBeforeReplacing(plan.remotes, locals, [this, in, plan, locals, links](const auto& choices) {
+        const QStringList skipped = choices.Skipped();
+        QList<korvane::TransferQueue::Item> items;
+        for (int i = 0; i < plan.remotes.size(); ++i) {
+            const QString& remote = plan.remotes[i];
+            if (!skipped.contains(remote)) {
+                items << items_->Upload(
+                    remote,
+                    korvane::BuildInsertStatement(in.id, in.type, remote, operatorId_, in.remark),
+                    locals[i], operatorId_, links, choices.ReplacedNote(remote));
+            }
+        }
+        if (items.isEmpty()) {
+            Notice(
+                Tr("korvane", "没有上传文件：%1都已跳过。").arg(skipped.join(Tr("korvane", "、"))));
+            return;
+        }
+        transfers_->Start(korvane::Direction::Upload, items, skipped);
+    });
 }
 
 void TfrmBusinessMain::ClearUploadInputs() {
@@ -329,6 +425,11 @@ QString TfrmBusinessMain::SysPara(const QString& name) {
     return value;
 }
 
+QString TfrmBusinessMain::Settle(korvane::TransferRequest* request) {
+    return korvane::SettleRequest([this](const QString& name) { return SysPara(name); },
+                                  ftpTimeouts_, ftpClock_, request);
+}
+
 bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
                                    const QString& localFile) {
     korvane::TransferQueue::Item item;
@@ -345,6 +446,7 @@ bool TfrmBusinessMain::FtpTransfer(int direction, const QString& remoteFile,
 }
 
 void TfrmBusinessMain::SetStoreFactory(korvane::StoreFactory factory) {
+    preview_->Pane().SetStoreFactory(factory);
     transfers_->Queue().SetStoreFactory(std::move(factory));
 }
 

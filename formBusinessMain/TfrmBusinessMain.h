@@ -27,7 +27,9 @@ class FileStore;
 class TransferJob;
 struct TransferRequest;
 using StoreFactory = std::function<std::unique_ptr<store::FileStore>(const TransferRequest&)>;
+class ListPreview;
 class LocalNames;
+class ReplaceChoices;
 class SearchList;
 class TransferItems;
 class WindowTransfers;
@@ -103,13 +105,21 @@ protected:
 
 private:
     QString SysPara(const QString& name);
+    // Gives request the site's settings and waits as they are now; the reason when they are bad.
+    QString Settle(korvane::TransferRequest* request);
     void Search();
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
     void Upload();
-    // Asks once about every name that is registered already; true to go on.
-    bool ConfirmReplacing(const QStringList& remoteNames);
+    // Asks once about the names of a batch that are registered already (remotes[i] is stored
+    // from locals[i]), then calls start with the answer; at once when none is. Nothing is
+    // called when the operator cancels.
+    void AskBeforeReplacing(const QStringList& remotes, const QStringList& locals,
+                            std::function<void(const korvane::ReplaceChoices&)> start);
     void Download();
+    // The list's context menu at a point of its viewport; the history of a listed row.
+    void ListMenu(const QPoint& at);
+    void ShowHistory(int row);
     // What the window does once its transfers ended.
     void BatchEnded(const korvane::BatchEnd& end);
     void ClearUploadInputs();
@@ -131,6 +141,7 @@ private:
     bool closeAsked_ = false;  // the question whether to cancel and close is up
     korvane::WindowTransfers* transfers_;
     korvane::SearchList* searchList_;
+    korvane::ListPreview* preview_;
     std::unique_ptr<korvane::LocalNames> localNames_;
     std::unique_ptr<korvane::TransferItems> items_;
     std::optional<korvane::SearchConditions> lastSearch_;  // listed again after an upload

@@ -44,6 +44,8 @@ TransferDialog::TransferDialog(QWidget* owner, Direction direction, const QStrin
 TransferDialog* TransferDialog::ShowLater(QWidget* owner, TransferJob& job) {
     const TransferRequest& request = job.Request();
     auto* dialog = new TransferDialog(nullptr, request.direction, request.remote, job.State());
+    // A paused job has no transfer running that the cancel flag would end.
+    connect(dialog, &QProgressDialog::canceled, &job, &TransferJob::Cancel);
     if (owner != nullptr) {
         dialog->setWindowTitle(dialog->windowTitle() + QStringLiteral(" - ") +
                                owner->windowTitle());
@@ -77,7 +79,9 @@ void TransferDialog::Refresh() {
         setValue(permille);
     }
     QString text = ProgressText(direction_, name_, s);
-    if (state_->cancel.load()) {
+    if (state_->paused.load()) {
+        text += Tr("korvane", "\n已暂停");
+    } else if (state_->cancel.load()) {
         text += Tr("korvane", "\n正在取消…");
     }
     setLabelText(text);

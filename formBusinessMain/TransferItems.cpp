@@ -1,6 +1,7 @@
 #include "TransferItems.h"
 
 #include "GuiServices.h"
+#include "LeftoverUploads.h"
 #include "Registration.h"
 #include "RegistrationReads.h"
 #include "StoreSettings.h"
@@ -13,10 +14,14 @@ TransferItems::TransferItems(db::TADOConnection& connection, db::TADOQuery& quer
                              OperatorName name, Notice notice)
     : connection_(connection), query_(query), name_(std::move(name)), notice_(std::move(notice)) {}
 
+TransferItems::~TransferItems() = default;
+
 TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& insert,
                                           const QString& local, int32_t operatorId,
-                                          std::shared_ptr<const void> held) const {
+                                          std::shared_ptr<const void> held,
+                                          const QString& note) const {
     TransferQueue::Item item;
+    item.note = note;
     item.request.direction = Direction::Upload;
     item.request.remote = remote;
     item.request.local = local;
@@ -32,8 +37,12 @@ TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& 
         }
         return busy;
     };
-    item.report = [notice = notice_, held = std::move(held)](const TransferJob& job) {
-        for (const QString& text : UploadMessages(job.Request(), job.Outcome())) {
+    item.report = [notice = notice_, held = std::move(held), note](const TransferJob& job) {
+        QStringList messages = UploadMessages(job.Request(), job.Outcome());
+        if (job.Outcome().Succeeded() && !note.isEmpty()) {
+            messages.first() += u'\n' + job.Request().remote + note;
+        }
+        for (const QString& text : messages) {
             notice(text);
         }
     };
@@ -65,6 +74,14 @@ TransferQueue::Item TransferItems::Download(const QString& remote, const QString
 
 void TransferItems::Record(const TransferJob& job, int32_t operatorId) const {
     RecordHistory(query_, job, operatorId);
+}
+
+void TransferItems::FinishLeftovers(const TransferRequest& request, const StoreFactory& factory,
+                                    int32_t operatorId) {
+    leftovers_ = std::make_unique<LeftoverUploads>(connection_, query_, request, factory);
+    if (!leftovers_->Start(operatorId, ClaimExpirySeconds(request.timeouts))) {
+        leftovers_.reset();
+    }
 }
 
 QString SettleRequest(const std::function<QString(const QString&)>& parameter,

@@ -17,30 +17,40 @@ class TADOQuery;
 // The window's transfers as items of its queue: what each readies when it starts (an upload's
 // claim and registration on the window's connection, what a download must turn out to be), and
 // what the operator is told of it when it is the only one of its batch.
+class LeftoverUploads;
+
 class TransferItems {
 public:
     using Notice = std::function<void(const QString&)>;
     using OperatorName = std::function<QString(int32_t)>;
     TransferItems(db::TADOConnection& connection, db::TADOQuery& query, OperatorName name,
                   Notice notice);
+    ~TransferItems();
 
     // The local file stored as remote and registered by insert for operatorId. The claim's
     // expiry and the way of storing follow the job's settings at its start (a retry reads them
-    // anew). held lives as long as the item (the links its local file is read through).
+    // anew). held lives as long as the item (the links its local file is read through). note:
+    // what its report and its batch's summary say beside the name once it succeeded.
     TransferQueue::Item Upload(const QString& remote, const QString& insert, const QString& local,
-                               int32_t operatorId, std::shared_ptr<const void> held) const;
+                               int32_t operatorId, std::shared_ptr<const void> held,
+                               const QString& note = {}) const;
     // remote fetched into local and checked against its record; replaced: the row a later
     // upload of its name replaced, so the newer file comes.
     TransferQueue::Item Download(const QString& remote, const QString& local, bool replaced) const;
     // Writes the ended job into the transfer history; a history that cannot be written costs
     // the transfer nothing.
     void Record(const TransferJob& job, int32_t operatorId) const;
+    // Finishes in the background what uploads of a host that died left announced, over the
+    // store request's settings name; what it cannot finish stays for the next start or a repair.
+    void FinishLeftovers(const TransferRequest& request, const StoreFactory& factory,
+                         int32_t operatorId);
 
 private:
     db::TADOConnection& connection_;
     db::TADOQuery& query_;
     OperatorName name_;
     Notice notice_;
+    std::unique_ptr<LeftoverUploads> leftovers_;
 };
 
 // Gives request the site's settings as parameter reads them now, and its waits: those of

@@ -46,7 +46,7 @@ QString ReplaceQuestion(const QStringList& described, const QString& unreadable)
 }
 
 QString StoredText(const db::StoredFile& file, const QString& operatorName) {
-    return Tr("korvane", "（%1，%2于%3上传）")
+    return Tr("korvane", "%1，%2于%3上传")
         .arg(FormatBytes(static_cast<uint64_t>(file.size)), operatorName, file.storedAt);
 }
 
@@ -69,8 +69,9 @@ bool ReportsEachJob(int batchSize, bool closing) {
 BatchEnd JudgeBatch(Direction direction, const QList<TransferQueue::Result>& batch) {
     using Result = TransferQueue::Result;
     BatchEnd end;
-    end.allSucceeded =
-        std::all_of(batch.begin(), batch.end(), [](const Result& r) { return r.succeeded; });
+    // What the operator chose to skip is no failure.
+    end.allSucceeded = std::all_of(batch.begin(), batch.end(),
+                                   [](const Result& r) { return r.succeeded || r.skipped; });
     if (batch.size() > 1) {
         end.summary = TransferQueue::Summary(direction, batch);
     }

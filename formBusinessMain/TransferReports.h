@@ -26,7 +26,7 @@ QString DownloadedMessage(const QString& local, bool replaced);
 // ("[name]" and what the record says of it); unreadable says why the registrations could not
 // be read, when they could not.
 QString ReplaceQuestion(const QStringList& described, const QString& unreadable);
-// "（12.0 KiB，张三于2026-12-09 10:32:00上传）" of a recorded file.
+// "12.0 KiB，张三于2026-12-09 10:32:00上传" of a recorded file.
 QString StoredText(const db::StoredFile& file, const QString& operatorName);
 // The person in a code table's item text "[code] name"; the number when the table has no name.
 QString OperatorName(const QString& itemText, int32_t operatorId);

@@ -37,15 +37,17 @@ WindowTransfers::~WindowTransfers() {
     delete dialog_;
 }
 
-bool WindowTransfers::Start(Direction direction, QList<TransferQueue::Item> items) {
-    const QString invalid = Enqueue(direction, std::move(items));
+bool WindowTransfers::Start(Direction direction, QList<TransferQueue::Item> items,
+                            const QStringList& skipped) {
+    const QString invalid = Enqueue(direction, std::move(items), skipped);
     if (!invalid.isEmpty()) {
         notice_(invalid);  // nothing is transferred with a setting the site did not mean
     }
     return invalid.isEmpty();
 }
 
-QString WindowTransfers::Enqueue(Direction direction, QList<TransferQueue::Item> items) {
+QString WindowTransfers::Enqueue(Direction direction, QList<TransferQueue::Item> items,
+                                 const QStringList& skipped) {
     for (TransferQueue::Item& item : items) {
         if (QString invalid = settle_(&item.request); !invalid.isEmpty()) {
             return invalid;
@@ -53,6 +55,9 @@ QString WindowTransfers::Enqueue(Direction direction, QList<TransferQueue::Item>
     }
     direction_ = direction;
     controls_->Disable();
+    for (const QString& name : skipped) {
+        queue_.Skip(name);
+    }
     for (const TransferQueue::Item& item : items) {
         queue_.Add(item);
     }
@@ -119,6 +124,10 @@ void WindowTransfers::Started(TransferJob* job, const TransferQueue::Item& item)
         }
         return p;
     };
+    hooks.pause = [watched] { return watched && watched->Pause(); };
+    hooks.resume = [watched] { return watched && watched->Resume(); };
+    connect(job, &TransferJob::pausedChanged, this,
+            [job](bool paused) { telmaris::RunningJobs::Instance().SetPaused(job, paused); });
     // Judged as the window's own buttons are; nothing once the window is gone.
     hooks.retry = [self = QPointer<WindowTransfers>(this), item] {
         return self ? self->Retry(item) : Tr("korvane", "窗口已关闭，不能重试。");

@@ -35,11 +35,15 @@ public:
     ~WindowTransfers() override;
 
     TransferQueue& Queue() { return queue_; }
+    // Gives request the site's settings as they are now; the reason when they allow none.
+    QString SettleNow(TransferRequest* request) const { return settle_(request); }
     void SetOperator(int32_t operatorId) { operatorId_ = operatorId; }
 
     // Starts items as the window's own transfers, each settled now: false, with the reason
-    // told, when the settings allow none (then nothing starts).
-    bool Start(Direction direction, QList<TransferQueue::Item> items);
+    // told, when the settings allow none (then nothing starts). skipped: names of the batch the
+    // operator chose not to transfer, which its summary names.
+    bool Start(Direction direction, QList<TransferQueue::Item> items,
+               const QStringList& skipped = {});
     // Whether the window takes a new transfer: not while one runs, nor once it closes.
     bool Idle() const;
     // The window goes: what runs is cancelled, nothing more is told, and batchEnded comes once
@@ -56,7 +60,8 @@ private:
     void Ended(TransferJob* job);
     void Finished();
     // Settles and queues items: the reason when the settings allow none (nothing queued then).
-    QString Enqueue(Direction direction, QList<TransferQueue::Item> items);
+    QString Enqueue(Direction direction, QList<TransferQueue::Item> items,
+                    const QStringList& skipped = {});
     QString Retry(const TransferQueue::Item& item);
 
     QWidget* window_;

@@ -4,6 +4,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 
 #include "HostApi.h"
@@ -19,7 +20,8 @@ class TELMARIS_HOST_API IniFile {
 public:
     using Entry = QPair<QString, QString>;
 
-    // False when the file cannot be opened or read; Error() then names the file and the reason.
+    // False when the file cannot be opened or read, or is no regular file, or is larger than
+    // kMaxBytes; Error() then names the file and the reason ("<file>: <why>").
     bool Load(const QString& path);
     // Reads the files in order, each one's keys replacing those of the files before it key by
     // key (a key of a section that a later file sets at all is taken from that file alone).
@@ -35,6 +37,8 @@ public:
     QString Origin(const QString& section, const QString& key) const;
 
     QString Error() const { return error_; }
+    // A configuration is a few kilobytes; a larger file is not one.
+    static constexpr qint64 kMaxBytes = 1 << 20;
     // What the reader ignored, as "<file>:<line>: <why>: <line's text>".
     QStringList Problems() const { return problems_; }
 
@@ -66,19 +70,43 @@ TELMARIS_HOST_API QString HostConfigPath();
 // (the last folder first) and then the operator's own, so that the operator's file overrides
 // the machine's key by key. With none, the operator's path.
 TELMARIS_HOST_API QStringList HostConfigFiles();
+// The file at path alone when it is set (a --config option), else HostConfigFiles().
+TELMARIS_HOST_API QStringList HostConfigFilesFor(const QString& path);
 // Reads HostConfigFiles() into ini (IniFile::LoadLayers).
 TELMARIS_HOST_API bool LoadHostConfig(IniFile& ini);
 
-// A warning for the host's standard error when the file at path holds a password (korvane_pwd,
-// or a Password/PWD inside korvane_conn) and others than those meant to may read it: anyone but
-// the owner of an operator's own file (the advice: chmod 600), anyone outside the group
-// "telmaris" of a machine-wide file (chgrp telmaris, chmod 640). Empty otherwise.
+// A warning for standard error when the file at path holds a password (korvane_pwd, or a
+// Password/PWD inside korvane_conn) and others than those meant to may read it. A machine-wide
+// file (root's, or one in $XDG_CONFIG_DIRS) is for root and the group "telmaris" (the advice, as
+// root: chgrp telmaris, chmod 640); any other file is its owner's own (chmod 600, as that owner
+// when someone else runs the program). Empty otherwise.
 TELMARIS_HOST_API QString PasswordExposureWarning(const QString& path, const IniFile& ini);
 TELMARIS_HOST_API void SetHostConfigPath(const QString& path);
 
-// The host application's check of its configuration at start: every ignored line and every
-// exposed password on standard error, and an error box naming the file, the reason and the
-// remedy when a file cannot be read. Fills ini as far as it could be read; false on such an error.
+// The configuration as every program reads it (telmaris-host, korvane-dbtool): the file at path
+// alone when path is set (a --config option), else HostConfigFiles(). Every ignored line and
+// every exposed password goes to standard error under the program's name. False with *error
+// naming the file and why it cannot be read, or the [SysPara] keys of required that no file
+// sets (naming the files).
+TELMARIS_HOST_API bool ReadConfiguration(IniFile& ini, const QString& path,
+                                         const QStringList& required, QString* error);
+
+// The host application's check of its configuration at start: ReadConfiguration, and an error
+// box naming the file, the reason and the remedy when a file cannot be read. Fills ini as far as
+// it could be read; false on such an error.
 TELMARIS_HOST_API bool CheckHostConfig(IniFile& ini);
+
+// The language for a program's texts before its command line is parsed: its --language, else
+// [Session] Language of the configuration (its --config, else the usual files), else the system
+// locale. A language that is neither is named on standard error.
+TELMARIS_HOST_API QString StartupLanguage(int argc, char** argv);
+
+// The operator of the session: --operator when given (option set), else [Session] OperatorId
+// of ini. Missing, zero, non-numeric and out-of-range ids give nothing, and *error says which
+// file (and line) or option to mend and how, in the operator's language.
+TELMARIS_HOST_API std::optional<int32_t> SessionOperator(const std::optional<QString>& option,
+                                                         const IniFile& ini, QString* error);
+// The message for a session without an operator, naming where [Session] OperatorId belongs.
+TELMARIS_HOST_API QString MissingOperatorMessage();
 
 }  // namespace telmaris

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+
+#include "SiteLog.h"
 #include "Translate.h"
 
 using korvane::Tr;
@@ -39,6 +41,7 @@ void RunningJobs::Add(QObject* job, const JobInfo& info, const JobHooks& hooks) 
     e.info = info;
     e.hooks = hooks;
     e.state = State::Running;
+    e.paused = false;
     e.result.clear();
     e.progress.clear();
     e.speed.clear();
@@ -73,6 +76,9 @@ void RunningJobs::End(QObject* job, State state, const QString& result, uint64_t
         }
         e.hooks.cancel = nullptr;
         e.hooks.progress = nullptr;
+        e.hooks.pause = nullptr;
+        e.hooks.resume = nullptr;
+        e.paused = false;
         WriteLog(e);
         emit changed();
         return;
@@ -112,6 +118,25 @@ void RunningJobs::CancelAll() {
     }
     for (const auto& cancel : cancels) {
         cancel();
+    }
+}
+
+bool RunningJobs::Pause(int id) {
+    const Entry* e = Find(id);
+    return e != nullptr && e->job != nullptr && !e->paused && e->hooks.pause && e->hooks.pause();
+}
+
+bool RunningJobs::Resume(int id) {
+    const Entry* e = Find(id);
+    return e != nullptr && e->job != nullptr && e->paused && e->hooks.resume && e->hooks.resume();
+}
+
+void RunningJobs::SetPaused(QObject* job, bool paused) {
+    for (Entry& e : entries_) {
+        if (e.job == job && e.paused != paused) {
+            e.paused = paused;
+            emit changed();
+        }
     }
 }
 
@@ -158,8 +183,28 @@ QString RunningJobs::LogPath() const {
     return state + QStringLiteral("/telmaris/transfers.log");
 }
 
-void RunningJobs::WriteLog(const Entry& e) {
+namespace {
+const char* StateName(RunningJobs::State state) {
     static const char* const kStates[] = {"running", "succeeded", "failed", "cancelled"};
+    return kStates[static_cast<int>(state)];
+}
+
+// ISO 8601 with the offset from UTC, so that the lines of operators in other zones compare.
+QString StampWithOffset(const QDateTime& when) {
+    return when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate);
+}
+}  // namespace
+
+void RunningJobs::WriteLog(const Entry& e) {
+    QString reason = e.result;
+    reason.replace(u'\n', u' ').replace(u'\t', u' ');
+    const QString direction = e.info.upload ? QStringLiteral("upload") : QStringLiteral("download");
+    // The same event for the site's log (SiteLog.h), in words a person reads there.
+    qCInfo(lcTransfer, "%s order %s file %s operator %d bytes %llu %s%s%s",
+           qUtf8Printable(direction), qUtf8Printable(e.info.order), qUtf8Printable(e.info.file),
+           e.info.operatorId, static_cast<unsigned long long>(e.bytes), StateName(e.state),
+           reason.isEmpty() ? "" : ": ", qUtf8Printable(reason));
+
     const QString path = LogPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (QFileInfo(path).size() > kLogRotateBytes) {
@@ -170,15 +215,13 @@ void RunningJobs::WriteLog(const Entry& e) {
     if (!log.open(QIODevice::Append | QIODevice::Text)) {
         return;  // a log that cannot be written never stops a transfer
     }
-    QString reason = e.result;
-    reason.replace(u'\n', u' ').replace(u'\t', u' ');
-    const QStringList fields{e.ended.toString(Qt::ISODate),
+    const QStringList fields{StampWithOffset(e.ended),
                              QString::number(e.info.operatorId),
-                             e.info.upload ? QStringLiteral("upload") : QStringLiteral("download"),
+                             direction,
                              e.info.order,
                              e.info.file,
                              QString::number(e.bytes),
-                             QLatin1String(kStates[static_cast<int>(e.state)]),
+                             QLatin1String(StateName(e.state)),
                              reason};
     log.write((fields.join(u'\t') + u'\n').toUtf8());
 }

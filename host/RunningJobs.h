@@ -37,6 +37,10 @@ struct JobHooks {
     // Starts it again: empty when it did, else why not (its window is busy, a setting is bad).
     // Unset: cannot be retried.
     std::function<QString()> retry;
+    // Stops it where it is, keeping what it did (false: it cannot pause now), and continues it;
+    // unset: it cannot pause. Its module tells SetPaused once it has stopped or goes on.
+    std::function<bool()> pause;
+    std::function<bool()> resume;
 };
 
 // Every transfer of this session: the running ones, which the host must know of before it
@@ -52,6 +56,7 @@ public:
         JobInfo info;
         JobHooks hooks;
         State state = State::Running;
+        bool paused = false;  // running, stopped to be continued
         QString result;
         uint64_t bytes = 0;
         QString progress;   // the last progress text, kept once it ended
@@ -73,6 +78,11 @@ public:
     const QList<Entry>& Entries() const { return entries_; }
     const Entry* Find(int id) const;
     void CancelAll();
+    // Pauses or continues the running job id through its hooks: whether it was asked to.
+    bool Pause(int id);
+    bool Resume(int id);
+    // What a module tells once its job stopped or goes on again.
+    void SetPaused(QObject* job, bool paused);
     // Starts the ended job id again through its retry hook: empty when it started, else why
     // not. The job its hook starts at once runs as entry id, one attempt more; one that starts
     // later shows as a job of its own.

@@ -15,11 +15,13 @@ QWidget*& CurrentOwner() {
     return owner;
 }
 
-// Boxes up or waiting carry this name; a finished one drops it before it is deleted.
-const QString kBoxName = QStringLiteral("telmarisWindowBox");
+// Boxes up or waiting carry this mark; a finished one drops it before it is deleted.
+const char* const kBoxMark = "telmarisWindowBox";
 
 QList<QDialog*> BoxesOf(const QWidget* owner) {
-    return owner->findChildren<QDialog*>(kBoxName, Qt::FindDirectChildrenOnly);
+    QList<QDialog*> boxes = owner->findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
+    boxes.removeIf([](const QDialog* box) { return !box->property(kBoxMark).toBool(); });
+    return boxes;
 }
 
 bool IsInput(QEvent::Type type) {
@@ -117,10 +119,10 @@ void OpenWindowBox(QWidget* owner, QDialog* box) {
     InputBlocker::Install();
     const QList<QDialog*> before = BoxesOf(owner);
     box->setParent(owner, Qt::Dialog);
-    box->setObjectName(kBoxName);
+    box->setProperty(kBoxMark, true);
     box->setWindowModality(Qt::NonModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(box, &QDialog::finished, box, [box] { box->setObjectName(QString()); });
+    QObject::connect(box, &QDialog::finished, box, [box] { box->setProperty(kBoxMark, false); });
     if (before.isEmpty()) {
         ShowOver(owner, box);
     } else {

@@ -20,3 +20,4 @@ if [[ $want == all || $want == sftp ]]; then
   ./build-normal/bench/sftp_bench "${SFTP_BENCH_MIB:-1024}" "${SFTP_BENCH_ROUNDS:-3}"
 fi
 if [[ $want == all || $want == search ]]; then ./build-normal/bench/search_bench; fi
+if [[ $want == all || $want == preview ]]; then ./build-normal/bench/preview_bench 5; fi

@@ -2,33 +2,39 @@
 # Installs the Debian packages korvane needs, and only those that are missing.
 # Quick when everything is present: one dpkg-query, no apt-get at all.
 #
-#   install-deps.sh build   what building the programs and the package takes (scripts/package.sh)
+#   install-deps.sh build   what building the programs and the package takes (scripts/package.sh):
+#                           debian/control's Build-Depends and the tools that build and check
+#                           packages
 #   install-deps.sh run     and what the main job's tour runs with (scripts/run-main.sh, the
 #                           package's check)
 #   install-deps.sh test    and what the tests take (scripts/test.sh), servers included
 #
-# The test servers (PostgreSQL, vsftpd) are only ever started by the tests, on loopback ports
-# of their own: when this script installs them, they are neither started nor left enabled at boot.
+# The test servers (PostgreSQL through pg_virtualenv, vsftpd, OpenSSH's sshd) are only ever
+# started by the tests, on loopback ports of their own: when this script installs them, they are
+# neither started nor left enabled at boot.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 want=${1:-test}
+# The package's build dependencies (compilers, Qt, libssh, ...) are debian/control's alone,
+# installed with apt-get build-dep; these are the tools around them.
 build=(
-  g++ cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools libgl-dev libsqlite3-dev libssl-dev libssh-dev
-  dpkg-dev file binutils lintian devscripts
+  build-essential dpkg-dev debhelper git file binutils lintian devscripts
 )
 # The normal preset that the main job builds configures its tests too, hence GoogleTest.
 run=(
   libgtest-dev googletest
   libqt6sql6-sqlite qt6-translations-l10n fonts-wqy-microhei
+  qt6-image-formats-plugins
   python3-pyftpdlib
   xvfb xauth xdotool
 )
 test=(
   clang clang-format clang-tidy
   libqt6sql6-psql libqt6sql6-odbc odbc-postgresql python3-openssl curl openssl
+  libtiff-tools
 )
-servers=(postgresql vsftpd openssh-server)
+servers=(postgresql postgresql-common vsftpd openssh-server)
 
 case "$want" in
   build) packages=("${build[@]}") ;;
@@ -45,11 +51,14 @@ missing=()
 for p in "${packages[@]}"; do
   installed "$p" || missing+=("$p")
 done
-if ((${#missing[@]} == 0)); then
+build_deps=true
+dpkg-checkbuilddeps debian/control >/dev/null 2>&1 || build_deps=false
+if ((${#missing[@]} == 0)) && $build_deps; then
   exit 0
 fi
 
-echo "installing: ${missing[*]}"
+$build_deps || echo "installing the build dependencies of debian/control"
+((${#missing[@]} == 0)) || echo "installing: ${missing[*]}"
 SUDO=""
 if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
@@ -71,7 +80,10 @@ restore_policy() { if $own_policy; then $SUDO rm -f "$policy"; fi; }
 trap restore_policy EXIT
 
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if ((${#missing[@]})); then
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+$build_deps || $SUDO apt-get build-dep -y -qq --no-install-recommends ./ >/dev/null
 
 # Their packages enable them at boot: not on a machine that only builds and tests.
 for package in "${new_servers[@]}"; do

@@ -4,12 +4,25 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh test
+# One PostgreSQL cluster for the whole run, from pg_virtualenv (postgresql-common): the script
+# runs again inside it, and the test programs find it through PGHOST, PGPORT, PGUSER and
+# PGPASSWORD (run by hand, a test program asks pg_virtualenv for one of its own). The cluster
+# goes when the run ends, however it ends.
+if [[ -z ${KORVANE_IN_PG_VIRTUALENV:-} ]]; then
+  bash scripts/install-deps.sh test
 
-# The house style: a file that clang-format would change fails the run before anything builds.
-echo "== format"
-find . -path './build-*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 |
-  xargs -0 clang-format --dry-run --Werror
+  # The house style: a file that clang-format would change fails the run before anything builds.
+  echo "== format"
+  find . -path './build-*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 |
+    xargs -0 clang-format --dry-run --Werror
+
+  echo "== a PostgreSQL cluster for the run (pg_virtualenv)"
+  # Durability is not tested here; small shared buffers, since every TRUNCATE and DROP between
+  # tests scans them all.
+  KORVANE_IN_PG_VIRTUALENV=1 exec pg_virtualenv -t -o fsync=off -o synchronous_commit=off \
+    -o full_page_writes=off -o shared_buffers=16MB -o max_connections=100 bash "$0" "$@"
+fi
+echo "== PostgreSQL test cluster on $PGHOST:$PGPORT"
 
 configs=("$@")
 ((${#configs[@]})) || configs=(normal sanitize)
@@ -18,14 +31,6 @@ configs=("$@")
 # freed memory is 32 MB instead of 256: the tests' processes are short, a use after free
 # shows up long before 32 MB of later frees, and the larger one cost a fifth of the CPU in
 # fresh pages.
-
-# One PostgreSQL cluster for the whole run; without it each test program starts its own.
-pgdir=$(mktemp -d /tmp/korvane-pg-XXXXXX)
-trap 'bash scripts/pg-test-cluster.sh stop "$pgdir"' EXIT
-if port=$(bash scripts/pg-test-cluster.sh start "$pgdir"); then
-  export KORVANE_TEST_PG="$port"
-  echo "== PostgreSQL test cluster on 127.0.0.1:$port"
-fi
 
 # Every test program runs its tests in a shuffled order, so a test that leans on an earlier
 # one's state fails here; the seed is printed so that a failing order can be run again with

@@ -64,10 +64,11 @@ struct Capabilities {
     bool serverDigest = false;   // the server hashes a file itself (Info fills sha256)
 };
 
-// What Put stored: the bytes sent and their SHA-256.
+// What Put stored: the file's size and SHA-256, and where a resumed Put continued.
 struct StoredCopy {
     uint64_t size = 0;
-    QString sha256;  // 64 lower-case hex digits
+    QString sha256;            // 64 lower-case hex digits, of the whole file
+    uint64_t resumedFrom = 0;  // the bytes kept of the remote file; 0: stored from the start
 };
 
 // What the server says of one remote file; unset where it does not tell.
@@ -103,8 +104,13 @@ public:
     virtual Capabilities Can() const = 0;
 
     // Stores the local file under exactly remote (replacing a file of that name), hashing the
-    // bytes as they go out; the stored size is compared where the server tells it.
-    virtual Result Put(const QString& local, const QString& remote, StoredCopy* copy) = 0;
+    // bytes as they go out; the stored size is compared where the server tells it. from: the
+    // bytes of the local file that remote holds already (its size, from Info). Where the
+    // kResumeOverlap bytes before from are found to be the local file's and the server lets a
+    // file be continued, only the rest is sent; else the whole file is (copy->resumedFrom says
+    // which). The digest is the whole local file's either way.
+    virtual Result Put(const QString& local, const QString& remote, StoredCopy* copy,
+                       uint64_t from) = 0;
     // Retrieves remote into the local file, continuing a partial copy from its size after the
     // bytes before it were received again and found equal (else from the start).
     virtual Result Get(const QString& remote, const QString& local) = 0;

@@ -16,6 +16,7 @@
 #include "PathList.h"
 #include "RegistrationModel.h"
 #include "RegistrationReads.h"
+#include "ReplaceChoices.h"
 #include "RowTexts.h"
 #include "SqlRunner.h"
 #include "StoreSettings.h"
@@ -792,6 +793,72 @@ TEST(TransferReports, BatchEndsAndWarningsOnce) {
     EXPECT_EQ(notices.Untold(plain), plain);
     EXPECT_EQ(notices.Untold({QStringLiteral("plain"), QStringLiteral("new")}),
               QStringList{QStringLiteral("new")});
+}
+
+// One question per upload batch: its registered names answered one after another, an answer
+// taken for the rest; the texts say what the server holds and what would replace it, and the
+// summary what replaced what and what was skipped.
+TEST(ReplaceChoices, EachNameReplacedOrSkippedAndTheRestAtOnce) {
+    using Choice = korvane::ReplaceChoices::Choice;
+    QTemporaryDir dir;
+    const QString local = dir.filePath(QStringLiteral("new.txt"));
+    QFile file(local);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("1234567");
+    file.close();
+    const korvane::db::StoredFile stored{
+        QStringLiteral("1_a"), 5, QString(), 501, QString(), QStringLiteral("2026-01-02 03:04:05")};
+    const korvane::NameConflict a =
+        korvane::DescribeConflict(QStringLiteral("1_a"), stored, QStringLiteral("张三"), local);
+    EXPECT_EQ(a.existing, QStringLiteral("5 B，张三于2026-01-02 03:04:05上传"));
+    EXPECT_EQ(a.incoming,
+              QStringLiteral("7 B，修改于") +
+                  QFileInfo(local).lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    EXPECT_EQ(korvane::DescribeConflict(QStringLiteral("1_b"), std::nullopt, {}, local).existing,
+              QStringLiteral("已登记，大小和上传者没有记录"));
+    const QList<korvane::NameConflict> conflicts{
+        a,
+        {QStringLiteral("1_b"), QStringLiteral("b old"), QStringLiteral("b new")},
+        {QStringLiteral("1_c"), QStringLiteral("c old"), QStringLiteral("c new")}};
+    struct Row {
+        const char* name;
+        QList<std::pair<Choice, bool>> answers;  // a choice, and whether for the rest
+        QStringList skipped;
+    };
+    const Row rows[] = {
+        {"each its own",
+         {{Choice::Replace, false}, {Choice::Skip, false}, {Choice::Replace, false}},
+         {QStringLiteral("1_b")}},
+        {"the rest skipped after the first",
+         {{Choice::Replace, false}, {Choice::Skip, true}},
+         {QStringLiteral("1_b"), QStringLiteral("1_c")}},
+        {"all replaced at once", {{Choice::Replace, true}}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        korvane::ReplaceChoices choices(conflicts);
+        EXPECT_TRUE(StartsWith(choices.Question(),
+                               QStringLiteral("服务器上已有登记过的同名文件[1_a]（5 B，")));
+        for (const auto& [choice, rest] : row.answers) {
+            ASSERT_FALSE(choices.Done());
+            choices.Answer(choice, rest);
+        }
+        EXPECT_TRUE(choices.Done());
+        EXPECT_EQ(choices.Skipped(), row.skipped);
+        EXPECT_EQ(choices.ReplacedNote(QStringLiteral("1_a")),
+                  QStringLiteral("（替换了原文件：5 B，张三于2026-01-02 03:04:05上传）"));
+        EXPECT_EQ(choices.ReplacedNote(QStringLiteral("1_b")).isEmpty(),
+                  row.skipped.contains(QStringLiteral("1_b")));
+    }
+
+    using R = korvane::TransferQueue::Result;
+    R skipped{QStringLiteral("1_b"), false, false, {}};
+    skipped.skipped = true;
+    const QList<R> batch{{QStringLiteral("1_a"), true, false, {}, QStringLiteral("（替换了…）")},
+                         skipped};
+    const korvane::BatchEnd end = korvane::JudgeBatch(korvane::Direction::Upload, batch);
+    EXPECT_EQ(end.summary, QStringLiteral("已上传1个文件：1_a（替换了…）\n跳过1个文件：1_b"));
+    EXPECT_TRUE(end.allSucceeded && end.clearInputs) << "a skip is the operator's choice";
 }
 
 // The window's reads on a real database, each leaving the query closed: the order types, the

@@ -10,8 +10,11 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCryptographicHash>
 #include <QDateEdit>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
@@ -21,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
@@ -40,10 +44,14 @@
 #include "GuiServices.h"
 #include "HostControls.h"
 #include "InputChecks.h"
+#include "IntentLog.h"
 #include "PathList.h"
+#include "PreviewPane.h"
+#include "ReplaceDialog.h"
 #include "RunningJobs.h"
 #include "Sha256.h"
 #include "Statements.h"
+#include "TADOQuery.h"
 #include "TfrmBusinessMain.h"
 #include "TransferJob.h"
 #include "TransfersPanel.h"
@@ -53,7 +61,9 @@
 #include "support/FakeClock.h"
 #include "support/Files.h"
 #include "support/KorvaneEnvironment.h"
+#include "support/PreviewDocuments.h"
 #include "support/ScriptedStore.h"
+#include "support/SshServer.h"
 #include "support/TestCertificate.h"
 #include "support/TextChecks.h"
 
@@ -86,10 +96,13 @@ protected:
         form->SetFtpTimeouts(Quick());
         form->SetFtpClock(&clock);
         ASSERT_TRUE(form->InitBusinessForm(1021, 0, 0, 0, 501, QStringLiteral("session")));
+        BeforeShow();
         form->show();
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
+    // What the window must have before it opens.
+    virtual void BeforeShow() {}
     template <class T>
     T* W(const char* name) {
         return korvane::test::Child<T>(form.get(), name);
@@ -137,6 +150,23 @@ protected:
     void Send(const char* button) {
         Click(button);
         AwaitTransfer();
+    }
+    // The window's question about the registered names of an upload batch, once it is up.
+    korvane::ReplaceDialog* Question() {
+        korvane::ReplaceDialog* question = nullptr;
+        const bool up = QTest::qWaitFor(
+            [&] {
+                question = form->findChild<korvane::ReplaceDialog*>();
+                return question != nullptr && question->isVisible();
+            },
+            5000);
+        return up ? question : nullptr;
+    }
+    // Clicks one of the question's buttons.
+    void Answer(const char* button) {
+        korvane::ReplaceDialog* question = Question();
+        ASSERT_NE(question, nullptr) << "no question about registered names";
+        QTest::mouseClick(korvane::test::Child<QPushButton>(question, button), Qt::LeftButton);
     }
     // What uploads left under temporary names in the remote directory.
     QStringList TemporaryFiles() const {
@@ -635,20 +665,85 @@ TEST_P(FormTest, ReplacingARegisteredFileNeedsTheOperatorsYes) {
     const QString second = other.filePath(QStringLiteral("x.txt"));
     WriteFile(second, "second");
     dialogs.requests.clear();
-    dialogs.Queue(false);
     Fill("7", 2, second, "again");
-    Send("btnFpt");
-    ASSERT_EQ(dialogs.requests.size(), 1);
-    EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::Confirm);
+    Click("btnFpt");
+    Answer("cancelUpload");
+    EXPECT_FALSE(form->Transferring());
+    EXPECT_TRUE(dialogs.requests.isEmpty());
     EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("7_x.txt"))), QByteArray("first"));
     EXPECT_EQ(env->Registrations().size(), 1);
-    EXPECT_EQ(Edit("edDownPath2")->text(), second) << "no leaves everything as it was";
+    EXPECT_EQ(Edit("edDownPath2")->text(), second) << "cancel leaves everything as it was";
 
-    dialogs.requests.clear();
-    dialogs.Queue(true);
-    Send("btnFpt");
+    Click("btnFpt");
+    Answer("replaceButton");
+    AwaitTransfer();
     EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("7_x.txt"))), QByteArray("second"));
     EXPECT_EQ(env->Registrations().size(), 2);
+    ASSERT_EQ(dialogs.Texts().size(), 1);
+    EXPECT_TRUE(
+        StartsWith(dialogs.Texts()[0],
+                   QStringLiteral("文件上传成功，数据保存成功！\n7_x.txt（替换了原文件：5 B，"
+                                  "张三于")))
+        << dialogs.Texts()[0].toStdString();
+}
+
+// Several registered names in one batch are one question: each with the server's file and the
+// local one, replaced or skipped, an answer taken for the rest; the summary says what replaced
+// what and what was skipped.
+TEST_P(FormTest, AMixedConflictBatchIsOneQuestion) {
+    env->UseFtp();
+    Open();
+    QStringList olds;
+    QStringList news;
+    QTemporaryDir fresh;
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) {
+        if (QByteArray(name) != "c.txt") {
+            olds << LocalFile(QString::fromLatin1(name), "old");
+        }
+        news << fresh.filePath(QString::fromLatin1(name));
+        WriteFile(news.last(), "the new one");
+    }
+    Fill("61", 1, korvane::JoinPathList(olds), "");
+    Send("btnFpt");
+    ASSERT_EQ(env->Registrations().size(), 3);
+
+    dialogs.requests.clear();
+    Fill("61", 1, korvane::JoinPathList(news), "");
+    Click("btnFpt");
+    korvane::ReplaceDialog* question = Question();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(question->parentWidget(), form.get()) << "the window's own question";
+    QTest::mouseClick(W<QPushButton>("btnFpt"), Qt::LeftButton);
+    EXPECT_EQ(form->findChildren<korvane::ReplaceDialog*>().size(), 1)
+        << "the window under its question takes no click";
+    const auto* table = korvane::test::Child<QTableWidget>(question, "replaceTable");
+    ASSERT_EQ(table->rowCount(), 3) << "only the registered names";
+    EXPECT_EQ(table->item(2, 0)->text(), QStringLiteral("61_d.txt"));
+    EXPECT_TRUE(StartsWith(table->item(0, 1)->text(), QStringLiteral("3 B，张三于")));
+    EXPECT_TRUE(StartsWith(table->item(0, 2)->text(), QStringLiteral("11 B，修改于")));
+    const auto* text = korvane::test::Child<QLabel>(question, "replaceQuestion");
+    EXPECT_TRUE(Contains(text->text(), QStringLiteral("[61_a.txt]"))) << text->text().toStdString();
+    Answer("replaceButton");
+    EXPECT_TRUE(Contains(text->text(), QStringLiteral("[61_b.txt]"))) << text->text().toStdString();
+    EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("替换"));
+    QTest::mouseClick(korvane::test::Child<QCheckBox>(question, "replaceRest"), Qt::LeftButton);
+    Answer("skipButton");
+    AwaitTransfer();
+
+    EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("61_a.txt"))), "the new one");
+    EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("61_b.txt"))), "old");
+    EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("61_c.txt"))), "the new one");
+    EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("61_d.txt"))), "old");
+    EXPECT_EQ(env->Registrations().size(), 5);
+    ASSERT_EQ(dialogs.Texts().size(), 1) << dialogs.Texts().join(u'|').toStdString();
+    const QStringList summary = dialogs.Texts()[0].split(u'\n');
+    ASSERT_EQ(summary.size(), 2) << dialogs.Texts()[0].toStdString();
+    EXPECT_TRUE(StartsWith(summary[0],
+                           QStringLiteral("已上传2个文件：61_a.txt（替换了原文件：3 B，张三于")))
+        << summary[0].toStdString();
+    EXPECT_TRUE(EndsWith(summary[0], QStringLiteral("上传）、61_c.txt")));
+    EXPECT_EQ(summary[1], QStringLiteral("跳过2个文件：61_b.txt、61_d.txt"));
+    EXPECT_EQ(Edit("edDownId2")->text(), QString()) << "a skip is the operator's choice";
 }
 
 TEST_P(FormTest, AnUnreadableRegistrationTableStillAsksBeforeReplacing) {
@@ -812,8 +907,8 @@ TEST_P(FormTest, ChoosingAFileFillsThePath) {
     Click("btnOpenFile");
     ASSERT_EQ(dialogs.requests.size(), 1);
     EXPECT_EQ(dialogs.requests[0].kind, telmaris::DialogKind::OpenFile);
-    EXPECT_EQ(dialogs.requests[0].preset, QStringLiteral("*.txt"));
-    EXPECT_EQ(dialogs.requests[0].filter, QStringLiteral("*.txt|*.txt|*.sql|*.sql|*.*|*.*"));
+    EXPECT_EQ(dialogs.requests[0].preset, QString()) << "it starts on all files";
+    EXPECT_EQ(dialogs.requests[0].filter, QStringLiteral("*.*|*.*|*.txt|*.txt|*.sql|*.sql"));
     EXPECT_EQ(Edit("edDownPath2")->text(), QStringLiteral("/home/op/contract.txt"));
     dialogs.Queue(false);
     Click("btnOpenFile");
@@ -930,13 +1025,15 @@ TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
     env->Exec(QStringLiteral(
         "update zy.res_download_path set create_date=to_date('20200101','YYYYMMDD')"));
     dialogs.requests.clear();
-    dialogs.Queue(true);
     Fill("31", 1, LocalFile(QStringLiteral("r.txt"), "second"), "");
-    Send("btnFpt");
-    ASSERT_EQ(dialogs.requests.size(), 2);
-    EXPECT_TRUE(StartsWith(dialogs.requests[0].text,
-                           QStringLiteral("服务器上已有登记过的同名文件[31_r.txt]（5 B，张三于")))
-        << dialogs.requests[0].text.toStdString();
+    Click("btnFpt");
+    ASSERT_NE(Question(), nullptr);
+    const QString asked = korvane::test::Child<QLabel>(Question(), "replaceQuestion")->text();
+    EXPECT_TRUE(
+        StartsWith(asked, QStringLiteral("服务器上已有登记过的同名文件[31_r.txt]（5 B，张三于")))
+        << asked.toStdString();
+    Answer("replaceButton");
+    AwaitTransfer();
     ASSERT_EQ(env->Registrations().size(), 2) << "the earlier row stays for the other programs";
 
     Edit("edDownId")->setText(QStringLiteral("31"));
@@ -978,6 +1075,59 @@ TEST_P(FormTest, RecordsKeepRowsAndDownloadsTruthful) {
     QFile::remove(target + QStringLiteral(".mismatch"));
 }
 
+// The window over SFTP, as korvane_protocol=sftp names it: an upload lands under its own name
+// with the account's rights, registered with its digest, and the row downloads the same bytes.
+TEST_P(FormTest, AnUploadAndItsDownloadGoOverSftp) {
+    korvane::test::SshServer server;
+    ASSERT_TRUE(server.Started()) << server.Error().toStdString();
+    QTemporaryDir downloads;
+    env->user = server.User();
+    env->WriteConfig(server.Server(), server.Password(), server.Home(), QString(),
+                     QStringLiteral("korvane_protocol=sftp\nkorvane_sftp_key=%1\n"
+                                    "korvane_sftp_hostkey=%2\nkorvane_down_dir=%3")
+                         .arg(server.ClientKey(), server.HostKeyFingerprint(), downloads.path()));
+    Open();
+    const QByteArray content = korvane::test::Pattern(300000, 7);
+    Fill("92", 1, LocalFile(QStringLiteral("s.bin"), content), "");
+    Send("btnFpt");
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    EXPECT_EQ(server.Read(QStringLiteral("92_s.bin")), content);
+    EXPECT_EQ(QDir(server.Home()).entryList(QDir::Files), QStringList{QStringLiteral("92_s.bin")});
+    {
+        korvane::db::TADOQuery q(form->Connection());
+        const auto recorded = korvane::db::FileRecord(q).Current(QStringLiteral("92_s.bin"));
+        ASSERT_TRUE(recorded);
+        EXPECT_EQ(recorded->size, content.size());
+        EXPECT_EQ(recorded->sha256, korvane::test::ScriptedStore::Sha256(content));
+    }
+
+    Edit("edDownId")->setText(QStringLiteral("92"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 1);
+    List()->selectRow(0);
+    dialogs.requests.clear();
+    Send("btnDown");
+    EXPECT_EQ(ReadFile(downloads.filePath(QStringLiteral("92_s.bin"))), content);
+
+    // A key the site does not trust: nothing identifying the operator is sent, and the message
+    // says what to compare.
+    env->WriteConfig(server.Server(), server.Password(), server.Home(), QString(),
+                     QStringLiteral("korvane_protocol=sftp\nkorvane_sftp_key=%1\n"
+                                    "korvane_sftp_hostkey=SHA256:%2")
+                         .arg(server.ClientKey(), QString(43, u'A')));
+    dialogs.requests.clear();
+    Fill("92", 1, LocalFile(QStringLiteral("t.bin"), "t"), "");
+    Send("btnFpt");
+    ASSERT_FALSE(dialogs.Texts().isEmpty());
+    EXPECT_TRUE(StartsWith(
+        dialogs.Texts()[0],
+        QStringLiteral("远程服务器[%1]的主机密钥不在信任之列或已改变").arg(server.Server())))
+        << dialogs.Texts()[0].toStdString();
+    EXPECT_TRUE(Contains(dialogs.Texts()[0], server.HostKeyFingerprint()));
+    EXPECT_FALSE(QFile::exists(server.PathOf(QStringLiteral("92_t.bin"))));
+}
+
 // Several files in one go: one question for the registered name among them, each its own row,
 // one summary; a refused one costs only itself.
 TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
@@ -1003,12 +1153,14 @@ TEST_P(FormTest, SeveralFilesUploadAndDownloadInOneGo) {
     Click("btnOpenFile");
     EXPECT_EQ(Edit("edDownPath2")->text(), korvane::JoinPathList(files));
     dialogs.requests.clear();
-    dialogs.Queue(true);
-    Send("btnFpt");
+    Click("btnFpt");
+    Answer("replaceButton");
+    AwaitTransfer();
     const QStringList texts = dialogs.Texts();
-    ASSERT_EQ(texts.size(), 2) << texts.join(u'|').toStdString();
-    EXPECT_TRUE(Contains(texts[0], QStringLiteral("[41_a.txt]")));
-    EXPECT_EQ(texts[1], QStringLiteral("已上传3个文件：41_a.txt、41_b.txt、41_c.txt"));
+    ASSERT_EQ(texts.size(), 1) << texts.join(u'|').toStdString();
+    EXPECT_TRUE(
+        StartsWith(texts[0], QStringLiteral("已上传3个文件：41_a.txt（替换了原文件：5 B，")));
+    EXPECT_TRUE(EndsWith(texts[0], QStringLiteral("上传）、41_b.txt、41_c.txt")));
     EXPECT_EQ(env->Registrations().size(), 4);
     EXPECT_EQ(ReadFile(env->RemotePath(QStringLiteral("41_c.txt"))), QByteArray("c.txt-new"));
     EXPECT_EQ(Edit("edDownPath2")->text(), QString()) << "all saved: the inputs are cleared";
@@ -1348,18 +1500,31 @@ TEST_P(SlowServerTest, ALongTransferShowsItsProgressWhileTheWindowLives) {
     EXPECT_LT(watch.values.first(), 500);
 }
 
+// A cancelled upload keeps what arrived under its temporary name, and the next upload of the
+// file continues it.
 TEST_P(SlowServerTest, ACancelledUploadEndsWithinASecondAndRegistersNothing) {
     Open();
-    const QString file = LocalFile(QStringLiteral("slow.bin"), Pattern(150000, 6));
-    TransferWatch watch(ClickCancel);
-    Fill(QStringLiteral("89"), 1, file, QString());
-    Send("btnFpt");
-    ASSERT_TRUE(watch.Acted());
-    // The cancel, the server's last word on the broken store (a second at most), the clean-up.
-    EXPECT_LT(watch.clock.elapsed(), 2500);
-    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("已取消上传，服务器上的文件未改变。")});
+    const QByteArray content = Pattern(150000, 6);
+    const QString file = LocalFile(QStringLiteral("slow.bin"), content);
+    {
+        TransferWatch watch(ClickCancel);
+        Fill(QStringLiteral("89"), 1, file, QString());
+        Send("btnFpt");
+        ASSERT_TRUE(watch.Acted());
+        // The cancel, the server's last word on the broken store (a second at most).
+        EXPECT_LT(watch.clock.elapsed(), 2500);
+    }
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral(
+                                   "已取消上传，服务器上的文件未改变。\n已上传的部分保留在服务器"
+                                   "上，再次上传该文件时从中断处继续。")});
     EXPECT_TRUE(env->Registrations().isEmpty());
     EXPECT_FALSE(QFile::exists(env->RemotePath(QStringLiteral("89_slow.bin"))));
+    EXPECT_EQ(TemporaryFiles().size(), 1);
+
+    dialogs.requests.clear();
+    Send("btnFpt");
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件上传成功，数据保存成功！")});
+    EXPECT_TRUE(ReadFile(env->RemotePath(QStringLiteral("89_slow.bin"))) == content);
     EXPECT_EQ(TemporaryFiles(), QStringList());
 }
 
@@ -1383,6 +1548,85 @@ TEST_P(SlowServerTest, ACancelledDownloadResumesWhenRepeated) {
     ASSERT_FALSE(again.labels.isEmpty());
     EXPECT_TRUE(Contains(again.labels.first(), QStringLiteral("续传")))
         << again.labels.first().toStdString();
+}
+
+// A server that stalls a transfer: paused from the transfers panel, the transfer stops, keeps
+// its partial file, its claim and the window's wait; resumed, it goes on from what the other
+// end holds over a new session (the stalled one no longer answers), or, where the server
+// continues no store, starts again and the window says so. The record's digest is the file's.
+class PauseTest : public SiteTest {};
+
+TEST_P(PauseTest, APausedTransferGoesOnWhereItStopped) {
+    Open();
+    auto& jobs = telmaris::RunningJobs::Instance();
+    telmaris::TransfersPanel panel;
+    panel.show();
+    const QByteArray content = Pattern(300000, 12);
+    struct Row {
+        const char* name;
+        bool upload;
+        const char* storeResume;  // the fixture's switch
+        bool continued;
+    };
+    const Row rows[] = {
+        {"upload", true, "any", true},
+        {"upload to a server that continues no store", true, "none", false},
+        {"download", false, "any", true},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        jobs.ClearEnded();
+        dialogs.requests.clear();
+        const QStringList plain{"--rest-reply", "plain", "--store-resume", row.storeResume};
+        env->ftp->SetFaults(
+            plain + QStringList{row.upload ? "--stall-store-after" : "--stall-after", "100000"});
+        const QString file = QStringLiteral("p%1.bin").arg(++n);
+        const QString remote = QStringLiteral("90_") + file;
+        const QString path = LocalFile(file, content);
+        if (row.upload) {
+            Fill("90", 1, path, QString());
+            Click("btnFpt");
+        } else {
+            WriteFile(env->RemotePath(remote), content);
+            QFile::remove(path);
+            ASSERT_TRUE(form->FtpTransfer(2, remote, path));
+        }
+        ASSERT_NE(form->RunningTransfer(), nullptr);
+        const auto state = form->RunningTransfer()->State();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return state->done.load() >= 90000; }, 10000));
+        panel.Table()->selectRow(0);
+        QTest::mouseClick(korvane::test::Child<QPushButton>(&panel, "pauseTransfer"),
+                          Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return jobs.Entries().value(0).paused; }, 5000));
+        EXPECT_EQ(panel.Table()->item(0, telmaris::TransfersPanel::State)->text(),
+                  QStringLiteral("已暂停"));
+        EXPECT_TRUE(form->Transferring()) << "the window still waits for its transfer";
+        EXPECT_EQ(TemporaryFiles().size(), row.upload ? 1 : 0);
+
+        env->ftp->SetFaults(plain);
+        QTest::mouseClick(korvane::test::Child<QPushButton>(&panel, "resumeTransfer"),
+                          Qt::LeftButton);
+        EXPECT_TRUE(AwaitTransfer()) << dialogs.Texts().join(u'|').toStdString();
+        EXPECT_EQ(state->from.load() > 0, row.continued) << state->from.load();
+        EXPECT_TRUE(ReadFile(row.upload ? env->RemotePath(remote) : path) == content);
+        if (!row.upload) {
+            continue;
+        }
+        EXPECT_EQ(TemporaryFiles(), QStringList());
+        korvane::db::TADOQuery q(form->Connection());
+        const auto stored = korvane::db::FileRecord(q).Current(remote);
+        ASSERT_TRUE(stored.has_value());
+        EXPECT_EQ(stored->sha256,
+                  QString::fromLatin1(
+                      QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex()));
+        const QStringList said = dialogs.Texts();
+        ASSERT_EQ(said.size(), row.continued ? 1 : 2) << said.join(u'|').toStdString();
+        if (!row.continued) {
+            EXPECT_TRUE(Contains(said[1], QStringLiteral("已从头重新上传")))
+                << said[1].toStdString();
+        }
+    }
 }
 
 // Closing asks first; a yes cancels the transfer and the window closes once it has ended. A
@@ -1445,9 +1689,9 @@ public:
     GatedStore(std::shared_ptr<Folder> folder, std::shared_ptr<Gate> gate)
         : ScriptedStore(std::move(folder)), gate_(std::move(gate)) {}
     korvane::store::Result Put(const QString& local, const QString& remote,
-                               korvane::store::StoredCopy* copy) override {
+                               korvane::store::StoredCopy* copy, uint64_t from) override {
         gate_->Pass();
-        return ScriptedStore::Put(local, remote, copy);
+        return ScriptedStore::Put(local, remote, copy, from);
     }
     korvane::store::Result Get(const QString& remote, const QString& local) override {
         gate_->Pass();
@@ -1471,8 +1715,7 @@ protected:
                          QStringLiteral("korvane_down_dir=") + downloads.path());
         Open();
     }
-    void Open() {
-        FormTest::Open();
+    void BeforeShow() override {
         form->SetStoreFactory([folder = folder, gate = gate](const korvane::TransferRequest&) {
             return std::make_unique<GatedStore>(folder, gate);
         });
@@ -1504,6 +1747,59 @@ protected:
     std::shared_ptr<Gate> gate = std::make_shared<Gate>();
     QTemporaryDir downloads;
 };
+
+// What an upload of a host that died left announced is finished when a window opens next, with
+// nothing asked of the operator.
+TEST_P(TruthTest, WhatADeadHostLeftIsFinishedWhenAWindowOpens) {
+    using korvane::db::IntentLog;
+    korvane::db::Intent intent;
+    intent.token = QStringLiteral("dead-host");
+    intent.name = QStringLiteral("81_a.txt");
+    intent.temp = QStringLiteral("81_a.txt.0badf00d.part");
+    intent.opId = 501;
+    intent.host = QStringLiteral("gone");
+    {
+        korvane::db::TADOQuery q(form->Connection());
+        IntentLog(q).Announce(intent);
+    }
+    folder->files[intent.temp] = "half an upload";
+    Open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !folder->Files().contains(intent.temp); }, 10000));
+    korvane::db::TADOQuery q(form->Connection());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return IntentLog(q).Open().isEmpty(); }, 10000));
+    EXPECT_TRUE(dialogs.Texts().isEmpty());
+}
+
+// The list's context menu opens the history of a row's file and of its order: the upload made
+// through the window is there, as the operator who made it.
+TEST_P(TruthTest, TheHistoryOfARowComesFromTheListsMenu) {
+    Fill("83", 1, LocalFile(QStringLiteral("h.txt"), "history"), "");
+    MouseClick("btnFpt");
+    AwaitIdle();
+    Edit("edDownId")->setText(QStringLiteral("83"));
+    W<QCheckBox>("chkDate")->setChecked(false);
+    MouseClick("btnQuery");
+    ASSERT_EQ(List()->Count(), 1);
+    QWidget* viewport = List()->viewport();
+    const QPoint cell = List()->visualRect(List()->model()->index(0, 2)).center();
+    QContextMenuEvent ask(QContextMenuEvent::Mouse, cell, viewport->mapToGlobal(cell));
+    QApplication::sendEvent(viewport, &ask);
+    QMenu* menu = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (menu = form->findChild<QMenu*>("mnuList")); }, 5000));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QDialog* history = nullptr;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (history = form->findChild<QDialog*>("dlgHistory")); }, 5000));
+    const auto tables = history->findChildren<QTableWidget*>();
+    ASSERT_EQ(tables.size(), 2);  // the file's and the order's
+    for (QTableWidget* table : tables) {
+        ASSERT_EQ(table->rowCount(), 1);
+        EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("上传"));
+        EXPECT_FALSE(table->item(0, 1)->text().isEmpty());
+    }
+}
 
 // Stored directly, a registration that fails leaves the new file under its name: the operator
 // is told so, never that the server kept its file.
@@ -1797,6 +2093,8 @@ INSTANTIATE_TEST_SUITE_P(On, ResumeTest, ::testing::Values(korvane::db::Backend:
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, SlowServerTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, PauseTest, ::testing::Values(korvane::db::Backend::SQLite),
+                         korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, TlsSiteTest, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, FailureWordsTest, ::testing::Values(korvane::db::Backend::SQLite),
@@ -1807,3 +2105,67 @@ INSTANTIATE_TEST_SUITE_P(On, PassiveOnlyTest, ::testing::Values(korvane::db::Bac
                          korvane::test::BackendTestName);
 
 }  // namespace
+
+// The preview beside the list: Space on a row shows it, the arrow keys move it along with the
+// selection, PageDown turns a page, Space hides it again; whether it shows is remembered for the
+// next window.
+TEST_P(FormTest, SpaceShowsThePreviewAndItFollowsTheSelection) {
+    env->UseFtp();
+    QTemporaryDir state;
+    const QByteArray stateBefore = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
+    qputenv("XDG_CACHE_HOME", state.filePath(QStringLiteral("cache")).toUtf8());
+    qputenv("KORVANE_PREVIEW_RENDER",
+            QByteArray(KORVANE_BINARY_DIR "/host/app/korvane-preview-render"));
+    const struct Restore {
+        QByteArray before;
+        ~Restore() {
+            qputenv("XDG_STATE_HOME", before);
+            qunsetenv("XDG_CACHE_HOME");
+        }
+    } restore{stateBefore};
+    Open();
+    const QString remote = QStringLiteral("4343_contract-%1.pdf")
+                               .arg(QLatin1String(korvane::test::BackendName(GetParam())));
+    Fill(QStringLiteral("4343"), 1, LocalFile(remote.mid(5), korvane::test::MakePdf(3)), QString());
+    Send("btnFpt");
+    Fill(QStringLiteral("4343"), 1,
+         LocalFile(
+             QStringLiteral("id-%1.png").arg(QLatin1String(korvane::test::BackendName(GetParam()))),
+             korvane::test::WriteImage(korvane::test::ScanPage(1), "png")),
+         QString());
+    Send("btnFpt");
+    Edit("edDownId")->setText(QStringLiteral("4343"));
+    Click("btnQuery");
+    ASSERT_EQ(List()->Count(), 2);
+    auto* pane = form->findChild<korvane::PreviewPane*>(QStringLiteral("pnlPreview"));
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(pane->isHidden());
+    const auto settled = [pane](const std::function<bool()>& done) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 20000) {
+            QSignalSpy(pane, &korvane::PreviewPane::shown).wait(200);
+        }
+        return done();
+    };
+    const int pdfRow = List()->ItemText(0, 2) == remote ? 0 : 1;
+    List()->setFocus();
+    List()->selectRow(pdfRow);
+    QTest::keyClick(List(), Qt::Key_Space);
+    EXPECT_TRUE(pane->isVisible());
+    ASSERT_TRUE(settled([pane] { return pane->Pages() == 3; })) << pane->Message().toStdString();
+    QTest::keyClick(List(), Qt::Key_PageDown);
+    EXPECT_TRUE(settled([pane] { return pane->Page() == 1; }));
+    QTest::keyClick(List(), pdfRow == 0 ? Qt::Key_Down : Qt::Key_Up);
+    EXPECT_TRUE(settled([pane] {
+        return pane->Pages() == 1 && pane->Current() == korvane::PreviewPane::State::Page;
+    }));
+    EXPECT_EQ(dialogs.Texts().filter(QStringLiteral("预览")), QStringList());
+    QTest::keyClick(List(), Qt::Key_Space);
+    EXPECT_TRUE(pane->isHidden());
+    QTest::keyClick(List(), Qt::Key_Space);
+    form.reset();
+    Open();
+    EXPECT_FALSE(form->findChild<korvane::PreviewPane*>(QStringLiteral("pnlPreview"))->isHidden());
+}

@@ -445,7 +445,8 @@ TEST_P(DatabaseQuery, ALostConnectionIsMadeAgainOnce) {
     }};
     connection.Close();
     connection.SetConnectionString(db->ConnectionString().replace(
-        QStringLiteral("User ID=korvane;"), QStringLiteral("User ID=%1;").arg(role)));
+        QStringLiteral("User ID=%1;").arg(korvane::test::PostgresServer::User()),
+        QStringLiteral("User ID=%1;").arg(role)));
     connection.SetConnected(true);
     const auto endSession = [&] {
         Open(QStringLiteral("select pg_backend_pid() as pid"));

@@ -426,6 +426,45 @@ TEST_F(FtpTest, UploadsEmptyAndLargeFilesByteIdentical) {
               QCryptographicHash::hash(big, QCryptographicHash::Sha256).toHex());
 }
 
+// An upload continues what the server holds of the file where those bytes are confirmed and
+// the server continues a store (REST and STOR, else APPE); else it stores the whole file again.
+// The digest is the whole file's either way.
+TEST_F(FtpTest, AnUploadContinuesWhatTheServerHoldsWhereItCan) {
+    const QByteArray content = Pattern(300 * 1024 + 7, 21);
+    const qsizetype held = 200 * 1024 + 3;
+    struct Row {
+        const char* name;
+        const char* storeResume;  // the fixture's switch
+        bool altered;             // a held byte is not the file's
+        bool continued;
+    };
+    const Row rows[] = {
+        {"REST and STOR", "any", false, true},
+        {"APPE where STOR refuses a restart", "appe", false, true},
+        {"a server that continues no store", "none", false, false},
+        {"held bytes that are not the file's", "any", true, false},
+    };
+    WriteFile(local.filePath("up.bin"), content);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start({"--rest-reply", "plain", "--store-resume", row.storeResume});
+        QByteArray partial = content.left(held);
+        if (row.altered) {
+            partial[held - 10] = static_cast<char>(~partial[held - 10]);
+        }
+        server->Put(QStringLiteral("up.part"), partial);
+        CFTPClient c;
+        c.SetClock(&clock);
+        Login(c);
+        CFTPClient::StoredCopy copy;
+        ASSERT_TRUE(c.StoreAs("up.part", Local("up.bin"), &copy, held)) << c.m_szLastError;
+        EXPECT_EQ(copy.resumedFrom, row.continued ? static_cast<uint64_t>(held) : 0u);
+        EXPECT_TRUE(server->Read(QStringLiteral("up.part")) == content);
+        EXPECT_EQ(QByteArray::fromStdString(copy.sha256),
+                  QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
+    }
+}
+
 TEST_F(FtpTest, UploadOfAMissingLocalFileLeavesTheServerUntouched) {
     Start();
     server->Put(QStringLiteral("good.txt"), "the good copy");

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -6,14 +7,18 @@
 #include <QCalendarWidget>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
@@ -137,6 +142,12 @@ TEST(HostConfig, PathComesFromOptionThenEnvironmentThenXdg) {
 
 TEST(HostConfig, AReadablePasswordFileGetsAWarningNamingTheFix) {
     TempConfig config("");
+    // Root's files are the machine's: as root, the table's file is an operator's (nobody's).
+    const auto ownedByOperator = [&config] {
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(QFile::encodeName(config.Path()).constData(), 65534, 65534), 0);
+        }
+    };
     const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     const auto all = owner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
     struct Row {
@@ -157,6 +168,7 @@ TEST(HostConfig, AReadablePasswordFileGetsAWarningNamingTheFix) {
     for (const Row& row : rows) {
         config.Write(row.content);
         QFile::setPermissions(config.Path(), row.perms);
+        ownedByOperator();
         telmaris::IniFile ini;
         ASSERT_TRUE(ini.Load(config.Path()));
         const QString warning = telmaris::PasswordExposureWarning(config.Path(), ini);
@@ -166,11 +178,12 @@ TEST(HostConfig, AReadablePasswordFileGetsAWarningNamingTheFix) {
                 << warning.toStdString();
         }
     }
-    // A machine-wide file (someone else's) is for the group telmaris, not for its owner alone.
+    // A machine-wide file (root's) is for the group telmaris, not for its owner alone, also
+    // when root runs the program: chmod 600 would lock every operator out.
     if (::geteuid() == 0) {
         config.Write("[SysPara]\nkorvane_pwd=secret\n");
         QFile::setPermissions(config.Path(), all);
-        ASSERT_EQ(::chown(QFile::encodeName(config.Path()).constData(), 65534, 65534), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(config.Path()).constData(), 0, 0), 0);
         telmaris::IniFile ini;
         ASSERT_TRUE(ini.Load(config.Path()));
         EXPECT_TRUE(
@@ -300,6 +313,222 @@ TEST_F(LayeredConfig, AnUnreadableMachineFileIsNamedInABoxAboveTheWaitBox) {
         CloseWaitBox();
         QFile::setPermissions(machine_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
+}
+
+struct ProgramRun {
+    int status = -1;
+    QString output;  // standard output and error
+};
+
+ProgramRun RunProgram(const QString& program, const QStringList& args, const QString& lang) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LANG"), lang);
+    env.insert(QStringLiteral("LC_ALL"), lang);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TZ"), QStringLiteral("CST-8"));  // times show their offset
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    ProgramRun run;
+    if (p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit) {
+        run.status = p.exitCode();
+    } else {
+        p.kill();
+        p.waitForFinished();
+    }
+    run.output = QString::fromUtf8(p.readAll());
+    return run;
+}
+
+bool HasChinese(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3000; });
+}
+
+// telmaris-host and korvane-dbtool read one configuration the same way: the machine's file and
+// the operator's key by key, or the --config file alone, and refuse what is no configuration
+// (a device, a FIFO, a folder, a file too large) at once, naming the file. The tool speaks the
+// locale's language (English here) and names the files where korvane_conn belongs.
+TEST_F(LayeredConfig, HostAndDbtoolReadTheSameLayersAndRefuseWhatIsNoConfiguration) {
+    const QString fifo = dirs_.filePath(QStringLiteral("fifo.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString big = dirs_.filePath(QStringLiteral("big.ini"));
+    Write(big, QByteArray(telmaris::IniFile::kMaxBytes + 1, ';'));
+    const QByteArray machineConn =
+        "[SysPara]\nkorvane_conn=Provider=SQLite;Data Source=/none/m.db\n";
+    struct Row {
+        const char* name;
+        QByteArray machine;
+        QByteArray own;
+        QString config;        // --config
+        QStringList expected;  // in the host's value or error and in the tool's output
+        bool loads;            // the host finds korvane_conn
+    };
+    const Row rows[] = {
+        {"the machine's connection",
+         machineConn,
+         "[SysPara]\nkorvane_user=op\n",
+         {},
+         {QStringLiteral("/none/m.db")},
+         true},
+        {"the operator's overrides",
+         machineConn,
+         "[SysPara]\nkorvane_conn=Provider=SQLite;Data Source=/none/o.db\n",
+         {},
+         {QStringLiteral("/none/o.db")},
+         true},
+        {"no connection anywhere",
+         "[SysPara]\nkorvane_ip=x\n",
+         "[Session]\nOperatorId=501\n",
+         {},
+         {QStringLiteral("korvane_conn"), machine_, own_},
+         false},
+        {"--config alone",
+         machineConn,
+         "[SysPara]\nkorvane_conn=Provider=SQLite;Data Source=/none/o.db\n",
+         machine_,
+         {QStringLiteral("/none/m.db")},
+         true},
+        {"a device",
+         machineConn,
+         {},
+         QStringLiteral("/dev/zero"),
+         {QStringLiteral("/dev/zero")},
+         false},
+        {"a FIFO", machineConn, {}, fifo, {fifo}, false},
+        {"a folder", machineConn, {}, dirs_.path(), {dirs_.path()}, false},
+        {"too large", machineConn, {}, big, {big}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Write(machine_, row.machine);
+        Write(own_, row.own);
+        telmaris::IniFile ini;
+        QString error;
+        const bool loaded =
+            telmaris::ReadConfiguration(ini, row.config, {QStringLiteral("korvane_conn")}, &error);
+        EXPECT_EQ(loaded, row.loads) << error.toStdString();
+        const QString seen =
+            loaded ? ini.Value(QStringLiteral("SysPara"), QStringLiteral("korvane_conn")).value()
+                   : error;
+        QStringList args{QStringLiteral("--check")};
+        if (!row.config.isEmpty()) {
+            args << QStringLiteral("--config") << row.config;
+        }
+        const ProgramRun tool =
+            RunProgram(QStringLiteral(KORVANE_DBTOOL_PROGRAM), args, QStringLiteral("C.UTF-8"));
+        EXPECT_EQ(tool.status, 2) << "the check could not be made: " << tool.output.toStdString();
+        for (const QString& text : row.expected) {
+            EXPECT_TRUE(Contains(seen, text))
+                << seen.toStdString() << " lacks " << text.toStdString();
+            EXPECT_TRUE(Contains(tool.output, text)) << tool.output.toStdString();
+        }
+        EXPECT_FALSE(HasChinese(tool.output)) << tool.output.toStdString();
+    }
+}
+
+// No session without an operator: a missing, zero, non-numeric or too large id refuses, naming
+// where to set it; --operator replaces the file's id.
+TEST_F(LayeredConfig, TheSessionsOperatorComesFromTheOptionOrTheFileAndIsNeverZero) {
+    using Opt = std::optional<QString>;
+    struct Row {
+        Opt option;
+        const char* own;  // the operator's file
+        int32_t id;       // 0: refused
+        QString named;    // in the refusal
+    };
+    const QString key = QStringLiteral("OperatorId");
+    const Row rows[] = {
+        {{}, "[Session]\nOperatorId=501\n", 501, {}},
+        {{}, "[Session]\nOperatorId= -7 \n", -7, {}},
+        {QStringLiteral("502"), "[Session]\nOperatorId=0\n", 502, {}},
+        {{}, "[SysPara]\nkorvane_ip=x\n", 0, own_},
+        {{}, "[Session]\nOperatorId=\n", 0, own_},
+        {{}, "[Session]\nOperatorId=0\n", 0, own_ + QStringLiteral(":2")},
+        {{}, "[Session]\nOperatorId=abc\n", 0, own_ + QStringLiteral(":2")},
+        {{}, "[Session]\nOperatorId=99999999999\n", 0, own_ + QStringLiteral(":2")},
+        {QStringLiteral("abc"), "[Session]\nOperatorId=501\n", 0, QStringLiteral("--operator abc")},
+        {QStringLiteral("0"), "[Session]\nOperatorId=501\n", 0, QStringLiteral("--operator 0")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.own) + " option " + row.option.value_or("-").toStdString());
+        Write(own_, row.own);
+        telmaris::IniFile ini;
+        ASSERT_TRUE(telmaris::LoadHostConfig(ini));
+        QString error;
+        const auto id = telmaris::SessionOperator(row.option, ini, &error);
+        EXPECT_EQ(id.value_or(0), row.id);
+        if (row.id == 0) {
+            EXPECT_TRUE(Contains(error, row.named)) << error.toStdString();
+            EXPECT_TRUE(Contains(error, row.option ? QStringLiteral("--operator") : key))
+                << error.toStdString();
+        }
+    }
+}
+
+// Each transfer's end reaches the site's log: the journal's socket or syslog's, each heard in a
+// private mount namespace of the probe's own; the transfer log's time carries its UTC offset.
+TEST(SiteLog, ATransfersEndReachesTheJournalOrSyslog) {
+    const QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("transfers.log"));
+    const std::pair<const char*, const char*> sinks[] = {
+        {"journal", "SYSLOG_IDENTIFIER=site_log_probe\nQT_CATEGORY=korvane.transfer\n"},
+        {"syslog", "site_log_probe["},
+    };
+    for (const auto& [sink, marks] : sinks) {
+        SCOPED_TRACE(sink);
+        const ProgramRun probe = RunProgram(
+            QStringLiteral(SITE_LOG_PROBE),
+            {QString::fromLatin1(sink), log, QStringLiteral("7731")}, QStringLiteral("C.UTF-8"));
+        if (probe.status == 77) {
+            GTEST_SKIP() << "no private mount namespace here (needs root): "
+                         << probe.output.toStdString();
+        }
+        ASSERT_EQ(probe.status, 0) << probe.output.toStdString();
+        for (const QString& mark : QString::fromLatin1(marks).split(u'\n', Qt::SkipEmptyParts)) {
+            EXPECT_TRUE(Contains(probe.output, mark)) << probe.output.toStdString();
+        }
+        EXPECT_TRUE(Contains(probe.output,
+                             QStringLiteral("upload order 7731 file 7731_probe.txt operator 501 "
+                                            "bytes 4096 succeeded")))
+            << probe.output.toStdString();
+    }
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString line = QString::fromUtf8(file.readLine());
+    static const QRegularExpression iso(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\+08:00\\t501\\t"
+                       "upload\\t7731\\t"));
+    EXPECT_TRUE(iso.match(line).hasMatch()) << line.toStdString();
+}
+
+// On a machine whose journal runs, the event is read back from it.
+TEST(SiteLog, ATransfersEndIsInTheMachinesJournal) {
+    if (!QFileInfo::exists(QStringLiteral("/run/systemd/journal/socket")) ||
+        QStandardPaths::findExecutable(QStringLiteral("journalctl")).isEmpty()) {
+        GTEST_SKIP() << "no systemd journal on this machine; the private one is tested above";
+    }
+    const QTemporaryDir dir;
+    const QString order = QString::number(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_EQ(RunProgram(QStringLiteral(SITE_LOG_PROBE),
+                         {QStringLiteral("machine"), dir.filePath(QStringLiteral("t.log")), order},
+                         QStringLiteral("C.UTF-8"))
+                  .status,
+              0);
+    QString found;
+    (void)QTest::qWaitFor(
+        [&] {
+            found =
+                RunProgram(QStringLiteral("journalctl"),
+                           {QStringLiteral("--no-pager"), QStringLiteral("-o"),
+                            QStringLiteral("cat"), QStringLiteral("QT_CATEGORY=korvane.transfer"),
+                            QStringLiteral("SYSLOG_IDENTIFIER=site_log_probe")},
+                           QStringLiteral("C.UTF-8"))
+                    .output;
+            return Contains(found, QStringLiteral("order ") + order);
+        },
+        10000);
+    EXPECT_TRUE(Contains(found, QStringLiteral("order ") + order)) << found.toStdString();
 }
 
 // Ctrl+C copies the selected rows in list order as tab-separated lines, Tab is not the list's.

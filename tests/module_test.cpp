@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "GuiServices.h"
 #include "HostControls.h"
@@ -188,6 +189,7 @@ TEST_F(CreateFormTest, EachCallMakesAnIndependentForm) {
 TEST_F(CreateFormTest, InitFailureStillReturnsTheForm) {
     telmaris::SetHostConfigPath(QStringLiteral("/nonexistent/host.ini"));
     SessionInfo session;
+    session.OperatorId = 501;
     QWidget* form = Symbol<CreateFn>("CreateBusinessForm")(0, &session);
     telmaris::SetHostConfigPath(env->config.Path());
     ASSERT_NE(form, nullptr);
@@ -197,6 +199,21 @@ TEST_F(CreateFormTest, InitFailureStillReturnsTheForm) {
     EXPECT_FALSE(IsWaitBoxShown());
     EXPECT_EQ(static_cast<TfrmBusinessMain*>(form)->CodeTable(), nullptr);
     delete form;
+}
+
+// A host that hands over no operator gets no window: the message names the key and the file,
+// and the window closes when it would open, before it reads the database.
+TEST_F(CreateFormTest, WithoutAnOperatorTheWindowDoesNotOpen) {
+    SessionInfo session;
+    QPointer<QWidget> form = Symbol<CreateFn>("CreateBusinessForm")(0, &session);
+    ASSERT_NE(form, nullptr);
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, QStringLiteral("OperatorId")));
+    EXPECT_TRUE(Contains(dialogs.requests[0].text, env->config.Path()));
+    form->show();
+    EXPECT_FALSE(static_cast<TfrmBusinessMain*>(form.data())->Connection().Connected());
+    EXPECT_TRUE(QTest::qWaitFor([&form] { return form.isNull() || !form->isVisible(); }, 5000));
+    delete form.data();
 }
 
 // The host application ----------------------------------------------------------------------
@@ -213,6 +230,14 @@ TEST_F(CreateFormTest, HostLoadsTheModuleAndOpensItsWindowInTheMdiArea) {
         ASSERT_EQ(host.MdiArea()->subWindowList().size(), 1);
         EXPECT_TRUE(host.MdiArea()->subWindowList()[0]->isMaximized());
         EXPECT_EQ(form->windowTitle(), QStringLiteral("号码管理之文件上传"));
+        // The package's icon on the frame and on the menu bar of the maximised window.
+        const QImage icon = telmaris::HostIcon().pixmap(16).toImage();
+        EXPECT_FALSE(icon.isNull());
+        EXPECT_EQ(host.windowIcon().pixmap(16).toImage(), icon);
+        EXPECT_EQ(host.MdiArea()->subWindowList()[0]->windowIcon().pixmap(16).toImage(), icon);
+        // The display name TELMARIS follows the title: the title does not say it again.
+        EXPECT_TRUE(host.windowTitle().startsWith(QStringLiteral("号码管理")));
+        EXPECT_FALSE(Contains(host.windowTitle(), QStringLiteral("TELMARIS")));
         EXPECT_NE(host.OpenWindow(0), nullptr);
         EXPECT_EQ(host.MdiArea()->subWindowList().size(), 2) << "the menu opens another window";
         EXPECT_TRUE(dialogs.requests.isEmpty());

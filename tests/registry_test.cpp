@@ -10,9 +10,11 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <functional>
 
 #include "DownloadPlan.h"
 #include "IntentLog.h"
+#include "LeftoverUploads.h"
 #include "Registration.h"
 #include "SiteCheck.h"
 #include "SqlScript.h"
@@ -86,7 +88,7 @@ protected:
     // Uploads content under kName as the window does; hangAt: the store call at which the
     // process dies; goneAt: the registration step at which the database goes away.
     bool Upload(const QByteArray& content, const QString& hangAt = {}, const QString& goneAt = {},
-                int keep = 10) {
+                int keep = 10, const std::function<void()>& whileHanging = {}) {
         NextSecond();
         folder->hangAt = hangAt;
         const QString local = dir.filePath(QStringLiteral("doc.bin"));
@@ -110,6 +112,9 @@ protected:
         if (!hangAt.isEmpty()) {
             // Killed: nothing of the job runs after this point.
             EXPECT_TRUE(QTest::qWaitFor([&] { return folder->hanging.load(); }, 10000));
+            if (whileHanging) {
+                whileHanging();
+            }
             job.reset();
             folder->hangAt.clear();
             folder->dead = false;
@@ -117,6 +122,7 @@ protected:
             return false;
         }
         EXPECT_TRUE(finished.wait(10000));
+        last = job->Outcome();
         korvane::RecordHistory(*query, *job, 501);  // as the window does at every end
         if (job->Outcome().Succeeded()) {
             registeredAt = korvane::db::DatabaseNow(*query);
@@ -131,15 +137,16 @@ protected:
             QTest::qWaitFor([&] { return korvane::db::DatabaseNow(*query) > registeredAt; }, 5000));
     }
 
-    void Repair() {
+    korvane::SiteCheck::Counts Repair() {
         ScriptedStore store(folder);
         korvane::SiteCheck::Counts counts;
         QString error;
         korvane::db::TADOQuery q(connection);
-        ASSERT_TRUE(korvane::SiteCheck(q, store, true, stdout).Run(&counts, &error))
+        EXPECT_TRUE(korvane::SiteCheck(q, store, true, stdout).Run(&counts, &error))
             << error.toStdString();
         EXPECT_EQ(counts.settled, counts.unfinished);
         EXPECT_EQ(counts.orphans, 0);
+        return counts;
     }
 
     // Each row fetches its own content; nothing registered is gone; nothing else is there.
@@ -171,31 +178,34 @@ protected:
     }
 
     std::unique_ptr<korvane::db::TADOQuery> query;
+    korvane::TransferOutcome last;  // of the last upload that ended
     int64_t registeredAt = 0;
     std::shared_ptr<ScriptedStore::Folder> folder = std::make_shared<ScriptedStore::Folder>();
     QTemporaryDir dir;
 };
 
+// Every step of a replace, each ended by a kill or by its database going away.
+struct Step {
+    const char* name;
+    const char* hangAt;  // the process dies at this store call
+    const char* goneAt;  // the database goes away at this step
+    bool registered;     // the replace took effect
+};
+const Step kSteps[] = {
+    {"killed while sending", "Put", nullptr, false},
+    {"killed after sending", "Info 7000_doc.bin", nullptr, false},
+    {"killed before the first rename", "Rename 7000_doc.bin 7000_doc.bin.~", nullptr, false},
+    {"killed between the renames", "Rename 7000_doc.bin.", nullptr, false},
+    {"database gone before the renames", nullptr, "Plan", false},
+    {"database gone at the commit", nullptr, "Settle", false},
+    {"all well", nullptr, nullptr, true},
+};
+
 TEST_P(RegistryTest, AReplaceEndedAtAnyStepLeavesEveryRowItsOwnBytes) {
     const QByteArray a = korvane::test::Pattern(4000, 1);
     const QByteArray b = korvane::test::Pattern(4000, 2);  // the same size: digests tell them apart
-    struct Row {
-        const char* name;
-        const char* hangAt;  // the process dies at this store call
-        const char* goneAt;  // the database goes away at this step
-        bool registered;     // the replace took effect
-    };
-    const Row rows[] = {
-        {"killed while sending", "Put", nullptr, false},
-        {"killed after sending", "Info 7000_doc.bin", nullptr, false},
-        {"killed before the first rename", "Rename 7000_doc.bin 7000_doc.bin.~", nullptr, false},
-        {"killed between the renames", "Rename 7000_doc.bin.", nullptr, false},
-        {"database gone before the renames", nullptr, "Plan", false},
-        {"database gone at the commit", nullptr, "Settle", false},
-        {"all well", nullptr, nullptr, true},
-    };
     // The server refuses renames over a file: a replace never needs one.
-    for (const Row& row : rows) {
+    for (const Step& row : kSteps) {
         SCOPED_TRACE(row.name);
         Clear();
         folder->refuseOverwrite = true;
@@ -216,6 +226,53 @@ TEST_P(RegistryTest, AReplaceEndedAtAnyStepLeavesEveryRowItsOwnBytes) {
         ASSERT_TRUE(Upload(b));
         ExpectConsistent(row.registered ? QList<QByteArray>{a, b, b} : QList<QByteArray>{a, b});
     }
+}
+
+// What a killed host left is finished when a window starts next, without a repair.
+TEST_P(RegistryTest, AReplaceKilledAtAnyStepIsFinishedAtTheNextStart) {
+    const QByteArray a = korvane::test::Pattern(3000, 3);
+    const QByteArray b = korvane::test::Pattern(3000, 4);
+    for (const Step& row : kSteps) {
+        if (row.hangAt == nullptr) {
+            continue;
+        }
+        SCOPED_TRACE(row.name);
+        Clear();
+        ASSERT_TRUE(Upload(a));
+        ASSERT_FALSE(Upload(b, QString::fromLatin1(row.hangAt)));
+        ASSERT_FALSE(IntentLog(*query).Open().isEmpty());
+        korvane::LeftoverUploads start(connection, *query, {}, [this](const auto&) {
+            return std::make_unique<ScriptedStore>(folder);
+        });
+        QSignalSpy finished(&start, &korvane::LeftoverUploads::finished);
+        ASSERT_TRUE(start.Start(501, 60));
+        ASSERT_TRUE(finished.wait(10000));
+        EXPECT_EQ(finished.first().at(0).toInt(), 1);
+        EXPECT_EQ(finished.first().at(1).toInt(), 0);
+        ExpectConsistent({a});
+        EXPECT_FALSE(start.Start(501, 60));  // nothing is left to do
+    }
+}
+
+// Two windows on one database: while one upload waits on the server in the middle of its
+// renames, another window claims and releases a name at once; no database lock is held across
+// a network wait (on SQLite such a lock stops every other writer).
+TEST_P(RegistryTest, AnotherWindowsClaimIsNeverHeldUpByARename) {
+    ASSERT_TRUE(Upload("first"));
+    korvane::db::TADOConnection other;
+    other.SetConnectionString(db->ConnectionString());
+    other.SetConnected(true);
+    korvane::db::TADOQuery otherQuery(other);
+    bool claimed = false;
+    Upload("second", QStringLiteral("Rename 7000_doc.bin 7000_doc.bin.~"), {}, 10, [&] {
+        Registration::Upload upload;
+        upload.remote = QStringLiteral("7001_other.bin");
+        upload.operatorId = 502;
+        Registration registration(other, otherQuery, upload);
+        claimed = registration.Claim([](int32_t) { return QString(); }).isEmpty() &&
+                  registration.Claimed();
+    });
+    EXPECT_TRUE(claimed);
 }
 
 TEST_P(RegistryTest, EachRowFetchesItsOwnVersionAndTheBoundPrunesTheOldest) {
@@ -287,13 +344,69 @@ TEST_P(RegistryTest, ARepairLeavesARegisteredLookAlikeAndALiveUploadAlone) {
     EXPECT_EQ(folder->Files().size(), 2);
 }
 
+// An upload that broke off keeps its temporary file for the next upload of the same file, which
+// continues it, or starts again and says so where the server cannot; a repair leaves the file
+// alone while it is held and collects it once abandoned, as an upload of another file does.
+TEST_P(RegistryTest, ABrokenOffUploadIsContinuedOrCollected) {
+    const QByteArray a = korvane::test::Pattern(4000, 1);
+    const QByteArray b = korvane::test::Pattern(3000, 2);
+    struct Row {
+        const char* name;
+        bool noResume;   // the server stores whole files only
+        bool abandoned;  // held past the bound when the repair comes
+        bool otherFile;  // the next upload is of another file
+        bool continues;  // the next upload asks to continue the held file
+    };
+    const Row rows[] = {
+        {"continued", false, false, false, true},
+        {"the server cannot continue", true, false, false, true},
+        {"another file under the name", false, false, true, false},
+        {"abandoned", false, true, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Clear();
+        folder->noResume = row.noResume;
+        folder->breakPutAt = 1500;
+        EXPECT_FALSE(Upload(a));
+        EXPECT_TRUE(last.kept);
+        EXPECT_TRUE(korvane::OutcomeMessage({}, last).contains(QStringLiteral("从中断处继续")));
+        const QStringList held = folder->Files().keys().filter(QStringLiteral(".part"));
+        ASSERT_EQ(held.size(), 1);
+        EXPECT_EQ(folder->Files().value(held[0]), a.left(1500));
+        if (row.abandoned) {
+            db->Exec(QStringLiteral("update zy.res_download_intent set created=created-%1")
+                         .arg(korvane::db::kHeldUploadSeconds + 1));
+        } else {
+            // A window that starts leaves a held upload alone.
+            korvane::LeftoverUploads start(connection, *query, {}, [this](const auto&) {
+                return std::make_unique<ScriptedStore>(folder);
+            });
+            EXPECT_FALSE(start.Start(501, 60));
+        }
+        const korvane::SiteCheck::Counts counts = Repair();
+        EXPECT_EQ(counts.held, row.abandoned ? 0 : 1);
+        EXPECT_EQ(counts.unfinished, row.abandoned ? 1 : 0);
+        EXPECT_EQ(folder->Files().contains(held[0]), !row.abandoned);
+
+        ASSERT_TRUE(Upload(row.otherFile ? b : a)) << last.reason.toStdString();
+        const QString put = folder->Calls().filter(QStringLiteral("Put ")).last();
+        EXPECT_EQ(put == QStringLiteral("Put %1 from 1500").arg(held[0]), row.continues)
+            << put.toStdString();
+        EXPECT_EQ(last.warnings.join(u'|').contains(QStringLiteral("已从头重新上传")),
+                  row.noResume);
+        ExpectConsistent({row.otherFile ? b : a});
+    }
+}
+
 TEST_P(RegistryTest, EveryUploadAndItsFailureIsInTheHistory) {
     db->Exec(QStringLiteral("delete from zy.res_download_history"));
     ASSERT_TRUE(Upload("first"));
     EXPECT_FALSE(Upload("second", {}, QStringLiteral("Settle")));
+    ASSERT_TRUE(Upload("third"));
     korvane::db::History history(*query);
     const auto events = history.ForName(kName);
-    ASSERT_EQ(events.size(), 2);
+    ASSERT_EQ(events.size(), 3);
     QStringList kinds;
     for (const auto& e : events) {
         kinds << e.event;
@@ -302,9 +415,14 @@ TEST_P(RegistryTest, EveryUploadAndItsFailureIsInTheHistory) {
         EXPECT_TRUE(QDateTime::fromString(e.at, Qt::ISODate).isValid()) << e.at.toStdString();
     }
     kinds.sort();
-    EXPECT_EQ(kinds, (QStringList{QStringLiteral("upload"), QStringLiteral("upload failed")}));
-    EXPECT_EQ(history.ForOrder(QStringLiteral("7000")).size(), 2);
-    EXPECT_EQ(history.ForOperator(501).size(), 2);
+    EXPECT_EQ(kinds, (QStringList{QStringLiteral("replace"), QStringLiteral("replace failed"),
+                                  QStringLiteral("upload")}));
+    const auto replaced = std::find_if(events.begin(), events.end(),
+                                       [](const auto& e) { return e.event == u"replace"; });
+    ASSERT_NE(replaced, events.end());
+    EXPECT_EQ(replaced->version, 2);
+    EXPECT_EQ(history.ForOrder(QStringLiteral("7000")).size(), 3);
+    EXPECT_EQ(history.ForOperator(501).size(), 3);
 }
 
 TEST_P(RegistryTest, AMillionRowsAreCheckedWithinHalfAMinuteWithOrphansListed) {

@@ -103,7 +103,7 @@ TEST_F(SftpTest, RoundTripKeepsEveryByteAndItsDigest) {
     auto store = Open();
     korvane::store::StoredCopy copy;
     const Result put =
-        store->Put(LocalPath(QStringLiteral("a.bin")), QStringLiteral("a.bin"), &copy);
+        store->Put(LocalPath(QStringLiteral("a.bin")), QStringLiteral("a.bin"), &copy, 0);
     ASSERT_TRUE(put.Ok()) << Text(put);
     EXPECT_EQ(copy.size, static_cast<uint64_t>(content.size()));
     EXPECT_EQ(copy.sha256, Sha256Hex(content));
@@ -126,7 +126,7 @@ TEST_F(SftpTest, RoundTripKeepsEveryByteAndItsDigest) {
 
     // Local trouble is the operator's to mend, not the server's: a missing source, a link as
     // the download target.
-    EXPECT_EQ(store->Put(LocalPath(QStringLiteral("none")), QStringLiteral("b"), nullptr).fault,
+    EXPECT_EQ(store->Put(LocalPath(QStringLiteral("none")), QStringLiteral("b"), nullptr, 0).fault,
               Fault::Local);
     QFile::link(LocalPath(QStringLiteral("a.bin")), LocalPath(QStringLiteral("link")));
     EXPECT_EQ(store->Get(QStringLiteral("a.bin"), LocalPath(QStringLiteral("link"))).fault,
@@ -275,7 +275,7 @@ TEST_F(SftpTest, CancelAndServerDeathEndATransferPromptly) {
             }
         };
         const Result r =
-            store->Put(LocalPath(QStringLiteral("big")), QStringLiteral("big"), nullptr);
+            store->Put(LocalPath(QStringLiteral("big")), QStringLiteral("big"), nullptr, 0);
         ASSERT_TRUE(since.isValid());
         if (kill) {
             EXPECT_TRUE(r.fault == Fault::Broken || r.fault == Fault::Timeout) << Text(r);
@@ -286,6 +286,47 @@ TEST_F(SftpTest, CancelAndServerDeathEndATransferPromptly) {
         }
     }
     onProgress = nullptr;
+}
+
+// An upload stopped half way is continued from what the server holds where its last bytes are
+// the file's, and stored again where not; the digest is the whole file's either way.
+TEST_F(SftpTest, AStoppedUploadContinuesWhereItStopped) {
+    const QByteArray content = Pattern(24 * 1024 * 1024 + 5, 3);
+    WriteFile(LocalPath(QStringLiteral("up")), content);
+    for (const bool altered : {false, true}) {
+        SCOPED_TRACE(altered ? "held bytes altered" : "held bytes the file's");
+        cancel = false;
+        auto store = Open();
+        onProgress = [this](uint64_t done) {
+            if (done >= 4 * 1024 * 1024) {
+                cancel.store(true);
+            }
+        };
+        const QString name = QStringLiteral("up.part");
+        EXPECT_EQ(store->Put(LocalPath(QStringLiteral("up")), name, nullptr, 0).fault,
+                  Fault::Cancelled);
+        onProgress = nullptr;
+        cancel = false;
+        korvane::store::RemoteInfo info;
+        ASSERT_TRUE(store->Info(name, &info).Ok());
+        const uint64_t held = info.size.value_or(0);
+        ASSERT_GT(held, 0u);
+        ASSERT_LT(held, static_cast<uint64_t>(content.size()));
+        if (altered) {
+            QFile file(server->PathOf(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            const char other = static_cast<char>(~content[static_cast<qsizetype>(held) - 1]);
+            file.seek(static_cast<qint64>(held) - 1);
+            file.write(&other, 1);
+        }
+        korvane::store::StoredCopy copy;
+        const Result r = store->Put(LocalPath(QStringLiteral("up")), name, &copy, held);
+        ASSERT_TRUE(r.Ok()) << Text(r);
+        EXPECT_EQ(copy.resumedFrom, altered ? 0u : held);
+        EXPECT_EQ(last.from, altered ? 0u : held);
+        EXPECT_EQ(copy.sha256, Sha256Hex(content));
+        EXPECT_TRUE(server->Read(name) == content);
+    }
 }
 
 // Replace with the server's posix-rename and without it (the old file moved aside and back);
@@ -338,7 +379,7 @@ TEST_F(SftpTest, GbkNamesAreGbkBytesOnTheServer) {
     const QString name = QStringLiteral("合同_7777.txt");
     WriteFile(LocalPath(QStringLiteral("up")), "gbk");
     auto store = Open();
-    ASSERT_TRUE(store->Put(LocalPath(QStringLiteral("up")), name, nullptr).Ok());
+    ASSERT_TRUE(store->Put(LocalPath(QStringLiteral("up")), name, nullptr, 0).Ok());
     const QByteArray gbk = QByteArray("\xba\xcf\xcd\xac_7777.txt");
     const QByteArray onDisk = QFile::encodeName(server->Home()) + '/' + gbk;
     EXPECT_EQ(access(onDisk.constData(), F_OK), 0);

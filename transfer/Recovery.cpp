@@ -84,6 +84,7 @@ bool UndoPublish(store::FileStore& store, const db::Intent& intent, QString* why
 bool SettleOnStore(store::FileStore& store, const db::Intent& intent, QString* why) {
     switch (intent.phase) {
         case db::Intent::Phase::Put:
+        case db::Intent::Phase::Held:
             return RemoveIfThere(store, intent.temp, why);
         case db::Intent::Phase::Publish:
             return UndoPublish(store, intent, why);

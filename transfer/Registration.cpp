@@ -158,10 +158,48 @@ bool Registration::Journaled() {
 
 QList<db::Intent> Registration::Intents(bool ownOnly) {
     QList<db::Intent> open = db::IntentLog(query_).Open(upload_.remote);
-    if (ownOnly) {
-        open.removeIf([this](const db::Intent& i) { return !own_.contains(i.token); });
-    }
+    open.removeIf(
+        [this, ownOnly](const db::Intent& i) { return own_.contains(i.token) != ownOnly; });
     return open;
+}
+
+QString Registration::Resumable(uint64_t localSize) {
+    try {
+        const QList<db::Intent> open = db::IntentLog(query_).Open(upload_.remote);
+        for (auto i = open.crbegin(); i != open.crend(); ++i) {
+            if (i->phase == db::Intent::Phase::Held && i->opId == upload_.operatorId &&
+                i->host == HostName() && i->tempSize == static_cast<int64_t>(localSize) &&
+                !i->temp.isEmpty()) {
+                intent_ = *i;
+                adopted_ = true;
+                own_ << i->token;
+                return i->temp;
+            }
+        }
+    } catch (const std::exception& e) {
+        // Then nothing is continued: the upload starts from the beginning.
+        qCWarning(lcRegistration) << "held uploads of" << upload_.remote << "unread:" << e.what();
+    }
+    return QString();
+}
+
+bool Registration::Hold(uint64_t localSize) {
+    if (intent_.token.isEmpty() || intent_.phase != db::Intent::Phase::Put) {
+        return false;
+    }
+    db::Intent held = intent_;
+    held.phase = db::Intent::Phase::Held;
+    held.tempSize = static_cast<int64_t>(localSize);
+    try {
+        held.created = db::DatabaseNow(query_);
+        db::IntentLog(query_).Update(held);
+    } catch (const std::exception& e) {
+        qCWarning(lcRegistration) << "upload of" << upload_.remote << "not held:" << e.what();
+        return false;
+    }
+    intent_ = held;
+    own_.removeAll(held.token);  // no longer this upload's to undo
+    return true;
 }
 
 void Registration::Settled(const QStringList& tokens) {
@@ -187,12 +225,20 @@ db::Intent Registration::NewIntent(db::Intent::Phase phase) const {
 }
 
 QString Registration::Announce(const QString& temporary) {
-    intent_ = NewIntent(db::Intent::Phase::Put);
-    intent_.temp = temporary;
+    const bool resumed = adopted_ && intent_.temp == temporary;
+    if (!resumed) {
+        intent_ = NewIntent(db::Intent::Phase::Put);
+        intent_.temp = temporary;
+    }
+    intent_.phase = db::Intent::Phase::Put;
+    intent_.tempSize = -1;
     try {
         intent_.created = db::DatabaseNow(query_);
-        db::IntentLog(query_).Announce(intent_);
-        own_ << intent_.token;
+        db::IntentLog log(query_);
+        resumed ? log.Update(intent_) : log.Announce(intent_);
+        if (!own_.contains(intent_.token)) {
+            own_ << intent_.token;
+        }
         previous_ = db::FileRecord(query_).Current(upload_.remote);
     } catch (const std::exception& e) {
         return Tr("korvane", "不能在数据库中登记本次上传，没有上传。\n%1")
@@ -250,6 +296,7 @@ void Registration::RecordVersions(const store::StoredCopy& copy, const QString& 
         }
         next = std::max(next, number + 1);
     }
+    version_ = next;
     log.AddVersion({upload_.remote, next, upload_.remote, static_cast<int64_t>(copy.size),
                     copy.sha256, upload_.operatorId, since});
     // Only the bound removes an earlier content, oldest first, once nothing refers to it.

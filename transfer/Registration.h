@@ -32,6 +32,8 @@ public:
     };
     Registration(db::TADOConnection& connection, db::TADOQuery& query, Upload upload);
     ~Registration() override;
+    // Whether the name is this registration's now (a database without claims holds none).
+    bool Claimed() const { return claimed_; }
 
     // Empty when the name is this upload's now (or nothing records claims); else who is
     // uploading it since when. operatorName gives an operator's name by number.
@@ -42,10 +44,14 @@ public:
     QString Commit() override;
     void Rollback() override;
     void Release() override;
+    int Version() const override { return version_; }
+    bool Replaced() const override { return !intent_.aside.isEmpty(); }
 
     bool Journaled() override;
     QList<db::Intent> Intents(bool ownOnly) override;
     void Settled(const QStringList& tokens) override;
+    QString Resumable(uint64_t localSize) override;
+    bool Hold(uint64_t localSize) override;
     QString Announce(const QString& temporary) override;
     QString Plan(const store::StoredCopy& copy, bool nameTaken, QString* aside) override;
     QString Settle(const store::StoredCopy& copy) override;
@@ -65,8 +71,10 @@ private:
     bool claimed_ = false;
     bool open_ = false;                       // a transaction of ours is open
     db::Intent intent_;                       // this upload's put and publish
+    bool adopted_ = false;                    // intent_ was a held upload's
     QStringList own_;                         // tokens of the intents this upload wrote
     std::optional<db::StoredFile> previous_;  // what the record said the name held
+    int version_ = 0;                         // the version this upload became
 };
 
 }  // namespace korvane

@@ -28,13 +28,9 @@ public:
     // False with *error when the configuration, the database or the server cannot be had.
     bool Open(const QString& configPath, QString* error) {
         telmaris::IniFile ini;
-        if (!ini.Load(configPath)) {
-            *error = QStringLiteral("cannot read the configuration %1").arg(configPath);
+        if (!telmaris::ReadConfiguration(ini, configPath, {QStringLiteral("korvane_conn")},
+                                         error)) {
             return false;
-        }
-        const QString exposed = telmaris::PasswordExposureWarning(configPath, ini);
-        if (!exposed.isEmpty()) {
-            std::fprintf(stderr, "%s\n", exposed.toUtf8().constData());
         }
         const auto parameter = [&ini](const QString& name) {
             return ini.Value(QStringLiteral("SysPara"), name).value_or(QString());
@@ -97,6 +93,9 @@ QString SiteCheck::Summary(const Counts& c, bool repair) {
         summary += QStringLiteral("%1 unreadable, ").arg(c.unreadable);
     }
     summary += QStringLiteral("%1 orphans, %2 unfinished").arg(c.orphans).arg(c.unfinished);
+    if (c.held > 0) {
+        summary += QStringLiteral(", %1 held").arg(c.held);
+    }
     if (repair) {
         summary += QStringLiteral(" (%1 finished)").arg(c.settled);
     }
@@ -247,11 +246,17 @@ void SiteCheck::CheckIntents() {
             FileRecord::ClaimResult::Busy) {
             continue;  // its upload is alive and will finish it
         }
+        QList<Intent> due = it.value();
+        due.removeIf([this, now](const Intent& i) { return KeptForResume(i, now); });
+        if (due.isEmpty()) {
+            record.Release(it.key(), mine.token);
+            continue;
+        }
         ++counts_.unfinished;
-        const Intent& first = it.value().first();
+        const Intent& first = due.first();
         const QString when =
             QDateTime::fromSecsSinceEpoch(first.created).toString(QLatin1String(kDateTimeFormat));
-        if (repair_ && Settle(it.key(), it.value())) {
+        if (repair_ && Settle(it.key(), due)) {
             ++counts_.settled;
             Report(QStringLiteral("unfinished"),
                    QStringLiteral("unfinished: %1 (upload of %2 by %3 from %4) finished")
@@ -267,6 +272,23 @@ void SiteCheck::CheckIntents() {
         }
         record.Release(it.key(), mine.token);
     }
+}
+
+bool SiteCheck::KeptForResume(const Intent& intent, int64_t now) {
+    if (!HeldForResume(intent, now)) {
+        return false;
+    }
+    ++counts_.held;
+    Report(QStringLiteral("held"),
+           QStringLiteral("held: %1 (%2, upload paused %3 by %4 from %5, kept for a resume "
+                          "until %6)")
+               .arg(intent.name, intent.temp,
+                    QDateTime::fromSecsSinceEpoch(intent.created)
+                        .toString(QLatin1String(kDateTimeFormat)))
+               .arg(intent.opId)
+               .arg(intent.host, QDateTime::fromSecsSinceEpoch(intent.created + kHeldUploadSeconds)
+                                     .toString(QLatin1String(kDateTimeFormat))));
+    return true;
 }
 
 bool SiteCheck::Settle(const QString& name, const QList<Intent>& intents) {

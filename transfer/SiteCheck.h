@@ -17,13 +17,15 @@ struct Intent;
 }  // namespace db
 
 // korvane-dbtool --check: compares a site's registrations with its store's folder, both as the
-// host's configuration file names them (korvane_conn, korvane_ip, korvane_user, korvane_pwd,
-// korvane_path and the store's options). Lists on out the names whose file is missing, the
-// recorded files whose size or SHA-256 differs from the record, the files nothing refers to
-// (orphans, never removed) and the unfinished uploads an intent names; repair finishes those
-// whose upload is no longer alive, which removes only what that upload itself had put there.
-// Ends with one summary line. 0: nothing found; 1: something found; 2: the check could not be
-// made.
+// host's configuration names them (configPath alone when set, else the machine's and the
+// operator's files, read as the host reads them: korvane_conn, korvane_ip, korvane_user,
+// korvane_pwd, korvane_path and the store's options). Lists on out the names whose file is
+// missing, the recorded files whose size or SHA-256 differs from the record, the files nothing
+// refers to (orphans, never removed) and the unfinished uploads an intent names; repair finishes
+// those whose upload is no longer alive, which removes only what that upload itself had put
+// there. A paused upload's temporary file is kept for its resume until db::kHeldUploadSeconds
+// passed. Ends with one summary line. 0: nothing found; 1: something found; 2: the check could
+// not be made.
 int RunSiteCheck(const QString& configPath, bool repair, std::FILE* out);
 
 // The check on an open database query and store session.
@@ -36,6 +38,7 @@ public:
         int orphans = 0;
         int unfinished = 0;
         int settled = 0;
+        int held = 0;  // paused uploads kept for a resume: nothing to mend
         bool Found() const { return missing + changed + unreadable + orphans + unfinished > 0; }
     };
     // At most this many lines of one kind of finding; the rest are counted.
@@ -54,6 +57,8 @@ private:
     void CheckVersions();
     void CheckRecorded(const db::StoredFile& file);
     void CheckIntents();
+    // Whether intent is a paused upload still kept for a resume (reported, left alone).
+    bool KeptForResume(const db::Intent& intent, int64_t now);
     void CheckOrphans();
     bool Settle(const QString& name, const QList<db::Intent>& intents);
     void EndReports();

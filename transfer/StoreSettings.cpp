@@ -171,7 +171,8 @@ bool ReadStoreSettings(const std::function<QString(const QString&)>& parameter, 
     out->ftp.stateFolder = ftp::ServerMemory::DefaultFolder();
     using ftp::DataMode;
     using ftp::RestartRule;
-    return Choose<Protocol>(parameter, "korvane_protocol", {{"ftp", Protocol::Ftp}}, &out->protocol,
+    return Choose<Protocol>(parameter, "korvane_protocol",
+                            {{"ftp", Protocol::Ftp}, {"sftp", Protocol::Sftp}}, &out->protocol,
                             error) &&
            Choose<DataMode>(parameter, "korvane_ftp_mode",
                             {{"active", DataMode::Active},

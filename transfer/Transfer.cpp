@@ -73,18 +73,23 @@ bool OpenSession(store::FileStore& store, TransferState& state, TransferOutcome&
 }
 
 namespace {
+QString KeptText() {
+    return Tr("korvane", "\n已上传的部分保留在服务器上，再次上传该文件时从中断处继续。");
+}
+
 QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome) {
     const bool upload = job.direction == Direction::Upload;
     if (outcome.reached != TransferOutcome::Step::Transfer) {
         return upload ? Tr("korvane", "已取消上传。") : Tr("korvane", "已取消下载。");
     }
     if (upload) {
-        // Under a temporary name the upload's own clean-up removes what arrived; stored
-        // directly, what arrived replaced the file that was there.
-        return job.settings.viaTemporary
-                   ? Tr("korvane", "已取消上传，服务器上的文件未改变。")
-                   : Tr("korvane", "已取消上传，服务器上可能留有不完整的文件[%1]。")
-                         .arg(job.remote);
+        // Under a temporary name the upload's own clean-up removes what arrived, unless it is
+        // held for a resume; stored directly, what arrived replaced the file that was there.
+        if (!job.settings.viaTemporary) {
+            return Tr("korvane", "已取消上传，服务器上可能留有不完整的文件[%1]。").arg(job.remote);
+        }
+        return Tr("korvane", "已取消上传，服务器上的文件未改变。") +
+               (outcome.kept ? KeptText() : QString());
     }
     // A resume needs more than the bytes it compares again, and a restart rule that the
     // server's words are known to meet; else the promise could not be kept.
@@ -125,6 +130,11 @@ QString LoginMessage(const TransferRequest& job, store::Fault fault) {
             return Tr("korvane",
                       "不能与远程FTP服务器[%1]建立加密连接（TLS），请检查系统参数korvane_ftp_tls、"
                       "korvane_ftp_cafile和korvane_ftp_fingerprint。")
+                .arg(server);
+        case Fault::HostKey:
+            return Tr("korvane",
+                      "远程服务器[%1]的主机密钥不在信任之列或已改变，没有登录。请向管理员核对下面的"
+                      "指纹，确认无误后将其写入系统参数korvane_sftp_hostkey。")
                 .arg(server);
         case Fault::Timeout:
             return Tr("korvane",
@@ -200,6 +210,9 @@ QString OutcomeMessage(const TransferRequest& job, const TransferOutcome& outcom
     }
     if (!outcome.reason.isEmpty()) {
         text += u'\n' + outcome.reason;
+    }
+    if (outcome.kept) {
+        text += KeptText();
     }
     return advice.isEmpty() ? text : text + u'\n' + advice;
 }

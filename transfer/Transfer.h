@@ -29,6 +29,7 @@ struct TransferState {
     std::atomic<uint64_t> from{0};           // where a resumed download started
     std::atomic<int64_t> lastActivityMs{0};  // MonotonicMs() of the last byte or step
     std::atomic<bool> cancel{false};
+    std::atomic<bool> paused{false};  // stopped (or stopping) to be continued later
 };
 
 // Milliseconds of a monotonic clock.
@@ -41,7 +42,8 @@ struct TransferOutcome {
     enum class Step { Login, Directory, Transfer, Verify, Register, Publish, Commit, Done };
     Step reached = Step::Login;  // the step that failed, or Done
     bool cancelled = false;
-    QString reason;  // the store's reason, or what the step found
+    bool kept = false;  // an upload's temporary file stays for a later upload to continue
+    QString reason;     // the store's reason, or what the step found
     store::Fault fault = store::Fault::None;
     int code = 0;  // the backend's error number behind reason, for the trace
     // What the store's layer warned of on the way (a session left unencrypted), in order.

@@ -17,7 +17,9 @@ QString EventName(const TransferJob& job) {
         }
         return outcome.Succeeded() ? QStringLiteral("download") : QStringLiteral("download failed");
     }
-    return outcome.Succeeded() ? QStringLiteral("upload") : QStringLiteral("upload failed");
+    const bool replaced = job.Registrar() && job.Registrar()->Replaced();
+    return (replaced ? QStringLiteral("replace") : QStringLiteral("upload")) +
+           (outcome.Succeeded() ? QString() : QStringLiteral(" failed"));
 }
 }  // namespace
 
@@ -31,6 +33,7 @@ db::HistoryEvent HistoryEventOf(const TransferJob& job, int32_t operatorId) {
     e.orderId = e.name.contains(u'_') ? e.name.section(u'_', 0, 0) : QString();
     e.bytes = static_cast<int64_t>(job.State()->done.load() - job.State()->from.load());
     e.event = EventName(job);
+    e.version = job.Registrar() && job.Outcome().Succeeded() ? job.Registrar()->Version() : 0;
     e.result = job.Outcome().Succeeded() ? QString() : OutcomeMessage(job.Request(), job.Outcome());
     return e;
 }

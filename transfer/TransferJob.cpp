@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 #include "TemporaryName.h"
 #include "Translate.h"
@@ -19,10 +20,6 @@ struct Fetched {
     TransferOutcome outcome;
     QString sha256;
     uint64_t size = 0;
-};
-struct StoreResult {
-    TransferOutcome outcome;
-    store::StoredCopy copy;
 };
 
 // The SHA-256 of a local file, empty when it cannot be read.
@@ -93,7 +90,114 @@ void TransferJob::Start() {
 }
 
 void TransferJob::Cancel() {
+    pauseAsked_ = false;
+    state_->paused.store(false);
     state_->cancel.store(true);
+    if (paused_) {
+        paused_ = false;
+        emit pausedChanged(false);
+        std::exchange(stopPaused_, nullptr)();
+    }
+}
+
+bool TransferJob::Pause() {
+    if (!transferring_ || pauseAsked_ || state_->cancel.load()) {
+        return false;
+    }
+    pauseAsked_ = true;
+    state_->paused.store(true);
+    state_->cancel.store(true);  // ends the transfer's waits; EnterPause tells it from a cancel
+    return true;
+}
+
+bool TransferJob::Resume() {
+    if (!paused_) {
+        return false;
+    }
+    paused_ = false;
+    stopPaused_ = nullptr;
+    state_->paused.store(false);
+    state_->cancel.store(false);
+    emit pausedChanged(false);
+    std::exchange(resume_, nullptr)();
+    return true;
+}
+
+bool TransferJob::EnterPause(const TransferOutcome& outcome, std::function<void()> stop) {
+    transferring_ = false;
+    if (!std::exchange(pauseAsked_, false)) {
+        return false;
+    }
+    state_->paused.store(false);
+    if (!outcome.cancelled) {
+        // The step ended before the pause took (done, or failed on its own): it goes on.
+        state_->cancel.store(false);
+        return false;
+    }
+    state_->cancel.store(false);
+    paused_ = true;
+    state_->paused.store(true);
+    stopPaused_ = std::move(stop);
+    emit pausedChanged(true);
+    return true;
+}
+
+namespace {
+// Finds the session as the step needs it: false, with the outcome, when it cannot be had.
+bool ReadySession(store::FileStore& store, TransferState& state, TransferOutcome& outcome,
+                  bool open, bool check) {
+    if (open) {
+        PrepareStore(store, state);
+    } else if (check && !store.Alive()) {
+        store.Close();
+    } else {
+        return true;
+    }
+    outcome.reached = TransferOutcome::Step::Login;
+    return OpenSession(store, state, outcome);
+}
+}  // namespace
+
+void TransferJob::SendFile(Session session, bool resume, bool askTaken,
+                           std::function<void(const Sent&)> then) {
+    transferring_ = true;
+    resume_ = [this, askTaken, then] { SendFile(Session::Check, true, askTaken, then); };
+    Run<Sent>(
+        [local = request_.local, remote = request_.remote, state = state_, abort = &abort_,
+         stored = stored_, session, resume, askTaken](store::FileStore& store) {
+            Sent r;
+            r.outcome.reached = Step::Transfer;
+            if (!ReadySession(store, *state, r.outcome, session == Session::Open,
+                              session == Session::Check)) {
+                return r;
+            }
+            store::RemoteInfo held;
+            if (resume && store.Info(stored, &held).Ok()) {
+                r.from = held.size.value_or(0);
+            }
+            if (Advance(store.Put(local, stored, &r.copy, r.from), *state, r.outcome,
+                        Step::Register) &&
+                askTaken) {
+                // Stored: whether a file must step aside is no longer the operator's to stop.
+                store.SetCancelFlag(abort);
+                store::RemoteInfo info;
+                r.nameTaken = store.Info(remote, &info).Ok();
+                store.SetCancelFlag(&state->cancel);
+            }
+            return r;
+        },
+        [this, then](const Sent& r) {
+            if (EnterPause(r.outcome, [then, r] { then(r); })) {
+                return;
+            }
+            if (r.outcome.reached == Step::Register && r.from > 0 && r.copy.resumedFrom == 0) {
+                warnings_ << Tr("korvane",
+                                "上传[%1]不能从中断处继续（服务器不支持续传上传，或服务器上已"
+                                "传的部分与本地文件不符），已从头重新上传。")
+                                 .arg(request_.remote);
+            }
+            then(r);
+        });
 }
 
 void TransferJob::StartUpload() {
@@ -104,15 +208,7 @@ void TransferJob::StartUpload() {
     if (registrar_) {
         keepAlive_.start();
     }
-    Run<StoreResult>(
-        [local = request_.local, state = state_, stored = stored_](store::FileStore& store) {
-            StoreResult r;
-            PrepareStore(store, *state);
-            OpenSession(store, *state, r.outcome) &&
-                Advance(store.Put(local, stored, &r.copy), *state, r.outcome, Step::Register);
-            return r;
-        },
-        [this](const StoreResult& r) { Stored(r.outcome, r.copy); });
+    SendFile(Session::Open, false, false, [this](const Sent& r) { Stored(r.outcome, r.copy); });
 }
 
 void TransferJob::Stored(const TransferOutcome& outcome, const store::StoredCopy& copy) {
@@ -191,13 +287,21 @@ void TransferJob::CleanUp() {
 }
 
 void TransferJob::StartDownload() {
+    Fetch(Session::Open);
+}
+
+void TransferJob::Fetch(Session session) {
+    transferring_ = true;
+    resume_ = [this] { Fetch(Session::Check); };
     Run<Fetched>(
-        [request = request_, state = state_,
-         check = expected_.has_value()](store::FileStore& store) {
+        [request = request_, state = state_, check = expected_.has_value(),
+         session](store::FileStore& store) {
             Fetched r;
-            PrepareStore(store, *state);
+            r.outcome.reached = Step::Transfer;
+            // A partial local copy is continued by the Get itself.
             const bool ok =
-                OpenSession(store, *state, r.outcome) &&
+                ReadySession(store, *state, r.outcome, session == Session::Open,
+                             session == Session::Check) &&
                 Advance(store.Get(request.remote, request.local), *state, r.outcome, Step::Verify);
             if (ok && check) {
                 r.sha256 = Sha256OfFile(request.local);
@@ -205,7 +309,12 @@ void TransferJob::StartDownload() {
             }
             return r;
         },
-        [this](const Fetched& r) { Downloaded(r.outcome, r.sha256, r.size); });
+        [this](const Fetched& r) {
+            const auto downloaded = [this, r] { Downloaded(r.outcome, r.sha256, r.size); };
+            if (!EnterPause(r.outcome, downloaded)) {
+                downloaded();
+            }
+        });
 }
 
 void TransferJob::Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size) {

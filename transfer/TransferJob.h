@@ -23,6 +23,10 @@ public:
     virtual void KeepAlive() {}
     // Gives the claim up; called once at every end.
     virtual void Release() = 0;
+    // Once settled: the version the upload became (0: not known) and whether it replaced a
+    // registered content.
+    virtual int Version() const { return 0; }
+    virtual bool Replaced() const { return false; }
 
     // Without a journal: begins a transaction, registers the stored file and records what it
     // is; then Commit or Rollback.
@@ -40,6 +44,20 @@ public:
     }
     // Clears intents whose objects the store no longer holds.
     virtual void Settled(const QStringList& tokens) { Q_UNUSED(tokens); }
+    // Before the intents of the name are settled: the temporary file of the newest upload of
+    // the name that this operator left on this host, held for a resume, of a local file of
+    // localSize bytes; it is this upload's own from then on. Empty when there is none.
+    virtual QString Resumable(uint64_t localSize) {
+        Q_UNUSED(localSize);
+        return {};
+    }
+    // The upload stopped while sending: its temporary file is kept for a later upload of the
+    // local file of localSize bytes to continue, instead of being removed. False when the
+    // journal cannot say so (the file is then removed as ever).
+    virtual bool Hold(uint64_t localSize) {
+        Q_UNUSED(localSize);
+        return false;
+    }
     // Before the first byte: the temporary name the upload is stored under.
     virtual QString Announce(const QString& temporary) {
         Q_UNUSED(temporary);
@@ -96,9 +114,18 @@ public:
     void SetExpected(std::optional<ExpectedFile> expected) { expected_ = std::move(expected); }
 
     void Start();
-    // Asks the transfer to stop; the job still cleans up before it finishes.
+    // Asks the transfer to stop; the job still cleans up before it finishes. An upload that
+    // stopped while sending keeps what arrived for a later upload of the file to continue,
+    // where its journal can say so.
     void Cancel();
     bool Running() const { return running_; }
+    // Stops the sending or receiving where it is (its data connection closes) and keeps what
+    // arrived, the claim and the session: false when the job is not transferring bytes now.
+    // pausedChanged(true) follows once it stopped.
+    bool Pause();
+    // Continues a paused job from what the other end holds: false when it is not paused.
+    bool Resume();
+    bool Paused() const { return paused_; }
 
     const TransferRequest& Request() const { return request_; }
     const TransferOutcome& Outcome() const { return outcome_; }
@@ -109,12 +136,36 @@ public:
     const QString& StoredName() const { return stored_; }
     // A download that differed from its record was kept under this path.
     const QString& KeptAs() const { return keptAs_; }
+    // The upload's registration, when it has one.
+    const UploadRegistrar* Registrar() const { return registrar_.get(); }
 
 signals:
     void finished();
+    void pausedChanged(bool paused);
 
 private:
+    // How a transfer step finds its session: it opens it, finds it open, or (after a pause)
+    // opens it again where it no longer answers.
+    enum class Session { Open, Ready, Check };
+    // What an upload's Put left.
+    struct Sent {
+        TransferOutcome outcome;
+        store::StoredCopy copy;
+        bool nameTaken = false;
+        uint64_t from = 0;  // what the server held of the file before
+    };
     void StartUpload();
+    // Runs the Put of the upload (continuing what the server holds under the stored name when
+    // resume; askTaken: then whether the final name holds a file), then, unless it paused,
+    // then(result).
+    void SendFile(Session session, bool resume, bool askTaken,
+                  std::function<void(const Sent&)> then);
+    void Fetch(Session session);
+    // Pauses when a pause was asked and the step ended by it: stop is what a cancel of the
+    // paused job then does.
+    bool EnterPause(const TransferOutcome& outcome, std::function<void()> stop);
+    // A journaled upload that broke off while sending keeps its temporary file for a resume.
+    bool HoldForResume();
     void StartDownload();
     void Stored(const TransferOutcome& outcome, const store::StoredCopy& copy);
     void Published(const TransferOutcome& outcome);
@@ -123,7 +174,8 @@ private:
     void CleanUp();
     // The journaled upload (TransferJobJournal.cpp): every step on the store announced first.
     void StartJournaled();
-    void Announce();
+    // resume: stored_ is a held upload's temporary file, continued from what it holds.
+    void Announce(bool resume);
     void StoredJournaled(const TransferOutcome& outcome, const store::StoredCopy& copy,
                          bool nameTaken);
     void PublishedJournaled(const TransferOutcome& outcome, const store::StoredCopy& copy);
@@ -147,6 +199,12 @@ private:
     QString keptAs_;
     QStringList warnings_;  // what the store's layer warned of so far
     bool running_ = false;
+    bool transferring_ = false;  // a Put or Get step runs
+    bool pauseAsked_ = false;
+    bool paused_ = false;
+    bool resumedHeld_ = false;          // the upload continues a held temporary file
+    std::function<void()> resume_;      // continues the paused transfer
+    std::function<void()> stopPaused_;  // ends the paused transfer as cancelled
     int64_t startedMs_ = 0;
     QTimer keepAlive_;
     std::atomic<bool> abort_{false};  // ends every wait, clean-up included

@@ -1,6 +1,8 @@
 // The journaled upload: each side effect on the store is announced in the database before it
 // happens and settled after it, so that whatever ends the upload (a failure, a cancel, a kill,
 // the database going away) leaves an intent from which the next attempt finishes it.
+#include <QFileInfo>
+
 #include "Recovery.h"
 #include "TemporaryName.h"
 #include "TransferJob.h"
@@ -15,11 +17,6 @@ struct Opened {
     TransferOutcome outcome;
     QStringList settled;  // tokens of the intents settled on the store
     bool all = true;
-};
-struct PutResult {
-    TransferOutcome outcome;
-    store::StoredCopy copy;
-    bool nameTaken = false;
 };
 
 // Opens the session where it is not open, then settles intents.
@@ -74,7 +71,6 @@ void TransferJob::Recover(bool ownOnly, std::function<void(bool)> then) {
 }
 
 void TransferJob::StartJournaled() {
-    stored_ = QString::fromStdString(ftp::TemporaryName(request_.remote.toStdString()));
     keepAlive_.start();
     Run<TransferOutcome>(
         [state = state_](store::FileStore& store) {
@@ -89,9 +85,16 @@ void TransferJob::StartJournaled() {
                 Finish();
                 return;
             }
-            // What an upload of this name that died left behind is settled before this one
-            // begins: a new content must not go where an old one may still have to return.
-            Recover(false, [this](bool all) {
+            // A partial upload of the same file that this operator left is continued; what
+            // any other upload of this name left behind is settled before this one begins: a
+            // new content must not go where an old one may still have to return.
+            stored_ =
+                registrar_->Resumable(static_cast<uint64_t>(QFileInfo(request_.local).size()));
+            const bool resume = !stored_.isEmpty();
+            if (!resume) {
+                stored_ = QString::fromStdString(ftp::TemporaryName(request_.remote.toStdString()));
+            }
+            Recover(false, [this, resume](bool all) {
                 if (!all) {
                     outcome_.reached = Step::Register;
                     outcome_.reason =
@@ -101,12 +104,12 @@ void TransferJob::StartJournaled() {
                     Finish();
                     return;
                 }
-                Announce();
+                Announce(resume);
             });
         });
 }
 
-void TransferJob::Announce() {
+void TransferJob::Announce(bool resume) {
     const QString refused = registrar_->Announce(stored_);
     if (!refused.isEmpty()) {
         outcome_.reached = Step::Register;
@@ -114,24 +117,34 @@ void TransferJob::Announce() {
         Finish();
         return;
     }
-    Run<PutResult>(
-        [local = request_.local, remote = request_.remote, state = state_,
-         stored = stored_](store::FileStore& store) {
-            PutResult r;
-            r.outcome.reached = Step::Transfer;
-            if (Advance(store.Put(local, stored, &r.copy), *state, r.outcome, Step::Register)) {
-                store::RemoteInfo info;
-                r.nameTaken = store.Info(remote, &info).Ok();
-            }
-            return r;
-        },
-        [this](const PutResult& r) { StoredJournaled(r.outcome, r.copy, r.nameTaken); });
+    resumedHeld_ = resume;
+    SendFile(Session::Ready, resume, true,
+             [this](const Sent& r) { StoredJournaled(r.outcome, r.copy, r.nameTaken); });
+}
+
+bool TransferJob::HoldForResume() {
+    using store::Fault;
+    // Sending stopped short (a session that could not be had again after a pause included),
+    // rather than refused: what arrived is worth keeping.
+    const bool stopped = outcome_.reached < Step::Transfer || outcome_.cancelled ||
+                         outcome_.fault == Fault::Broken || outcome_.fault == Fault::Timeout;
+    const bool holds = state_->done.load() > 0 || resumedHeld_;
+    if (outcome_.reached > Step::Transfer || !stopped || !holds ||
+        !registrar_->Hold(static_cast<uint64_t>(QFileInfo(request_.local).size()))) {
+        return false;
+    }
+    outcome_.kept = true;
+    return true;
 }
 
 void TransferJob::StoredJournaled(const TransferOutcome& outcome, const store::StoredCopy& copy,
                                   bool nameTaken) {
     outcome_ = outcome;
     if (outcome.reached != Step::Register) {
+        if (HoldForResume()) {
+            Finish();  // the claim goes; the temporary file stays, held in the journal
+            return;
+        }
         FailJournaled();
         return;
     }

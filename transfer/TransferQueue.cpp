@@ -1,4 +1,7 @@
 #include "TransferQueue.h"
+
+#include <utility>
+
 #include "Translate.h"
 
 using korvane::Tr;
@@ -7,10 +10,18 @@ namespace korvane {
 
 TransferQueue::~TransferQueue() = default;
 
-void TransferQueue::Add(Item item) {
-    if (batchDone_) {
+void TransferQueue::Skip(const QString& name) {
+    if (std::exchange(batchDone_, false)) {
         batch_.clear();
-        batchDone_ = false;
+    }
+    Result skipped{name, false, false, QString()};
+    skipped.skipped = true;
+    batch_.append(skipped);
+}
+
+void TransferQueue::Add(Item item) {
+    if (std::exchange(batchDone_, false)) {
+        batch_.clear();
     }
     waiting_.push_back(std::move(item));
     if (job_ == nullptr) {
@@ -53,7 +64,8 @@ void TransferQueue::StartNext() {
 void TransferQueue::JobEnded() {
     const TransferOutcome& outcome = job_->Outcome();
     batch_.append({job_->Request().remote, outcome.Succeeded(), outcome.cancelled,
-                   outcome.Succeeded() ? QString() : OutcomeMessage(job_->Request(), outcome)});
+                   outcome.Succeeded() ? QString() : OutcomeMessage(job_->Request(), outcome),
+                   outcome.Succeeded() ? current_.note : QString()});
     emit ended(job_.get());
     // Deleted once its own signal has returned.
     job_.release()->deleteLater();
@@ -64,9 +76,12 @@ QString TransferQueue::Summary(Direction direction, const QList<Result>& batch) 
     const bool upload = direction == Direction::Upload;
     QStringList done;
     QStringList failed;
+    QStringList skipped;
     for (const Result& r : batch) {
         if (r.succeeded) {
-            done << r.name;
+            done << r.name + r.note;
+        } else if (r.skipped) {
+            skipped << r.name;
         } else {
             QString reason = r.reason;
             failed << Tr("korvane", "%1：%2").arg(r.name, reason.replace(u'\n', u' '));
@@ -82,6 +97,10 @@ QString TransferQueue::Summary(Direction direction, const QList<Result>& batch) 
         lines << (upload ? Tr("korvane", "未上传%1个文件：") : Tr("korvane", "未下载%1个文件："))
                          .arg(failed.size()) +
                      u'\n' + failed.join(u'\n');
+    }
+    if (!skipped.isEmpty()) {
+        lines << Tr("korvane", "跳过%1个文件：%2")
+                     .arg(QString::number(skipped.size()), skipped.join(Tr("korvane", "、")));
     }
     return lines.join(u'\n');
 }

@@ -24,12 +24,16 @@ public:
         std::function<QString(TransferJob&)> prepare;
         // What the operator is told of this job when it is the only one of its batch.
         std::function<void(const TransferJob&)> report;
+        // What the batch's summary says beside the name once it succeeded ("（替换了…）").
+        QString note{};
     };
     struct Result {
         QString name;  // the remote name
         bool succeeded = false;
         bool cancelled = false;
         QString reason;
+        QString note{};        // the item's note, once it succeeded
+        bool skipped = false;  // the operator chose not to transfer it
     };
 
     explicit TransferQueue(QObject* parent = nullptr) : QObject(parent) {}
@@ -38,7 +42,10 @@ public:
 
     // Where the jobs' store sessions come from (the site's store by default).
     void SetStoreFactory(StoreFactory factory) { factory_ = std::move(factory); }
+    const StoreFactory& Factory() const { return factory_; }
     void Add(Item item);
+    // A name of the batch that the operator chose not to transfer; its summary says so.
+    void Skip(const QString& name);
     // Cancels the running job and drops the waiting ones.
     void CancelAll();
     TransferJob* Running() const { return job_.get(); }
@@ -49,7 +56,7 @@ public:
     int BatchSize() const { return static_cast<int>(batch_.size()) + Waiting(); }
     int Waiting() const { return static_cast<int>(waiting_.size()); }
 
-    // "已上传2个文件：…\n未上传1个文件：…" for a batch of several.
+    // "已上传2个文件：…\n未上传1个文件：…\n跳过1个文件：…" for a batch of several.
     static QString Summary(Direction direction, const QList<Result>& batch);
 
 signals:

@@ -927,8 +927,8 @@ The upload will replace them. Continue?</translation>
         <translation>File uploaded, data saved!</translation>
     </message>
     <message>
-        <source>（%1，%2于%3上传）</source>
-        <translation> (%1, uploaded by %2 at %3)</translation>
+        <source>%1，%2于%3上传</source>
+        <translation>%1, uploaded by %2 at %3</translation>
     </message>
     <message>
         <source>请选择要下载的记录!</source>
@@ -1354,13 +1354,368 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
         <source>上传文件[%1]时%2：服务器上的[%1]可能仍是原文件，也可能已是新上传的文件，该文件未登记，请稍后重新上传。</source>
         <translation>While uploading the file [%1], %2: [%1] on the server may still be the earlier file or may already be the uploaded one. The file is not registered; please upload it again later.</translation>
     </message>
+    <message>
+        <source>上传[%1]不能从中断处继续（服务器不支持续传上传，或服务器上已传的部分与本地文件不符），已从头重新上传。</source>
+        <translation>The upload of [%1] could not go on where it stopped (the server does not continue uploads, or the part on the server is not the local file&apos;s), so it was uploaded again from the start.</translation>
+    </message>
+    <message>
+        <source>
+已上传的部分保留在服务器上，再次上传该文件时从中断处继续。</source>
+        <translation>
+The part already uploaded stays on the server; uploading the file again goes on from where it stopped.</translation>
+    </message>
+    <message>
+        <source>
+已暂停</source>
+        <translation>
+Paused</translation>
+    </message>
+    <message>
+        <source>已登记，大小和上传者没有记录</source>
+        <translation>registered; its size and uploader were not recorded</translation>
+    </message>
+    <message>
+        <source>%1，修改于%2</source>
+        <translation>%1, modified %2</translation>
+    </message>
+    <message>
+        <source>（替换了原文件：%1）</source>
+        <translation> (replaced the earlier file: %1)</translation>
+    </message>
+    <message>
+        <source>服务器上已有登记过的同名文件[%1]（%2）。
+要用本地文件（%3）替换它，还是跳过这个文件？</source>
+        <translation>The server already holds a registered file [%1] (%2).
+Replace it with the local file (%3), or skip this file?</translation>
+    </message>
+    <message>
+        <source>上传</source>
+        <translation>Upload</translation>
+    </message>
+    <message>
+        <source>上传失败</source>
+        <translation>Upload failed</translation>
+    </message>
+    <message>
+        <source>替换</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>跳过</source>
+        <translation>Skip</translation>
+    </message>
+    <message>
+        <source>待定</source>
+        <translation>Not decided</translation>
+    </message>
+    <message>
+        <source>其余同名文件都这样处理</source>
+        <translation>Do the same for the remaining files</translation>
+    </message>
+    <message>
+        <source>上传同名文件</source>
+        <translation>Files already registered</translation>
+    </message>
+    <message>
+        <source>服务器上的文件</source>
+        <translation>On the server</translation>
+    </message>
+    <message>
+        <source>要上传的文件</source>
+        <translation>To upload</translation>
+    </message>
+    <message>
+        <source>处理</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>取消上传</source>
+        <translation>Cancel the upload</translation>
+    </message>
+    <message>
+        <source>跳过%1个文件：%2</source>
+        <translation>Skipped %1 file(s): %2</translation>
+    </message>
+    <message>
+        <source>没有上传文件：%1都已跳过。</source>
+        <translation>No file was uploaded: %1 were all skipped.</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>替换失败</source>
+        <translation>Replace failed</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>下载失败</source>
+        <translation>Download failed</translation>
+    </message>
+    <message>
+        <source>下载的文件与登记不符</source>
+        <translation>Downloaded file does not match its record</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>操作员</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>主机</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>操作</source>
+        <translation>Action</translation>
+    </message>
+    <message>
+        <source>版本</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>字节数</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>历史记录 - %1</source>
+        <translation>History - %1</translation>
+    </message>
+    <message>
+        <source>文件[%1]</source>
+        <translation>File [%1]</translation>
+    </message>
+    <message>
+        <source>申请单[%1]</source>
+        <translation>Order [%1]</translation>
+    </message>
+    <message>
+        <source>历史记录</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>数据库中还没有历史记录表，请运行 korvane-dbtool --upgrade。</source>
+        <translation>The database has no history table yet; please run korvane-dbtool --upgrade.</translation>
+    </message>
+    <message>
+        <source>远程服务器[%1]的主机密钥不在信任之列或已改变，没有登录。请向管理员核对下面的指纹，确认无误后将其写入系统参数korvane_sftp_hostkey。</source>
+        <translation>The host key of the remote server [%1] is not trusted or has changed; nothing was logged in. Please check the fingerprint below with the administrator and, if it is right, put it into the system parameter korvane_sftp_hostkey.</translation>
+    </message>
+    <message>
+        <source>数据库早于 1.2 版，没有表 zy.res_download_file：请运行一次 korvane-dbtool --conn &quot;&lt;连接字符串&gt;&quot; --upgrade。在此之前上传的文件不记录大小和摘要，同名上传也不互相排斥。</source>
+        <translation>The database predates 1.2 and has no table zy.res_download_file: run korvane-dbtool --conn &quot;&lt;connection string&gt;&quot; --upgrade once. Until then uploads record no size or digest, and uploads of one name do not exclude each other.</translation>
+    </message>
+    <message>
+        <source>系统参数%1的值[%2]无效：应为1到1048576之间的整数（MiB）。</source>
+        <translation>The value [%2] of the system parameter %1 is not valid: it must be a whole number from 1 to 1048576 (MiB).</translation>
+    </message>
+    <message>
+        <source>文件已损坏或过大，无法显示。</source>
+        <translation>The file is damaged or too large and cannot be shown.</translation>
+    </message>
+    <message>
+        <source>预览程序[%1]无法启动。</source>
+        <translation>The preview program [%1] cannot be started.</translation>
+    </message>
+    <message>
+        <source>预览缓存目录[%1]无法创建或写入。</source>
+        <translation>The preview cache folder [%1] cannot be created or written.</translation>
+    </message>
+    <message>
+        <source>服务器上的文件与登记时不一致（登记：%1字节，SHA-256 %2；服务器上：%3字节，SHA-256 %4），不予显示，请核实！</source>
+        <translation>The file on the server differs from what was registered (registered: %1 bytes, SHA-256 %2; on the server: %3 bytes, SHA-256 %4). It is not shown; please check it!</translation>
+    </message>
+    <message>
+        <source>预览</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>预览消息</source>
+        <translation>Preview message</translation>
+    </message>
+    <message>
+        <source>获取进度</source>
+        <translation>Fetch progress</translation>
+    </message>
+    <message>
+        <source>已取消预览。</source>
+        <translation>The preview was cancelled.</translation>
+    </message>
+    <message>
+        <source>预览文本</source>
+        <translation>Preview text</translation>
+    </message>
+    <message>
+        <source>文件信息</source>
+        <translation>File information</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>上一页</source>
+        <translation>Previous page</translation>
+    </message>
+    <message>
+        <source>下一页</source>
+        <translation>Next page</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>放大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>适合宽度</source>
+        <translation>Fit width</translation>
+    </message>
+    <message>
+        <source>旋转</source>
+        <translation>Rotate</translation>
+    </message>
+    <message>
+        <source>文件[%1]没有登记大小和SHA-256，无法核实，不予预览。</source>
+        <translation>The file [%1] was registered without its size and SHA-256, so it cannot be verified and is not previewed.</translation>
+    </message>
+    <message>
+        <source>文件[%1]有%2，超过预览上限%3 MiB（korvane_preview_max），确定要获取并预览吗？</source>
+        <translation>The file [%1] is %2, more than the preview limit of %3 MiB (korvane_preview_max). Fetch and preview it?</translation>
+    </message>
+    <message>
+        <source>选择一条记录以预览其文件。</source>
+        <translation>Select a row to preview its file.</translation>
+    </message>
+    <message>
+        <source>正在获取[%1]（%2）…</source>
+        <translation>Fetching [%1] (%2)…</translation>
+    </message>
+    <message>
+        <source>正在显示[%1]…</source>
+        <translation>Showing [%1]…</translation>
+    </message>
+    <message>
+        <source>
+……（只显示前 1 MiB）</source>
+        <translation>
+…… (only the first MiB is shown)</translation>
+    </message>
+    <message>
+        <source>第 %1/%2 页</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message>
+        <source>文件：%1
+大小：%2
+上传：%3（%4）</source>
+        <translation>File: %1
+Size: %2
+Uploaded by: %3 (%4)</translation>
+    </message>
+    <message>
+        <source>没有能打开[%1]的程序。</source>
+        <translation>No program can open [%1].</translation>
+    </message>
+    <message>
+        <source>预览页面</source>
+        <translation>Preview page</translation>
+    </message>
+</context>
+<context>
+    <name>korvane-dbtool</name>
+    <message>
+        <source>不能读取密码文件 %1：%2</source>
+        <translation>Cannot read the password file %1: %2</translation>
+    </message>
+    <message>
+        <source>--query 需要 --columns（要列出的列）</source>
+        <translation>--query needs --columns (the columns to print)</translation>
+    </message>
+    <message>
+        <source>警告：--conn 中的密码本机所有用户都能看到；请改用 --password-file、KORVANE_DB_PASSWORD 或 --ask-password</source>
+        <translation>warning: every user of this machine can read the password in --conn; use --password-file, KORVANE_DB_PASSWORD or --ask-password</translation>
+    </message>
+    <message>
+        <source>不能读取脚本 %1：%2</source>
+        <translation>Cannot read the script %1: %2</translation>
+    </message>
+    <message>
+        <source>建立并查询 korvane 数据库（见 korvane-dbtool(1)）。</source>
+        <translation>Creates and queries the korvane database (see korvane-dbtool(1)).</translation>
+    </message>
+    <message>
+        <source>ADO 连接字符串</source>
+        <translation>ADO connection string</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>text</translation>
+    </message>
+    <message>
+        <source>从此文件的第一行读取数据库密码</source>
+        <translation>read the database password from the first line of this file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>在终端上询问数据库密码</source>
+        <translation>ask for the database password on the terminal</translation>
+    </message>
+    <message>
+        <source>要执行的建表脚本</source>
+        <translation>schema script to apply</translation>
+    </message>
+    <message>
+        <source>不返回行的语句</source>
+        <translation>statement without rows</translation>
+    </message>
+    <message>
+        <source>返回行的语句，以制表符分隔列出（需要 --columns）</source>
+        <translation>statement with rows, printed tab-separated (needs --columns)</translation>
+    </message>
+    <message>
+        <source>--query 要列出的列，以逗号分隔</source>
+        <translation>the columns of --query to print, comma-separated</translation>
+    </message>
+    <message>
+        <source>列名</source>
+        <translation>names</translation>
+    </message>
+    <message>
+        <source>为已有的数据库添加本版本需要的表</source>
+        <translation>add the tables that this version needs to an existing database</translation>
+    </message>
+    <message>
+        <source>将登记记录与存储（FTP 或 SFTP 服务器）上的文件比较</source>
+        <translation>compare the registrations with the files in the store (the FTP or SFTP server)</translation>
+    </message>
+    <message>
+        <source>与 --check 一起：完成中断的上传（从不删除孤立文件）</source>
+        <translation>with --check: finish interrupted uploads (never removes an orphan)</translation>
+    </message>
+    <message>
+        <source>与 --check 一起：主机配置文件（默认与主机相同：全机的和本人的）</source>
+        <translation>with --check: this configuration file alone (else the host&apos;s: the machine&apos;s and the operator&apos;s own)</translation>
+    </message>
 </context>
 <context>
     <name>telmaris</name>
-    <message>
-        <source>TELMARIS 号码管理</source>
-        <translation>TELMARIS number management</translation>
-    </message>
     <message>
         <source>业务模块(&amp;M)</source>
         <translation>&amp;Modules</translation>
@@ -1542,10 +1897,6 @@ Cancel these transfers and quit?</translation>
         <translation>Create the file as korvane(7) describes (examples in /usr/share/doc/telmaris-korvane/examples).</translation>
     </message>
     <message>
-        <source>该路径是目录，不是文件。</source>
-        <translation>The path is a folder, not a file.</translation>
-    </message>
-    <message>
         <source>本人的配置文件应可由本人读取：chmod 600 %1</source>
         <translation>An operator&apos;s own configuration file must be readable by its owner: chmod 600 %1</translation>
     </message>
@@ -1584,6 +1935,82 @@ Cancel these transfers and quit?</translation>
         <translation>Notice</translation>
     </message>
     <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>文件大于 %1 字节，不是配置文件</source>
+        <translation>larger than %1 bytes, not a configuration</translation>
+    </message>
+    <message>
+        <source>已忽略，既不是 [节] 也不是 键=值</source>
+        <translation>ignored, neither a [section] nor a key=value line</translation>
+    </message>
+    <message>
+        <source>已忽略，&apos;=&apos; 前没有键</source>
+        <translation>ignored, no key before &apos;=&apos;</translation>
+    </message>
+    <message>
+        <source>korvane_conn 中的密码</source>
+        <translation>a password in korvane_conn</translation>
+    </message>
+    <message>
+        <source>%1：警告：%2 含有%3，组 telmaris 以外的用户也能读取；请以 root 运行：chgrp telmaris %2 &amp;&amp; chmod 640 %2</source>
+        <translation>%1: WARNING: %2 holds %3 and can be read by users outside the group telmaris; as root run: chgrp telmaris %2 &amp;&amp; chmod 640 %2</translation>
+    </message>
+    <message>
+        <source>请运行：chmod 600 %1</source>
+        <translation>run: chmod 600 %1</translation>
+    </message>
+    <message>
+        <source>请以其所有者 %2 运行：chmod 600 %1</source>
+        <translation>as its owner %2 run: chmod 600 %1</translation>
+    </message>
+    <message>
+        <source>%1：警告：%2 含有%3，其他用户也能读取；%4</source>
+        <translation>%1: WARNING: %2 holds %3 and can be read by other users; %4</translation>
+    </message>
+    <message>
+        <source>配置只能是普通文件，该路径不是。</source>
+        <translation>A configuration can only be a regular file, and this path is none.</translation>
+    </message>
+    <message>
+        <source>不能读取配置文件 %1</source>
+        <translation>cannot read the configuration %1</translation>
+    </message>
+    <message>
+        <source>配置中没有 %1：请在 %2 的 [SysPara] 中设置</source>
+        <translation>the configuration sets no %1: set it in [SysPara] of %2</translation>
+    </message>
+    <message>
+        <source> 或 </source>
+        <translation> or </translation>
+    </message>
+    <message>
+        <source>没有操作员编号，不能打开业务模块。请在 %1 的 [Session] 中设置 OperatorId=&lt;编号&gt;（[CodeTable285] 中的编号，不能为 0），或以 --operator &lt;编号&gt; 启动。</source>
+        <translation>No operator number: no business module opens. Set OperatorId=&lt;number&gt; in [Session] of %1 (a number of [CodeTable285], not 0), or start with --operator &lt;number&gt;.</translation>
+    </message>
+    <message>
+        <source>--operator %1 不是操作员编号：应为不是 0 的整数。</source>
+        <translation>--operator %1 is no operator number: it must be an integer other than 0.</translation>
+    </message>
+    <message>
+        <source>%1 中 [Session] OperatorId=%2 不是操作员编号：应为 [CodeTable285] 中不是 0 的整数。</source>
+        <translation>[Session] OperatorId=%2 in %1 is no operator number: it must be an integer of [CodeTable285] other than 0.</translation>
+    </message>
+    <message>
+        <source>号码管理</source>
+        <translation>Number management</translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
         <source>开始时间</source>
         <translation>Started</translation>
     </message>
@@ -1614,6 +2041,10 @@ Cancel these transfers and quit?</translation>
     <message>
         <source>没有可以打开文件[%1]的程序。</source>
         <translation>No program can open the file [%1].</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
     </message>
 </context>
 </TS>

@@ -20,6 +20,7 @@
 
 #include "DbError.h"
 #include "FileRecord.h"
+#include "GuiServices.h"
 #include "HostConfig.h"
 #include "SiteCheck.h"
 #include "SqlScript.h"
@@ -113,7 +114,8 @@ QString ReadPassword(const QCommandLineParser& args) {
         const QString path = args.value(QStringLiteral("password-file"));
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            throw DbError(QStringLiteral("cannot read the password file %1").arg(path));
+            throw DbError(
+                Tr("korvane-dbtool", "不能读取密码文件 %1：%2").arg(path, file.errorString()));
         }
         QByteArray line = file.readLine();
         while (line.endsWith('\n') || line.endsWith('\r')) {
@@ -156,22 +158,21 @@ bool CarriesPassword(const QString& connectionString) {
 
 int Run(const QCommandLineParser& args) {
     if (args.isSet(QStringLiteral("check"))) {
-        const QString config = args.isSet(QStringLiteral("config"))
-                                   ? args.value(QStringLiteral("config"))
-                                   : telmaris::HostConfigPath();
-        return korvane::RunSiteCheck(config, args.isSet(QStringLiteral("repair")), stdout);
+        return korvane::RunSiteCheck(args.value(QStringLiteral("config")),
+                                     args.isSet(QStringLiteral("repair")), stdout);
     }
     if (args.isSet(QStringLiteral("query")) && !args.isSet(QStringLiteral("columns"))) {
-        std::fprintf(stderr, "korvane-dbtool: --query needs --columns (the columns to print)\n");
+        std::fprintf(stderr, "korvane-dbtool: %s\n",
+                     qUtf8Printable(Tr("korvane-dbtool", "--query 需要 --columns（要列出的列）")));
         return 2;
     }
     TADOConnection connection;
     connection.SetConnectionString(args.value(QStringLiteral("conn")));
     if (CarriesPassword(args.value(QStringLiteral("conn")))) {
-        std::fprintf(stderr,
-                     "korvane-dbtool: warning: the password in --conn can be read by every user "
-                     "of this machine; use --password-file, KORVANE_DB_PASSWORD or "
-                     "--ask-password\n");
+        std::fprintf(stderr, "korvane-dbtool: %s\n",
+                     qUtf8Printable(Tr("korvane-dbtool",
+                                       "警告：--conn 中的密码本机所有用户都能看到；请改用 "
+                                       "--password-file、KORVANE_DB_PASSWORD 或 --ask-password")));
     }
     connection.SetPassword(ReadPassword(args));
     // Applying schema scripts is how a database comes to be; anything else needs one already.
@@ -181,7 +182,10 @@ int Run(const QCommandLineParser& args) {
     for (const QString& path : args.values(QStringLiteral("script"))) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+            std::fprintf(
+                stderr, "korvane-dbtool: %s\n",
+                qUtf8Printable(
+                    Tr("korvane-dbtool", "不能读取脚本 %1：%2").arg(path, file.errorString())));
             return 1;
         }
         korvane::db::ApplyScript(query, QString::fromUtf8(file.readAll()));
@@ -203,40 +207,42 @@ int Run(const QCommandLineParser& args) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korvane-dbtool"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
+    // The operator's language, chosen as the host chooses it.
+    InstallLanguage(telmaris::StartupLanguage(argc, argv));
     QCommandLineParser args;
     args.setApplicationDescription(
-        QStringLiteral("Creates and queries the korvane database (see korvane-dbtool(1))."));
+        Tr("korvane-dbtool", "建立并查询 korvane 数据库（见 korvane-dbtool(1)）。"));
     args.addHelpOption();
     args.addVersionOption();
-    args.addOption(
-        {QStringLiteral("conn"), QStringLiteral("ADO connection string"), QStringLiteral("text")});
+    args.addOption({QStringLiteral("conn"), Tr("korvane-dbtool", "ADO 连接字符串"),
+                    Tr("korvane-dbtool", "文本")});
     args.addOption({QStringLiteral("password-file"),
-                    QStringLiteral("read the database password from the first line of this file"),
-                    QStringLiteral("file")});
-    args.addOption({QStringLiteral("ask-password"),
-                    QStringLiteral("ask for the database password on the terminal")});
-    args.addOption({QStringLiteral("script"), QStringLiteral("schema script to apply"),
-                    QStringLiteral("file")});
+                    Tr("korvane-dbtool", "从此文件的第一行读取数据库密码"),
+                    Tr("korvane-dbtool", "文件")});
     args.addOption(
-        {QStringLiteral("exec"), QStringLiteral("statement without rows"), QStringLiteral("sql")});
+        {QStringLiteral("ask-password"), Tr("korvane-dbtool", "在终端上询问数据库密码")});
+    args.addOption({QStringLiteral("script"), Tr("korvane-dbtool", "要执行的建表脚本"),
+                    Tr("korvane-dbtool", "文件")});
+    args.addOption(
+        {QStringLiteral("exec"), Tr("korvane-dbtool", "不返回行的语句"), QStringLiteral("sql")});
     args.addOption({QStringLiteral("query"),
-                    QStringLiteral("statement with rows, printed tab-separated (needs --columns)"),
+                    Tr("korvane-dbtool", "返回行的语句，以制表符分隔列出（需要 --columns）"),
                     QStringLiteral("sql")});
     args.addOption({QStringLiteral("columns"),
-                    QStringLiteral("the columns of --query to print, comma-separated"),
-                    QStringLiteral("names")});
+                    Tr("korvane-dbtool", "--query 要列出的列，以逗号分隔"),
+                    Tr("korvane-dbtool", "列名")});
     args.addOption(
-        {QStringLiteral("upgrade"),
-         QStringLiteral("add the tables that this version needs to an existing database")});
+        {QStringLiteral("upgrade"), Tr("korvane-dbtool", "为已有的数据库添加本版本需要的表")});
     args.addOption({QStringLiteral("check"),
-                    QStringLiteral("compare the registrations with the files on the FTP server")});
+                    Tr("korvane-dbtool", "将登记记录与存储（FTP 或 SFTP 服务器）上的文件比较")});
+    args.addOption({QStringLiteral("repair"),
+                    Tr("korvane-dbtool", "与 --check 一起：完成中断的上传（从不删除孤立文件）")});
     args.addOption(
-        {QStringLiteral("repair"),
-         QStringLiteral("with --check: remove temporary upload files older than a day")});
-    args.addOption({QStringLiteral("config"),
-                    QStringLiteral("with --check: the host's configuration file"),
-                    QStringLiteral("file")});
+        {QStringLiteral("config"),
+         Tr("korvane-dbtool", "与 --check 一起：主机配置文件（默认与主机相同：全机的和本人的）"),
+         Tr("korvane-dbtool", "文件")});
     args.process(app);
     try {
         return Run(args);

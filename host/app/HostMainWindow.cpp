@@ -6,8 +6,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
 #include <QScrollArea>
 #include <QStyle>
+#include <QSvgRenderer>
 #include <algorithm>
 
 #include "GuiServices.h"
@@ -20,9 +23,26 @@ using korvane::Tr;
 
 namespace telmaris {
 
+QIcon HostIcon() {
+    QSvgRenderer svg(QStringLiteral(":/telmaris/telmaris-host.svg"));
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        svg.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 HostMainWindow::HostMainWindow(SessionInfo session)
     : area_(new QMdiArea(this)), session_(std::move(session)) {
-    setWindowTitle(Tr("telmaris", "TELMARIS 号码管理"));
+    // The application's display name (TELMARIS) follows the title: the product is named once.
+    setWindowTitle(Tr("telmaris", "号码管理"));
+    // The child windows' frames and the menu bar of a maximised one take the window's icon.
+    setWindowIcon(HostIcon());
     setCentralWidget(area_);
     area_->setBackground(QColor(120, 130, 160));
     modulesMenu_ = menuBar()->addMenu(Tr("telmaris", "业务模块(&M)"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -11,6 +12,10 @@
 class QMdiArea;
 
 namespace telmaris {
+
+// The package's icon (packaging/telmaris-host.svg, built in) at the sizes a desktop asks for:
+// the windows' and the MDI menu bar's.
+QIcon HostIcon();
 
 // The replacement host: a main window with an MDI area and a menu entry per business module.
 class HostMainWindow : public QMainWindow {

@@ -3,18 +3,25 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPageSize>
+#include <QPainter>
 #include <QPalette>
+#include <QPdfWriter>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -148,12 +155,90 @@ QPalette DarkPalette() {
     return p;
 }
 
+// The documents the preview is shown with: a contract of three pages and a sideways scan.
+bool WritePreviewSamples(const QString& pdfPath, const QString& tiffPath) {
+    {
+        QPdfWriter pdf(pdfPath);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setResolution(72);
+        QPainter painter(&pdf);
+        QFont font = painter.font();
+        font.setPointSize(28);
+        painter.setFont(font);
+        for (int page = 1; page <= 3; ++page) {
+            if (page > 1) {
+                pdf.newPage();
+            }
+            painter.drawRect(painter.viewport().adjusted(40, 40, -40, -40));
+            painter.drawText(
+                painter.viewport().adjusted(70, 70, -70, -70), Qt::TextWordWrap,
+                QStringLiteral("合同书\n第 %1 页，共 3 页\n\n甲方：……\n乙方：……").arg(page));
+        }
+    }
+    QImage scan(700, 480, QImage::Format_RGB32);
+    scan.fill(QColor(236, 232, 220));
+    QPainter painter(&scan);
+    painter.setPen(QColor(40, 40, 90));
+    QFont font = painter.font();
+    font.setPointSize(26);
+    painter.setFont(font);
+    painter.drawRect(scan.rect().adjusted(20, 20, -21, -21));
+    painter.drawText(scan.rect().adjusted(50, 50, -50, -50), Qt::TextWordWrap,
+                     QStringLiteral("营业执照（扫描件）\n统一社会信用代码 9100000000000000XX"));
+    painter.end();
+    return QFileInfo::exists(pdfPath) && QImageWriter(tiffPath, "tiff").write(scan);
+}
+
+// The row of list that lists remote, -1 when none does.
+int RowOf(const TListViewEx* list, const QString& remote) {
+    for (int i = 0; i < list->Count(); ++i) {
+        if (list->ItemText(i, 2) == remote) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// Selects row of list, shows the preview pane and waits until it has drawn name.
+bool PreviewRow(TListViewEx* list, QWidget* pane, int row, const QString& name) {
+    list->setFocus();
+    list->selectRow(row);
+    if (pane->isHidden()) {
+        QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QCoreApplication::sendEvent(list, &space);
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (pane->property("shownName").toString() != name && waited.elapsed() < kTransferWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    const bool shown = pane->property("shownName").toString() == name;
+    if (!shown) {
+        std::fprintf(stderr, "tour: the preview did not show %s\n", qPrintable(name));
+    }
+    return shown;
+}
+// An upload of a registered name asks first, in a dialog of the window's own that the hook does
+// not answer (a later tour uploads the same names again): the tour replaces the file.
+void ReplaceWhenAsked(const QWidget* form) {
+    auto* question = form->findChild<QDialog*>(QStringLiteral("ReplaceDialog"));
+    auto* rest =
+        question ? question->findChild<QAbstractButton*>(QStringLiteral("replaceRest")) : nullptr;
+    auto* replace =
+        question ? question->findChild<QAbstractButton*>(QStringLiteral("replaceButton")) : nullptr;
+    if (rest != nullptr && replace != nullptr) {
+        std::printf("  [question] %s: replace\n", qPrintable(question->windowTitle()));
+        rest->setChecked(true);
+        replace->click();
+    }
+}
+
 // A second window of the module beside the first, told apart by its number in its caption, in
 // the transfers panel and in its boxes: it uploads the sample as another order, and the two
 // windows are pictured tiled above the panel. The first window is then alone again.
 bool TwoWindows(HostMainWindow& host, QMdiSubWindow* first, const QString& samplePath,
                 const QString& shotDir) {
-    std::printf("5. a second window uploads %s as order 1025\n", qPrintable(samplePath));
+    std::printf("6. a second window uploads %s as order 1025\n", qPrintable(samplePath));
     QWidget* second = host.OpenWindow(host.ModuleCount() - 1);
     auto* id = second ? Find<QLineEdit>(second, "edDownId2") : nullptr;
     auto* type = second ? Find<QComboBox>(second, "cmbDownType2") : nullptr;
@@ -167,6 +252,7 @@ bool TwoWindows(HostMainWindow& host, QMdiSubWindow* first, const QString& sampl
     type->setCurrentIndex(type->count() > 1 ? 1 : 0);
     path->setText(samplePath);
     upload->click();
+    ReplaceWhenAsked(second);
     if (!WaitForTransfers()) {
         return false;
     }
@@ -181,6 +267,16 @@ bool TwoWindows(HostMainWindow& host, QMdiSubWindow* first, const QString& sampl
     }
     first->showMaximized();
     return saved;
+}
+
+// The tour's exit code: 0 when the download saved as target equals the sample and every
+// window was pictured.
+int Verdict(const QString& target, const QString& samplePath, bool pictured) {
+    std::printf("  saved as %s\n", qPrintable(target));
+    const bool identical = QFileInfo::exists(target) && Contents(target) == Contents(samplePath);
+    std::printf("result: the downloaded file %s\n",
+                identical ? "is byte-identical to the sample" : "DIFFERS from the sample");
+    return identical && pictured ? 0 : 1;
 }
 
 }  // namespace
@@ -229,6 +325,7 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     remark->setText(QStringLiteral("签字件"));
     Shot(host, shotDir, QStringLiteral("2-upload-filled.png"));
     upload->click();
+    ReplaceWhenAsked(form);
     if (!WaitForTransfers()) {
         return 1;
     }
@@ -239,12 +336,7 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     query->click();
     Shot(host, shotDir, QStringLiteral("4-search.png"));
     const QString remote = QStringLiteral("1024_") + QFileInfo(samplePath).fileName();
-    int row = -1;
-    for (int i = 0; i < list->Count(); ++i) {
-        if (list->ItemText(i, 2) == remote) {
-            row = i;
-        }
-    }
+    const int row = RowOf(list, remote);
     std::printf("  %d row(s) listed\n", list->Count());
     if (row < 0) {
         std::fprintf(stderr, "tour: %s is not listed\n", qPrintable(remote));
@@ -268,24 +360,46 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     }
     Shot(host, shotDir, QStringLiteral("5-downloaded.png"));
     const QString target = SavedPath(lastMessage);
+
+    std::printf("5. preview a contract (PDF) and a scan (TIFF) beside the list\n");
+    QTemporaryDir samples;
+    const QStringList previewed{samples.filePath(QStringLiteral("合同.pdf")),
+                                samples.filePath(QStringLiteral("营业执照.tif"))};
+    auto* pane = Find<QWidget>(form, "pnlPreview");
+    if (pane == nullptr || !WritePreviewSamples(previewed[0], previewed[1])) {
+        return 1;
+    }
+    for (const QString& path : previewed) {
+        id2->setText(QStringLiteral("1024"));
+        type2->setCurrentIndex(type2->count() > 1 ? 1 : 0);
+        path2->setText(path);
+        upload->click();
+        ReplaceWhenAsked(form);
+        if (!WaitForTransfers()) {
+            return 1;
+        }
+    }
+    query->click();
+    const QStringList shots{QStringLiteral("5b-preview-pdf.png"),
+                            QStringLiteral("5c-preview-tiff.png")};
+    for (qsizetype i = 0; i < previewed.size(); ++i) {
+        const QString name = QStringLiteral("1024_") + QFileInfo(previewed[i]).fileName();
+        if (!PreviewRow(list, pane, RowOf(list, name), name)) {
+            return 1;
+        }
+        Shot(host, shotDir, shots[i]);
+    }
     // The session's transfers, the upload and the download, as the host lists them.
     host.Transfers()->show();
     Shot(host, shotDir, QStringLiteral("6-transfers.png"));
-    if (!TwoWindows(host, sub, samplePath, shotDir)) {
-        return 1;
-    }
+    const bool pictured = TwoWindows(host, sub, samplePath, shotDir);
     // The same window under a dark desktop theme: the form's colours follow it.
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());
     Shot(host, shotDir, QStringLiteral("7-dark.png"));
     QApplication::setPalette(light);
     SetDialogHook({});
-    std::printf("  saved as %s\n", qPrintable(target));
-
-    const bool identical = QFileInfo::exists(target) && Contents(target) == Contents(samplePath);
-    std::printf("result: the downloaded file %s\n",
-                identical ? "is byte-identical to the sample" : "DIFFERS from the sample");
-    return identical ? 0 : 1;
+    return Verdict(target, samplePath, pictured);
 }
 
 }  // namespace telmaris

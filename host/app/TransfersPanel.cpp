@@ -22,10 +22,10 @@ namespace telmaris {
 namespace {
 constexpr int kIdRole = Qt::UserRole + 1;
 
-QString StateText(RunningJobs::State state) {
-    switch (state) {
+QString StateText(const RunningJobs::Entry& e) {
+    switch (e.state) {
         case RunningJobs::State::Running:
-            return Tr("telmaris", "进行中");
+            return e.paused ? Tr("telmaris", "已暂停") : Tr("telmaris", "进行中");
         case RunningJobs::State::Succeeded:
             return Tr("telmaris", "完成");
         case RunningJobs::State::Cancelled:
@@ -93,6 +93,8 @@ TransfersPanel::TransfersPanel(QWidget* parent)
             16);
     cancel_ =
         AddAction(Tr("telmaris", "取消"), QKeySequence::Delete, &TransfersPanel::CancelSelected);
+    pause_ = AddAction(Tr("telmaris", "暂停"), {}, &TransfersPanel::PauseSelected);
+    resume_ = AddAction(Tr("telmaris", "继续"), {}, &TransfersPanel::ResumeSelected);
     retry_ = AddAction(Tr("telmaris", "重试"), {}, &TransfersPanel::RetrySelected);
     open_ = AddAction(Tr("telmaris", "打开"), Qt::Key_Return, &TransfersPanel::OpenSelected);
     open_->setShortcuts({Qt::Key_Return, Qt::Key_Enter});
@@ -103,6 +105,8 @@ TransfersPanel::TransfersPanel(QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     const std::pair<QAction*, const char*> shown[] = {{cancel_, "cancelTransfer"},
+                                                      {pause_, "pauseTransfer"},
+                                                      {resume_, "resumeTransfer"},
                                                       {retry_, "retryTransfer"},
                                                       {openFolder_, "openTransferFolder"}};
     for (const auto& [action, name] : shown) {
@@ -152,6 +156,7 @@ int TransfersPanel::SelectedJob() const {
 void TransfersPanel::Rebuild() {
     const int selected = SelectedJob();
     const auto& entries = RunningJobs::Instance().Entries();
+    const int before = table_->rowCount();
     table_->setRowCount(static_cast<int>(entries.size()));
     int row = 0;
     for (const RunningJobs::Entry& e : entries) {
@@ -162,7 +167,7 @@ void TransfersPanel::Rebuild() {
         SetText(table_, row, Direction,
                 e.info.upload ? Tr("telmaris", "上传") : Tr("telmaris", "下载"));
         SetText(table_, row, Attempts, QString::number(e.attempts));
-        SetText(table_, row, State, StateText(e.state));
+        SetText(table_, row, State, StateText(e));
         SetText(table_, row, Result, e.result);
         if (e.id == selected) {
             table_->selectRow(row);
@@ -172,6 +177,9 @@ void TransfersPanel::Rebuild() {
     // The window's name with its number and the file's name are what tell the rows apart.
     table_->resizeColumnToContents(Window);
     table_->resizeColumnToContents(File);
+    if (row > before) {
+        table_->scrollToBottom();  // a new job shows where the operator looks
+    }
     RefreshProgress();
     UpdateActions();
 }
@@ -199,6 +207,8 @@ void TransfersPanel::UpdateActions() {
     const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
     const bool running = e != nullptr && e->state == RunningJobs::State::Running;
     cancel_->setEnabled(running && bool(e->hooks.cancel));
+    pause_->setEnabled(running && !e->paused && bool(e->hooks.pause));
+    resume_->setEnabled(running && e->paused && bool(e->hooks.resume));
     retry_->setEnabled(e != nullptr && !running && e->state != RunningJobs::State::Succeeded &&
                        bool(e->hooks.retry));
     open_->setEnabled(FinishedDownload(e));
@@ -220,6 +230,14 @@ void TransfersPanel::CancelSelected() {
     if (e != nullptr && e->hooks.cancel) {
         e->hooks.cancel();
     }
+}
+
+void TransfersPanel::PauseSelected() {
+    RunningJobs::Instance().Pause(SelectedJob());
+}
+
+void TransfersPanel::ResumeSelected() {
+    RunningJobs::Instance().Resume(SelectedJob());
 }
 
 void TransfersPanel::RetrySelected() {

@@ -12,9 +12,9 @@ namespace telmaris {
 
 // Every transfer of this session as a queue, running and ended: window, order, file, direction,
 // progress, start, time taken, current and average speed, time left, attempts, state and
-// result; one row per job, whose retries count as its attempts. Cancel (Delete) for a running
-// one, retry for a failed one, open (Enter) and its folder for a finished download, and taking
-// an ended one off the list; the same in the rows' context menu.
+// result; one row per job, whose retries count as its attempts. Cancel (Delete), pause and
+// resume for a running one, retry for a failed one, open (Enter) and its folder for a finished
+// download, and taking an ended one off the list; the same in the rows' context menu.
 class TransfersPanel : public QDockWidget {
     Q_OBJECT
 public:
@@ -44,6 +44,11 @@ public:
     // The context menu of the rows (its actions follow the selection).
     QMenu* Menu() const { return menu_; }
 
+public slots:
+    // The selected job stops where it is, keeping what it did; or goes on from there.
+    void PauseSelected();
+    void ResumeSelected();
+
 private:
     void Rebuild();
     void RefreshProgress();
@@ -60,6 +65,8 @@ private:
     QTableWidget* table_;
     QMenu* menu_;
     QAction* cancel_;
+    QAction* pause_;
+    QAction* resume_;
     QAction* retry_;
     QAction* open_;
     QAction* openFolder_;

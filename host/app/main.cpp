@@ -8,6 +8,7 @@
 #include <QSessionManager>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
 
 #include "GuiServices.h"
 #include "HostConfig.h"
@@ -15,6 +16,7 @@
 #include "ModuleLoader.h"
 #include "QuitSignals.h"
 #include "RunningJobs.h"
+#include "SiteLog.h"
 #include "Tour.h"
 #include "Translate.h"
 
@@ -36,13 +38,22 @@ public:
     }
 };
 
-SessionInfo MakeSession(const QCommandLineParser& args, const telmaris::IniFile& ini) {
+// The session of the operator that --operator or [Session] OperatorId names; none (and the
+// reason on standard error and in a box) without a valid one.
+std::optional<SessionInfo> MakeSession(const QCommandLineParser& args,
+                                       const telmaris::IniFile& ini) {
+    const QString option = QStringLiteral("operator");
+    QString error;
+    const auto op = telmaris::SessionOperator(
+        args.isSet(option) ? std::optional<QString>(args.value(option)) : std::nullopt, ini,
+        &error);
+    if (!op) {
+        std::fprintf(stderr, "telmaris-host: %s\n", error.toLocal8Bit().constData());
+        ShowGUIMessage(error, QStringLiteral("TELMARIS"), MB_ICONERROR);
+        return std::nullopt;
+    }
     SessionInfo session;
-    const QString op = args.isSet(QStringLiteral("operator"))
-                           ? args.value(QStringLiteral("operator"))
-                           : ini.Value(QStringLiteral("Session"), QStringLiteral("OperatorId"))
-                                 .value_or(QStringLiteral("0"));
-    session.OperatorId = op.toInt();
+    session.OperatorId = *op;
     session.SessionText = "telmaris-host";
     return session;
 }
@@ -70,43 +81,6 @@ void NoDisplayForHelp(int argc, char** argv) {
     }
 }
 
-// The value of an option before the parser, whose texts are in the chosen language, exists:
-// "--name value" or "--name=value"; the last one counts.
-QString EarlyOption(int argc, char** argv, const char* name) {
-    const QByteArray flag = QByteArray("--") + name;
-    QString value;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == flag && i + 1 < argc) {
-            value = QString::fromLocal8Bit(argv[++i]);
-        } else if (arg.startsWith(flag + '=')) {
-            value = QString::fromLocal8Bit(arg.mid(flag.size() + 1));
-        }
-    }
-    return value;
-}
-
-// The language of the texts: --language, else [Session] Language of the configuration, else
-// the system's locale.
-QString Language(int argc, char** argv) {
-    const QString config = EarlyOption(argc, argv, "config");
-    if (!config.isEmpty()) {
-        telmaris::SetHostConfigPath(config);
-    }
-    telmaris::IniFile ini;
-    telmaris::LoadHostConfig(ini);  // a file that cannot be read is reported later, in words
-    QString rejected;
-    const QString language = ChooseLanguage(
-        EarlyOption(argc, argv, "language"),
-        ini.Value(QStringLiteral("Session"), QStringLiteral("Language")).value_or(QString()),
-        QLocale::system(), &rejected);
-    if (!rejected.isEmpty()) {
-        std::fprintf(stderr, "telmaris-host: unknown language \"%s\" (zh_CN or en), using %s\n",
-                     qPrintable(rejected), qPrintable(language));
-    }
-    return language;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,7 +89,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("telmaris-host"));
     QApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("TELMARIS"));
-    const QString language = Language(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("telmaris-host"));
+    QApplication::setWindowIcon(telmaris::HostIcon());
+    const QString language = telmaris::StartupLanguage(argc, argv);
     if (!InstallLanguage(language)) {
         std::fprintf(stderr, "telmaris-host: the translations for %s are not installed\n",
                      qPrintable(language));
@@ -149,7 +125,13 @@ int main(int argc, char** argv) {
     // An unreadable configuration is reported before any window or module is up.
     telmaris::IniFile ini;
     telmaris::CheckHostConfig(ini);
-    telmaris::HostMainWindow window(MakeSession(args, ini));
+    // No session without an operator: every registration names one.
+    const std::optional<SessionInfo> session = MakeSession(args, ini);
+    if (!session) {
+        return 2;
+    }
+    telmaris::InstallSiteLog(session->OperatorId);
+    telmaris::HostMainWindow window(*session);
     telmaris::QuitOnSignals([&window] { window.RequestQuit(); });
     // The desktop session ending: running transfers ask first, and a no keeps the session.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,

@@ -49,11 +49,16 @@ public:
     // What StoreAs put on the server.
     struct StoredCopy {
         uint64_t size = 0;
-        std::string sha256;  // of the bytes sent, 64 hex digits
+        std::string sha256;        // of the whole local file, 64 hex digits
+        uint64_t resumedFrom = 0;  // where the store continued the remote file; 0: from the start
     };
     // Stores the local file under exactly pszRemoteFile, hashing the bytes as they go out, and
-    // compares the stored size where the server answers SIZE.
-    bool StoreAs(const char* pszRemoteFile, const char* pszLocalFile, StoredCopy* copy);
+    // compares the stored size where the server answers SIZE. from: the bytes of the local file
+    // that the remote file holds already. They are kept where the kOverlap bytes before from are
+    // the local file's and the server continues a store (REST from + STOR, else APPE); else the
+    // store starts again from the beginning. The digest covers the whole local file either way.
+    bool StoreAs(const char* pszRemoteFile, const char* pszLocalFile, StoredCopy* copy,
+                 uint64_t from = 0);
     // Renames pszFrom to pszTo. Where the server does not rename over an existing file, the old
     // one is moved aside first and moved back when the new one cannot take its place: the file
     // under pszTo is never deleted before its successor is there.
@@ -134,6 +139,7 @@ private:
         uint64_t count = 0;    // R or N
         uint32_t elapsed = 0;  // E: time spent in passes, ms
         uint32_t lastReport = 0;
+        uint64_t from = 0;  // where a resumed store started
     };
     // One retrieval into fd from offset restart: ok, the bytes the local file then holds,
     // whether the remote size was known, and whether the first `verify` bytes differed from
@@ -167,8 +173,16 @@ private:
                          bool fill, std::size_t* got);
     // Writes a block with up to kAttempts attempts sharing one write timeout: the bytes taken.
     std::size_t WriteWithRetries(ftp::FileTransfer& remote, const char* data, std::size_t n);
-    // Sends fd to its end; *sent: the size it reported before, then the bytes sent.
-    bool Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256& digest);
+    // Sends fd to its end; *sent: the size it reported before, then the bytes sent. *from: where
+    // the remote file is continued, set to 0 when the server continues none (fd and digest then
+    // start again).
+    bool Store(const char* pszRemoteFile, int fd, uint64_t* sent, uint64_t* from,
+               ftp::Sha256& digest);
+    // from, when the kOverlap bytes before it in the remote file are fd's there; else 0.
+    uint64_t ConfirmedResume(const char* pszRemoteFile, int fd, uint64_t from);
+    // The data connection of a store that continues the remote file at *from where the server
+    // lets it (REST + STOR, else APPE), else (*from set to 0) of one from the start.
+    std::unique_ptr<ftp::FileTransfer> OpenStore(const char* pszRemoteFile, uint64_t* from);
     // Reads fd block by block and sends each, digesting what was sent; false (with the last
     // error) when reading or sending failed.
     bool SendBlocks(const char* pszRemoteFile, ftp::FileTransfer& remote, int fd, uint64_t total,

@@ -55,7 +55,8 @@ bool CFTPClient::PutFile(const char* pszRemoteFile, const char* pszLocalFile) {
     return false;
 }
 
-bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, StoredCopy* copy) {
+bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, StoredCopy* copy,
+                         uint64_t from) {
     FTP_REQUIRE(pszRemoteFile != NULL);
     FTP_REQUIRE(pszLocalFile != NULL);
     // The local file is opened first: a file that cannot be read must never replace a good
@@ -80,8 +81,10 @@ bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, St
     // The size a file reports is only a forecast (a file of /proc says 0): what is read to its
     // end is what is sent, counted and digested.
     uint64_t total = static_cast<uint64_t>(st.st_size);
+    uint64_t resumed =
+        from > 0 && from <= total ? ConfirmedResume(pszRemoteFile, local.Fd(), from) : 0;
     ftp::Sha256 digest;
-    if (!Store(pszRemoteFile, local.Fd(), &total, digest)) {
+    if (!Store(pszRemoteFile, local.Fd(), &total, &resumed, digest)) {
         return false;
     }
     // A server that lost bytes on the way (a full disk that still answered 226) is caught here.
@@ -94,8 +97,63 @@ bool CFTPClient::StoreAs(const char* pszRemoteFile, const char* pszLocalFile, St
     if (copy != nullptr) {
         copy->size = total;
         copy->sha256 = digest.HexDigest();
+        copy->resumedFrom = resumed;
     }
     return true;
+}
+
+uint64_t CFTPClient::ConfirmedResume(const char* pszRemoteFile, int fd, uint64_t from) {
+    // A resume that cannot be confirmed starts again: that is no failure of the store.
+    const KeepError keep(*this);
+    // SIZE also sets binary type, without which a restart marker is refused (pyftpdlib).
+    const auto size = m_hConnect->FileSize(pszRemoteFile);
+    const uint64_t n = std::min<uint64_t>(from, kOverlap);
+    const uint64_t at = from - n;
+    if (size != from || (at > 0 && !m_hConnect->Restart(at, m_options.restart))) {
+        return 0;
+    }
+    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Read, from);
+    if (!remote) {
+        return 0;
+    }
+    std::vector<char> tail(n);
+    std::size_t got = 0;
+    const bool read = remote->Read(tail.data(), n, &got, m_timeouts.readMs, true);
+    // The remote file ends where the bytes asked for end: its final reply confirms them.
+    const bool confirmed = remote->Close(kBrokenReplyWaitMs);
+    return read && confirmed && got == n &&
+                   ftp::SameBytesAt(fd, static_cast<int64_t>(at), tail.data(), n)
+               ? from
+               : 0;
+}
+
+std::unique_ptr<ftp::FileTransfer> CFTPClient::OpenStore(const char* pszRemoteFile,
+                                                         uint64_t* from) {
+    if (*from > 0) {
+        // Only the server's refusal lets the store start again; a lost session fails it.
+        const auto refused = [this] {
+            const int code = EngineFailure().code;
+            return code == 0 || code == ftp::kErrCommandFailed;
+        };
+        m_hConnect->SetFailure({});
+        if (m_hConnect->Restart(*from, m_options.restart)) {
+            if (auto transfer = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write)) {
+                return transfer;
+            }
+        }
+        if (!refused()) {
+            return nullptr;
+        }
+        m_hConnect->SetFailure({});
+        if (auto transfer = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Append)) {
+            return transfer;
+        }
+        if (!refused()) {
+            return nullptr;
+        }
+        *from = 0;
+    }
+    return m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
 }
 
 bool CFTPClient::Publish(const char* pszFrom, const char* pszTo) {
@@ -184,6 +242,24 @@ namespace {
 // A block of the local file: its bytes, 0 at its end, -1 with errno. A file that ends before
 // the size it reported (expectMore) was cut while it was being sent; one that reported 0 (as files
 // of /proc do) or grew is sent to its end.
+// Digests the first n bytes of fd, leaving its position after them; false with errno.
+bool DigestPrefix(int fd, uint64_t n, ftp::Sha256& digest) {
+    std::vector<char> buffer(CFTPClient::kUploadBlockSize);
+    while (n > 0) {
+        const ssize_t got = ::read(fd, buffer.data(), std::min<uint64_t>(n, buffer.size()));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            errno = got == 0 ? EIO : errno;
+            return false;
+        }
+        digest.Update(buffer.data(), static_cast<std::size_t>(got));
+        n -= static_cast<uint64_t>(got);
+    }
+    return true;
+}
+
 ssize_t ReadBlock(int fd, char* buffer, std::size_t size, bool expectMore) {
     for (;;) {
         const ssize_t n = ::read(fd, buffer, size);
@@ -238,7 +314,7 @@ bool CFTPClient::SendBlocks(const char* pszRemoteFile, ftp::FileTransfer& remote
         slow = pass > kSlowBlockMs;
         p.elapsed += pass;
         p.count += accepted;
-        Report(pszRemoteFile, p, std::max(total, p.count), 0);
+        Report(pszRemoteFile, p, std::max(total, p.count), p.from);
         if (accepted < static_cast<std::size_t>(n)) {
             SetErrorFromFailure();
             return false;  // the data connection broke mid-block; the rest cannot follow
@@ -246,20 +322,33 @@ bool CFTPClient::SendBlocks(const char* pszRemoteFile, ftp::FileTransfer& remote
     }
 }
 
-bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, ftp::Sha256& digest) {
+bool CFTPClient::Store(const char* pszRemoteFile, int fd, uint64_t* sent, uint64_t* from,
+                       ftp::Sha256& digest) {
     const uint64_t total = *sent;
-    auto remote = m_hConnect->OpenFile(pszRemoteFile, ftp::Access::Write);
+    const uint64_t asked = *from;
+    if (asked > 0 && !DigestPrefix(fd, asked, digest)) {
+        return FailWithSystemError();
+    }
+    auto remote = OpenStore(pszRemoteFile, from);
     if (!remote) {
         SetErrorFromFailure();
         return false;
+    }
+    if (asked > 0 && *from == 0) {
+        (void)digest.HexDigest();  // starts the digest anew
+        if (::lseek(fd, 0, SEEK_SET) != 0) {
+            return FailWithSystemError();
+        }
     }
     if (m_lpfnProgress != nullptr) {
         m_lpfnProgress(pszRemoteFile, 0, 0, m_dwUserData);
     }
     if (m_observer) {
-        m_observer(0, total, 0);
+        m_observer(*from, total, *from);
     }
     Progress p;
+    p.count = *from;
+    p.from = *from;
     const bool failed = !SendBlocks(pszRemoteFile, *remote, fd, total, digest, p);
     // The server has the last word: a store it did not complete (no space, aborted) failed, and
     // its reply (451, 552) says why better than the broken connection did.

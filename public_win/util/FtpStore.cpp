@@ -125,16 +125,19 @@ void FtpStore::Close() {
 store::Capabilities FtpStore::Can() const {
     store::Capabilities can;
     can.resumeGet = true;
-    return can;  // whether RNTO replaces a file is each server's own, learned by trying
+    can.resumePut = true;  // where the server continues a store (REST + STOR, or APPE)
+    return can;            // whether RNTO replaces a file is each server's own, learned by trying
 }
 
-Result FtpStore::Put(const QString& local, const QString& remote, store::StoredCopy* copy) {
+Result FtpStore::Put(const QString& local, const QString& remote, store::StoredCopy* copy,
+                     uint64_t from) {
     CFTPClient::StoredCopy stored;
     const bool ok = client_->StoreAs(Wire(remote).constData(), LocalPath(local).constData(),
-                                     copy != nullptr ? &stored : nullptr);
+                                     copy != nullptr ? &stored : nullptr, from);
     if (ok && copy != nullptr) {
         copy->size = stored.size;
         copy->sha256 = QString::fromStdString(stored.sha256);
+        copy->resumedFrom = stored.resumedFrom;
     }
     return Outcome(ok);
 }

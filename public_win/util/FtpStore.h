@@ -24,8 +24,8 @@ public:
     void Close() override;
     store::Capabilities Can() const override;
 
-    store::Result Put(const QString& local, const QString& remote,
-                      store::StoredCopy* copy) override;
+    store::Result Put(const QString& local, const QString& remote, store::StoredCopy* copy,
+                      uint64_t from) override;
     store::Result Get(const QString& remote, const QString& local) override;
     store::Result Rename(const QString& from, const QString& to) override;
     store::Result Replace(const QString& from, const QString& to) override;

@@ -131,11 +131,15 @@ PyFtpServer& PyFtpServer::With(const QStringList& faults, std::unique_ptr<PyFtpS
     return Shared();
 }
 
-void PyFtpServer::Reset(const QStringList& faults) {
+void PyFtpServer::SetFaults(const QStringList& faults) {
     // The numbered first line makes every reset a new file for the server, so a fault that
     // happens once (--drop-once) happens again for a test with the same switches as the last.
     const QString text = QStringLiteral("# reset %1\n").arg(++resets_) + faults.join(u'\n');
     WriteFile(control_.filePath(QStringLiteral("faults")), text.toUtf8());
+}
+
+void PyFtpServer::Reset(const QStringList& faults) {
+    SetFaults(faults);
     QDir home(Home());
     for (const QFileInfo& entry :
          home.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {

@@ -49,6 +49,8 @@ public:
     static PyFtpServer& Shared();
     // An empty home directory, and these faults for the connections made from now on.
     void Reset(const QStringList& faults = {});
+    // These faults for the connections made from now on; the home directory stays as it is.
+    void SetFaults(const QStringList& faults);
     // The shared server reset to faults, or a server of its own, kept in own, for switches that
     // only a start can set (TLS, silence, another user).
     static PyFtpServer& With(const QStringList& faults, std::unique_ptr<PyFtpServer>& own);

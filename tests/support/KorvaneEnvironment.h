@@ -43,7 +43,7 @@ public:
                      const QString& extra = QString()) {
         const QString text =
             QStringLiteral(
-                "[SysPara]\nkorvane_conn=%1\nkorvane_ip=%2\nkorvane_user=op\nkorvane_pwd=%3\n"
+                "[SysPara]\nkorvane_conn=%1\nkorvane_ip=%2\nkorvane_user=%6\nkorvane_pwd=%3\n"
                 "korvane_path=%4\n%5\n[CodeTable285]\n501=张三\n502=李四\n[Session]\n"
                 "OperatorId=501\n")
                 .arg(conn.isNull() ? db->ConnectionString() : conn,
@@ -51,7 +51,7 @@ public:
                      : ftp        ? ftp->Server()
                                   : QStringLiteral("127.0.0.1:1"),
                      password.isNull() ? QStringLiteral("secret") : password,
-                     path.isNull() ? QStringLiteral("/orders") : path, extra);
+                     path.isNull() ? QStringLiteral("/orders") : path, extra, user);
         config.Write(text.toUtf8());
     }
 
@@ -79,7 +79,8 @@ public:
     }
 
     std::unique_ptr<TestDatabase> db;
-    PyFtpServer* ftp = nullptr;  // the shared server, once UseFtp() took it
+    PyFtpServer* ftp = nullptr;           // the shared server, once UseFtp() took it
+    QString user = QStringLiteral("op");  // korvane_user
     TempConfig config;
 
 private:

@@ -1,44 +1,18 @@
 #include "PostgresServer.h"
 
 #include <gtest/gtest.h>
-#include <pwd.h>
-#include <unistd.h>
 
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QThread>
+#include <QStandardPaths>
 #include <atomic>
-
-#include "support/FtpServers.h"
 
 namespace korvane::test {
 
 namespace {
-constexpr int kStartTimeoutMs = 30000;
-
-QString FindBinDir() {
-    const QDir base(QStringLiteral("/usr/lib/postgresql"));
-    QStringList versions = base.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(),
-              [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
-    for (const QString& v : versions) {
-        const QString bin = base.filePath(v + QStringLiteral("/bin"));
-        if (QFile::exists(bin + QStringLiteral("/initdb"))) {
-            return bin;
-        }
-    }
-    return QString();
-}
-
-bool ChownToPostgres(const QString& path) {
-    const passwd* pw = getpwnam("postgres");
-    return pw != nullptr && chown(QFile::encodeName(path).constData(), pw->pw_uid, pw->pw_gid) == 0;
-}
+constexpr int kStartTimeoutMs = 120000;
 
 // Stops the cluster when the test program ends, while Qt is still up.
 class StopAtEnd : public ::testing::Environment {
@@ -48,6 +22,21 @@ public:
 [[maybe_unused]] const auto* const kStopAtEnd = ::testing::AddGlobalTestEnvironment(new StopAtEnd);
 
 std::atomic<int> gConnections{0};
+
+// Where the test script's cluster is, taken out of the environment before any test runs: libpq
+// would otherwise lend PGPASSWORD and PGUSER to every connection string that lacks them.
+struct ScriptCluster {
+    QString host = qEnvironmentVariable("PGHOST", QStringLiteral("localhost"));
+    int port = qEnvironmentVariableIntValue("PGPORT");
+    QString user = qEnvironmentVariable("PGUSER", QStringLiteral("postgres"));
+    QString password = qEnvironmentVariable("PGPASSWORD");
+    ScriptCluster() {
+        for (const char* name : {"PGHOST", "PGPORT", "PGUSER", "PGPASSWORD", "PGDATABASE"}) {
+            qunsetenv(name);
+        }
+    }
+};
+const ScriptCluster kScriptCluster;
 }  // namespace
 
 PostgresServer& PostgresServer::Shared() {
@@ -60,99 +49,79 @@ PostgresServer::~PostgresServer() {
 }
 
 bool PostgresServer::Ensure() {
-    if (external_ || running_) {
+    if (reachable_) {
         return true;
     }
     if (tried_) {
         return false;
     }
     tried_ = true;
-    // A cluster the test script started for the whole run (scripts/pg-test-cluster.sh).
-    const int shared = qEnvironmentVariableIntValue("KORVANE_TEST_PG");
-    if (shared > 0) {
-        port_ = shared;
-        external_ = Admin(QStringLiteral("select 1"));
-        if (external_) {
-            return true;
-        }
+    // The cluster that the test script's pg_virtualenv made for the whole run.
+    if (kScriptCluster.port > 0) {
+        host_ = kScriptCluster.host;
+        port_ = kScriptCluster.port;
+        user_ = kScriptCluster.user;
+        password_ = kScriptCluster.password;
+        reachable_ = Admin(QStringLiteral("select 1"));
+        return reachable_;
     }
     return Start();
 }
 
-bool PostgresServer::RunAsOwner(const QString& program, const QStringList& args, QString* output) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    if (geteuid() == 0) {
-        p.start(QStringLiteral("runuser"), QStringList{"-u", "postgres", "--", program} + args);
-    } else {
-        p.start(program, args);
-    }
-    const bool ok = p.waitForFinished(kStartTimeoutMs) && p.exitStatus() == QProcess::NormalExit &&
-                    p.exitCode() == 0;
-    if (output) {
-        *output = QString::fromLocal8Bit(p.readAll());
-    }
-    return ok;
-}
-
 bool PostgresServer::Start() {
-    bin_ = FindBinDir();
-    if (bin_.isEmpty()) {
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("pg_virtualenv"));
+    if (program.isEmpty()) {
+        error_ = QStringLiteral("pg_virtualenv is not installed (package postgresql-common)");
+        return false;
+    }
+    // The command prints where the cluster is (one line among pg_virtualenv's own) and waits
+    // for this program to close its input, or to end however it ends; pg_virtualenv then drops
+    // the cluster. A test cluster: durability is not what is tested here, speed is welcome;
+    // small shared buffers, since every TRUNCATE and DROP between tests scans them all.
+    virtualenv_ = std::make_unique<QProcess>();
+    virtualenv_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    virtualenv_->start(program, {"-t", "-o", "fsync=off", "-o", "synchronous_commit=off", "-o",
+                                 "full_page_writes=off", "-o", "shared_buffers=16MB", "-o",
+                                 "max_connections=100", "sh", "-c",
+                                 "echo \"korvane-cluster $PGHOST $PGPORT $PGUSER $PGPASSWORD\"; "
+                                 "exec cat >/dev/null"});
+    QStringList where;
+    const QDeadlineTimer deadline(kStartTimeoutMs);
+    while (where.size() != 5 && !deadline.hasExpired() &&
+           virtualenv_->state() != QProcess::NotRunning) {
+        if (!virtualenv_->canReadLine()) {
+            virtualenv_->waitForReadyRead(500);
+            continue;
+        }
+        const QString line = QString::fromLocal8Bit(virtualenv_->readLine()).trimmed();
+        if (line.startsWith(QStringLiteral("korvane-cluster "))) {
+            where = line.split(u' ');
+        }
+    }
+    if (where.size() != 5) {
         error_ =
-            QStringLiteral("PostgreSQL server programs are not installed (package postgresql)");
+            QStringLiteral("pg_virtualenv gave no cluster within %1 s").arg(kStartTimeoutMs / 1000);
+        Stop();
         return false;
     }
-    dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/korvane-pg-XXXXXX"));
-    const QString pwfile = dir_->filePath(QStringLiteral("pw"));
-    QFile pw(pwfile);
-    pw.open(QIODevice::WriteOnly);
-    pw.write(Password().toUtf8() + '\n');
-    pw.close();
-    if (geteuid() == 0 && !(ChownToPostgres(dir_->path()) && ChownToPostgres(pwfile))) {
-        error_ = QStringLiteral("cannot hand the cluster directory to the user postgres");
-        return false;
-    }
-    const QString data = dir_->filePath(QStringLiteral("data"));
-    QString log;
-    if (!RunAsOwner(bin_ + QStringLiteral("/initdb"),
-                    {"-D", data, "-U", User(), "--pwfile=" + pwfile, "--auth=scram-sha-256", "-E",
-                     "UTF8", "--locale=C.UTF-8"},
-                    &log)) {
-        error_ = QStringLiteral("initdb failed: ") + log.right(500);
-        return false;
-    }
-    port_ = FreePort();
-    // A test cluster: durability is not what is tested here, speed is welcome. Small shared
-    // buffers, since every TRUNCATE and DROP between tests scans them all.
-    const QString options =
-        QStringLiteral(
-            "-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
-            "-c synchronous_commit=off -c full_page_writes=off -c max_connections=100 "
-            "-c shared_buffers=16MB")
-            .arg(port_)
-            .arg(dir_->path());
-    if (!RunAsOwner(bin_ + QStringLiteral("/pg_ctl"),
-                    {"-D", data, "-l", dir_->filePath(QStringLiteral("server.log")), "-w", "-t",
-                     QString::number(kStartTimeoutMs / 1000), "-o", options, "start"},
-                    &log)) {
-        QFile serverLog(dir_->filePath(QStringLiteral("server.log")));
-        serverLog.open(QIODevice::ReadOnly);
-        error_ = QStringLiteral("the PostgreSQL server did not start: ") + log.right(300) +
-                 QString::fromLocal8Bit(serverLog.readAll().right(500));
-        return false;
-    }
-    running_ = true;
-    return true;
+    host_ = where[1];
+    port_ = where[2].toInt();
+    user_ = where[3];
+    password_ = where[4];
+    reachable_ = Admin(QStringLiteral("select 1"));
+    return reachable_;
 }
 
 void PostgresServer::Stop() {
-    if (running_) {
-        RunAsOwner(bin_ + QStringLiteral("/pg_ctl"),
-                   {"-D", dir_->filePath(QStringLiteral("data")), "-m", "fast", "-w", "stop"},
-                   nullptr);
-        running_ = false;
+    reachable_ = false;
+    if (virtualenv_) {
+        virtualenv_->closeWriteChannel();
+        if (!virtualenv_->waitForFinished(60000)) {
+            virtualenv_->kill();
+            virtualenv_->waitForFinished(5000);
+        }
+        virtualenv_.reset();
     }
-    dir_.reset();
 }
 
 bool PostgresServer::Admin(const QString& sql) {
@@ -160,7 +129,7 @@ bool PostgresServer::Admin(const QString& sql) {
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(QStringLiteral("127.0.0.1"));
+        db.setHostName(host_);
         db.setPort(port_);
         db.setDatabaseName(QStringLiteral("postgres"));
         db.setUserName(User());
@@ -173,6 +142,8 @@ bool PostgresServer::Admin(const QString& sql) {
                 error_ = q.lastError().text();
             }
             db.close();
+        } else {
+            error_ = db.lastError().text();
         }
     }
     QSqlDatabase::removeDatabase(name);
@@ -180,9 +151,10 @@ bool PostgresServer::Admin(const QString& sql) {
 }
 
 QString PostgresServer::ConnectionString(const QString& database, const QString& password) const {
-    return QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1:%1/%2;User ID=%3;Password=%4")
+    return QStringLiteral("Provider=PostgreSQL;Data Source=%1:%2/%3;User ID=%4;Password=%5")
+        .arg(host_)
         .arg(port_)
-        .arg(database, User(), password);
+        .arg(database, user_, password);
 }
 
 bool PostgresServer::CreateDatabase(const QString& name) {

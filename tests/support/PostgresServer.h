@@ -1,27 +1,27 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
-#include <QTemporaryDir>
 #include <memory>
 
 namespace korvane::test {
 
-// A PostgreSQL cluster of the test run's own: the one the test script started for the whole run
-// ($KORVANE_TEST_PG names its port), or else one this program creates in a temporary directory
-// (as the unprivileged user "postgres" when the tests run as root), listening on a free loopback
-// port with password authentication, started on first use and removed when the program ends.
+// The test run's PostgreSQL cluster, made by pg_virtualenv (postgresql-common): the one that
+// scripts/test.sh runs the suites in (its PGHOST, PGPORT, PGUSER and PGPASSWORD), or else one
+// this program asks pg_virtualenv for on first use and that goes when the program ends.
 class PostgresServer {
 public:
     static PostgresServer& Shared();
     ~PostgresServer();
 
-    // Starts the cluster if it is not running yet; false with Error() otherwise.
+    // Reaches the cluster, asking for one if there is none yet; false with Error() otherwise.
     bool Ensure();
     void Stop();
     const QString& Error() const { return error_; }
+    const QString& Host() const { return host_; }
     int Port() const { return port_; }
-    static QString User() { return QStringLiteral("korvane"); }
-    static QString Password() { return QStringLiteral("korvane-test-pw"); }
+    static QString User() { return Shared().user_; }
+    static QString Password() { return Shared().password_; }
     QString ConnectionString(const QString& database, const QString& password = Password()) const;
 
     // Creates or drops (forcibly, connections and all) a database; false on failure.
@@ -31,16 +31,16 @@ public:
 private:
     PostgresServer() = default;
     bool Start();
-    bool RunAsOwner(const QString& program, const QStringList& args, QString* output);
     bool Admin(const QString& sql);
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    QString bin_;
+    std::unique_ptr<QProcess> virtualenv_;  // holds its cluster while its command waits
+    QString host_;
     int port_ = 0;
+    QString user_;
+    QString password_;
     QString error_;
     bool tried_ = false;
-    bool external_ = false;
-    bool running_ = false;
+    bool reachable_ = false;
 };
 
 }  // namespace korvane::test

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "FileStore.h"
 
@@ -27,6 +28,8 @@ public:
         bool alive = true;
         bool dead = false;             // every verb fails as on a connection that is gone
         bool refuseOverwrite = false;  // a rename onto an existing name is refused
+        bool noResume = false;         // a Put never continues a file: it stores it whole
+        qsizetype breakPutAt = -1;     // the next Put stores this many bytes, then breaks off
         QString hangAt;                // the call that blocks until the job is aborted
         std::atomic<bool> hanging{false};
 
@@ -62,19 +65,33 @@ public:
     }
     store::Capabilities Can() const override { return {}; }
 
-    store::Result Put(const QString& local, const QString& remote,
-                      store::StoredCopy* copy) override {
-        return Play(QStringLiteral("Put"), {remote}, [&] {
+    // A Put that continues a file is written down as "Put <name> from <n>".
+    store::Result Put(const QString& local, const QString& remote, store::StoredCopy* copy,
+                      uint64_t from) override {
+        QStringList args{remote};
+        if (from > 0) {
+            args << QStringLiteral("from") << QString::number(from);
+        }
+        if (BreaksOff(local, remote, args)) {
+            return store::Result::Failure(store::Fault::Broken, QStringLiteral("reset by peer"));
+        }
+        return Play(QStringLiteral("Put"), args, [&] {
             QFile file(local);
             file.open(QIODevice::ReadOnly);
             const QByteArray bytes = file.readAll();
+            const QByteArray held = folder_->files.value(remote);
+            const bool continues = from > 0 && !folder_->noResume &&
+                                   static_cast<uint64_t>(held.size()) == from &&
+                                   bytes.startsWith(held);
             folder_->files[remote] = bytes;
             if (copy != nullptr) {
                 copy->size = static_cast<uint64_t>(bytes.size());
                 copy->sha256 = Sha256(bytes);
+                copy->resumedFrom = continues ? from : 0;
             }
             if (progress_) {
-                progress_(copy != nullptr ? copy->size : 0, copy != nullptr ? copy->size : 0, 0);
+                const auto size = static_cast<uint64_t>(bytes.size());
+                progress_(size, size, continues ? from : 0);
             }
         });
     }
@@ -162,6 +179,23 @@ private:
         const std::lock_guard<std::mutex> lock(folder_->mutex);
         folder_->calls << (QStringList(verb) + args).join(u' ');
         return result;
+    }
+
+    // A Put that breakPutAt cuts short: the bytes before it arrived.
+    bool BreaksOff(const QString& local, const QString& remote, const QStringList& args) {
+        const std::lock_guard<std::mutex> lock(folder_->mutex);
+        const qsizetype at = std::exchange(folder_->breakPutAt, -1);
+        if (at < 0) {
+            return false;
+        }
+        folder_->calls << (QStringList(QStringLiteral("Put")) + args).join(u' ');
+        QFile file(local);
+        file.open(QIODevice::ReadOnly);
+        folder_->files[remote] = file.read(at);
+        if (progress_) {
+            progress_(static_cast<uint64_t>(at), static_cast<uint64_t>(file.size()), 0);
+        }
+        return true;
     }
 
     // A call that hangs waits for the job's abort, as a process that is killed never returns.

@@ -151,9 +151,9 @@ public:
         if (!ini.open(QIODevice::Append)) {
             return false;
         }
-        ini.write(QStringLiteral("[%1]\nDriver=korvane-psqlodbc\nServername=127.0.0.1\nPort=%2\n"
+        ini.write(QStringLiteral("[%1]\nDriver=korvane-psqlodbc\nServername=%2\nPort=%3\n"
                                  "Database=%1\n")
-                      .arg(name)
+                      .arg(name, PostgresServer::Shared().Host())
                       .arg(PostgresServer::Shared().Port())
                       .toUtf8());
         added.insert(name);

@@ -190,7 +190,10 @@ std::unique_ptr<FileTransfer> Connection::OpenFile(const std::string& name, Acce
     if (!wire) {
         return nullptr;
     }
-    const std::string command = (access == Access::Read ? "RETR " : "STOR ") + *wire;
+    const char* verb = access == Access::Read     ? "RETR "
+                       : access == Access::Append ? "APPE "
+                                                  : "STOR ";
+    const std::string command = verb + *wire;
     bool fallBack = false;
     const auto restart = restart_;
     restart_.reset();  // the transfer command uses the marker up, whatever happens to it
@@ -221,7 +224,8 @@ std::unique_ptr<FileTransfer> Connection::OpenPassivelyAfterActive(
     }
     restart_.reset();
     bool fallBack = false;
-    if (!abandoned || access == Access::Read) {
+    // A store that continues a file (a restart marker, APPE) cannot go to a name of its own.
+    if (!abandoned || access != Access::Write || restart) {
         return OpenIn(true, command, access, knownSize, &fallBack);
     }
     // The abandoned session may still hold the name: vsftpd locks the file it stores to while

@@ -64,7 +64,8 @@ private:
     std::shared_ptr<const ServerMemory> memory_;
 };
 
-enum class Access { Read, Write };
+// Append: APPE, a store that continues the remote file from its end.
+enum class Access { Read, Write, Append };
 
 // A logged-in FTP control connection. Binary type for transfers; one transfer at a time.
 // Like a handle of curl's, it keeps what its latest call learned: a call that reports failure
@@ -115,8 +116,8 @@ public:
     bool Restart(uint64_t offset, RestartRule rule);
     // Whether rule takes reply as the acceptance of a restart at offset.
     static bool RestartAccepted(const Reply& reply, uint64_t offset, RestartRule rule);
-    // RETR (Read) or STOR (Write) on a new data connection. knownSize is the remote file's size
-    // where SIZE gave it; else the opening reply's "(N bytes)" is taken.
+    // RETR (Read), STOR (Write) or APPE (Append) on a new data connection. knownSize is the remote
+    // file's size where SIZE gave it; else the opening reply's "(N bytes)" is taken.
     std::unique_ptr<FileTransfer> OpenFile(const std::string& name, Access access,
                                            std::optional<uint64_t> knownSize = std::nullopt);
     // RNFR/RNTO; false with the server's reply as the last response.

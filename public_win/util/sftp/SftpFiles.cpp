@@ -22,7 +22,7 @@ using store::Result;
 
 namespace {
 // The bytes before a partial copy's end that are fetched again and compared.
-constexpr uint64_t kOverlap = 64 * 1024;
+constexpr uint64_t kOverlap = store::kResumeOverlap;
 
 Result LocalFailure(const QString& text, const QString& path, int error) {
     return Result::Failure(Fault::Local, text.arg(path, QString::fromLocal8Bit(strerror(error))),
@@ -57,7 +57,51 @@ Result SftpStore::ParseHandle(const Reply& reply, const QString& what, std::stri
     return in.Ok() ? Result::Success() : Unexpected(what);
 }
 
-Result SftpStore::Put(const QString& local, const QString& remote, store::StoredCopy* copy) {
+Result SftpStore::OpenStore(const std::string& path, int fd, const QString& what, uint64_t* from,
+                            std::string* handle) {
+    if (*from > 0) {
+        // Opened without truncating, the file is continued at from: only where it ends there and
+        // its last bytes are the local file's.
+        Attributes remote;
+        Result r = StatPath(path, what, &remote);
+        bool same = false;
+        if (r.Ok() && remote.size == *from) {
+            r = OpenHandle(path, kOpenRead | kOpenWrite, what, handle);
+            if (r.Ok()) {
+                r = TailMatches(*handle, fd, *from, &same);
+            }
+            if (r.Ok() && same) {
+                return r;
+            }
+            if (r.Ok()) {
+                r = CloseHandle(*handle, what);
+            }
+        }
+        if (!r.Ok() && r.fault != Fault::NotFound && r.fault != Fault::Server) {
+            return r;  // the session failed, not the resume
+        }
+        *from = 0;
+    }
+    return OpenHandle(path, kOpenWrite | kOpenCreate | kOpenTruncate, what, handle);
+}
+
+Result SftpStore::TailMatches(const std::string& handle, int fd, uint64_t end, bool* same) {
+    std::string tail;
+    const uint64_t n = std::min(end, kOverlap);
+    Pipeline pipe = Pipe(timeouts_.readMs, Tr("korvane", "读取数据"));
+    pipe.progress = nullptr;
+    Downloader probe(pipe, handle, readChunk_, [&tail](std::string_view data) {
+        tail.append(data);
+        return Result::Success();
+    });
+    const Result r = probe.Run(end - n, end, 0);
+    *same = r.Ok() && tail.size() == n &&
+            ftp::SameBytesAt(fd, static_cast<int64_t>(end - n), tail.data(), n);
+    return r;
+}
+
+Result SftpStore::Put(const QString& local, const QString& remote, store::StoredCopy* copy,
+                      uint64_t from) {
     std::string path;
     Result r = channel_ ? WireName(remote, &path) : NotOpen();
     if (!r.Ok()) {
@@ -76,13 +120,14 @@ Result SftpStore::Put(const QString& local, const QString& remote, store::Stored
     }
     const QString what = Tr("korvane", "上传%1").arg(remote);
     std::string handle;
-    r = OpenHandle(path, kOpenWrite | kOpenCreate | kOpenTruncate, what, &handle);
+    uint64_t resumed = from <= static_cast<uint64_t>(st.st_size) ? from : 0;
+    r = OpenStore(path, file.Fd(), what, &resumed, &handle);
     if (!r.Ok()) {
         return r;
     }
     Uploader upload(Pipe(timeouts_.writeMs, what), handle, file.Fd(),
                     static_cast<uint64_t>(st.st_size), writeChunk_);
-    r = upload.Run();
+    r = upload.Run(resumed);
     if (!r.Ok()) {
         AbandonHandle(handle);
         return r;
@@ -102,6 +147,7 @@ Result SftpStore::Put(const QString& local, const QString& remote, store::Stored
     if (r.Ok() && copy != nullptr) {
         copy->size = upload.Sent();
         copy->sha256 = QString::fromStdString(upload.Digest());
+        copy->resumedFrom = resumed;
     }
     return r;
 }
@@ -161,21 +207,14 @@ Result SftpStore::ResumePoint(const std::string& handle, int fd, const Attribute
         return Result::Success();
     }
     // The partial copy continues only where its last bytes are the server's bytes there.
-    std::string tail;
-    const uint64_t n = std::min(held, kOverlap);
-    Pipeline pipe = Pipe(timeouts_.readMs, Tr("korvane", "读取数据"));
-    pipe.progress = nullptr;
-    Downloader probe(pipe, handle, readChunk_, [&tail](std::string_view data) {
-        tail.append(data);
-        return Result::Success();
-    });
-    const bool longer = remote.size && *remote.size < held;
-    const Result r = longer ? Result::Success() : probe.Run(held - n, held, 0);
-    if (!r.Ok()) {
-        return r;
+    bool same = false;
+    if (!remote.size || *remote.size >= held) {
+        const Result r = TailMatches(handle, fd, held, &same);
+        if (!r.Ok()) {
+            return r;
+        }
     }
-    if (!longer && tail.size() == n &&
-        ftp::SameBytesAt(fd, static_cast<int64_t>(held - n), tail.data(), n)) {
+    if (same) {
         *from = held;
     } else if (ftruncate(fd, 0) != 0) {
         return Result::Failure(Fault::Local,

@@ -35,8 +35,8 @@ public:
     bool Alive() override;
     void Close() override;
     store::Capabilities Can() const override;
-    store::Result Put(const QString& local, const QString& remote,
-                      store::StoredCopy* copy) override;
+    store::Result Put(const QString& local, const QString& remote, store::StoredCopy* copy,
+                      uint64_t from) override;
     store::Result Get(const QString& remote, const QString& local) override;
     store::Result Rename(const QString& from, const QString& to) override;
     store::Result Replace(const QString& from, const QString& to) override;
@@ -69,6 +69,12 @@ private:
 
     store::Result ParseHandle(const Reply& reply, const QString& what, std::string* handle);
     store::Result ReadNames(const std::string& handle, QStringList* names);
+    // The handle of a store to path: continuing the file at *from where it ends there with the
+    // local file's bytes (fd), else truncated (*from set to 0).
+    store::Result OpenStore(const std::string& path, int fd, const QString& what, uint64_t* from,
+                            std::string* handle);
+    // Whether the kResumeOverlap bytes before end in the remote file are fd's there.
+    store::Result TailMatches(const std::string& handle, int fd, uint64_t end, bool* same);
     store::Result ResumePoint(const std::string& handle, int fd, const Attributes& remote,
                               uint64_t* from);
     // What the transfers in flight share: the channel, the clock, the cancel flag.

@@ -63,9 +63,30 @@ Uploader::Uploader(const Pipeline& pipe, std::string handle, int fd, uint64_t to
       chunk_(chunk),
       depth_(DepthFor(kWritesInFlight, chunk)) {}
 
-Result Uploader::Run() {
+Result Uploader::Skip(uint64_t n) {
+    while (n > 0) {
+        std::string block = hasher_.Spare();
+        block.resize(static_cast<std::size_t>(std::min<uint64_t>(n, chunk_)));
+        const ssize_t got = ::read(fd_, block.data(), block.size());
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            const int error = got == 0 ? EIO : errno;
+            return Result::Failure(
+                Fault::Local, Tr("korvane", "读取本地文件失败：%1").arg(strerror(error)), error);
+        }
+        block.resize(static_cast<std::size_t>(got));
+        hasher_.Add(std::move(block));
+        n -= static_cast<uint64_t>(got);
+    }
+    return Result::Success();
+}
+
+Result Uploader::Run(uint64_t from) {
+    Result r = Skip(from);
+    from_ = offset_ = acknowledged_ = from;
     Deadline stall(pipe_.clock, pipe_.stallMs, pipe_.cancel);
-    Result r;
     while (r.Ok() && (!eof_ || !flight_.empty())) {
         r = Fill();
         if (r.Ok()) {
@@ -118,7 +139,7 @@ Result Uploader::Collect(bool* progressed) {
         flight_.pop_front();
         *progressed = true;
         if (pipe_.progress != nullptr && *pipe_.progress) {
-            (*pipe_.progress)(acknowledged_, total_, 0);
+            (*pipe_.progress)(acknowledged_, total_, from_);
         }
     }
     return Result::Success();

@@ -29,8 +29,9 @@ struct Pipeline {
 class Uploader {
 public:
     Uploader(const Pipeline& pipe, std::string handle, int fd, uint64_t total, uint32_t chunk);
-    // Returns once every block was acknowledged, or at the first failure, cancel or stall.
-    store::Result Run();
+    // Sends from the offset from to the end (the bytes before it are hashed, not sent); returns
+    // once every block was acknowledged, or at the first failure, cancel or stall.
+    store::Result Run(uint64_t from = 0);
     uint64_t Sent() const { return acknowledged_; }
     std::string Digest() { return hasher_.Finish(); }
 
@@ -41,10 +42,13 @@ private:
     };
     store::Result Fill();
     store::Result Collect(bool* progressed);
+    // Reads the first n bytes of the file into the digest.
+    store::Result Skip(uint64_t n);
 
     Pipeline pipe_;
     std::string handle_;
     int fd_;
+    uint64_t from_ = 0;
     uint64_t total_;
     uint32_t chunk_;
     std::size_t depth_;
