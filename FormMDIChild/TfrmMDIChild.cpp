@@ -14,6 +14,7 @@
 #include "GuiServices.h"
 #include "HostWindow.h"
 #include "WidgetTree.h"
+#include "WindowBoxes.h"
 #include "ui_FormMDIChild.h"
 
 const char* const TfrmMDIChild::kHintWindowName = "HCN76F2E4C7A4954525905AE433DE29E7FD";
@@ -209,6 +210,7 @@ void TfrmMDIChild::RunOnShow() {
 }
 
 void TfrmMDIChild::Guarded(const std::function<void()>& handler) {
+    const telmaris::BoxOwner owner(this);
     try {
         handler();
     } catch (const std::exception& e) {

@@ -100,8 +100,9 @@ protected:
     // Runs the handler named by the description's OnShow property.
     void showEvent(QShowEvent* event) override;
     // Runs an event handler; an error that leaves it is shown to the operator as one error
-    // message, as the framework's default handler does, and goes no further.
-    static void Guarded(const std::function<void()>& handler);
+    // message, as the framework's default handler does, and goes no further. The boxes it
+    // shows are this window's.
+    void Guarded(const std::function<void()>& handler);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

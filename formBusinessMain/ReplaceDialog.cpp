@@ -9,9 +9,11 @@
 #include <QVBoxLayout>
 
 #include "GuiServices.h"
+#include "HostWindow.h"
 #include "RegistrationReads.h"
 #include "TransferReports.h"
 #include "Translate.h"
+#include "WindowBoxes.h"
 
 namespace korvane {
 
@@ -28,8 +30,8 @@ QPushButton* Button(const QString& text, const char* name) {
 
 ReplaceDialog* ReplaceDialog::Ask(QWidget* window, ReplaceChoices choices) {
     auto* dialog = new ReplaceDialog(window, std::move(choices));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->open();  // window-modal; the answer comes as a signal
+    // One of the window's boxes: over it, holding only it; the answer comes as a signal.
+    telmaris::OpenWindowBox(window, dialog);
     return dialog;
 }
 
@@ -40,7 +42,7 @@ ReplaceDialog::ReplaceDialog(QWidget* window, ReplaceChoices choices)
       question_(new QLabel),
       rest_(new QCheckBox(Tr("korvane", "其余同名文件都这样处理"))) {
     setObjectName(QStringLiteral("ReplaceDialog"));
-    setWindowTitle(Tr("korvane", "上传同名文件"));
+    setWindowTitle(telmaris::NumberedTitle(Tr("korvane", "上传同名文件"), window));
     table_->setObjectName(QStringLiteral("replaceTable"));
     table_->setHorizontalHeaderLabels({Tr("korvane", "文件"), Tr("korvane", "服务器上的文件"),
                                        Tr("korvane", "要上传的文件"), Tr("korvane", "处理")});

@@ -24,6 +24,7 @@
 #include "TransferReports.h"
 #include "Translate.h"
 #include "TrimBlanks.h"
+#include "WindowBoxes.h"
 #include "WindowTransfers.h"
 #include "ui_formBusinessMain.h"
 
@@ -112,6 +113,7 @@ TfrmBusinessMain::~TfrmBusinessMain() {
 }
 
 void TfrmBusinessMain::Notice(const QString& text, int style) {
+    const telmaris::BoxOwner owner(this);
     ShowGUIMessage(text, Title(), style);
 }
 
@@ -431,14 +433,23 @@ void TfrmBusinessMain::closeEvent(QCloseEvent* event) {
         TfrmMDIChild::closeEvent(event);
         return;
     }
-    // The transfers end (and clean up) first; the window closes once they have.
+    // The transfers end (and clean up) first; the window closes once they have. The question
+    // is this window's box: the host and the other windows go on meanwhile.
     event->ignore();
-    if (!transfers_->Closing() &&
-        AskYesNo(Tr("korvane", "正在传输文件，要取消传输并关闭窗口吗？"), Title())) {
-        if (Transferring()) {
-            transfers_->CloseWhenDone();
-        } else {
-            CloseFrame();
-        }
+    if (transfers_->Closing() || closeAsked_) {
+        return;
     }
+    closeAsked_ = true;
+    telmaris::AskInWindow(this, Tr("korvane", "正在传输文件，要取消传输并关闭窗口吗？"), Title(),
+                          [this](bool yes) {
+                              closeAsked_ = false;
+                              if (!yes || transfers_->Closing()) {
+                                  return;
+                              }
+                              if (Transferring()) {
+                                  transfers_->CloseWhenDone();
+                              } else {
+                                  CloseFrame();
+                              }
+                          });
 }

@@ -131,7 +131,8 @@ private:
     korvane::store::Timeouts ftpTimeouts_ = korvane::store::Timeouts::All(30000);
     korvane::store::Clock* ftpClock_;
     int searchRowLimit_ = kMaxSearchRows;
-    bool listCut_ = false;  // the last search had more rows than it listed
+    bool listCut_ = false;     // the last search had more rows than it listed
+    bool closeAsked_ = false;  // the question whether to cancel and close is up
     korvane::WindowTransfers* transfers_;
     korvane::SearchList* searchList_;
     korvane::ListPreview* preview_;

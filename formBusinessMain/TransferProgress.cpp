@@ -84,6 +84,30 @@ QString SpeedText(const ProgressSnapshot& s) {
                          : QString();
 }
 
+void RecentSpeed::Add(int64_t nowMs, uint64_t done) {
+    samples_.push_back({nowMs, done});
+    // One sample at or before the span's start stays, so the span is covered whole.
+    while (samples_.size() > 2 && samples_[1].ms <= nowMs - kSpanMs) {
+        samples_.pop_front();
+    }
+}
+
+double RecentSpeed::BytesPerSecond() const {
+    if (samples_.size() < 2 || samples_.back().ms - samples_.front().ms < 1000) {
+        return -1;
+    }
+    const Sample& first = samples_.front();
+    const Sample& last = samples_.back();
+    const uint64_t moved = last.done > first.done ? last.done - first.done : 0;
+    return static_cast<double>(moved) * 1000.0 / static_cast<double>(last.ms - first.ms);
+}
+
+QString RecentSpeed::Text() const {
+    const double perSecond = BytesPerSecond();
+    return perSecond >= 0 ? FormatBytes(static_cast<uint64_t>(perSecond)) + QStringLiteral("/s")
+                          : QString();
+}
+
 QString ProgressText(Direction direction, const QString& name, const ProgressSnapshot& s) {
     QStringList lines;
     const bool upload = direction == Direction::Upload;

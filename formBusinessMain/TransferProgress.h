@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <deque>
 
 #include "Transfer.h"
 
@@ -27,6 +28,26 @@ int64_t SecondsLeft(const ProgressSnapshot& s);
 QString DoneText(const ProgressSnapshot& s);
 // "10.0 MiB/s"; empty before any byte moved.
 QString SpeedText(const ProgressSnapshot& s);
+
+// The speed of the last few seconds, from samples of a transfer's bytes taken as it runs (the
+// average of the whole transfer hides a server that has just slowed down or sped up).
+class RecentSpeed {
+public:
+    static constexpr int64_t kSpanMs = 5000;
+    // The bytes done at nowMs (of a monotonic clock; samples come in time order).
+    void Add(int64_t nowMs, uint64_t done);
+    // Bytes per second over the last kSpanMs; -1 before samples a second apart.
+    double BytesPerSecond() const;
+    // "1.5 MiB/s"; empty while not known.
+    QString Text() const;
+
+private:
+    struct Sample {
+        int64_t ms;
+        uint64_t done;
+    };
+    std::deque<Sample> samples_;
+};
 
 // The server has been silent this long before the dialog says it waits for it.
 constexpr int64_t kSilenceShownMs = 3000;

@@ -8,6 +8,7 @@
 #include "TransferDialog.h"
 #include "TransferProgress.h"
 #include "Translate.h"
+#include "WindowBoxes.h"
 
 using korvane::Tr;
 
@@ -24,6 +25,7 @@ WindowTransfers::WindowTransfers(QWidget* window, QList<QWidget*> controls, Sett
     connect(&queue_, &TransferQueue::ended, this, &WindowTransfers::Ended);
     connect(&queue_, &TransferQueue::refused, this,
             [this](const TransferQueue::Item&, const QString& why) {
+                const telmaris::BoxOwner owner(window_);
                 if (ReportsEachJob(queue_.BatchSize(), closing_)) {
                     notice_(why);
                 }
@@ -80,6 +82,7 @@ QString WindowTransfers::Retry(const TransferQueue::Item& item) {
 }
 
 void WindowTransfers::Finished() {
+    const telmaris::BoxOwner owner(window_);
     const BatchEnd end = JudgeBatch(direction_, queue_.Batch());
     controls_->Enable();
     if (!closing_) {
@@ -109,13 +112,15 @@ void WindowTransfers::Started(TransferJob* job, const TransferQueue::Item& item)
             watched->Cancel();
         }
     };
-    hooks.progress = [watched] {
+    hooks.progress = [watched, recent = std::make_shared<RecentSpeed>()] {
         telmaris::JobProgress p;
         if (watched) {
-            const ProgressSnapshot s =
-                SnapshotOf(*watched->State(), watched->StartedMs(), MonotonicMs());
+            const int64_t now = MonotonicMs();
+            const ProgressSnapshot s = SnapshotOf(*watched->State(), watched->StartedMs(), now);
+            recent->Add(now, s.done);
             const int64_t left = SecondsLeft(s);
-            p = {DoneText(s), SpeedText(s), left >= 0 ? FormatDuration(left) : QString()};
+            p = {DoneText(s), SpeedText(s), recent->Text(),
+                 left >= 0 ? FormatDuration(left) : QString()};
         }
         return p;
     };
@@ -133,6 +138,7 @@ void WindowTransfers::Started(TransferJob* job, const TransferQueue::Item& item)
 }
 
 void WindowTransfers::Ended(TransferJob* job) {
+    const telmaris::BoxOwner owner(window_);
     const TransferOutcome& outcome = job->Outcome();
     using State = telmaris::RunningJobs::State;
     telmaris::RunningJobs::Instance().End(

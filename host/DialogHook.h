@@ -23,6 +23,8 @@ struct DialogRequest {
     QString preset;             // OpenFile: the preset file-name pattern
     QString folder;             // OpenFile: where it starts, the folder of the last file chosen
     QPointer<QWidget> target;   // Keyword: the combo box
+    QPointer<QWidget> owner;    // the window whose box it is (titled with its number); null
+                                // for the host's own boxes
     bool waitBoxShown = false;  // whether a wait box was up when the box was asked for (it is
                                 // hidden while the box is up: IsWaitBoxShown() is false then)
 };

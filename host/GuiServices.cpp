@@ -30,7 +30,9 @@
 #include <limits>
 
 #include "DialogHook.h"
+#include "HostWindow.h"
 #include "Translate.h"
+#include "WindowBoxes.h"
 
 using korvane::Tr;
 
@@ -66,7 +68,12 @@ QMessageBox::Icon IconForStyle(int style) {
     }
 }
 
+// A box of the window whose code runs opens over it and returns at once; any other is modal.
 void ShowBox(const QString& title, const QString& text, QMessageBox::Icon icon) {
+    if (QWidget* owner = BoxOwner::Current()) {
+        OpenWindowBox(owner, new QMessageBox(icon, title, text, QMessageBox::Ok));
+        return;
+    }
     QMessageBox box(icon, title, text, QMessageBox::Ok, ActiveParent());
     box.exec();
 }
@@ -98,7 +105,8 @@ private:
 DialogRequest MakeRequest(DialogKind kind, const QString& title, const QString& text) {
     DialogRequest r;
     r.kind = kind;
-    r.title = title;
+    r.owner = BoxOwner::Current();
+    r.title = NumberedTitle(title, r.owner);
     r.text = text;
     r.waitBoxShown = IsWaitBoxShown();
     return r;
@@ -150,7 +158,7 @@ void ShowGUIMessage(const QString& text, const QString& title, int style) {
     const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
     if (!AnswerByHook(r, a)) {
-        telmaris::ShowBox(title, text, telmaris::IconForStyle(style));
+        telmaris::ShowBox(r.title, text, telmaris::IconForStyle(style));
     }
 }
 
@@ -160,7 +168,7 @@ void ShowMessage(const QString& text) {
     const telmaris::WaitBoxLowered lowered;
     DialogAnswer a;
     if (!AnswerByHook(r, a)) {
-        telmaris::ShowBox(title, text, QMessageBox::NoIcon);
+        telmaris::ShowBox(r.title, text, QMessageBox::NoIcon);
     }
 }
 
@@ -175,10 +183,31 @@ bool AskYesNo(const QString& text, const QString& title) {
     if (AnswerByHook(r, a)) {
         return a.accepted;
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
-                    telmaris::ActiveParent());
+    QMessageBox box(QMessageBox::Question, r.title, text, QMessageBox::Yes | QMessageBox::No,
+                    r.owner ? r.owner.data() : telmaris::ActiveParent());
+    if (r.owner) {
+        box.setWindowModality(Qt::WindowModal);
+    }
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+void telmaris::AskInWindow(QWidget* owner, const QString& text, const QString& title,
+                           std::function<void(bool)> answered) {
+    const BoxOwner scope(owner);
+    const DialogRequest r = MakeRequest(DialogKind::Confirm, title, text);
+    DialogAnswer a;
+    if (AnswerByHook(r, a)) {
+        answered(a.accepted);
+        return;
+    }
+    auto* box =
+        new QMessageBox(QMessageBox::Question, r.title, text, QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::No);
+    QObject::connect(box, &QDialog::finished, box, [answered = std::move(answered)](int result) {
+        answered(result == QMessageBox::Yes);
+    });
+    OpenWindowBox(owner, box);
 }
 
 namespace {

@@ -23,14 +23,36 @@ QString RunningJobs::Describe(const JobInfo& info) {
         .arg(info.upload ? Tr("telmaris", "上传") : Tr("telmaris", "下载"), info.file, info.window);
 }
 
+QDateTime RunningJobs::Now() const {
+    return clock_ ? clock_() : QDateTime::currentDateTime();
+}
+
 void RunningJobs::Add(QObject* job, const JobInfo& info, const JobHooks& hooks) {
-    Entry e;
-    e.id = nextId_++;
+    Entry* retried = nullptr;
+    for (Entry& e : entries_) {
+        retried = retrying_ != 0 && e.id == retrying_ ? &e : retried;
+    }
+    Entry fresh;
+    Entry& e = retried != nullptr ? *retried : fresh;
+    if (retried == nullptr) {
+        e.id = nextId_++;
+    }
     e.job = job;
     e.info = info;
     e.hooks = hooks;
-    e.started = QDateTime::currentDateTime();
-    entries_.append(e);
+    e.state = State::Running;
+    e.paused = false;
+    e.result.clear();
+    e.progress.clear();
+    e.speed.clear();
+    e.bytes = 0;
+    e.started = Now();
+    e.ended = QDateTime();
+    e.attempts += retried != nullptr ? 1 : 0;
+    if (retried == nullptr) {
+        entries_.append(e);
+    }
+    retrying_ = 0;
     connect(job, &QObject::destroyed, this,
             [this, job] { End(job, State::Failed, Tr("telmaris", "窗口已关闭，传输中止"), 0); });
     emit changed();
@@ -46,9 +68,11 @@ void RunningJobs::End(QObject* job, State state, const QString& result, uint64_t
         e.state = state;
         e.result = result;
         e.bytes = bytes;
-        e.ended = QDateTime::currentDateTime();
+        e.ended = Now();
         if (e.hooks.progress) {
-            e.progress = e.hooks.progress().done;
+            const JobProgress last = e.hooks.progress();
+            e.progress = last.done;
+            e.speed = last.speed;
         }
         e.hooks.cancel = nullptr;
         e.hooks.progress = nullptr;
@@ -121,9 +145,12 @@ QString RunningJobs::Retry(int id) {
     if (e == nullptr || e->job != nullptr || e->state == State::Succeeded || !e->hooks.retry) {
         return Tr("telmaris", "该传输不能重试。");
     }
-    const auto retry = e->hooks.retry;  // starting adds an entry: e may move
+    const auto retry = e->hooks.retry;  // a start that adds an entry may move e
+    retrying_ = id;
     const QString refused = retry();
-    if (refused.isEmpty()) {
+    const bool runsAsItself = retrying_ == 0;
+    retrying_ = 0;
+    if (refused.isEmpty() && !runsAsItself) {
         for (Entry& ended : entries_) {
             if (ended.id == id) {
                 ended.hooks.retry = nullptr;
@@ -133,6 +160,11 @@ QString RunningJobs::Retry(int id) {
         emit changed();
     }
     return refused;
+}
+
+void RunningJobs::Forget(int id) {
+    entries_.removeIf([id](const Entry& e) { return e.id == id && e.job == nullptr; });
+    emit changed();
 }
 
 void RunningJobs::ClearEnded() {

@@ -24,9 +24,10 @@ struct JobInfo {
 
 // How far a job is, as texts its module wrote (so that bytes and times read alike everywhere).
 struct JobProgress {
-    QString done;   // "50%  50.0 MiB / 100.0 MiB", or the bytes alone without a known size
-    QString speed;  // "10.0 MiB/s"; empty before any byte
-    QString left;   // "0:06"; empty when not known or while no bytes arrive
+    QString done;     // "50%  50.0 MiB / 100.0 MiB", or the bytes alone without a known size
+    QString speed;    // the average, "10.0 MiB/s"; empty before any byte
+    QString current;  // the speed of the last few seconds; empty while not known
+    QString left;     // "0:06"; empty when not known or while no bytes arrive
 };
 
 // What a business module lets the host do with one of its jobs.
@@ -58,10 +59,13 @@ public:
         bool paused = false;  // running, stopped to be continued
         QString result;
         uint64_t bytes = 0;
-        QString progress;  // the last progress text, kept once it ended
-        QDateTime started;
+        QString progress;   // the last progress text, kept once it ended
+        QString speed;      // its average speed, kept once it ended
+        QDateTime started;  // of its latest attempt
         QDateTime ended;
+        int attempts = 1;  // a retry runs as the same entry
     };
+    using Clock = std::function<QDateTime()>;
 
     static RunningJobs& Instance();
 
@@ -79,9 +83,15 @@ public:
     bool Resume(int id);
     // What a module tells once its job stopped or goes on again.
     void SetPaused(QObject* job, bool paused);
-    // Starts the ended job id again through its retry hook: empty when it started (it is then
-    // done with: a retry shows as a job of its own), else why not.
+    // Starts the ended job id again through its retry hook: empty when it started, else why
+    // not. The job its hook starts at once runs as entry id, one attempt more; one that starts
+    // later shows as a job of its own.
     QString Retry(int id);
+    // Drops the ended job id from the list.
+    void Forget(int id);
+    // The time of starts and ends (tests set one; an empty one is the system's).
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+    QDateTime Now() const;
     // Where the ends of transfers are logged: $XDG_STATE_HOME/telmaris/transfers.log unless set.
     void SetLogPath(const QString& path) { logPath_ = path; }
     QString LogPath() const;
@@ -100,6 +110,8 @@ private:
 
     QList<Entry> entries_;
     int nextId_ = 1;
+    int retrying_ = 0;  // the entry whose retry hook runs
+    Clock clock_;
     QString logPath_;
 };
 

@@ -22,6 +22,7 @@
 #include "StoreSettings.h"
 #include "TADOConnection.h"
 #include "TADOQuery.h"
+#include "TransferProgress.h"
 #include "TransferReports.h"
 #include "TrimBlanks.h"
 #include "support/DialogRecorder.h"
@@ -39,6 +40,36 @@ using korvane::test::StartsWith;
 using korvane::test::TestDatabase;
 
 namespace {
+
+// The current speed follows the last five seconds of samples: a transfer that slows down shows
+// its new pace at once while the average still lags, and an early or stalled one says so.
+TEST(RecentSpeed, FollowsTheLastFiveSecondsOfSamples) {
+    struct Row {
+        const char* name;
+        QList<std::pair<int64_t, uint64_t>> samples;  // ms, bytes done
+        double perSecond;
+        const char* text;
+    };
+    const Row rows[] = {
+        {"no samples", {}, -1, ""},
+        {"less than a second", {{0, 0}, {500, 50000}}, -1, ""},
+        {"steady", {{0, 0}, {1000, 100000}, {2000, 200000}}, 100000, "97.7 KiB/s"},
+        {"slowed down: only the last 5 s count",
+         {{0, 0}, {2000, 20000000}, {4000, 40000000}, {6000, 40200000}, {9000, 40500000}},
+         100000,
+         "97.7 KiB/s"},
+        {"stalled", {{0, 0}, {1000, 5000}, {7000, 5000}, {8000, 5000}}, 0, "0 B/s"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        korvane::RecentSpeed speed;
+        for (const auto& [ms, done] : row.samples) {
+            speed.Add(ms, done);
+        }
+        EXPECT_DOUBLE_EQ(speed.BytesPerSecond(), row.perSecond);
+        EXPECT_EQ(speed.Text(), QString::fromUtf8(row.text));
+    }
+}
 
 // Download folder: the configured one first, else the program's when writable, else the
 // operator's downloads; a chosen folder that cannot be used is named and nothing else is tried.

@@ -8,11 +8,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
@@ -357,12 +359,142 @@ TEST_P(SlowEndToEnd, AFailedTransferIsRetriedFromTheList) {
     ASSERT_TRUE(retry->isEnabled());
     QTest::mouseClick(retry, Qt::LeftButton);
     ASSERT_TRUE(Ended());
-    ASSERT_EQ(jobs.Entries().size(), 2);
-    EXPECT_EQ(jobs.Entries()[1].state, telmaris::RunningJobs::State::Succeeded);
-    EXPECT_EQ(panel->Table()->item(1, telmaris::TransfersPanel::State)->text(),
+    ASSERT_EQ(jobs.Entries().size(), 1) << "the retry runs in the failed job's row";
+    EXPECT_EQ(jobs.Entries()[0].state, telmaris::RunningJobs::State::Succeeded);
+    EXPECT_EQ(jobs.Entries()[0].attempts, 2);
+    EXPECT_EQ(panel->Table()->item(0, telmaris::TransfersPanel::State)->text(),
               QStringLiteral("完成"));
     EXPECT_EQ(ReadFile(Target(remote)), QByteArray("back again"));
     QFile::remove(Target(remote));
+}
+
+// A second transfer of a second window: its number is in the progress dialog's title, in the
+// panel and in its boxes; Delete in the panel cancels it.
+TEST_P(SlowEndToEnd, ASecondWindowsTransferCarriesItsNumberAndDeleteInThePanelCancelsIt) {
+    auto& jobs = telmaris::RunningJobs::Instance();
+    jobs.ClearEnded();
+    QWidget* b = host->OpenWindow(0);
+    ASSERT_NE(b, nullptr);
+    dialogs.requests.clear();
+    StartUpload(b, QStringLiteral("4"), Pattern(800000, 8));
+    QWidget* progress = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&progress] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                progress = w->objectName() == u"TransferDialog" && w->isVisible() ? w : progress;
+            }
+            return progress != nullptr;
+        },
+        10000));
+    EXPECT_EQ(progress->windowTitle(), QStringLiteral("文件上传 - 号码管理之文件上传 [2]"));
+    telmaris::TransfersPanel* panel = host->Transfers();
+    panel->show();
+    QTableWidget* table = panel->Table();
+    ASSERT_EQ(table->rowCount(), 1);
+    EXPECT_EQ(table->item(0, telmaris::TransfersPanel::Window)->text(),
+              QStringLiteral("号码管理之文件上传 [2]"));
+    QTest::mouseClick(
+        table->viewport(), Qt::LeftButton, {},
+        table->visualItemRect(table->item(0, telmaris::TransfersPanel::File)).center());
+    QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(jobs.Entries()[0].state, telmaris::RunningJobs::State::Cancelled);
+    ASSERT_FALSE(dialogs.requests.isEmpty());
+    for (const auto& r : dialogs.requests) {
+        EXPECT_EQ(r.owner, b) << r.text.toStdString();
+        EXPECT_EQ(r.title, QStringLiteral("提示 [2]"));
+    }
+}
+
+// Windows of the module told apart: numbers after the caption from the second on, a number free
+// again once its window closed; each window's boxes are its own, and a box up over one window
+// leaves the other usable.
+class WindowsEndToEnd : public EndToEnd {
+protected:
+    QPushButton* Button(QWidget* window, const char* name) {
+        return korvane::test::Child<QPushButton>(window, name);
+    }
+    static QList<QMessageBox*> Boxes(const QWidget* window) {
+        QList<QMessageBox*> shown;
+        for (QMessageBox* box : window->findChildren<QMessageBox*>()) {
+            if (box->isVisible()) {
+                shown << box;
+            }
+        }
+        return shown;
+    }
+};
+
+TEST_P(WindowsEndToEnd, WindowsAreNumberedAndTheirBoxesAreTheirOwn) {
+    const QString caption = QStringLiteral("号码管理之文件上传");
+    QPointer<QWidget> second = host->OpenWindow(0);
+    QWidget* third = host->OpenWindow(0);
+    ASSERT_TRUE(second && third);
+    EXPECT_EQ(form->windowTitle(), caption);
+    EXPECT_EQ(second->windowTitle(), caption + QStringLiteral(" [2]"));
+    EXPECT_EQ(third->windowTitle(), caption + QStringLiteral(" [3]"));
+    QMdiSubWindow* secondFrame = host->MdiArea()->subWindowList().value(1);
+    EXPECT_EQ(secondFrame->windowTitle(), caption + QStringLiteral(" [2]"));
+    secondFrame->close();
+    ASSERT_TRUE(QTest::qWaitFor([&second] { return second.isNull(); }, 5000));
+    QWidget* again = host->OpenWindow(0);
+    EXPECT_EQ(again->windowTitle(), caption + QStringLiteral(" [2]")) << "free once closed";
+    EXPECT_EQ(host->OpenWindow(0)->windowTitle(), caption + QStringLiteral(" [4]"));
+    host->MdiArea()->tileSubWindows();
+
+    dialogs.requests.clear();
+    QTest::mouseClick(Button(again, "btnDown"), Qt::LeftButton);
+    QTest::mouseClick(Button(form, "btnDown"), Qt::LeftButton);
+    ASSERT_EQ(dialogs.requests.size(), 2);
+    EXPECT_EQ(dialogs.requests[0].owner, again);
+    EXPECT_EQ(dialogs.requests[0].title, QStringLiteral("提示 [2]"));
+    EXPECT_EQ(dialogs.requests[1].owner, form);
+    EXPECT_EQ(dialogs.requests[1].title, QStringLiteral("提示"));
+
+    telmaris::SetDialogHook({});  // the real boxes from here on
+    QTest::mouseClick(Button(again, "btnDown"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Boxes(again).size() == 1; }, 5000));
+    QMessageBox* box = Boxes(again).constFirst();
+    EXPECT_EQ(box->parentWidget(), again);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("提示 [2]"));
+    EXPECT_EQ(box->text(), QStringLiteral("请选择要下载的记录!"));
+    const QRect over(again->mapToGlobal(QPoint()), again->size());
+    EXPECT_TRUE(over.contains(box->frameGeometry().center())) << "over its own window";
+    QTest::mouseClick(Button(again, "btnDown"), Qt::LeftButton);
+    QTest::mouseClick(Button(form, "btnDown"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Boxes(form).size() == 1; }, 5000))
+        << "the other window stays usable";
+    EXPECT_EQ(Boxes(form).constFirst()->windowTitle(), QStringLiteral("提示"));
+    EXPECT_EQ(again->findChildren<QMessageBox*>().size(), 1)
+        << "the window under its box took no click";
+
+    const QPointer<QMessageBox> closing(box);
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&closing] { return closing.isNull(); }, 5000));
+    QTest::mouseClick(Button(again, "btnDown"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Boxes(again).size() == 1; }, 5000))
+        << "its box closed, the window takes input again";
+}
+
+// At the host's default size the panel opens below the window and hides none of its buttons.
+TEST_P(WindowsEndToEnd, AtTheDefaultSizeThePanelHidesNoneOfTheWindowsButtons) {
+    ASSERT_EQ(host->size(), QSize(1024, 700));
+    host->Transfers()->toggleViewAction()->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(host->Transfers()));
+    QWidget* viewport = host->MdiArea()->viewport();
+    const auto rectIn = [this](const QWidget* w) {
+        return QRect(w->mapTo(host.get(), QPoint()), w->size());
+    };
+    for (const char* name : {"btnFpt", "btnDown", "btnExit"}) {
+        SCOPED_TRACE(name);
+        auto* button = W<QPushButton>(name);
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return rectIn(viewport).contains(rectIn(button)); }, 5000));
+        EXPECT_EQ(button->visibleRegion().boundingRect(), button->rect()) << "not scrolled away";
+    }
+    QTableWidget* table = host->Transfers()->Table();
+    EXPECT_GE(table->viewport()->height(), 3 * table->verticalHeader()->defaultSectionSize())
+        << "room for three rows";
 }
 
 INSTANTIATE_TEST_SUITE_P(On, EndToEnd,
@@ -371,6 +503,8 @@ INSTANTIATE_TEST_SUITE_P(On, EndToEnd,
                                            korvane::db::Backend::Odbc),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, SlowEndToEnd, ::testing::Values(korvane::db::Backend::SQLite),
+                         korvane::test::BackendTestName);
+INSTANTIATE_TEST_SUITE_P(On, WindowsEndToEnd, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);
 INSTANTIATE_TEST_SUITE_P(On, InterruptedEndToEnd, ::testing::Values(korvane::db::Backend::SQLite),
                          korvane::test::BackendTestName);

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 
 #include <QMdiArea>
@@ -22,8 +23,10 @@
 #include "HostControls.h"
 #include "HostWindow.h"
 #include "PathList.h"
+#include "RunningJobs.h"
 #include "TfrmBusinessMain.h"
 #include "TfrmMDIChild.h"
+#include "TransfersPanel.h"
 #include "support/Child.h"
 #include "support/DialogRecorder.h"
 #include "support/Files.h"
@@ -173,6 +176,32 @@ TEST(X11ListKeys, TheListIsOneTabStopAndEnterWrapsInsideTheMdiArea) {
     X11Keys::XKeys({"key", "Return"});
     EXPECT_TRUE(focusIs(form->button)) << "and out of it";
     telmaris::SetHostMdiArea(nullptr);
+}
+
+// Delete in the host's transfers panel cancels the selected running job.
+TEST(X11Panel, DeleteCancelsTheSelectedRunningJob) {
+    auto& jobs = telmaris::RunningJobs::Instance();
+    QObject job;
+    int cancels = 0;
+    telmaris::JobHooks hooks;
+    hooks.cancel = [&cancels] { ++cancels; };
+    jobs.Add(&job,
+             {QStringLiteral("号码管理之文件上传 [2]"), QStringLiteral("9"),
+              QStringLiteral("9_a.pdf"), QStringLiteral("/tmp/9_a.pdf"), true, 501},
+             hooks);
+    telmaris::TransfersPanel panel;
+    panel.resize(800, 240);
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    panel.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    panel.Table()->selectRow(0);
+    panel.Table()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&panel] { return panel.Table()->hasFocus(); }, 3000));
+    X11Keys::XKeys({"key", "Delete"});
+    EXPECT_TRUE(QTest::qWaitFor([&cancels] { return cancels == 1; }, 3000));
+    jobs.End(&job, telmaris::RunningJobs::State::Cancelled, QString(), 0);
+    jobs.ClearEnded();
 }
 
 // The registration window on an SQLite database and a scripted store, shown and active.

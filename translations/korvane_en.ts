@@ -1356,7 +1356,7 @@ The name of the file [%1] has blanks at an end, which the file name box drops; p
     </message>
     <message>
         <source>上传[%1]不能从中断处继续（服务器不支持续传上传，或服务器上已传的部分与本地文件不符），已从头重新上传。</source>
-        <translation>The upload of [%1] could not go on where it stopped (the server does not continue uploads, or the part on the server is not the local file's), so it was uploaded again from the start.</translation>
+        <translation>The upload of [%1] could not go on where it stopped (the server does not continue uploads, or the part on the server is not the local file&apos;s), so it was uploaded again from the start.</translation>
     </message>
     <message>
         <source>
@@ -1857,10 +1857,6 @@ Cancel these transfers and quit?</translation>
         <translation>Progress</translation>
     </message>
     <message>
-        <source>速度</source>
-        <translation>Speed</translation>
-    </message>
-    <message>
         <source>剩余时间</source>
         <translation>Time left</translation>
     </message>
@@ -2013,6 +2009,38 @@ Cancel these transfers and quit?</translation>
     <message>
         <source>暂停</source>
         <translation>Pause</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>用时</source>
+        <translation>Time taken</translation>
+    </message>
+    <message>
+        <source>当前速度</source>
+        <translation>Current speed</translation>
+    </message>
+    <message>
+        <source>平均速度</source>
+        <translation>Average speed</translation>
+    </message>
+    <message>
+        <source>次数</source>
+        <translation>Attempts</translation>
+    </message>
+    <message>
+        <source>从列表中清除</source>
+        <translation>Remove from list</translation>
+    </message>
+    <message>
+        <source>文件[%1]已不在，不能打开。</source>
+        <translation>The file [%1] is no longer there and cannot be opened.</translation>
+    </message>
+    <message>
+        <source>没有可以打开文件[%1]的程序。</source>
+        <translation>No program can open the file [%1].</translation>
     </message>
     <message>
         <source>继续</source>

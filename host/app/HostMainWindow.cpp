@@ -8,7 +8,10 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollArea>
+#include <QStyle>
 #include <QSvgRenderer>
+#include <algorithm>
 
 #include "GuiServices.h"
 #include "HostWindow.h"
@@ -62,6 +65,11 @@ HostMainWindow::HostMainWindow(SessionInfo session)
     connect(&RunningJobs::Instance(), &RunningJobs::changed, this, [this] {
         if (RunningJobs::Instance().Count() >= 2) {
             transfers_->show();
+        }
+    });
+    connect(transfers_, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible) {
+            FitTransfers();
         }
     });
     windows->addAction(Tr("telmaris", "退出"), this, &QWidget::close);
@@ -128,9 +136,31 @@ QWidget* HostMainWindow::OpenWindow(std::size_t index) {
     }
     QWidget* form = modules_[index]->CreateForm(session_);
     if (form != nullptr) {
+        windows_.removeAll(nullptr);
+        NumberWindow(form, windows_);
+        windows_ << form;
         form->show();
     }
     return form;
+}
+
+void HostMainWindow::FitTransfers() {
+    // A form scrolls inside its sub-window: what it needs is its own minimum height.
+    int needed = 0;
+    for (const QMdiSubWindow* sub : area_->subWindowList()) {
+        const auto* scroller = qobject_cast<const QScrollArea*>(sub->widget());
+        const QWidget* form = scroller != nullptr ? scroller->widget() : sub->widget();
+        if (form != nullptr && sub->widget() != nullptr) {
+            needed = std::max(needed,
+                              sub->height() - sub->widget()->height() +
+                                  form->minimumSizeHint().expandedTo(form->minimumSize()).height());
+        }
+    }
+    const int room =
+        height() - area_->y() - style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent) - needed;
+    resizeDocks({transfers_},
+                {std::max(std::min(room, kPanelHeight), transfers_->minimumSizeHint().height())},
+                Qt::Vertical);
 }
 
 }  // namespace telmaris

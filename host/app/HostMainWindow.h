@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 #include <vector>
 
@@ -25,13 +26,16 @@ public:
 
     // Loads a module and adds its menu entry; a failure is shown to the operator.
     bool AddModule(const QString& path);
-    // Opens a new window of module index; null when the module gave none.
+    // Opens a new window of module index, numbered among the open windows of its caption;
+    // null when the module gave none.
     QWidget* OpenWindow(std::size_t index);
     QMdiArea* MdiArea() const { return area_; }
     std::size_t ModuleCount() const { return modules_.size(); }
     class TransfersPanel* Transfers() const {
         return transfers_;
     }
+    // The transfers panel's height where the windows leave room for it.
+    static constexpr int kPanelHeight = 260;
     // Quits as the close box does, asking first while transfers run (SIGTERM, session end).
     void RequestQuit();
 
@@ -41,7 +45,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The transfers panel's height when it opens: what the windows leave free, so their whole
+    // forms stay in view, yet no less than the panel needs.
+    void FitTransfers();
+
     QMdiArea* area_;
+    QList<QPointer<QWidget>> windows_;  // the business windows opened, while they live
     bool quitWhenIdle_ = false;
     class TransfersPanel* transfers_;
     QMenu* modulesMenu_;

@@ -235,6 +235,53 @@ void ReplaceWhenAsked(const QWidget* form) {
         replace->click();
     }
 }
+
+// A second window of the module beside the first, told apart by its number in its caption, in
+// the transfers panel and in its boxes: it uploads the sample as another order, and the two
+// windows are pictured tiled above the panel. The first window is then alone again.
+bool TwoWindows(HostMainWindow& host, QMdiSubWindow* first, const QString& samplePath,
+                const QString& shotDir) {
+    std::printf("6. a second window uploads %s as order 1025\n", qPrintable(samplePath));
+    QWidget* second = host.OpenWindow(host.ModuleCount() - 1);
+    auto* id = second ? Find<QLineEdit>(second, "edDownId2") : nullptr;
+    auto* type = second ? Find<QComboBox>(second, "cmbDownType2") : nullptr;
+    auto* path = second ? Find<QLineEdit>(second, "edDownPath2") : nullptr;
+    auto* upload = second ? Find<QAbstractButton>(second, "btnFpt") : nullptr;
+    if (!id || !type || !path || !upload) {
+        return false;
+    }
+    std::printf("  its caption: %s\n", qPrintable(second->windowTitle()));
+    id->setText(QStringLiteral("1025"));
+    type->setCurrentIndex(type->count() > 1 ? 1 : 0);
+    path->setText(samplePath);
+    upload->click();
+    ReplaceWhenAsked(second);
+    if (!WaitForTransfers()) {
+        return false;
+    }
+    host.MdiArea()->tileSubWindows();
+    host.Transfers()->show();
+    const bool saved = Shot(host, shotDir, QStringLiteral("6a-two-windows.png"));
+    const QList<QMdiSubWindow*> subs = host.MdiArea()->subWindowList();
+    for (QMdiSubWindow* sub : subs) {
+        if (sub != first) {
+            sub->close();
+        }
+    }
+    first->showMaximized();
+    return saved;
+}
+
+// The tour's exit code: 0 when the download saved as target equals the sample and every
+// window was pictured.
+int Verdict(const QString& target, const QString& samplePath, bool pictured) {
+    std::printf("  saved as %s\n", qPrintable(target));
+    const bool identical = QFileInfo::exists(target) && Contents(target) == Contents(samplePath);
+    std::printf("result: the downloaded file %s\n",
+                identical ? "is byte-identical to the sample" : "DIFFERS from the sample");
+    return identical && pictured ? 0 : 1;
+}
+
 }  // namespace
 
 int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QString& shotDir) {
@@ -254,7 +301,7 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     static QString lastMessage;
     SetDialogHook([](const DialogRequest& r) {
         lastMessage = r.text;
-        std::printf("  [box] %s\n",
+        std::printf("  [box: %s] %s\n", qPrintable(r.title),
                     qPrintable(QString(r.text).replace(u'\n', QStringLiteral(" / "))));
         return DialogAnswer{true, QString()};
     });
@@ -348,18 +395,14 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     // The session's transfers, the upload and the download, as the host lists them.
     host.Transfers()->show();
     Shot(host, shotDir, QStringLiteral("6-transfers.png"));
+    const bool pictured = TwoWindows(host, sub, samplePath, shotDir);
     // The same window under a dark desktop theme: the form's colours follow it.
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());
     Shot(host, shotDir, QStringLiteral("7-dark.png"));
     QApplication::setPalette(light);
     SetDialogHook({});
-    std::printf("  saved as %s\n", qPrintable(target));
-
-    const bool identical = QFileInfo::exists(target) && Contents(target) == Contents(samplePath);
-    std::printf("result: the downloaded file %s\n",
-                identical ? "is byte-identical to the sample" : "DIFFERS from the sample");
-    return identical ? 0 : 1;
+    return Verdict(target, samplePath, pictured);
 }
 
 }  // namespace telmaris

@@ -1,9 +1,11 @@
 #include "TransfersPanel.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QUrl>
@@ -34,6 +36,20 @@ QString StateText(const RunningJobs::Entry& e) {
     return Tr("telmaris", "失败");
 }
 
+// "0:07", "1:02:03", as the progress texts write times.
+QString Duration(qint64 seconds) {
+    const qint64 h = seconds / 3600;
+    const QString ms =
+        QStringLiteral("%1:%2").arg(seconds / 60 % 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return h > 0 ? QStringLiteral("%1:%2").arg(h).arg(ms.rightJustified(5, u'0')) : ms;
+}
+
+// The time of day; with the date when it was not today.
+QString StartText(const QDateTime& started, const QDateTime& now) {
+    return started.toString(started.date() == now.date() ? QStringLiteral("HH:mm:ss")
+                                                         : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 void SetText(QTableWidget* table, int row, int column, const QString& text) {
     QTableWidgetItem* item = table->item(row, column);
     if (item == nullptr) {
@@ -46,38 +62,61 @@ void SetText(QTableWidget* table, int row, int column, const QString& text) {
         item->setToolTip(text);
     }
 }
+
+bool FinishedDownload(const RunningJobs::Entry* e) {
+    return e != nullptr && e->state == RunningJobs::State::Succeeded && !e->info.upload;
+}
 }  // namespace
 
 TransfersPanel::TransfersPanel(QWidget* parent)
     : QDockWidget(Tr("telmaris", "传输列表"), parent),
       table_(new QTableWidget(0, Columns)),
-      cancel_(new QPushButton(Tr("telmaris", "取消"))),
-      pause_(new QPushButton(Tr("telmaris", "暂停"))),
-      resume_(new QPushButton(Tr("telmaris", "继续"))),
-      retry_(new QPushButton(Tr("telmaris", "重试"))),
-      openFolder_(new QPushButton(Tr("telmaris", "打开所在文件夹"))) {
+      menu_(new QMenu(this)) {
     setObjectName(QStringLiteral("TransfersPanel"));
     table_->setObjectName(QStringLiteral("transfersTable"));
     table_->setHorizontalHeaderLabels(
         {Tr("telmaris", "窗口"), Tr("telmaris", "申请单号"), Tr("telmaris", "文件"),
-         Tr("telmaris", "方向"), Tr("telmaris", "进度"), Tr("telmaris", "速度"),
-         Tr("telmaris", "剩余时间"), Tr("telmaris", "状态"), Tr("telmaris", "结果")});
+         Tr("telmaris", "方向"), Tr("telmaris", "进度"), Tr("telmaris", "开始时间"),
+         Tr("telmaris", "用时"), Tr("telmaris", "当前速度"), Tr("telmaris", "平均速度"),
+         Tr("telmaris", "剩余时间"), Tr("telmaris", "次数"), Tr("telmaris", "状态"),
+         Tr("telmaris", "结果")});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
     table_->verticalHeader()->hide();
+    table_->setWordWrap(false);  // one line a row: more rows in view
     table_->horizontalHeader()->setStretchLastSection(true);
-    cancel_->setObjectName(QStringLiteral("cancelTransfer"));
-    pause_->setObjectName(QStringLiteral("pauseTransfer"));
-    resume_->setObjectName(QStringLiteral("resumeTransfer"));
-    retry_->setObjectName(QStringLiteral("retryTransfer"));
-    openFolder_->setObjectName(QStringLiteral("openTransferFolder"));
+    table_->horizontalHeader()->resizeSection(
+        Progress,
+        table_->fontMetrics().horizontalAdvance(QStringLiteral("100%  999.9 MiB / 999.9 MiB")) +
+            16);
+    cancel_ =
+        AddAction(Tr("telmaris", "取消"), QKeySequence::Delete, &TransfersPanel::CancelSelected);
+    pause_ = AddAction(Tr("telmaris", "暂停"), {}, &TransfersPanel::PauseSelected);
+    resume_ = AddAction(Tr("telmaris", "继续"), {}, &TransfersPanel::ResumeSelected);
+    retry_ = AddAction(Tr("telmaris", "重试"), {}, &TransfersPanel::RetrySelected);
+    open_ = AddAction(Tr("telmaris", "打开"), Qt::Key_Return, &TransfersPanel::OpenSelected);
+    open_->setShortcuts({Qt::Key_Return, Qt::Key_Enter});
+    openFolder_ =
+        AddAction(Tr("telmaris", "打开所在文件夹"), {}, &TransfersPanel::OpenFolderOfSelected);
+    menu_->addSeparator();
+    forget_ = AddAction(Tr("telmaris", "从列表中清除"), {}, &TransfersPanel::ForgetSelected);
+
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(cancel_);
-    buttons->addWidget(pause_);
-    buttons->addWidget(resume_);
-    buttons->addWidget(retry_);
-    buttons->addWidget(openFolder_);
+    const std::pair<QAction*, const char*> shown[] = {{cancel_, "cancelTransfer"},
+                                                      {pause_, "pauseTransfer"},
+                                                      {resume_, "resumeTransfer"},
+                                                      {retry_, "retryTransfer"},
+                                                      {openFolder_, "openTransferFolder"}};
+    for (const auto& [action, name] : shown) {
+        auto* button = new QPushButton(action->text());
+        button->setObjectName(QLatin1String(name));
+        connect(button, &QPushButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::changed, button,
+                [button, action = action] { button->setEnabled(action->isEnabled()); });
+        buttons->addWidget(button);
+    }
     buttons->addStretch();
     auto* body = new QWidget;
     auto* layout = new QVBoxLayout(body);
@@ -85,16 +124,23 @@ TransfersPanel::TransfersPanel(QWidget* parent)
     layout->addLayout(buttons);
     setWidget(body);
 
-    connect(cancel_, &QPushButton::clicked, this, &TransfersPanel::CancelSelected);
-    connect(pause_, &QPushButton::clicked, this, &TransfersPanel::PauseSelected);
-    connect(resume_, &QPushButton::clicked, this, &TransfersPanel::ResumeSelected);
-    connect(retry_, &QPushButton::clicked, this, &TransfersPanel::RetrySelected);
-    connect(openFolder_, &QPushButton::clicked, this, &TransfersPanel::OpenFolderOfSelected);
-    connect(table_, &QTableWidget::itemSelectionChanged, this, &TransfersPanel::UpdateButtons);
+    connect(table_, &QTableWidget::itemSelectionChanged, this, &TransfersPanel::UpdateActions);
+    connect(table_, &QWidget::customContextMenuRequested, this, &TransfersPanel::PopUpMenu);
     connect(&RunningJobs::Instance(), &RunningJobs::changed, this, &TransfersPanel::Rebuild);
     connect(&refresh_, &QTimer::timeout, this, &TransfersPanel::RefreshProgress);
     refresh_.start(kRefreshMs);
     Rebuild();
+}
+
+QAction* TransfersPanel::AddAction(const QString& text, const QKeySequence& key,
+                                   void (TransfersPanel::*run)()) {
+    auto* action = new QAction(text, this);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(action, &QAction::triggered, this, run);
+    table_->addAction(action);  // its key works where the list has the focus
+    menu_->addAction(action);
+    return action;
 }
 
 int TransfersPanel::JobAt(int row) const {
@@ -110,6 +156,7 @@ int TransfersPanel::SelectedJob() const {
 void TransfersPanel::Rebuild() {
     const int selected = SelectedJob();
     const auto& entries = RunningJobs::Instance().Entries();
+    const int before = table_->rowCount();
     table_->setRowCount(static_cast<int>(entries.size()));
     int row = 0;
     for (const RunningJobs::Entry& e : entries) {
@@ -119,6 +166,7 @@ void TransfersPanel::Rebuild() {
         SetText(table_, row, File, e.info.file);
         SetText(table_, row, Direction,
                 e.info.upload ? Tr("telmaris", "上传") : Tr("telmaris", "下载"));
+        SetText(table_, row, Attempts, QString::number(e.attempts));
         SetText(table_, row, State, StateText(e));
         SetText(table_, row, Result, e.result);
         if (e.id == selected) {
@@ -126,33 +174,55 @@ void TransfersPanel::Rebuild() {
         }
         ++row;
     }
+    // The window's name with its number and the file's name are what tell the rows apart.
+    table_->resizeColumnToContents(Window);
+    table_->resizeColumnToContents(File);
+    if (row > before) {
+        table_->scrollToBottom();  // a new job shows where the operator looks
+    }
     RefreshProgress();
-    UpdateButtons();
+    UpdateActions();
 }
 
 void TransfersPanel::RefreshProgress() {
     const auto& entries = RunningJobs::Instance().Entries();
+    const QDateTime now = RunningJobs::Instance().Now();
     for (int row = 0; row < table_->rowCount() && row < entries.size(); ++row) {
         const RunningJobs::Entry& e = entries[row];
-        const JobProgress p = e.state == RunningJobs::State::Running && e.hooks.progress
+        const bool running = e.state == RunningJobs::State::Running;
+        const JobProgress p = running && e.hooks.progress
                                   ? e.hooks.progress()
-                                  : JobProgress{e.progress, QString(), QString()};
+                                  : JobProgress{e.progress, e.speed, {}, {}};
         SetText(table_, row, Progress, p.done);
+        SetText(table_, row, Started, StartText(e.started, now));
+        SetText(table_, row, Elapsed,
+                Duration(std::max<qint64>(0, e.started.secsTo(running ? now : e.ended))));
+        SetText(table_, row, Current, p.current);
         SetText(table_, row, Speed, p.speed);
         SetText(table_, row, Left, p.left);
     }
 }
 
-void TransfersPanel::UpdateButtons() {
+void TransfersPanel::UpdateActions() {
     const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
     const bool running = e != nullptr && e->state == RunningJobs::State::Running;
-    cancel_->setEnabled(running);
+    cancel_->setEnabled(running && bool(e->hooks.cancel));
     pause_->setEnabled(running && !e->paused && bool(e->hooks.pause));
     resume_->setEnabled(running && e->paused && bool(e->hooks.resume));
-    retry_->setEnabled(e != nullptr && e->state != RunningJobs::State::Running &&
-                       e->state != RunningJobs::State::Succeeded && bool(e->hooks.retry));
-    openFolder_->setEnabled(e != nullptr && e->state == RunningJobs::State::Succeeded &&
-                            !e->info.upload);
+    retry_->setEnabled(e != nullptr && !running && e->state != RunningJobs::State::Succeeded &&
+                       bool(e->hooks.retry));
+    open_->setEnabled(FinishedDownload(e));
+    openFolder_->setEnabled(FinishedDownload(e));
+    forget_->setEnabled(e != nullptr && !running);
+}
+
+void TransfersPanel::PopUpMenu(const QPoint& at) {
+    const int row = table_->rowAt(at.y());
+    if (row < 0) {
+        return;
+    }
+    table_->selectRow(row);
+    menu_->popup(table_->viewport()->mapToGlobal(at));
 }
 
 void TransfersPanel::CancelSelected() {
@@ -177,11 +247,32 @@ void TransfersPanel::RetrySelected() {
     }
 }
 
+void TransfersPanel::OpenSelected() {
+    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
+    if (!FinishedDownload(e)) {
+        return;
+    }
+    const QString& path = e->info.localPath;
+    QString why;
+    if (!QFileInfo::exists(path)) {
+        why = Tr("telmaris", "文件[%1]已不在，不能打开。").arg(path);
+    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        why = Tr("telmaris", "没有可以打开文件[%1]的程序。").arg(path);
+    }
+    if (!why.isEmpty()) {
+        ShowGUIMessage(why, Tr("telmaris", "提示"), MB_ICONINFORMATION);
+    }
+}
+
 void TransfersPanel::OpenFolderOfSelected() {
     const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
     if (e != nullptr) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(e->info.localPath).absolutePath()));
     }
+}
+
+void TransfersPanel::ForgetSelected() {
+    RunningJobs::Instance().Forget(SelectedJob());
 }
 
 }  // namespace telmaris

@@ -3,18 +3,37 @@
 #include <QDockWidget>
 #include <QTimer>
 
+class QAction;
+class QMenu;
 class QPushButton;
 class QTableWidget;
 
 namespace telmaris {
 
-// Every transfer of this session, running and ended: window, order, file, direction, progress,
-// speed, time left, state and result; cancel, pause and resume for a running one, retry for a
-// failed one, and the folder of a finished download.
+// Every transfer of this session as a queue, running and ended: window, order, file, direction,
+// progress, start, time taken, current and average speed, time left, attempts, state and
+// result; one row per job, whose retries count as its attempts. Cancel (Delete), pause and
+// resume for a running one, retry for a failed one, open (Enter) and its folder for a finished
+// download, and taking an ended one off the list; the same in the rows' context menu.
 class TransfersPanel : public QDockWidget {
     Q_OBJECT
 public:
-    enum Column { Window, Order, File, Direction, Progress, Speed, Left, State, Result, Columns };
+    enum Column {
+        Window,
+        Order,
+        File,
+        Direction,
+        Progress,
+        Started,
+        Elapsed,
+        Current,
+        Speed,
+        Left,
+        Attempts,
+        State,
+        Result,
+        Columns
+    };
     static constexpr int kRefreshMs = 500;
 
     explicit TransfersPanel(QWidget* parent = nullptr);
@@ -22,6 +41,8 @@ public:
     QTableWidget* Table() const { return table_; }
     // The job of a row (its id in RunningJobs), 0 for none.
     int JobAt(int row) const;
+    // The context menu of the rows (its actions follow the selection).
+    QMenu* Menu() const { return menu_; }
 
 public slots:
     // The selected job stops where it is, keeping what it did; or goes on from there.
@@ -31,18 +52,25 @@ public slots:
 private:
     void Rebuild();
     void RefreshProgress();
-    void UpdateButtons();
+    void UpdateActions();
     int SelectedJob() const;
     void CancelSelected();
     void RetrySelected();
+    void OpenSelected();
     void OpenFolderOfSelected();
+    void ForgetSelected();
+    void PopUpMenu(const QPoint& at);
+    QAction* AddAction(const QString& text, const QKeySequence& key, void (TransfersPanel::*run)());
 
     QTableWidget* table_;
-    QPushButton* cancel_;
-    QPushButton* pause_;
-    QPushButton* resume_;
-    QPushButton* retry_;
-    QPushButton* openFolder_;
+    QMenu* menu_;
+    QAction* cancel_;
+    QAction* pause_;
+    QAction* resume_;
+    QAction* retry_;
+    QAction* open_;
+    QAction* openFolder_;
+    QAction* forget_;
     QTimer refresh_;
 };
 
