@@ -39,7 +39,11 @@ void SearchList::Menu(const QPoint& at) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(Tr("korvane", "历史记录"), this,
                     [this, row = index.row()] { emit historyAsked(row); });
-    menu->popup(view_->viewport()->mapToGlobal(at));
+    const bool idle = idle_();
+    menu->addAction(Tr("korvane", "下载"), this, &SearchList::downloadAsked)->setEnabled(idle);
+    QAction* saveAs = menu->addAction(Tr("korvane", "另存为…"), this, &SearchList::saveAsAsked);
+    saveAs->setEnabled(idle && view_->SelectedIndexes().size() == 1);
+    menu->popup(view_->viewport()->mapToGlobal(at));  // no nested loop: the menu answers later
 }
 
 bool SearchList::List(const SearchConditions& c, RowTexts texts, int limit, bool* cut) {
@@ -78,16 +82,19 @@ SearchList::Chosen SearchList::Files(const QList<int>& rows) const {
     Chosen chosen;
     for (const int row : rows) {
         const QModelIndex at = model_->index(row, RegistrationModel::kName);
-        const QString remote = at.data(RegistrationModel::kRemoteNameRole).toString();
-        if (!IsPlainFileName(remote)) {
-            chosen.invalid = remote;
+        RowFile file{at.data(RegistrationModel::kRemoteNameRole).toString(),
+                     at.data(RegistrationModel::kCreateDateRole).toString(),
+                     at.data(RegistrationModel::kReplacedRole).toBool()};
+        if (!IsPlainFileName(file.name)) {
+            chosen.invalid = file.name;
             return chosen;
         }
-        if (!chosen.remotes.contains(remote)) {
-            chosen.remotes << remote;  // two rows of one name are one file
-        }
-        if (at.data(RegistrationModel::kReplacedRole).toBool()) {
-            chosen.replaced << remote;
+        const bool listed =
+            std::any_of(chosen.rows.begin(), chosen.rows.end(), [&](const RowFile& r) {
+                return r.name == file.name && r.createDate == file.createDate;
+            });
+        if (!listed) {
+            chosen.rows << file;  // two rows of one name and time are one file
         }
     }
     return chosen;

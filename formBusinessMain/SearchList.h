@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <functional>
 #include <utility>
 
 #include "RowTexts.h"
@@ -33,23 +34,34 @@ public:
     // statement failed (RunSQL said why and the list is empty). cut: whether there were more.
     bool List(const SearchConditions& c, RowTexts texts, int limit, bool* cut);
 
-    // The files of the listed rows (view rows): each remote name once, those of rows that a later
-    // upload of their name replaced, and the first name that could not be written into the
-    // download folder (then nothing is downloaded).
+    // A listed row's file: its name, when it was registered, and whether a later upload of the
+    // name replaced it.
+    struct RowFile {
+        QString name;
+        QString createDate;
+        bool replaced = false;
+    };
+    // The files of the listed rows (view rows), each row of one name and date once, and the
+    // first name that could not be written into the download folder (then nothing is
+    // downloaded).
     struct Chosen {
-        QStringList remotes;
-        QStringList replaced;
+        QList<RowFile> rows;
         QString invalid;
     };
     Chosen Files(const QList<int>& rows) const;
     // The remote name and the order number of a listed row (view row).
     std::pair<QString, QString> NameAndOrder(int row) const;
+    // Whether the window's transfers leave the menu's 下载 and 另存为… open now.
+    void SetIdle(std::function<bool()> idle) { idle_ = std::move(idle); }
 
 signals:
     // The listed rows got their marks and sizes.
     void marked();
-    // 历史记录 was chosen in the list's context menu of a row (view row).
+    // Chosen in the list's context menu: 历史记录 of a row (view row), 下载 of the selected rows,
+    // 另存为… of the one selected row.
     void historyAsked(int row);
+    void downloadAsked();
+    void saveAsAsked();
 
 private:
     void Mark(const SearchConditions& c);
@@ -62,6 +74,7 @@ private:
     RegistrationModel* model_;
     bool sorted_ = false;  // the first fill sorts newest first and fits the columns
     int generation_ = 0;   // a newer search drops the marks of an older one
+    std::function<bool()> idle_ = [] { return true; };
 };
 
 }  // namespace korvane

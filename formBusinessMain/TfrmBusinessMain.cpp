@@ -25,6 +25,7 @@
 #include "Translate.h"
 #include "TrimBlanks.h"
 #include "WindowBoxes.h"
+#include "WindowDownloads.h"
 #include "WindowTransfers.h"
 #include "ui_formBusinessMain.h"
 
@@ -73,7 +74,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     ui->btnOpenFile->setAccessibleName(Tr("korvane", "选择要上传的文件"));
     items_ = std::make_unique<korvane::TransferItems>(
         ADOConnection, ADOQuery, [this](int32_t op) { return OperatorName(op); },
-        [this](const QString& text) { Notice(text); });
+        [this](const QString& text) { Notice(text); },
+        [this](const QString& text, const QString& file) { downloads_->ShowFinished(text, file); });
     transfers_ = new korvane::WindowTransfers(
         this, {ui->GroupBox2, ui->btnFpt, ui->btnDown},
         [this](korvane::TransferRequest* request) { return Settle(request); },
@@ -81,6 +83,7 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     connect(transfers_, &korvane::WindowTransfers::batchEnded, this, &TfrmBusinessMain::BatchEnded);
     connect(&transfers_->Queue(), &korvane::TransferQueue::ended, this,
             [this](korvane::TransferJob* job) { items_->Record(*job, operatorId_); });
+    downloads_ = new korvane::WindowDownloads(this, ADOQuery, *items_, *transfers_);
     searchList_ = new korvane::SearchList(ui->lvList, ui->GroupBox3, ADOQuery);
     connect(searchList_, &korvane::SearchList::marked, this, &TfrmBusinessMain::listMarked);
     preview_ =
@@ -99,6 +102,18 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     });
     connect(searchList_, &korvane::SearchList::historyAsked, this,
             [this](int row) { Guarded([this, row] { ShowHistory(row); }); });
+    searchList_->SetIdle([this] { return transfers_->Idle(); });
+    connect(searchList_, &korvane::SearchList::downloadAsked, this,
+            &TfrmBusinessMain::btnDownClick);
+    connect(searchList_, &korvane::SearchList::saveAsAsked, this, [this] {
+        Guarded([this] {
+            QList<korvane::SearchList::RowFile> rows;
+            QString folder;
+            if (transfers_->Idle() && DownloadTargets(&rows, &folder)) {
+                downloads_->SaveAs(rows.first(), folder);
+            }
+        });
+    });
     auto* drops = new korvane::FileDrops(this, *localNames_, [this] { return transfers_->Idle(); });
     connect(drops, &korvane::FileDrops::dropped, this, [this](const QStringList& files) {
         ui->edDownPath2->setText(korvane::JoinPathList(files));
@@ -332,32 +347,37 @@ void TfrmBusinessMain::btnDownClick() {
     });
 }
 
-void TfrmBusinessMain::Download() {
-    const QList<int> rows = ui->lvList->SelectedIndexes();
-    if (rows.isEmpty()) {
+bool TfrmBusinessMain::DownloadTargets(QList<korvane::SearchList::RowFile>* rows, QString* folder) {
+    const QList<int> selected = ui->lvList->SelectedIndexes();
+    if (selected.isEmpty()) {
         Notice(Tr("korvane", "请选择要下载的记录!"), MB_NOICON);
-        return;
+        return false;
     }
-    const korvane::SearchList::Chosen chosen = searchList_->Files(rows);
+    const korvane::SearchList::Chosen chosen = searchList_->Files(selected);
     if (!chosen.invalid.isNull()) {
         Notice(Tr("korvane", "文件名称[%1]无效，不能下载！").arg(chosen.invalid));
-        return;
+        return false;
     }
-    const korvane::DownloadFolder folder = korvane::ChooseDownloadFolder(
+    const korvane::DownloadFolder chosenFolder = korvane::ChooseDownloadFolder(
         telmaris::TrimBlanks(SysPara(QStringLiteral("korvane_down_dir"))),
         QCoreApplication::applicationDirPath(),
         QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
         korvane::CanCreateFilesIn);
-    if (folder.path.isEmpty()) {
-        Notice(folder.error);
-        return;
+    if (chosenFolder.path.isEmpty()) {
+        Notice(chosenFolder.error);
+        return false;
     }
-    QList<korvane::TransferQueue::Item> items;
-    for (const QString& remote : chosen.remotes) {
-        items << items_->Download(remote, folder.path + u'/' + remote,
-                                  chosen.replaced.contains(remote));
+    *rows = chosen.rows;
+    *folder = chosenFolder.path;
+    return true;
+}
+
+void TfrmBusinessMain::Download() {
+    QList<korvane::SearchList::RowFile> rows;
+    QString folder;
+    if (DownloadTargets(&rows, &folder)) {
+        downloads_->Download(rows, folder);
     }
-    transfers_->Start(korvane::Direction::Download, items);
 }
 
 // Transfers --------------------------------------------------------------------------------

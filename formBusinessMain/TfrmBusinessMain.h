@@ -9,6 +9,7 @@
 
 #include "GuiServices.h"
 #include "LookupLoader.h"
+#include "SearchList.h"
 #include "Statements.h"
 #include "StoreBasics.h"
 #include "SysMgnt.h"
@@ -32,6 +33,7 @@ class LocalNames;
 class ReplaceChoices;
 class SearchList;
 class TransferItems;
+class WindowDownloads;
 class WindowTransfers;
 struct BatchEnd;
 }  // namespace korvane
@@ -111,6 +113,9 @@ private:
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
     void Upload();
+    // The selected rows' files and the download folder; false, with the reason told, when
+    // there is nothing to download.
+    bool DownloadTargets(QList<korvane::SearchList::RowFile>* rows, QString* folder);
     void Download();
     // The history of a listed row's file and order.
     void ShowHistory(int row);
@@ -135,6 +140,7 @@ private:
     bool closeAsked_ = false;  // the question whether to cancel and close is up
     korvane::WindowTransfers* transfers_;
     korvane::SearchList* searchList_;
+    korvane::WindowDownloads* downloads_;
     korvane::ListPreview* preview_;
     std::unique_ptr<korvane::LocalNames> localNames_;
     std::unique_ptr<korvane::TransferItems> items_;

@@ -3,16 +3,20 @@
 #include "GuiServices.h"
 #include "LeftoverUploads.h"
 #include "Registration.h"
-#include "RegistrationReads.h"
 #include "StoreSettings.h"
 #include "TransferHistory.h"
 #include "TransferReports.h"
+#include "Translate.h"
 
 namespace korvane {
 
 TransferItems::TransferItems(db::TADOConnection& connection, db::TADOQuery& query,
-                             OperatorName name, Notice notice)
-    : connection_(connection), query_(query), name_(std::move(name)), notice_(std::move(notice)) {}
+                             OperatorName name, Notice notice, Finished finished)
+    : connection_(connection),
+      query_(query),
+      name_(std::move(name)),
+      notice_(std::move(notice)),
+      finished_(std::move(finished)) {}
 
 TransferItems::~TransferItems() = default;
 
@@ -49,22 +53,28 @@ TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& 
     return item;
 }
 
-TransferQueue::Item TransferItems::Download(const QString& remote, const QString& local,
-                                            bool replaced) const {
+TransferQueue::Item TransferItems::Download(const PlannedDownload& download) const {
     TransferQueue::Item item;
     item.request.direction = Direction::Download;
-    item.request.remote = remote;
-    item.request.local = local;
-    item.prepare = [this](TransferJob& job) {
-        const auto stored = RegistrationReads(query_).Recorded(job.Request().remote);
-        job.SetExpected(stored ? std::optional<ExpectedFile>(
-                                     {static_cast<uint64_t>(stored->size), stored->sha256})
-                               : std::nullopt);
+    item.request.remote = download.plan.remote;
+    item.request.local = download.local;
+    item.prepare = [this, download](TransferJob& job) {
+        const RowDownload now = PlanRowDownload(query_, download.name, download.createDate);
+        if (now.replacing) {
+            return Tr("korvane", "文件[%1]正在被新上传的同名文件替换，请等上传结束后再下载。")
+                .arg(download.name);
+        }
+        if (now.remote != download.plan.remote) {
+            return Tr("korvane", "文件[%1]在选中之后被替换了，请重新查询后再下载。")
+                .arg(download.name);
+        }
+        job.SetExpected(now.expected);
+        job.SetReplace(download.replace);
         return QString();
     };
-    item.report = [notice = notice_, replaced](const TransferJob& job) {
+    item.report = [notice = notice_, finished = finished_, download](const TransferJob& job) {
         if (job.Outcome().Succeeded()) {
-            ShowMessage(DownloadedMessage(job.Request().local, replaced));
+            finished(DownloadedMessage(download, job.Outcome()), job.Outcome().savedAs);
         } else {
             notice(OutcomeMessage(job.Request(), job.Outcome()));
         }

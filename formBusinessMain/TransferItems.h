@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "DownloadPlan.h"
 #include "TransferQueue.h"
 
 namespace korvane {
@@ -23,8 +24,10 @@ class TransferItems {
 public:
     using Notice = std::function<void(const QString&)>;
     using OperatorName = std::function<QString(int32_t)>;
+    // The message after a download that succeeded, and the file it names.
+    using Finished = std::function<void(const QString& text, const QString& file)>;
     TransferItems(db::TADOConnection& connection, db::TADOQuery& query, OperatorName name,
-                  Notice notice);
+                  Notice notice, Finished finished);
     ~TransferItems();
 
     // The local file stored as remote and registered by insert for operatorId. The claim's
@@ -34,9 +37,10 @@ public:
     TransferQueue::Item Upload(const QString& remote, const QString& insert, const QString& local,
                                int32_t operatorId, std::shared_ptr<const void> held,
                                const QString& note = {}) const;
-    // remote fetched into local and checked against its record; replaced: the row a later
-    // upload of its name replaced, so the newer file comes.
-    TransferQueue::Item Download(const QString& remote, const QString& local, bool replaced) const;
+    // The row's content fetched into its local path and checked against its record. When it
+    // starts the row is planned again: a name that an upload is putting in place right now, or
+    // whose content moved since, is refused with a word.
+    TransferQueue::Item Download(const PlannedDownload& download) const;
     // Writes the ended job into the transfer history; a history that cannot be written costs
     // the transfer nothing.
     void Record(const TransferJob& job, int32_t operatorId) const;
@@ -50,6 +54,7 @@ private:
     db::TADOQuery& query_;
     OperatorName name_;
     Notice notice_;
+    Finished finished_;
     std::unique_ptr<LeftoverUploads> leftovers_;
 };
 

@@ -1,5 +1,6 @@
 #include "TransferReports.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 #include "TransferProgress.h"
@@ -22,12 +23,46 @@ QStringList UploadMessages(const TransferRequest& request, const TransferOutcome
     return messages;
 }
 
-QString DownloadedMessage(const QString& local, bool replaced) {
-    QString text = Tr("korvane", "下载成功！保存在[%1]，请查看！").arg(local);
-    if (replaced) {
+QString DownloadedMessage(const PlannedDownload& download, const TransferOutcome& outcome) {
+    if (outcome.alreadyThere) {
+        return Tr("korvane", "本地已有与登记相同的文件[%1]，未重新下载。").arg(outcome.savedAs);
+    }
+    QString text = Tr("korvane", "下载成功！保存在[%1]，请查看！").arg(outcome.savedAs);
+    if (outcome.savedAs != download.local) {
+        text += Tr("korvane", "\n本地的[%1]是另一个文件，已保留。").arg(download.local);
+    }
+    if (download.plan.earlier) {
+        text += Tr("korvane",
+                   "\n该记录的文件之后被同名文件替换过，下载的是该记录当时的文件（第%1版），"
+                   "文件名为[%2]。")
+                    .arg(download.plan.version)
+                    .arg(QFileInfo(outcome.savedAs).fileName());
+    } else if (download.replacedRow && download.plan.version == 0) {
         text += Tr("korvane", "\n该记录的文件已被之后上传的同名文件替换，下载的是最新的文件。");
     }
     return text;
+}
+
+QString LocalConflictQuestion(const QString& folder, const QStringList& described) {
+    return Tr("korvane",
+              "文件夹[%1]中已有同名的文件，与要下载的文件不同：\n%2\n\n替换：用下载的文件替换"
+              "它们；保留两者：下载的文件另存为“名称 (1).扩展名”；取消：不下载。")
+        .arg(folder, described.join(u'\n'));
+}
+
+QString LocalFileLine(const QString& name, const LocalLook& look) {
+    QStringList about;
+    if (!look.plainFile) {
+        about << Tr("korvane", "不是普通文件（可能是链接或文件夹）");
+    } else {
+        about << FormatBytes(static_cast<uint64_t>(look.size))
+              << Tr("korvane", "%1修改")
+                     .arg(look.modified.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+    }
+    if (look.readOnly) {
+        about << Tr("korvane", "只读");
+    }
+    return u'[' + name + u']' + Tr("korvane", "（%1）").arg(about.join(Tr("korvane", "，")));
 }
 
 QString ReplaceQuestion(const QStringList& described, const QString& unreadable) {

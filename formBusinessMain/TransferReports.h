@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "DownloadPlan.h"
 #include "FileRecord.h"
+#include "LocalCopy.h"
 #include "Transfer.h"
 #include "TransferQueue.h"
 
@@ -18,9 +20,16 @@ namespace korvane {
 // The messages after an upload that was the only one of its batch, in order: the outcome, and
 // "文件上传失败！" after every failure that left the file unstored or not in place.
 QStringList UploadMessages(const TransferRequest& request, const TransferOutcome& outcome);
-// After a download that succeeded: where the file went, and for a row that a later upload of
-// its name replaced, that the newer file came.
-QString DownloadedMessage(const QString& local, bool replaced);
+// After a download that succeeded: where the file is (or that an equal one was there), beside
+// which other file it was kept, and for a row that a later upload of its name replaced, that
+// its own earlier version came and under which name, or (a row from before versions were kept)
+// that the newer file came.
+QString DownloadedMessage(const PlannedDownload& download, const TransferOutcome& outcome);
+// The question before downloads whose local names hold other files: one line per file as
+// LocalFileLine describes it.
+QString LocalConflictQuestion(const QString& folder, const QStringList& described);
+// "[7_a.txt]（12.0 KiB，2026-12-09 10:32修改，只读）" of a file under a download's local name.
+QString LocalFileLine(const QString& name, const LocalLook& look);
 
 // The question before an upload replaces registered files: one line per file as described
 // ("[name]" and what the record says of it); unreadable says why the registrations could not

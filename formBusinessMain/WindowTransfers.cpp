@@ -141,11 +141,16 @@ void WindowTransfers::Ended(TransferJob* job) {
     const telmaris::BoxOwner owner(window_);
     const TransferOutcome& outcome = job->Outcome();
     using State = telmaris::RunningJobs::State;
+    if (!outcome.savedAs.isEmpty()) {
+        telmaris::RunningJobs::Instance().SetLocalPath(job, outcome.savedAs);
+    }
+    const QString succeeded =
+        outcome.alreadyThere ? Tr("korvane", "已在本地，未重新下载") : Tr("korvane", "成功");
     telmaris::RunningJobs::Instance().End(
         job,
         outcome.Succeeded() ? State::Succeeded
                             : (outcome.cancelled ? State::Cancelled : State::Failed),
-        outcome.Succeeded() ? Tr("korvane", "成功") : OutcomeMessage(job->Request(), outcome),
+        outcome.Succeeded() ? succeeded : OutcomeMessage(job->Request(), outcome),
         job->State()->done.load());
     delete dialog_;
     warnings_ << outcome.warnings;

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 
@@ -27,11 +28,13 @@ struct DialogRequest {
                                 // for the host's own boxes
     bool waitBoxShown = false;  // whether a wait box was up when the box was asked for (it is
                                 // hidden while the box is up: IsWaitBoxShown() is false then)
+    QStringList buttons;        // buttons beside OK ("打开", ...)
 };
 
 struct DialogAnswer {
     bool accepted = true;  // OK / Yes; false is Cancel / No
     QString text;          // OpenFile: the chosen path; Keyword: the keyword
+    int button = -1;       // the index of the button among DialogRequest::buttons; -1: OK
 };
 
 using DialogHook = std::function<DialogAnswer(const DialogRequest&)>;

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 
+#include "OpenLocal.h"
 #include "SiteLog.h"
 #include "Translate.h"
 
@@ -138,6 +139,26 @@ void RunningJobs::SetPaused(QObject* job, bool paused) {
             emit changed();
         }
     }
+}
+
+void RunningJobs::SetLocalPath(QObject* job, const QString& path) {
+    for (Entry& e : entries_) {
+        if (e.job == job) {
+            e.info.localPath = path;
+        }
+    }
+}
+
+bool RunningJobs::CanOpen(int id) const {
+    const Entry* e = Find(id);
+    return e != nullptr && !e->info.upload && e->state == State::Succeeded;
+}
+
+QString RunningJobs::Open(int id, bool folder) const {
+    if (!CanOpen(id)) {
+        return Tr("telmaris", "只有下载成功的文件可以打开。");
+    }
+    return OpenLocal(Find(id)->info.localPath, folder);
 }
 
 QString RunningJobs::Retry(int id) {

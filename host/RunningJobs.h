@@ -83,6 +83,13 @@ public:
     bool Resume(int id);
     // What a module tells once its job stopped or goes on again.
     void SetPaused(QObject* job, bool paused);
+    // Where a job's file is, once known at its end (a download kept beside another file).
+    void SetLocalPath(QObject* job, const QString& path);
+    // Whether id is a download that succeeded, whose file (or its folder) Open shows.
+    bool CanOpen(int id) const;
+    // Opens that file, or the folder that holds it: empty when it was handed to the desktop,
+    // else why not (see OpenLocal).
+    QString Open(int id, bool folder) const;
     // Starts the ended job id again through its retry hook: empty when it started, else why
     // not. The job its hook starts at once runs as entry id, one attempt more; one that starts
     // later shows as a job of its own.

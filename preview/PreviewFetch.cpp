@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "LocalCopy.h"
 #include "Sha256.h"
 #include "Translate.h"
 
@@ -33,8 +34,9 @@ void PreviewFetch::Start() {
             this, [this, error] { Fail(error, false); }, Qt::QueuedConnection);
         return;
     }
-    // Owner-only from the first byte; a partial copy of an earlier fetch is continued.
-    QFile part(job_->Request().local);
+    // Owner-only from the first byte; a partial copy of an earlier fetch is continued. The job
+    // writes beside its target and puts the file in place once verified.
+    QFile part(PartPath(job_->Request().local));
     if (!part.exists() && part.open(QIODevice::WriteOnly)) {
         part.close();
     }

@@ -770,7 +770,8 @@ TEST(TransferReports, UploadMessagesFollowTheStepThatFailed) {
 TEST(TransferReports, BatchEndsAndWarningsOnce) {
     using korvane::Direction;
     using R = korvane::TransferQueue::Result;
-    const QList<R> mixed{{"7_a", true, false, {}}, {"7_b", false, false, "why"}};
+    const QList<R> mixed{{"7_a", true, false, {}, {}, false},
+                         {"7_b", false, false, "why", {}, false}};
     const korvane::BatchEnd up = korvane::JudgeBatch(Direction::Upload, mixed);
     EXPECT_FALSE(up.allSucceeded);
     EXPECT_FALSE(up.clearInputs);
@@ -859,6 +860,58 @@ TEST(ReplaceChoices, EachNameReplacedOrSkippedAndTheRestAtOnce) {
     const korvane::BatchEnd end = korvane::JudgeBatch(korvane::Direction::Upload, batch);
     EXPECT_EQ(end.summary, QStringLiteral("已上传1个文件：1_a（替换了…）\n跳过1个文件：1_b"));
     EXPECT_TRUE(end.allSucceeded && end.clearInputs) << "a skip is the operator's choice";
+}
+
+// What the operator reads after downloads: where the file is, that an equal one was there,
+// which file was kept beside it, which earlier version came (or, for a row from before versions
+// were kept, that the newest did); a batch names its folder.
+TEST(TransferReports, DownloadsSayWhereAndWhich) {
+    const QString saved = QStringLiteral("下载成功！保存在[%1]，请查看！");
+    struct Row {
+        const char* savedAs;
+        bool alreadyThere;
+        int version;
+        bool earlier;
+        bool replacedRow;
+        QString said;
+    };
+    const Row rows[] = {
+        {"/d/7_a.txt", false, 0, false, false, saved.arg("/d/7_a.txt")},
+        {"/d/7_a.txt", true, 0, false, false,
+         QStringLiteral("本地已有与登记相同的文件[/d/7_a.txt]，未重新下载。")},
+        {"/d/7_a (1).txt", false, 0, false, false,
+         saved.arg("/d/7_a (1).txt") +
+             QStringLiteral("\n本地的[/d/7_a.txt]是另一个文件，已保留。")},
+        {"/d/7_a.txt", false, 2, true, true,
+         saved.arg("/d/7_a.txt") +
+             QStringLiteral("\n该记录的文件之后被同名文件替换过，下载的是该记录当时的文件（第2"
+                            "版），文件名为[7_a.txt]。")},
+        {"/d/7_a.txt", false, 0, false, true,
+         saved.arg("/d/7_a.txt") +
+             QStringLiteral("\n该记录的文件已被之后上传的同名文件替换，下载的是最新的文件。")},
+        {"/d/7_a.txt", false, 3, false, true, saved.arg("/d/7_a.txt")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.said.toStdString());
+        korvane::PlannedDownload download;
+        download.local = QStringLiteral("/d/7_a.txt");
+        download.replacedRow = row.replacedRow;
+        download.plan.version = row.version;
+        download.plan.earlier = row.earlier;
+        korvane::TransferOutcome outcome;
+        outcome.savedAs = QString::fromUtf8(row.savedAs);
+        outcome.alreadyThere = row.alreadyThere;
+        EXPECT_EQ(korvane::DownloadedMessage(download, outcome), row.said);
+    }
+    using R = korvane::TransferQueue::Result;
+    const QList<R> batch{{"7_a.txt", true, false, {}, {}, false, "/d/7_a.txt", false},
+                         {"7_b.txt", true, false, {}, {}, false, "/d/7_b (1).txt", false},
+                         {"7_c.txt", true, false, {}, {}, false, "/d/7_c.txt", true},
+                         {"7_d.txt", false, false, "why", {}, false, {}, false}};
+    EXPECT_EQ(korvane::TransferQueue::Summary(korvane::Direction::Download, batch),
+              QStringLiteral("已下载2个文件到[/d]：7_a.txt、7_b (1).txt\n"
+                             "1个文件已在[/d]中，与登记的相同，未重新下载：7_c.txt\n"
+                             "未下载1个文件：\n7_d.txt：why"));
 }
 
 // The window's reads on a real database, each leaving the query closed: the order types, the

@@ -236,7 +236,8 @@ TEST_P(InterruptedEndToEnd, ARepeatedDownloadResumesTheInterruptedCopy) {
     ASSERT_EQ(dialogs.requests.size(), 1) << "the interrupted transfer says so";
     EXPECT_TRUE(
         StartsWith(dialogs.requests[0].text, QStringLiteral("下载文件[9_big.bin]时传输中断！")));
-    EXPECT_EQ(QFileInfo(Target(remote)).size(), 262144);
+    EXPECT_FALSE(QFileInfo::exists(Target(remote))) << "no half file under the name";
+    EXPECT_EQ(QFileInfo(Target(remote) + QStringLiteral(".part")).size(), 262144);
     dialogs.requests.clear();
     Click("btnDown");
     ASSERT_EQ(dialogs.requests.size(), 1);

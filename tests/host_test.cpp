@@ -29,6 +29,7 @@
 #include "GuiServices.h"
 #include "HostConfig.h"
 #include "HostControls.h"
+#include "RunningJobs.h"
 #include "SysMgnt.h"
 #include "TrimBlanks.h"
 #include "support/DialogRecorder.h"
@@ -715,6 +716,52 @@ TEST(GuiServices, ChineseLanguageForCalendarsAndStandardButtons) {
     EXPECT_EQ(calendar.locale().language(), QLocale::Chinese);
     EXPECT_EQ(QLocale().monthName(12), QStringLiteral("十二月"));
     QLocale::setDefault(QLocale::c());
+}
+
+}  // namespace
+
+namespace {
+
+// Only a download that succeeded opens from the host's list; where the desktop has no program
+// for it, or the file is gone, the operator is told why and where.
+TEST(RunningJobs, AFinishedDownloadOpensOrSaysWhereItIs) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("7_a.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    auto& jobs = telmaris::RunningJobs::Instance();
+    jobs.ClearEnded();
+    jobs.SetLogPath(dir.filePath(QStringLiteral("transfers.log")));
+    QObject download;
+    QObject upload;
+    telmaris::JobInfo info;
+    info.upload = false;
+    info.localPath = dir.filePath(QStringLiteral("asked.txt"));
+    jobs.Add(&download, info, {});
+    info.upload = true;
+    jobs.Add(&upload, info, {});
+    const int id = jobs.Entries().first().id;
+    EXPECT_FALSE(jobs.CanOpen(id)) << "not while it runs";
+    jobs.SetLocalPath(&download, path);  // kept under another name at its end
+    jobs.End(&download, telmaris::RunningJobs::State::Succeeded, QString(), 0);
+    jobs.End(&upload, telmaris::RunningJobs::State::Succeeded, QString(), 0);
+    EXPECT_TRUE(jobs.CanOpen(id));
+    EXPECT_FALSE(jobs.CanOpen(id + 1)) << "an upload has no local file to open";
+
+    // No program to hand it to: no launcher on the path, none in the offscreen platform.
+    const QByteArray path0 = qgetenv("PATH");
+    qputenv("PATH", dir.path().toUtf8());
+    const QString folderWhy = jobs.Open(id, true);
+    qputenv("PATH", path0);
+    EXPECT_EQ(
+        folderWhy,
+        QStringLiteral("没有可以打开文件夹的程序，请在文件管理器中打开[%1]。").arg(dir.path()));
+    QFile::remove(path);
+    EXPECT_EQ(jobs.Open(id, false),
+              QStringLiteral("文件[%1]已不存在，可能已被移走或删除。").arg(path));
+    EXPECT_EQ(jobs.Open(id + 1, false), QStringLiteral("只有下载成功的文件可以打开。"));
+    jobs.ClearEnded();
 }
 
 }  // namespace

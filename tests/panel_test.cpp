@@ -191,7 +191,7 @@ TEST_F(Panel, EnterOpensAFinishedDownloadAndTheMenuActsOnTheRow) {
     EXPECT_EQ(desktop.opened.value(2), dir.path());
     FromMenu(2, QStringLiteral("打开"));
     EXPECT_EQ(desktop.opened.size(), 3);
-    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件[%1]已不在，不能打开。")
+    EXPECT_EQ(dialogs.Texts(), QStringList{QStringLiteral("文件[%1]已不存在，可能已被移走或删除。")
                                                .arg(dir.filePath(QStringLiteral("moved.pdf")))});
 
     FromMenu(0, QStringLiteral("从列表中清除"));

@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "LocalCopy.h"
 #include "TransferJob.h"
 #include "support/Files.h"
 #include "support/ScriptedStore.h"
@@ -239,6 +240,74 @@ TEST(TransferSteps, DownloadIsVerifiedOrKeptAside) {
         EXPECT_EQ(QFile::exists(local + QStringLiteral(".mismatch")), row.keptAside);
         if (row.reached == Step::Done) {
             EXPECT_EQ(korvane::test::ReadFile(local), content);
+        }
+    }
+}
+
+// What a download's local name held is never lost: an equal file is the download (no session,
+// nothing touched), another file is replaced only with the operator's word and else kept beside
+// the download, a copy broken off under the final name is completed, and no link is followed.
+TEST(TransferSteps, ALocalFileIsNeverLost) {
+    const QByteArray content = korvane::test::Pattern(3000);
+    enum Kind { Plain, ReadOnly, Link, PartLink };
+    struct Row {
+        const char* name;
+        Kind kind;
+        QByteArray held;  // Plain, ReadOnly: under the local name; else in the links' target
+        bool replace;
+        bool fetched;
+        const char* savedAs;  // the file name of the download; null: it failed
+        bool heldKept;        // the held file (or link) is still under the local name
+    };
+    const QByteArray mine = "the operator's own";
+    const Row rows[] = {
+        {"equal", Plain, content, false, false, "7_a.bin", true},
+        {"shorter, another file", Plain, mine, false, true, "7_a (1).bin", true},
+        {"longer, another file", Plain, QByteArray(4000, 'x'), false, true, "7_a (1).bin", true},
+        {"another file replaced", Plain, mine, true, true, "7_a.bin", false},
+        {"a copy broken off", Plain, content.left(1000), false, true, "7_a.bin", false},
+        {"a read-only copy broken off", ReadOnly, content.left(1000), false, true, "7_a (1).bin",
+         true},
+        {"a link", Link, mine, false, true, "7_a (1).bin", true},
+        {"a link replaced", Link, mine, true, true, "7_a.bin", false},
+        {"a .part that is a link", PartLink, mine, false, false, nullptr, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bench run;
+        run.folder->files[QStringLiteral("7_a.bin")] = content;
+        auto job = run.Job(korvane::Direction::Download, QStringLiteral("7_a.bin"));
+        const QString local = job->Request().local;
+        const QString outside = run.dir.filePath(QStringLiteral("outside.txt"));
+        korvane::test::WriteFile(row.kind == Plain || row.kind == ReadOnly ? local : outside,
+                                 row.held);
+        if (row.kind == ReadOnly) {
+            QFile::setPermissions(local, QFile::ReadOwner);
+        } else if (row.kind != Plain) {
+            QFile::link(outside, row.kind == Link ? local : korvane::PartPath(local));
+        }
+        job->SetExpected(korvane::ExpectedFile{3000, ScriptedStore::Sha256(content)});
+        job->SetReplace(row.replace);
+        ASSERT_TRUE(Bench::Finish(*job));
+        const TransferOutcome& outcome = job->Outcome();
+        EXPECT_EQ(run.folder->Calls().contains(QStringLiteral("Get 7_a.bin")), row.fetched);
+        EXPECT_EQ(outcome.alreadyThere, !row.fetched && row.savedAs != nullptr);
+        EXPECT_EQ(run.folder->Calls().contains(QStringLiteral("Open")), !outcome.alreadyThere)
+            << "an equal file needs no session";
+        if (row.savedAs == nullptr) {
+            EXPECT_EQ(outcome.fault, Fault::Local);
+        } else {
+            EXPECT_TRUE(outcome.Succeeded()) << outcome.reason.toStdString();
+            EXPECT_EQ(outcome.savedAs, run.dir.filePath(QString::fromUtf8(row.savedAs)));
+            EXPECT_EQ(korvane::test::ReadFile(outcome.savedAs), content);
+            EXPECT_FALSE(QFile::exists(korvane::PartPath(outcome.savedAs)));
+        }
+        if (row.heldKept && row.kind != Link) {
+            EXPECT_EQ(korvane::test::ReadFile(local), row.held);
+        }
+        EXPECT_EQ(QFileInfo(local).isSymLink(), row.kind == Link && row.heldKept);
+        if (row.kind == Link || row.kind == PartLink) {
+            EXPECT_EQ(korvane::test::ReadFile(outside), row.held) << "never written through";
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include "CFTPClient.h"
 #include "FtpTrace.h"
+#include "LocalCopy.h"
 #include "Transfer.h"
 #include "TransferJob.h"
 #include "TransferProgress.h"
@@ -88,10 +89,12 @@ TEST(TransferDriver, CancelEndsAStalledDownloadWithinASecond) {
     const korvane::TransferOutcome& outcome = transfer.Outcome();
     EXPECT_TRUE(outcome.cancelled);
     EXPECT_EQ(outcome.reached, korvane::TransferOutcome::Step::Transfer);
-    EXPECT_EQ(QFileInfo(job.local).size(), 70000) << "the bytes that arrived stay";
-    EXPECT_EQ(korvane::OutcomeMessage(job, outcome),
-              QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
-                  .arg(job.local));
+    const QString part = korvane::PartPath(job.local);
+    EXPECT_EQ(QFileInfo(part).size(), 70000) << "the bytes that arrived stay";
+    EXPECT_FALSE(QFileInfo::exists(job.local)) << "no half file under the final name";
+    EXPECT_EQ(
+        korvane::OutcomeMessage(job, outcome),
+        QStringLiteral("已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。").arg(part));
 }
 
 // A cancelled download promises a resume only where the next download will make one: more than
@@ -119,16 +122,16 @@ TEST(TransferDriver, ACancelPromisesAResumeOnlyWhereOneWillHappen) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        QFile::remove(job.local);
+        const QString part = korvane::PartPath(job.local);
+        QFile::remove(part);
         if (row.held >= 0) {
-            korvane::test::WriteFile(job.local, QByteArray(row.held, 'x'));
+            korvane::test::WriteFile(part, QByteArray(row.held, 'x'));
         }
         job.settings.ftp.restart = row.rule;
         const QString expected =
-            row.text == nullptr
-                ? QStringLiteral("已取消下载。")
-                : QStringLiteral("已取消下载，已收到的部分保留在[%1]").arg(job.local) +
-                      QString::fromUtf8(row.text);
+            row.text == nullptr ? QStringLiteral("已取消下载。")
+                                : QStringLiteral("已取消下载，已收到的部分保留在[%1]").arg(part) +
+                                      QString::fromUtf8(row.text);
         EXPECT_EQ(korvane::OutcomeMessage(job, outcome), expected);
     }
 }

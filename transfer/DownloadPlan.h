@@ -24,6 +24,17 @@ struct RowDownload {
 
 RowDownload PlanRowDownload(db::TADOQuery& query, const QString& name, const QString& createDate);
 
+// One row's download as the window settled it: the row, its plan, where it is saved and whether
+// the operator said the file there may be replaced.
+struct PlannedDownload {
+    QString name;        // the registered name
+    QString createDate;  // the row's
+    bool replacedRow = false;
+    RowDownload plan;
+    QString local;
+    bool replace = false;
+};
+
 // "7000_doc.bin" as its version 2 is saved: "7000_doc.v2.bin".
 QString EarlierLocalName(const QString& name, int version);
 

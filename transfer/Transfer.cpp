@@ -4,6 +4,7 @@
 #include <chrono>
 #include <utility>
 
+#include "LocalCopy.h"
 #include "Translate.h"
 
 using korvane::Tr;
@@ -93,19 +94,19 @@ QString CancelMessage(const TransferRequest& job, const TransferOutcome& outcome
     }
     // A resume needs more than the bytes it compares again, and a restart rule that the
     // server's words are known to meet; else the promise could not be kept.
-    const QFileInfo held(job.local);
+    const QString part = PartPath(job.local);
+    const QFileInfo held(part);
     if (!held.exists()) {
         return Tr("korvane", "已取消下载。");
     }
     if (held.size() <= static_cast<qint64>(store::kResumeOverlap)) {
         return Tr("korvane", "已取消下载，已收到的部分保留在[%1]，再次下载时将从头下载。")
-            .arg(job.local);
+            .arg(part);
     }
     if (!ResumeIsSure(job.settings)) {
-        return Tr("korvane", "已取消下载，已收到的部分保留在[%1]。").arg(job.local);
+        return Tr("korvane", "已取消下载，已收到的部分保留在[%1]。").arg(part);
     }
-    return Tr("korvane", "已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。")
-        .arg(job.local);
+    return Tr("korvane", "已取消下载，已收到的部分保留在[%1]，再次下载时从那里续传。").arg(part);
 }
 
 // The first line of a failed login: what went wrong in the operator's terms and what to do.

@@ -48,6 +48,10 @@ struct TransferOutcome {
     int code = 0;  // the backend's error number behind reason, for the trace
     // What the store's layer warned of on the way (a session left unencrypted), in order.
     QStringList warnings;
+    // A download: where its verified file is (the local name, or a free name beside it where
+    // that held another file), and whether an equal file was there and nothing was transferred.
+    QString savedAs;
+    bool alreadyThere = false;
     bool Succeeded() const { return reached == Step::Done; }
 };
 

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "LocalCopy.h"
 #include "TemporaryName.h"
 #include "Translate.h"
 
@@ -20,6 +21,7 @@ struct Fetched {
     TransferOutcome outcome;
     QString sha256;
     uint64_t size = 0;
+    bool verified = false;  // matched the expected file (or none was expected) and is in place
 };
 
 // The SHA-256 of a local file, empty when it cannot be read.
@@ -294,43 +296,66 @@ void TransferJob::Fetch(Session session) {
     transferring_ = true;
     resume_ = [this] { Fetch(Session::Check); };
     Run<Fetched>(
-        [request = request_, state = state_, check = expected_.has_value(),
+        [request = request_, state = state_, expected = expected_, replace = replace_,
          session](store::FileStore& store) {
             Fetched r;
+            if (expected && LookAt(request.local, expected).state == LocalLook::State::Same) {
+                r.outcome.reached = Step::Verify;
+                r.outcome.alreadyThere = true;
+                r.outcome.savedAs = request.local;
+                r.verified = true;
+                return r;
+            }
             r.outcome.reached = Step::Transfer;
-            // A partial local copy is continued by the Get itself.
+            // A partial copy under .part is continued by the Get itself.
+            const QString part = PartPath(request.local);
             const bool ok =
                 ReadySession(store, *state, r.outcome, session == Session::Open,
                              session == Session::Check) &&
-                Advance(store.Get(request.remote, request.local), *state, r.outcome, Step::Verify);
-            if (ok && check) {
-                r.sha256 = Sha256OfFile(request.local);
-                r.size = static_cast<uint64_t>(QFileInfo(request.local).size());
+                Advance(ReadyPart(request.local, expected), *state, r.outcome, Step::Transfer) &&
+                Advance(store.Get(request.remote, part), *state, r.outcome, Step::Verify);
+            if (!ok) {
+                return r;
+            }
+            if (expected) {
+                r.sha256 = Sha256OfFile(part);
+                r.size = static_cast<uint64_t>(QFileInfo(part).size());
+                r.verified = expected->size == r.size && expected->sha256 == r.sha256;
+            }
+            if (!expected || r.verified) {
+                // Once verified, a file that cannot be put in place is no success.
+                r.verified = Advance(PlacePart(request.local, replace, &r.outcome.savedAs), *state,
+                                     r.outcome, Step::Verify);
             }
             return r;
         },
         [this](const Fetched& r) {
-            const auto downloaded = [this, r] { Downloaded(r.outcome, r.sha256, r.size); };
+            const auto downloaded = [this, r] {
+                Downloaded(r.outcome, r.sha256, r.size, r.verified);
+            };
             if (!EnterPause(r.outcome, downloaded)) {
                 downloaded();
             }
         });
 }
 
-void TransferJob::Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size) {
+void TransferJob::Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size,
+                             bool verified) {
     outcome_ = outcome;
-    if (outcome.reached == Step::Verify) {
+    if (outcome.reached != Step::Verify || !outcome.reason.isEmpty()) {
+        Finish();
+        return;
+    }
+    if (verified) {
         outcome_.reached = Step::Done;
-        if (expected_ && (expected_->size != size || expected_->sha256 != sha256)) {
-            // Never left where it looks like the registered file.
-            keptAs_ = request_.local + QStringLiteral(".mismatch");
-            QFile::remove(keptAs_);
-            if (!QFile::rename(request_.local, keptAs_)) {
-                keptAs_ = request_.local;
-            }
-            outcome_.reached = Step::Verify;
-            outcome_.reason = MismatchText(*expected_, sha256, size, keptAs_);
+    } else if (expected_) {
+        // Never left where it looks like the registered file.
+        keptAs_ = request_.local + QStringLiteral(".mismatch");
+        QFile::remove(keptAs_);
+        if (!QFile::rename(PartPath(request_.local), keptAs_)) {
+            keptAs_ = PartPath(request_.local);
         }
+        outcome_.reason = MismatchText(*expected_, sha256, size, keptAs_);
     }
     Finish();
 }

@@ -97,7 +97,9 @@ std::unique_ptr<store::FileStore> SiteStore(const TransferRequest& request);
 // An upload stores under a temporary name, registers, renames the file into place and commits;
 // whatever fails before the rename rolls the registration back and removes the temporary file,
 // so the server keeps the file it had. Stored directly (korvane_ftp_upload=direct) it
-// registers after the store. A download with an expected file compares the local copy with it.
+// registers after the store. A download writes into "<local>.part" and puts it under the local
+// name once it matches the expected file (see LocalCopy.h); an equal file there already is
+// the download, and nothing is transferred.
 class TransferJob : public QObject {
     Q_OBJECT
 public:
@@ -112,6 +114,8 @@ public:
     void SetRegistrar(std::unique_ptr<UploadRegistrar> registrar);
     // Downloads: what the file must be; unset checks nothing.
     void SetExpected(std::optional<ExpectedFile> expected) { expected_ = std::move(expected); }
+    // Downloads: the operator's word that the file under the local name may be replaced.
+    void SetReplace(bool replace) { replace_ = replace; }
 
     void Start();
     // Asks the transfer to stop; the job still cleans up before it finishes. An upload that
@@ -169,7 +173,8 @@ private:
     void StartDownload();
     void Stored(const TransferOutcome& outcome, const store::StoredCopy& copy);
     void Published(const TransferOutcome& outcome);
-    void Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size);
+    void Downloaded(const TransferOutcome& outcome, const QString& sha256, uint64_t size,
+                    bool verified);
     // Removes the temporary file (reconnecting once where the session broke), then finishes.
     void CleanUp();
     // The journaled upload (TransferJobJournal.cpp): every step on the store announced first.
@@ -194,6 +199,7 @@ private:
     std::shared_ptr<TransferState> state_;
     std::unique_ptr<UploadRegistrar> registrar_;
     std::optional<ExpectedFile> expected_;
+    bool replace_ = false;
     TransferOutcome outcome_;
     QString stored_;
     QString keptAs_;

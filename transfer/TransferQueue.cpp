@@ -1,5 +1,6 @@
 #include "TransferQueue.h"
 
+#include <QFileInfo>
 #include <utility>
 
 #include "Translate.h"
@@ -31,7 +32,7 @@ void TransferQueue::Add(Item item) {
 
 void TransferQueue::CancelAll() {
     for (const Item& item : waiting_) {
-        batch_.append({item.request.remote, false, true, Tr("korvane", "已取消")});
+        batch_.append({item.request.remote, false, true, Tr("korvane", "已取消"), {}, false});
     }
     waiting_.clear();
     if (job_) {
@@ -46,7 +47,7 @@ void TransferQueue::StartNext() {
         auto job = std::make_unique<TransferJob>(item.request, factory_);
         const QString why = item.prepare ? item.prepare(*job) : QString();
         if (!why.isEmpty()) {
-            batch_.append({item.request.remote, false, false, why});
+            batch_.append({item.request.remote, false, false, why, {}, false});
             emit refused(item, why);
             continue;
         }
@@ -65,12 +66,34 @@ void TransferQueue::JobEnded() {
     const TransferOutcome& outcome = job_->Outcome();
     batch_.append({job_->Request().remote, outcome.Succeeded(), outcome.cancelled,
                    outcome.Succeeded() ? QString() : OutcomeMessage(job_->Request(), outcome),
-                   outcome.Succeeded() ? current_.note : QString()});
+                   outcome.Succeeded() ? current_.note : QString(), false, outcome.savedAs,
+                   outcome.alreadyThere});
     emit ended(job_.get());
     // Deleted once its own signal has returned.
     job_.release()->deleteLater();
     StartNext();
 }
+
+namespace {
+// The downloaded files by the names they were saved under, and their folder.
+QString DownloadedLine(const QList<TransferQueue::Result>& batch, bool alreadyThere) {
+    QStringList names;
+    QString folder;
+    for (const TransferQueue::Result& r : batch) {
+        if (r.succeeded && r.alreadyThere == alreadyThere) {
+            const QFileInfo saved(r.saved);
+            names << saved.fileName();
+            folder = saved.absolutePath();
+        }
+    }
+    if (names.isEmpty()) {
+        return QString();
+    }
+    return (alreadyThere ? Tr("korvane", "%1个文件已在[%2]中，与登记的相同，未重新下载：%3")
+                         : Tr("korvane", "已下载%1个文件到[%2]：%3"))
+        .arg(QString::number(names.size()), folder, names.join(Tr("korvane", "、")));
+}
+}  // namespace
 
 QString TransferQueue::Summary(Direction direction, const QList<Result>& batch) {
     const bool upload = direction == Direction::Upload;
@@ -88,10 +111,12 @@ QString TransferQueue::Summary(Direction direction, const QList<Result>& batch) 
         }
     }
     QStringList lines;
-    if (!done.isEmpty()) {
-        lines << (upload ? Tr("korvane", "已上传%1个文件：%2")
-                         : Tr("korvane", "已下载%1个文件：%2"))
+    if (upload && !done.isEmpty()) {
+        lines << Tr("korvane", "已上传%1个文件：%2")
                      .arg(QString::number(done.size()), done.join(Tr("korvane", "、")));
+    } else if (!upload) {
+        lines << DownloadedLine(batch, false) << DownloadedLine(batch, true);
+        lines.removeAll(QString());
     }
     if (!failed.isEmpty()) {
         lines << (upload ? Tr("korvane", "未上传%1个文件：") : Tr("korvane", "未下载%1个文件："))

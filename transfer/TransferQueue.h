@@ -32,8 +32,10 @@ public:
         bool succeeded = false;
         bool cancelled = false;
         QString reason;
-        QString note{};        // the item's note, once it succeeded
-        bool skipped = false;  // the operator chose not to transfer it
+        QString note{};             // the item's note, once it succeeded
+        bool skipped = false;       // the operator chose not to transfer it
+        QString saved{};            // a download: where its file is
+        bool alreadyThere = false;  // a download: an equal file was there, nothing came
     };
 
     explicit TransferQueue(QObject* parent = nullptr) : QObject(parent) {}
@@ -56,7 +58,8 @@ public:
     int BatchSize() const { return static_cast<int>(batch_.size()) + Waiting(); }
     int Waiting() const { return static_cast<int>(waiting_.size()); }
 
-    // "已上传2个文件：…\n未上传1个文件：…\n跳过1个文件：…" for a batch of several.
+    // "已上传2个文件：…\n未上传1个文件：…\n跳过1个文件：…" for a batch of several; downloads name
+    // the folder.
     static QString Summary(Direction direction, const QList<Result>& batch);
 
 signals:

@@ -999,10 +999,6 @@ Cancelling…</translation>
         <translation>Uploaded %1 file(s): %2</translation>
     </message>
     <message>
-        <source>已下载%1个文件：%2</source>
-        <translation>Downloaded %1 file(s): %2</translation>
-    </message>
-    <message>
         <source>未上传%1个文件：</source>
         <translation>Not uploaded, %1 file(s):</translation>
     </message>
@@ -1634,6 +1630,100 @@ Uploaded by: %3 (%4)</translation>
         <source>预览页面</source>
         <translation>Preview page</translation>
     </message>
+    <message>
+        <source>另存为…</source>
+        <translation>Save As…</translation>
+    </message>
+    <message>
+        <source>文件[%1]正在被新上传的同名文件替换，请等上传结束后再下载。</source>
+        <translation>File [%1] is being replaced by a new upload of the same name; download it once that upload has ended.</translation>
+    </message>
+    <message>
+        <source>文件[%1]在选中之后被替换了，请重新查询后再下载。</source>
+        <translation>File [%1] was replaced after it was selected; search again, then download it.</translation>
+    </message>
+    <message>
+        <source>本地已有与登记相同的文件[%1]，未重新下载。</source>
+        <translation>The local file [%1] is the same as the registered one; nothing was downloaded again.</translation>
+    </message>
+    <message>
+        <source>
+本地的[%1]是另一个文件，已保留。</source>
+        <translation>
+The local [%1] is another file and was kept.</translation>
+    </message>
+    <message>
+        <source>
+该记录的文件之后被同名文件替换过，下载的是该记录当时的文件（第%1版），文件名为[%2]。</source>
+        <translation>
+This record&apos;s file was later replaced by a file of the same name; the record&apos;s own file (version %1) was downloaded, named [%2].</translation>
+    </message>
+    <message>
+        <source>文件夹[%1]中已有同名的文件，与要下载的文件不同：
+%2
+
+替换：用下载的文件替换它们；保留两者：下载的文件另存为“名称 (1).扩展名”；取消：不下载。</source>
+        <translation>Folder [%1] already holds files of the same name that differ from the files to download:
+%2
+
+Replace: the downloaded files replace them; Keep both: the downloaded files are saved as &quot;name (1).ext&quot;; Cancel: nothing is downloaded.</translation>
+    </message>
+    <message>
+        <source>不是普通文件（可能是链接或文件夹）</source>
+        <translation>not a plain file (a link or a folder, perhaps)</translation>
+    </message>
+    <message>
+        <source>%1修改</source>
+        <translation>modified %1</translation>
+    </message>
+    <message>
+        <source>只读</source>
+        <translation>read-only</translation>
+    </message>
+    <message>
+        <source>（%1）</source>
+        <translation> (%1)</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save As</translation>
+    </message>
+    <message>
+        <source>保留两者</source>
+        <translation>Keep Both</translation>
+    </message>
+    <message>
+        <source>窗口正在传输文件，请等传输结束后再下载。</source>
+        <translation>The window is transferring files; download once its transfers have ended.</translation>
+    </message>
+    <message>
+        <source>打开所在文件夹</source>
+        <translation>Open Containing Folder</translation>
+    </message>
+    <message>
+        <source>已在本地，未重新下载</source>
+        <translation>already here, not downloaded again</translation>
+    </message>
+    <message>
+        <source>不能把下载的文件改名为[%1]：%2，它保留在[%3]。</source>
+        <translation>The downloaded file cannot be renamed to [%1]: %2. It is kept in [%3].</translation>
+    </message>
+    <message>
+        <source>[%1]不是普通文件，下载不能写入它，请移走它后再下载。</source>
+        <translation>[%1] is not a plain file, so the download cannot write into it; move it away, then download again.</translation>
+    </message>
+    <message>
+        <source>%1个文件已在[%2]中，与登记的相同，未重新下载：%3</source>
+        <translation>%1 file(s) already in [%2], the same as registered, not downloaded again: %3</translation>
+    </message>
+    <message>
+        <source>已下载%1个文件到[%2]：%3</source>
+        <translation>Downloaded %1 file(s) to [%2]: %3</translation>
+    </message>
 </context>
 <context>
     <name>korvane-dbtool</name>
@@ -2035,12 +2125,24 @@ Cancel these transfers and quit?</translation>
         <translation>Remove from list</translation>
     </message>
     <message>
-        <source>文件[%1]已不在，不能打开。</source>
-        <translation>The file [%1] is no longer there and cannot be opened.</translation>
+        <source>文件夹[%1]已不存在。</source>
+        <translation>Folder [%1] no longer exists.</translation>
     </message>
     <message>
-        <source>没有可以打开文件[%1]的程序。</source>
-        <translation>No program can open the file [%1].</translation>
+        <source>文件[%1]已不存在，可能已被移走或删除。</source>
+        <translation>File [%1] no longer exists; it may have been moved or deleted.</translation>
+    </message>
+    <message>
+        <source>没有可以打开文件夹的程序，请在文件管理器中打开[%1]。</source>
+        <translation>No program can open the folder; open [%1] in a file manager.</translation>
+    </message>
+    <message>
+        <source>没有可以打开该文件的程序，文件在[%1]。</source>
+        <translation>No program can open this file; it is in [%1].</translation>
+    </message>
+    <message>
+        <source>只有下载成功的文件可以打开。</source>
+        <translation>Only a file that was downloaded successfully can be opened.</translation>
     </message>
     <message>
         <source>继续</source>

@@ -1,17 +1,15 @@
 #include "TransfersPanel.h"
 
 #include <QAction>
-#include <QDesktopServices>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "GuiServices.h"
+#include "WindowBoxes.h"
 #include "RunningJobs.h"
 #include "Translate.h"
 
@@ -63,9 +61,6 @@ void SetText(QTableWidget* table, int row, int column, const QString& text) {
     }
 }
 
-bool FinishedDownload(const RunningJobs::Entry* e) {
-    return e != nullptr && e->state == RunningJobs::State::Succeeded && !e->info.upload;
-}
 }  // namespace
 
 TransfersPanel::TransfersPanel(QWidget* parent)
@@ -211,8 +206,9 @@ void TransfersPanel::UpdateActions() {
     resume_->setEnabled(running && e->paused && bool(e->hooks.resume));
     retry_->setEnabled(e != nullptr && !running && e->state != RunningJobs::State::Succeeded &&
                        bool(e->hooks.retry));
-    open_->setEnabled(FinishedDownload(e));
-    openFolder_->setEnabled(FinishedDownload(e));
+    const bool openable = e != nullptr && RunningJobs::Instance().CanOpen(e->id);
+    open_->setEnabled(openable);
+    openFolder_->setEnabled(openable);
     forget_->setEnabled(e != nullptr && !running);
 }
 
@@ -248,26 +244,19 @@ void TransfersPanel::RetrySelected() {
 }
 
 void TransfersPanel::OpenSelected() {
-    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
-    if (!FinishedDownload(e)) {
-        return;
-    }
-    const QString& path = e->info.localPath;
-    QString why;
-    if (!QFileInfo::exists(path)) {
-        why = Tr("telmaris", "文件[%1]已不在，不能打开。").arg(path);
-    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-        why = Tr("telmaris", "没有可以打开文件[%1]的程序。").arg(path);
-    }
-    if (!why.isEmpty()) {
-        ShowGUIMessage(why, Tr("telmaris", "提示"), MB_ICONINFORMATION);
-    }
+    Tell(RunningJobs::Instance().Open(SelectedJob(), false));
 }
 
 void TransfersPanel::OpenFolderOfSelected() {
-    const RunningJobs::Entry* e = RunningJobs::Instance().Find(SelectedJob());
-    if (e != nullptr) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(e->info.localPath).absolutePath()));
+    Tell(RunningJobs::Instance().Open(SelectedJob(), true));
+}
+
+void TransfersPanel::Tell(const QString& why) {
+    if (!why.isEmpty()) {
+        // Never silently: the operator learns where the file is. A box of the panel's own, so
+        // the windows and their transfers go on while it is read.
+        const BoxOwner scope(this);
+        ShowGUIMessage(why, Tr("telmaris", "提示"), MB_ICONINFORMATION);
     }
 }
 

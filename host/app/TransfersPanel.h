@@ -58,6 +58,8 @@ private:
     void RetrySelected();
     void OpenSelected();
     void OpenFolderOfSelected();
+    // Shows why a file could not be opened; nothing when it was.
+    void Tell(const QString& why);
     void ForgetSelected();
     void PopUpMenu(const QPoint& at);
     QAction* AddAction(const QString& text, const QKeySequence& key, void (TransfersPanel::*run)());

@@ -30,6 +30,8 @@ public:
     void Queue(bool accepted, const QString& text = QString()) {
         answers_.push_back({accepted, text});
     }
+    // Answers the next box with its extra button of that index.
+    void QueueButton(int button) { answers_.push_back({true, QString(), button}); }
 
     QStringList Texts() const {
         QStringList out;
