@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -272,6 +273,81 @@ bool TwoWindows(HostMainWindow& host, QMdiSubWindow* first, const QString& sampl
     return saved;
 }
 
+// Pauses the next job the host lists as soon as it can be paused, once.
+class PauseNextJob {
+public:
+    PauseNextJob() {
+        connection_ =
+            QObject::connect(&RunningJobs::Instance(), &RunningJobs::changed, [this] { Look(); });
+    }
+    ~PauseNextJob() { QObject::disconnect(connection_); }
+    PauseNextJob(const PauseNextJob&) = delete;
+    PauseNextJob& operator=(const PauseNextJob&) = delete;
+    int Paused() const {
+        const RunningJobs::Entry* e = RunningJobs::Instance().Find(id_);
+        return e != nullptr && e->paused ? id_ : 0;
+    }
+    void Look() {
+        for (const RunningJobs::Entry& e : RunningJobs::Instance().Entries()) {
+            if (id_ == 0 && e.state == RunningJobs::State::Running && e.hooks.pause &&
+                RunningJobs::Instance().Pause(e.id)) {
+                id_ = e.id;
+            }
+        }
+    }
+
+private:
+    QMetaObject::Connection connection_;
+    int id_ = 0;
+};
+
+// An upload of 2 MiB (ten seconds on the tour's paced server) paused as it starts: the panel
+// shows it paused, and it then resumes from what the server holds and ends.
+bool PausedUpload(HostMainWindow& host, QWidget* form, const QString& shotDir) {
+    std::printf("6b. an upload paused in the transfers panel, then resumed\n");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("档案扫描.bin"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    for (int i = 0; i < 2; ++i) {
+        file.write(QByteArray(1 << 20, static_cast<char>('a' + i)));
+    }
+    file.close();
+    auto* id = Find<QLineEdit>(form, "edDownId2");
+    auto* type = Find<QComboBox>(form, "cmbDownType2");
+    auto* path2 = Find<QLineEdit>(form, "edDownPath2");
+    auto* upload = Find<QAbstractButton>(form, "btnFpt");
+    if (!id || !type || !path2 || !upload) {
+        return false;
+    }
+    id->setText(QStringLiteral("1026"));
+    type->setCurrentIndex(type->count() > 1 ? 1 : 0);
+    path2->setText(path);
+    PauseNextJob pause;
+    upload->click();
+    ReplaceWhenAsked(form);
+    if (!WaitUntil([&pause] {
+            pause.Look();
+            return pause.Paused() != 0 || RunningJobs::Instance().Count() == 0;
+        }) ||
+        pause.Paused() == 0) {
+        std::fprintf(stderr, "tour: the upload could not be paused\n");
+        WaitForTransfers();
+        return false;
+    }
+    host.Transfers()->show();
+    QTableWidget* rows = host.Transfers()->Table();
+    const QList<QTableWidgetItem*> mine = rows->findItems(QStringLiteral("1026"), Qt::MatchExactly);
+    if (!mine.isEmpty()) {
+        rows->selectRow(mine.constFirst()->row());  // its 继续 shows as the one to press
+    }
+    const bool saved = Shot(host, shotDir, QStringLiteral("6b-paused-upload.png"));
+    RunningJobs::Instance().Resume(pause.Paused());
+    return WaitForTransfers() && saved;
+}
+
 // The tour's exit code: 0 when the download saved as target equals the sample and every
 // window was pictured.
 int Verdict(const QString& target, const QString& samplePath, bool pictured) {
@@ -395,7 +471,8 @@ int RunKorvaneTour(HostMainWindow& host, const QString& samplePath, const QStrin
     // The session's transfers, the upload and the download, as the host lists them.
     host.Transfers()->show();
     Shot(host, shotDir, QStringLiteral("6-transfers.png"));
-    const bool pictured = TwoWindows(host, sub, samplePath, shotDir);
+    const bool pictured =
+        TwoWindows(host, sub, samplePath, shotDir) && PausedUpload(host, form, shotDir);
     // The same window under a dark desktop theme: the form's colours follow it.
     const QPalette light = QApplication::palette();
     QApplication::setPalette(DarkPalette());

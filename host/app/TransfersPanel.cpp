@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 
 #include "GuiServices.h"
-#include "WindowBoxes.h"
 #include "RunningJobs.h"
 #include "Translate.h"
+#include "WindowBoxes.h"
 
 using korvane::Tr;
 
@@ -71,9 +71,9 @@ TransfersPanel::TransfersPanel(QWidget* parent)
     table_->setObjectName(QStringLiteral("transfersTable"));
     table_->setHorizontalHeaderLabels(
         {Tr("telmaris", "窗口"), Tr("telmaris", "申请单号"), Tr("telmaris", "文件"),
-         Tr("telmaris", "方向"), Tr("telmaris", "进度"), Tr("telmaris", "开始时间"),
-         Tr("telmaris", "用时"), Tr("telmaris", "当前速度"), Tr("telmaris", "平均速度"),
-         Tr("telmaris", "剩余时间"), Tr("telmaris", "次数"), Tr("telmaris", "状态"),
+         Tr("telmaris", "方向"), Tr("telmaris", "状态"), Tr("telmaris", "进度"),
+         Tr("telmaris", "开始时间"), Tr("telmaris", "用时"), Tr("telmaris", "当前速度"),
+         Tr("telmaris", "平均速度"), Tr("telmaris", "剩余时间"), Tr("telmaris", "次数"),
          Tr("telmaris", "结果")});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);

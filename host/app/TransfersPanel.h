@@ -23,6 +23,7 @@ public:
         Order,
         File,
         Direction,
+        State,  // before the figures: the host's default width shows it
         Progress,
         Started,
         Elapsed,
@@ -30,7 +31,6 @@ public:
         Speed,
         Left,
         Attempts,
-        State,
         Result,
         Columns
     };
