@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
+#include "History.h"
+#include "RunningJobs.h"
 #include "TransferQueue.h"
 
 namespace korvane {
@@ -40,6 +44,11 @@ public:
     // Writes the ended job into the transfer history; a history that cannot be written costs
     // the transfer nothing.
     void Record(const TransferJob& job, int32_t operatorId) const;
+    // Hands the host operatorId's transfers of earlier sessions, the newest kEarlierJobs events
+    // of the history, once per operator and host session. A history that cannot be read (no
+    // table, a busy database) lists nothing and asks nothing of the operator.
+    void ListEarlier(int32_t operatorId) const;
+    static constexpr int kEarlierJobs = 200;
     // Finishes in the background what uploads of a host that died left announced, over the
     // store request's settings name; what it cannot finish stays for the next start or a repair.
     void FinishLeftovers(const TransferRequest& request, const StoreFactory& factory,
@@ -52,6 +61,11 @@ private:
     Notice notice_;
     std::unique_ptr<LeftoverUploads> leftovers_;
 };
+
+// The events of events from before sessionStarted as the host lists earlier sessions' jobs;
+// this session's own are its live jobs already, and events whose time cannot be read are left.
+QList<telmaris::EarlierJob> EarlierJobsOf(const QList<db::HistoryEvent>& events,
+                                          const QDateTime& sessionStarted);
 
 // Gives request the site's settings as parameter reads them now, and its waits: those of
 // korvane_ftp_timeout, else defaults. The reason when the settings allow no transfer.
