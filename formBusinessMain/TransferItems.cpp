@@ -5,9 +5,11 @@
 
 #include "DbError.h"
 #include "GuiServices.h"
+#include "History.h"
 #include "LeftoverUploads.h"
 #include "Registration.h"
 #include "RegistrationReads.h"
+#include "RunningJobs.h"
 #include "StoreSettings.h"
 #include "TransferHistory.h"
 #include "TransferProgress.h"
@@ -34,8 +36,9 @@ telmaris::EarlierJob EarlierJobOf(const db::HistoryEvent& e, const QDateTime& at
     job.ended = at.toLocalTime();
     return job;
 }
-}  // namespace
 
+// The events from before sessionStarted, as the host lists earlier sessions' jobs: this
+// session's own are its live jobs already, and an event whose time cannot be read is left out.
 QList<telmaris::EarlierJob> EarlierJobsOf(const QList<db::HistoryEvent>& events,
                                           const QDateTime& sessionStarted) {
     // The history keeps whole seconds: one in the session's first second may be its own.
@@ -49,6 +52,7 @@ QList<telmaris::EarlierJob> EarlierJobsOf(const QList<db::HistoryEvent>& events,
     }
     return jobs;
 }
+}  // namespace
 
 TransferItems::TransferItems(db::TADOConnection& connection, db::TADOQuery& query,
                              OperatorName name, Notice notice)

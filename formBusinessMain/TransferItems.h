@@ -1,14 +1,10 @@
 #pragma once
 
-#include <QDateTime>
-#include <QList>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
-#include "History.h"
-#include "RunningJobs.h"
 #include "TransferQueue.h"
 
 namespace korvane {
@@ -61,11 +57,6 @@ private:
     Notice notice_;
     std::unique_ptr<LeftoverUploads> leftovers_;
 };
-
-// The events of events from before sessionStarted as the host lists earlier sessions' jobs;
-// this session's own are its live jobs already, and events whose time cannot be read are left.
-QList<telmaris::EarlierJob> EarlierJobsOf(const QList<db::HistoryEvent>& events,
-                                          const QDateTime& sessionStarted);
 
 // Gives request the site's settings as parameter reads them now, and its waits: those of
 // korvane_ftp_timeout, else defaults. The reason when the settings allow no transfer.
