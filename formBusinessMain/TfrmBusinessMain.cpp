@@ -180,6 +180,8 @@ void TfrmBusinessMain::FormShow() {
     const QStringList types = korvane::RegistrationReads(ADOQuery).OrderTypeItems();
     ReplaceItems(ui->cmbDownType, types);
     ReplaceItems(ui->cmbDownType2, types);
+    // An operator who restarted the host sees what the earlier sessions did.
+    items_->ListEarlier(operatorId_);
     const QDateTime now = QDateTime::currentDateTime();
     ui->dtpBegin->setDateTime(now);
     ui->dtpEnd->setDateTime(now.addDays(1));

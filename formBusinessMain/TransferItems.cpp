@@ -1,14 +1,58 @@
 #include "TransferItems.h"
 
+#include <QLoggingCategory>
+#include <algorithm>
+
+#include "DbError.h"
 #include "GuiServices.h"
+#include "History.h"
 #include "LeftoverUploads.h"
 #include "Registration.h"
+#include "RegistrationReads.h"
+#include "RunningJobs.h"
 #include "StoreSettings.h"
 #include "TransferHistory.h"
+#include "TransferProgress.h"
 #include "TransferReports.h"
 #include "Translate.h"
 
 namespace korvane {
+
+namespace {
+Q_LOGGING_CATEGORY(lcEarlier, "korvane.db")
+
+telmaris::EarlierJob EarlierJobOf(const db::HistoryEvent& e, const QDateTime& at) {
+    telmaris::EarlierJob job;
+    job.info.order = e.orderId;
+    job.info.file = e.name;
+    job.info.operatorId = e.opId;
+    job.info.upload =
+        !e.event.startsWith(QLatin1String("download")) && e.event != QLatin1String("mismatch");
+    job.replaced = e.event.startsWith(QLatin1String("replace"));
+    job.succeeded = e.result.isEmpty();
+    job.result = job.succeeded ? Tr("korvane", "成功") : e.result;
+    job.bytes = static_cast<uint64_t>(std::max<int64_t>(0, e.bytes));
+    job.progress = e.bytes < 0 ? QString() : FormatBytes(job.bytes);
+    job.ended = at.toLocalTime();
+    return job;
+}
+
+// The events from before sessionStarted, as the host lists earlier sessions' jobs: this
+// session's own are its live jobs already, and an event whose time cannot be read is left out.
+QList<telmaris::EarlierJob> EarlierJobsOf(const QList<db::HistoryEvent>& events,
+                                          const QDateTime& sessionStarted) {
+    // The history keeps whole seconds: one in the session's first second may be its own.
+    const QDateTime before = sessionStarted.addMSecs(-sessionStarted.time().msec());
+    QList<telmaris::EarlierJob> jobs;
+    for (const db::HistoryEvent& e : events) {
+        const QDateTime at = QDateTime::fromString(e.at, Qt::ISODate);
+        if (at.isValid() && at < before) {
+            jobs << EarlierJobOf(e, at);
+        }
+    }
+    return jobs;
+}
+}  // namespace
 
 TransferItems::TransferItems(db::TADOConnection& connection, db::TADOQuery& query,
                              OperatorName name, Notice notice, Finished finished)
@@ -84,6 +128,21 @@ TransferQueue::Item TransferItems::Download(const PlannedDownload& download) con
 
 void TransferItems::Record(const TransferJob& job, int32_t operatorId) const {
     RecordHistory(query_, job, operatorId);
+}
+
+void TransferItems::ListEarlier(int32_t operatorId) const {
+    auto& host = telmaris::RunningJobs::Instance();
+    if (!host.WantsEarlier(operatorId)) {
+        return;  // another window of the operator listed them
+    }
+    try {
+        const auto events = db::History(query_).ForOperator(operatorId, kEarlierJobs);
+        host.AddEarlier(operatorId, EarlierJobsOf(events, telmaris::RunningJobs::SessionStarted()));
+    } catch (const db::DbError& e) {
+        // Only a view of what was: the next window of the operator tries again.
+        qCWarning(lcEarlier) << "earlier transfers of operator" << operatorId
+                             << "not read:" << e.what();
+    }
 }
 
 void TransferItems::FinishLeftovers(const TransferRequest& request, const StoreFactory& factory,

@@ -44,6 +44,11 @@ public:
     // Writes the ended job into the transfer history; a history that cannot be written costs
     // the transfer nothing.
     void Record(const TransferJob& job, int32_t operatorId) const;
+    // Hands the host operatorId's transfers of earlier sessions, the newest kEarlierJobs events
+    // of the history, once per operator and host session. A history that cannot be read (no
+    // table, a busy database) lists nothing and asks nothing of the operator.
+    void ListEarlier(int32_t operatorId) const;
+    static constexpr int kEarlierJobs = 200;
     // Finishes in the background what uploads of a host that died left announced, over the
     // store request's settings name; what it cannot finish stays for the next start or a repair.
     void FinishLeftovers(const TransferRequest& request, const StoreFactory& factory,

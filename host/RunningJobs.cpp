@@ -14,6 +14,11 @@ using korvane::Tr;
 
 namespace telmaris {
 
+namespace {
+// Taken as the host library loads: before any window of this process writes the history.
+const qint64 kSessionStartMs = QDateTime::currentMSecsSinceEpoch();
+}  // namespace
+
 RunningJobs& RunningJobs::Instance() {
     static RunningJobs jobs;
     return jobs;
@@ -51,7 +56,9 @@ void RunningJobs::Add(QObject* job, const JobInfo& info, const JobHooks& hooks) 
     e.ended = QDateTime();
     e.attempts += retried != nullptr ? 1 : 0;
     if (retried == nullptr) {
-        entries_.append(e);
+        const auto firstEarlier = std::find_if(entries_.begin(), entries_.end(),
+                                               [](const Entry& x) { return x.earlier; });
+        entries_.insert(firstEarlier, e);
     }
     retrying_ = 0;
     connect(job, &QObject::destroyed, this,
@@ -83,6 +90,34 @@ void RunningJobs::End(QObject* job, State state, const QString& result, uint64_t
         WriteLog(e);
         emit changed();
         return;
+    }
+}
+
+QDateTime RunningJobs::SessionStarted() {
+    return QDateTime::fromMSecsSinceEpoch(kSessionStartMs);
+}
+
+void RunningJobs::AddEarlier(int32_t operatorId, const QList<EarlierJob>& jobs) {
+    if (!WantsEarlier(operatorId)) {
+        return;
+    }
+    earlierOf_.insert(operatorId);
+    for (const EarlierJob& job : jobs) {
+        Entry e;
+        e.id = nextId_++;
+        e.info = job.info;
+        e.state = job.succeeded ? State::Succeeded : State::Failed;
+        e.result = job.result;
+        e.bytes = job.bytes;
+        e.progress = job.progress;
+        e.started = job.ended;
+        e.ended = job.ended;
+        e.earlier = true;
+        e.replaced = job.replaced;
+        entries_.append(e);
+    }
+    if (!jobs.isEmpty()) {
+        emit changed();
     }
 }
 
@@ -151,7 +186,9 @@ void RunningJobs::SetLocalPath(QObject* job, const QString& path) {
 
 bool RunningJobs::CanOpen(int id) const {
     const Entry* e = Find(id);
-    return e != nullptr && !e->info.upload && e->state == State::Succeeded;
+    // An earlier session's download has no local path.
+    return e != nullptr && !e->info.upload && e->state == State::Succeeded &&
+           !e->info.localPath.isEmpty();
 }
 
 QString RunningJobs::Open(int id, bool folder) const {
@@ -190,6 +227,7 @@ void RunningJobs::Forget(int id) {
 
 void RunningJobs::ClearEnded() {
     entries_.removeIf([](const Entry& e) { return e.job == nullptr; });
+    earlierOf_.clear();
     emit changed();
 }
 

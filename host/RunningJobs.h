@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -43,6 +44,18 @@ struct JobHooks {
     std::function<bool()> resume;
 };
 
+// A transfer of an earlier host session, as the site's history keeps it: ended, with nothing
+// to cancel, pause or retry.
+struct EarlierJob {
+    JobInfo info;           // no window; no local path, which the history does not keep
+    bool replaced = false;  // an upload that took the place of a registered file
+    bool succeeded = true;
+    QString result;
+    uint64_t bytes = 0;
+    QString progress;  // the bytes as its module writes them
+    QDateTime ended;
+};
+
 // Every transfer of this session: the running ones, which the host must know of before it
 // quits, and the ended ones with their results until it quits. Each end is also written to
 // the transfer log. Lives on the GUI thread.
@@ -63,7 +76,9 @@ public:
         QString speed;      // its average speed, kept once it ended
         QDateTime started;  // of its latest attempt
         QDateTime ended;
-        int attempts = 1;  // a retry runs as the same entry
+        int attempts = 1;       // a retry runs as the same entry
+        bool earlier = false;   // of an earlier session: from the history, listed below
+        bool replaced = false;  // an earlier upload that replaced a registered file
     };
     using Clock = std::function<QDateTime()>;
 
@@ -72,6 +87,12 @@ public:
     // A job that is destroyed before End was called ended as failed.
     void Add(QObject* job, const JobInfo& info, const JobHooks& hooks);
     void End(QObject* job, State state, const QString& result, uint64_t bytes);
+    // When this host session began: the history's events from before it are of earlier ones.
+    static QDateTime SessionStarted();
+    // Whether operatorId's earlier sessions are still to be listed; they are, once a session.
+    bool WantsEarlier(int32_t operatorId) const { return !earlierOf_.contains(operatorId); }
+    // Lists jobs of operatorId's earlier sessions, newest first, below this session's.
+    void AddEarlier(int32_t operatorId, const QList<EarlierJob>& jobs);
 
     int Count() const;                 // running
     QStringList Descriptions() const;  // of the running ones
@@ -102,7 +123,7 @@ public:
     // Where the ends of transfers are logged: $XDG_STATE_HOME/telmaris/transfers.log unless set.
     void SetLogPath(const QString& path) { logPath_ = path; }
     QString LogPath() const;
-    // Forgets the ended jobs (tests).
+    // Forgets the ended jobs, and whose earlier sessions were listed (tests).
     void ClearEnded();
 
     static QString Describe(const JobInfo& info);
@@ -115,7 +136,8 @@ signals:
 private:
     void WriteLog(const Entry& e);
 
-    QList<Entry> entries_;
+    QList<Entry> entries_;     // this session's first, then the earlier sessions'
+    QSet<int32_t> earlierOf_;  // operators whose earlier sessions were listed
     int nextId_ = 1;
     int retrying_ = 0;  // the entry whose retry hook runs
     Clock clock_;

@@ -2304,6 +2304,70 @@ TEST_P(FormTest, AnUnencryptedSessionIsToldOncePerWindow) {
     }
 }
 
+// A window lists the operator's transfers of earlier sessions in the host's panel, newest
+// first: not another operator's, not this session's own, and once however many windows open; a
+// database without the history opens as before, with nothing to say.
+TEST_P(FormTest, TheOperatorsEarlierSessionsAreListedOnce) {
+    auto& jobs = telmaris::RunningJobs::Instance();
+    jobs.ClearEnded();
+    struct Case {
+        int op;
+        const char* event;
+        const char* result;
+        const char* direction;  // null: not listed
+        const char* state;
+    };
+    const Case cases[] = {
+        {501, "upload", "", "上传", "完成"},   {501, "replace failed", "连接超时", "替换", "失败"},
+        {501, "download", "", "下载", "完成"}, {501, "mismatch", "大小不符", "下载", "失败"},
+        {502, "upload", "", nullptr, nullptr},  // another operator's
+        {501, "upload", "", nullptr, nullptr},  // this session's
+    };
+    const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const QDateTime at = i + 1 < int(std::size(cases)) ? yesterday.addSecs(60 * i)
+                                                           : QDateTime::currentDateTime();
+        env->Exec(QStringLiteral("insert into zy.res_download_history(event_at,op_id,host,down_id,"
+                                 "file_name,version_no,bytes,event,result) "
+                                 "values('%1',%2,'pc','7','7_%3.txt',1,2048,'%4','%5')")
+                      .arg(at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate))
+                      .arg(cases[i].op)
+                      .arg(i)
+                      .arg(QLatin1String(cases[i].event), QString::fromUtf8(cases[i].result)));
+    }
+    Open();
+    telmaris::TransfersPanel panel;
+    panel.show();
+    QTableWidget* t = panel.Table();
+    using C = telmaris::TransfersPanel::Column;
+    int row = 0;
+    for (int i = int(std::size(cases)) - 1; i >= 0; --i) {
+        const Case& c = cases[i];
+        if (c.direction == nullptr) {
+            continue;
+        }
+        ASSERT_LT(row, t->rowCount());
+        const QString result = QString::fromUtf8(c.result);
+        EXPECT_EQ(t->item(row, C::File)->text(), QStringLiteral("7_%1.txt").arg(i));
+        EXPECT_EQ(t->item(row, C::Direction)->text(), QString::fromUtf8(c.direction));
+        EXPECT_EQ(t->item(row, C::State)->text(), QString::fromUtf8(c.state));
+        EXPECT_EQ(t->item(row, C::Result)->text(),
+                  result.isEmpty() ? QStringLiteral("成功") : result);
+        EXPECT_EQ(t->item(row, C::Progress)->text(), QStringLiteral("2.0 KiB"));
+        ++row;
+    }
+    EXPECT_EQ(t->rowCount(), row);
+    Open();
+    EXPECT_EQ(t->rowCount(), row) << "a second window lists nothing again";
+
+    jobs.ClearEnded();
+    env->Exec(QStringLiteral("drop table zy.res_download_history"));
+    Open();
+    EXPECT_EQ(t->rowCount(), 0);
+    EXPECT_TRUE(dialogs.Texts().isEmpty()) << dialogs.Texts().join(u'|').toStdString();
+    jobs.ClearEnded();
+}
+
 const auto kBackends = ::testing::Values(
     korvane::db::Backend::SQLite, korvane::db::Backend::PostgreSQL, korvane::db::Backend::Odbc);
 INSTANTIATE_TEST_SUITE_P(On, FormTest, kBackends, korvane::test::BackendTestName);

@@ -13,6 +13,7 @@
 
 #include "RunningJobs.h"
 #include "TransfersPanel.h"
+#include "support/Child.h"
 #include "support/DialogRecorder.h"
 #include "support/Files.h"
 
@@ -197,6 +198,42 @@ TEST_F(Panel, EnterOpensAFinishedDownloadAndTheMenuActsOnTheRow) {
     FromMenu(0, QStringLiteral("从列表中清除"));
     ASSERT_EQ(panel.Table()->rowCount(), 2);
     EXPECT_EQ(jobs.Entries().constFirst().info.upload, false);
+}
+
+// Earlier sessions' jobs stay below this session's, a job that starts later too; greyed, once
+// per operator, with nothing to cancel, pause, retry or open, and taken off from their menu.
+TEST_F(Panel, EarlierSessionsStayBelowGreyedAndCanOnlyBeTakenOff) {
+    telmaris::EarlierJob earlier;  // a download: it would be opened if it could
+    earlier.info = Info(false, QString());
+    earlier.ended = now.addDays(-1);
+    telmaris::EarlierJob failed = earlier;
+    failed.succeeded = false;
+    QObject before;
+    QObject after;
+    jobs.Add(&before, Info(true), {});
+    jobs.AddEarlier(501, {earlier, failed});
+    jobs.AddEarlier(501, {earlier});
+    jobs.Add(&after, Info(true), {});
+    using C = TransfersPanel::Column;
+    ASSERT_EQ(panel.Table()->rowCount(), 4);
+    EXPECT_EQ(Cell(1, C::State), QStringLiteral("进行中")) << "this session's come first";
+    EXPECT_EQ(Cell(2, C::Window), QStringLiteral("之前的会话"));
+    EXPECT_EQ(Cell(2, C::Started), QStringLiteral("2024-05-05 09:30:00"));
+    EXPECT_NE(panel.Table()->item(2, C::File)->foreground(),
+              panel.Table()->item(1, C::File)->foreground());
+    Desktop desktop;
+    for (const int row : {2, 3}) {
+        ClickRow(row);
+        QTest::keyClick(panel.Table(), Qt::Key_Return);
+        for (const char* button :
+             {"cancelTransfer", "pauseTransfer", "retryTransfer", "openTransferFolder"}) {
+            EXPECT_FALSE(korvane::test::Child<QPushButton>(&panel, button)->isEnabled())
+                << button << " on row " << row;
+        }
+    }
+    EXPECT_TRUE(desktop.opened.isEmpty()) << "the history keeps no local path to open";
+    FromMenu(3, QStringLiteral("从列表中清除"));
+    EXPECT_EQ(panel.Table()->rowCount(), 3);
 }
 
 }  // namespace

@@ -2148,5 +2148,13 @@ Cancel these transfers and quit?</translation>
         <source>继续</source>
         <translation>Resume</translation>
     </message>
+    <message>
+        <source>替换</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>之前的会话</source>
+        <translation>Earlier session</translation>
+    </message>
 </context>
 </TS>

@@ -61,6 +61,24 @@ void SetText(QTableWidget* table, int row, int column, const QString& text) {
     }
 }
 
+QString DirectionText(const RunningJobs::Entry& e) {
+    if (!e.info.upload) {
+        return Tr("telmaris", "下载");
+    }
+    return e.replaced ? Tr("telmaris", "替换") : Tr("telmaris", "上传");
+}
+
+// Earlier sessions' rows are greyed, so that this session's stand out above them.
+void ShowAsEarlier(QTableWidget* table, int row, bool earlier) {
+    const QBrush brush =
+        earlier ? table->palette().brush(QPalette::Disabled, QPalette::Text) : QBrush();
+    for (int column = 0; column < table->columnCount(); ++column) {
+        if (QTableWidgetItem* item = table->item(row, column);
+            item != nullptr && item->foreground() != brush) {
+            item->setForeground(brush);
+        }
+    }
+}
 }  // namespace
 
 TransfersPanel::TransfersPanel(QWidget* parent)
@@ -154,28 +172,33 @@ void TransfersPanel::Rebuild() {
     const int before = table_->rowCount();
     table_->setRowCount(static_cast<int>(entries.size()));
     int row = 0;
+    int lastOfSession = -1;
     for (const RunningJobs::Entry& e : entries) {
-        SetText(table_, row, Window, e.info.window);
+        SetText(table_, row, Window, e.earlier ? Tr("telmaris", "之前的会话") : e.info.window);
         table_->item(row, Window)->setData(kIdRole, e.id);
         SetText(table_, row, Order, e.info.order);
         SetText(table_, row, File, e.info.file);
-        SetText(table_, row, Direction,
-                e.info.upload ? Tr("telmaris", "上传") : Tr("telmaris", "下载"));
-        SetText(table_, row, Attempts, QString::number(e.attempts));
+        SetText(table_, row, Direction, DirectionText(e));
+        SetText(table_, row, Attempts, e.earlier ? QString() : QString::number(e.attempts));
         SetText(table_, row, State, StateText(e));
         SetText(table_, row, Result, e.result);
         if (e.id == selected) {
             table_->selectRow(row);
         }
+        lastOfSession = e.earlier ? lastOfSession : row;
         ++row;
     }
     // The window's name with its number and the file's name are what tell the rows apart.
     table_->resizeColumnToContents(Window);
     table_->resizeColumnToContents(File);
-    if (row > before) {
-        table_->scrollToBottom();  // a new job shows where the operator looks
+    if (row > before && lastOfSession >= 0) {
+        // A new job shows where the operator looks: the end of this session's rows.
+        table_->scrollToItem(table_->item(lastOfSession, Window));
     }
     RefreshProgress();
+    for (int r = 0; r < row; ++r) {
+        ShowAsEarlier(table_, r, entries[r].earlier);
+    }
     UpdateActions();
 }
 
@@ -190,8 +213,11 @@ void TransfersPanel::RefreshProgress() {
                                   : JobProgress{e.progress, e.speed, {}, {}};
         SetText(table_, row, Progress, p.done);
         SetText(table_, row, Started, StartText(e.started, now));
+        // The history keeps when a job ended, not how long it took.
         SetText(table_, row, Elapsed,
-                Duration(std::max<qint64>(0, e.started.secsTo(running ? now : e.ended))));
+                e.earlier
+                    ? QString()
+                    : Duration(std::max<qint64>(0, e.started.secsTo(running ? now : e.ended))));
         SetText(table_, row, Current, p.current);
         SetText(table_, row, Speed, p.speed);
         SetText(table_, row, Left, p.left);

@@ -14,7 +14,10 @@ namespace telmaris {
 // progress, start, time taken, current and average speed, time left, attempts, state and
 // result; one row per job, whose retries count as its attempts. Cancel (Delete), pause and
 // resume for a running one, retry for a failed one, open (Enter) and its folder for a finished
-// download, and taking an ended one off the list; the same in the rows' context menu.
+// download, and taking an ended one off the list; the same in the rows' context menu. Below
+// them, greyed, the operator's transfers of earlier sessions that a module read from its
+// history: when, which way, how much and how they ended, and nothing to act on but taking them
+// off the list.
 class TransfersPanel : public QDockWidget {
     Q_OBJECT
 public:

@@ -65,7 +65,8 @@ bool ResetForReuse(const TestDatabase& database) {
         for (const char* sql :
              {"set lock_timeout = '3s'", "drop trigger if exists refuse on zy.res_download_path",
               "drop function if exists zy.refuse()",
-              "truncate zy.res_download_path, xg.sys_base_type, zy.res_download_file"}) {
+              "truncate zy.res_download_path, xg.sys_base_type, zy.res_download_file, "
+              "zy.res_download_history"}) {
             db::ExecStatement(q, QString::fromLatin1(sql));
         }
         return true;
