@@ -1,12 +1,15 @@
 #include "FormAids.h"
 
+#include <QComboBox>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QToolTip>
 #include <QWidget>
 
+#include "BusinessCommon.h"
 #include "PathList.h"
 #include "Translate.h"
+#include "TrimBlanks.h"
 
 namespace korvane {
 
@@ -49,6 +52,22 @@ void SayWhenCut(QLineEdit* box, const QString& field) {
             Tr("korvane", "%1最多%2个字符，超出的部分没有填入。").arg(field).arg(box->maxLength()),
             box);
     });
+}
+
+QString Trimmed(const QLineEdit* edit) {
+    return telmaris::TrimBlanks(edit->text());
+}
+
+QString CodeOf(const QComboBox* combo) {
+    return QString::number(ExtractItemCode(combo->currentText()));
+}
+
+void ReplaceItems(QComboBox* combo, const QStringList& items) {
+    const QString shown = combo->currentText();
+    combo->clear();
+    combo->addItems(items);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(shown);
 }
 
 }  // namespace korvane

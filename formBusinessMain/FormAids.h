@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 
+class QComboBox;
 class QLineEdit;
 class QWidget;
 
@@ -33,5 +34,12 @@ private:
 // Tells the operator, in a hint at the box, when it kept less than was typed or pasted: at most
 // its maximum length, under the name field.
 void SayWhenCut(QLineEdit* box, const QString& field);
+
+// A box's text without the blanks around it.
+QString Trimmed(const QLineEdit* edit);
+// The code of a combo box's "[code] text" item, as text ("0" for none).
+QString CodeOf(const QComboBox* combo);
+// Replaces a combo box's items without touching the text it shows (nothing gets selected).
+void ReplaceItems(QComboBox* combo, const QStringList& items);
 
 }  // namespace korvane

@@ -27,6 +27,12 @@ SearchList::SearchList(TListViewEx* view, QGroupBox* group, db::TADOQuery& query
     view->horizontalHeader()->setSortIndicator(RegistrationModel::kDate, Qt::DescendingOrder);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(view, &QWidget::customContextMenuRequested, this, &SearchList::Menu);
+    connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
+        if (idle_()) {  // a double-click is 下载, and only while 下载 is
+            view_->selectRow(at.row());
+            emit downloadAsked();
+        }
+    });
 }
 
 void SearchList::Menu(const QPoint& at) {

@@ -57,8 +57,8 @@ public:
 signals:
     // The listed rows got their marks and sizes.
     void marked();
-    // Chosen in the list's context menu: 历史记录 of a row (view row), 下载 of the selected rows,
-    // 另存为… of the one selected row.
+    // Chosen in the list's context menu: 历史记录 of a row (view row), 下载 of the selected rows
+    // (also a row's double-click), 另存为… of the one selected row.
     void historyAsked(int row);
     void downloadAsked();
     void saveAsAsked();

@@ -1,14 +1,11 @@
 #include "TfrmBusinessMain.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QMdiSubWindow>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "BusinessCommon.h"
-#include "DownloadFolder.h"
 #include "FormAids.h"
 #include "HistoryDialog.h"
 #include "HostConfig.h"
@@ -23,7 +20,6 @@
 #include "TransferItems.h"
 #include "TransferReports.h"
 #include "Translate.h"
-#include "TrimBlanks.h"
 #include "WindowBoxes.h"
 #include "WindowDownloads.h"
 #include "WindowTransfers.h"
@@ -36,24 +32,11 @@ QString Title() {
     return Tr("korvane", "提示");
 }
 constexpr uint16_t kOperatorTable = 285;
-
-QString Trimmed(const QLineEdit* edit) {
-    return telmaris::TrimBlanks(edit->text());
-}
-
-QString CodeOf(const QComboBox* combo) {
-    return QString::number(ExtractItemCode(combo->currentText()));
-}
-
-// Replaces a combo box's items without touching the text it shows (nothing gets selected).
-void ReplaceItems(QComboBox* combo, const QStringList& items) {
-    const QString shown = combo->currentText();
-    combo->clear();
-    combo->addItems(items);
-    combo->setCurrentIndex(-1);
-    combo->setEditText(shown);
-}
 }  // namespace
+
+using korvane::CodeOf;
+using korvane::ReplaceItems;
+using korvane::Trimmed;
 
 TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     : TfrmMDIChild(owner, DeferLoad{}),
@@ -83,7 +66,9 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
     connect(transfers_, &korvane::WindowTransfers::batchEnded, this, &TfrmBusinessMain::BatchEnded);
     connect(&transfers_->Queue(), &korvane::TransferQueue::ended, this,
             [this](korvane::TransferJob* job) { items_->Record(*job, operatorId_); });
-    downloads_ = new korvane::WindowDownloads(this, ADOQuery, *items_, *transfers_);
+    downloads_ = new korvane::WindowDownloads(
+        this, ADOQuery, *items_, *transfers_,
+        [this](const QString& text, int style) { Notice(text, style); });
     searchList_ = new korvane::SearchList(ui->lvList, ui->GroupBox3, ADOQuery);
     connect(searchList_, &korvane::SearchList::marked, this, &TfrmBusinessMain::listMarked);
     preview_ =
@@ -94,12 +79,6 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
                 [this](korvane::TransferRequest* request) { return Settle(request); },
                 preview_->Pane(), source);
         });
-    connect(ui->lvList, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& at) {
-        if (transfers_->Idle()) {  // a double-click is 下载, and only while 下载 is
-            ui->lvList->selectRow(at.row());
-            btnDownClick();
-        }
-    });
     connect(searchList_, &korvane::SearchList::historyAsked, this,
             [this](int row) { Guarded([this, row] { ShowHistory(row); }); });
     searchList_->SetIdle([this] { return transfers_->Idle(); });
@@ -107,10 +86,8 @@ TfrmBusinessMain::TfrmBusinessMain(QWidget* owner)
             &TfrmBusinessMain::btnDownClick);
     connect(searchList_, &korvane::SearchList::saveAsAsked, this, [this] {
         Guarded([this] {
-            QList<korvane::SearchList::RowFile> rows;
-            QString folder;
-            if (transfers_->Idle() && DownloadTargets(&rows, &folder)) {
-                downloads_->SaveAs(rows.first(), folder);
+            if (transfers_->Idle()) {
+                Download(true);
             }
         });
     });
@@ -304,24 +281,13 @@ void TfrmBusinessMain::Upload() {
             if (!transfers_->Idle()) {
                 return;  // another transfer started while the question stood
             }
-            const QStringList skipped = choices.Skipped();
-            QList<korvane::TransferQueue::Item> items;
-            for (int i = 0; i < plan.remotes.size(); ++i) {
-                const QString& remote = plan.remotes[i];
-                if (!skipped.contains(remote)) {
-                    items << items_->Upload(remote,
-                                            korvane::BuildInsertStatement(in.id, in.type, remote,
-                                                                          operatorId_, in.remark),
-                                            locals[i], operatorId_, links,
-                                            choices.ReplacedNote(remote));
-                }
-            }
+            const auto items = items_->UploadBatch(in, plan, locals, links, choices, operatorId_);
             if (items.isEmpty()) {
                 Notice(Tr("korvane", "没有上传文件：%1都已跳过。")
-                           .arg(skipped.join(Tr("korvane", "、"))));
+                           .arg(choices.Skipped().join(Tr("korvane", "、"))));
                 return;
             }
-            transfers_->Start(korvane::Direction::Upload, items, skipped);
+            transfers_->Start(korvane::Direction::Upload, items, choices.Skipped());
         });
 }
 
@@ -344,42 +310,14 @@ QString TfrmBusinessMain::OperatorName(int32_t operatorId) const {
 void TfrmBusinessMain::btnDownClick() {
     Guarded([this] {
         if (transfers_->Idle()) {
-            Download();
+            Download(false);
         }
     });
 }
 
-bool TfrmBusinessMain::DownloadTargets(QList<korvane::SearchList::RowFile>* rows, QString* folder) {
-    const QList<int> selected = ui->lvList->SelectedIndexes();
-    if (selected.isEmpty()) {
-        Notice(Tr("korvane", "请选择要下载的记录!"), MB_NOICON);
-        return false;
-    }
-    const korvane::SearchList::Chosen chosen = searchList_->Files(selected);
-    if (!chosen.invalid.isNull()) {
-        Notice(Tr("korvane", "文件名称[%1]无效，不能下载！").arg(chosen.invalid));
-        return false;
-    }
-    const korvane::DownloadFolder chosenFolder = korvane::ChooseDownloadFolder(
-        telmaris::TrimBlanks(SysPara(QStringLiteral("korvane_down_dir"))),
-        QCoreApplication::applicationDirPath(),
-        QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
-        korvane::CanCreateFilesIn);
-    if (chosenFolder.path.isEmpty()) {
-        Notice(chosenFolder.error);
-        return false;
-    }
-    *rows = chosen.rows;
-    *folder = chosenFolder.path;
-    return true;
-}
-
-void TfrmBusinessMain::Download() {
-    QList<korvane::SearchList::RowFile> rows;
-    QString folder;
-    if (DownloadTargets(&rows, &folder)) {
-        downloads_->Download(rows, folder);
-    }
+void TfrmBusinessMain::Download(bool saveAs) {
+    downloads_->Start(*searchList_, ui->lvList->SelectedIndexes(),
+                      SysPara(QStringLiteral("korvane_down_dir")), saveAs);
 }
 
 // Transfers --------------------------------------------------------------------------------
@@ -455,23 +393,7 @@ void TfrmBusinessMain::closeEvent(QCloseEvent* event) {
         TfrmMDIChild::closeEvent(event);
         return;
     }
-    // The transfers end (and clean up) first; the window closes once they have. The question
-    // is this window's box: the host and the other windows go on meanwhile.
+    // The transfers end (and clean up) first; the window closes once they have.
     event->ignore();
-    if (transfers_->Closing() || closeAsked_) {
-        return;
-    }
-    closeAsked_ = true;
-    telmaris::AskInWindow(this, Tr("korvane", "正在传输文件，要取消传输并关闭窗口吗？"), Title(),
-                          [this](bool yes) {
-                              closeAsked_ = false;
-                              if (!yes || transfers_->Closing()) {
-                                  return;
-                              }
-                              if (Transferring()) {
-                                  transfers_->CloseWhenDone();
-                              } else {
-                                  CloseFrame();
-                              }
-                          });
+    transfers_->AskToClose(Title(), [this] { CloseFrame(); });
 }

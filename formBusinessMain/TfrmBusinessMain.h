@@ -113,10 +113,8 @@ private:
     // Lists what c finds, in the list's current order; false when the statement failed.
     bool List(const korvane::SearchConditions& c);
     void Upload();
-    // The selected rows' files and the download folder; false, with the reason told, when
-    // there is nothing to download.
-    bool DownloadTargets(QList<korvane::SearchList::RowFile>* rows, QString* folder);
-    void Download();
+    // The selected rows' files, or for saveAs the one row under a chosen name.
+    void Download(bool saveAs);
     // The history of a listed row's file and order.
     void ShowHistory(int row);
     // What the window does once its transfers ended.
@@ -136,8 +134,7 @@ private:
     korvane::store::Timeouts ftpTimeouts_ = korvane::store::Timeouts::All(30000);
     korvane::store::Clock* ftpClock_;
     int searchRowLimit_ = kMaxSearchRows;
-    bool listCut_ = false;     // the last search had more rows than it listed
-    bool closeAsked_ = false;  // the question whether to cancel and close is up
+    bool listCut_ = false;  // the last search had more rows than it listed
     korvane::WindowTransfers* transfers_;
     korvane::SearchList* searchList_;
     korvane::WindowDownloads* downloads_;

@@ -9,7 +9,9 @@
 #include "LeftoverUploads.h"
 #include "Registration.h"
 #include "RegistrationReads.h"
+#include "ReplaceChoices.h"
 #include "RunningJobs.h"
+#include "Statements.h"
 #include "StoreSettings.h"
 #include "TransferHistory.h"
 #include "TransferProgress.h"
@@ -95,6 +97,24 @@ TransferQueue::Item TransferItems::Upload(const QString& remote, const QString& 
         }
     };
     return item;
+}
+
+QList<TransferQueue::Item> TransferItems::UploadBatch(const UploadInput& in, const UploadPlan& plan,
+                                                      const QStringList& locals,
+                                                      const std::shared_ptr<const void>& held,
+                                                      const ReplaceChoices& choices,
+                                                      int32_t operatorId) const {
+    const QStringList skipped = choices.Skipped();
+    QList<TransferQueue::Item> items;
+    for (int i = 0; i < plan.remotes.size(); ++i) {
+        const QString& remote = plan.remotes[i];
+        if (!skipped.contains(remote)) {
+            items << Upload(remote,
+                            BuildInsertStatement(in.id, in.type, remote, operatorId, in.remark),
+                            locals[i], operatorId, held, choices.ReplacedNote(remote));
+        }
+    }
+    return items;
 }
 
 TransferQueue::Item TransferItems::Download(const PlannedDownload& download) const {

@@ -6,9 +6,12 @@
 #include <memory>
 
 #include "DownloadPlan.h"
+#include "InputChecks.h"
 #include "TransferQueue.h"
 
 namespace korvane {
+
+class ReplaceChoices;
 
 namespace db {
 class TADOConnection;
@@ -37,6 +40,12 @@ public:
     TransferQueue::Item Upload(const QString& remote, const QString& insert, const QString& local,
                                int32_t operatorId, std::shared_ptr<const void> held,
                                const QString& note = {}) const;
+    // The batch of an upload's plan that the operator did not skip, each file read as locals
+    // says and registered for operatorId with in's order, type and remark.
+    QList<TransferQueue::Item> UploadBatch(const UploadInput& in, const UploadPlan& plan,
+                                           const QStringList& locals,
+                                           const std::shared_ptr<const void>& held,
+                                           const ReplaceChoices& choices, int32_t operatorId) const;
     // The row's content fetched into its local path and checked against its record. When it
     // starts the row is planned again: a name that an upload is putting in place right now, or
     // whose content moved since, is refused with a word.

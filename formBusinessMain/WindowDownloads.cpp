@@ -5,14 +5,18 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <utility>
 
 #include "DialogHook.h"
+#include "DownloadFolder.h"
+#include "GuiServices.h"
 #include "LocalCopy.h"
 #include "OpenLocal.h"
 #include "TransferItems.h"
 #include "TransferReports.h"
 #include "Translate.h"
+#include "TrimBlanks.h"
 #include "WindowTransfers.h"
 
 namespace korvane {
@@ -29,8 +33,37 @@ QMessageBox* WindowBox(QWidget* window, QMessageBox::Icon icon, const QString& t
 }  // namespace
 
 WindowDownloads::WindowDownloads(QWidget* window, db::TADOQuery& query, const TransferItems& items,
-                                 WindowTransfers& transfers)
-    : QObject(window), window_(window), query_(query), items_(items), transfers_(transfers) {}
+                                 WindowTransfers& transfers, Notice notice)
+    : QObject(window),
+      window_(window),
+      query_(query),
+      items_(items),
+      transfers_(transfers),
+      notice_(std::move(notice)) {}
+
+void WindowDownloads::Start(const SearchList& list, const QList<int>& selected,
+                            const QString& configured, bool saveAs) {
+    if (selected.isEmpty()) {
+        notice_(Tr("korvane", "请选择要下载的记录!"), MB_NOICON);
+        return;
+    }
+    const SearchList::Chosen chosen = list.Files(selected);
+    if (!chosen.invalid.isNull()) {
+        notice_(Tr("korvane", "文件名称[%1]无效，不能下载！").arg(chosen.invalid),
+                MB_ICONINFORMATION);
+        return;
+    }
+    const DownloadFolder folder = ChooseDownloadFolder(
+        telmaris::TrimBlanks(configured), QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::DownloadLocation), CanCreateFilesIn);
+    if (folder.path.isEmpty()) {
+        notice_(folder.error, MB_ICONINFORMATION);
+    } else if (saveAs) {
+        SaveAs(chosen.rows.first(), folder.path);
+    } else {
+        Download(chosen.rows, folder.path);
+    }
+}
 
 PlannedDownload WindowDownloads::Plan(const SearchList::RowFile& row, const QString& folder) const {
     PlannedDownload d;

@@ -26,8 +26,17 @@ class WindowTransfers;
 class WindowDownloads : public QObject {
     Q_OBJECT
 public:
+    // notice(text, style) tells the operator why nothing was downloaded.
+    using Notice = std::function<void(const QString&, int)>;
     WindowDownloads(QWidget* window, db::TADOQuery& query, const TransferItems& items,
-                    WindowTransfers& transfers);
+                    WindowTransfers& transfers, Notice notice);
+
+    // The files of the list's selected rows (view rows) into the download folder (configured:
+    // the site's choice, else the program's or the desktop's folder); saveAs: the one row under
+    // a name the operator chooses. Nothing selected, a name that cannot be written or no
+    // folder is told and downloads nothing.
+    void Start(const SearchList& list, const QList<int>& selected, const QString& configured,
+               bool saveAs);
 
     // Downloads the rows' files into folder.
     void Download(const QList<SearchList::RowFile>& rows, const QString& folder);
@@ -51,6 +60,7 @@ private:
     db::TADOQuery& query_;
     const TransferItems& items_;
     WindowTransfers& transfers_;
+    Notice notice_;
 };
 
 }  // namespace korvane

@@ -73,6 +73,25 @@ void WindowTransfers::CloseWhenDone() {
     queue_.CancelAll();
 }
 
+void WindowTransfers::AskToClose(const QString& title, std::function<void()> close) {
+    if (closing_ || closeAsked_) {
+        return;
+    }
+    closeAsked_ = true;
+    telmaris::AskInWindow(window_, Tr("korvane", "正在传输文件，要取消传输并关闭窗口吗？"), title,
+                          [this, close = std::move(close)](bool yes) {
+                              closeAsked_ = false;
+                              if (!yes || closing_) {
+                                  return;
+                              }
+                              if (queue_.Busy()) {
+                                  CloseWhenDone();
+                              } else {
+                                  close();
+                              }
+                          });
+}
+
 QString WindowTransfers::Retry(const TransferQueue::Item& item) {
     if (!Idle()) {
         return Tr("korvane", "窗口[%1]正在传输文件，请等它的传输结束后再重试。")

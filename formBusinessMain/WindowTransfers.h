@@ -48,6 +48,10 @@ public:
     // all has cleaned up.
     void CloseWhenDone();
     bool Closing() const { return closing_; }
+    // The window is asked to close while it transfers: asks, as one of its boxes (the host and
+    // the other windows go on meanwhile), whether to cancel and close; a yes cancels, and close
+    // runs once all has ended (at once when it already has). One question at a time.
+    void AskToClose(const QString& title, std::function<void()> close);
 
 signals:
     // The queue ran dry and what there was to tell was told; what the window does now.
@@ -67,6 +71,7 @@ private:
     Settle settle_;
     Notice notice_;
     int32_t operatorId_ = 0;
+    bool closeAsked_ = false;  // the question whether to cancel and close is up
     TransferQueue queue_;
     QPointer<TransferDialog> dialog_;
     Direction direction_ = Direction::Upload;  // of the batch that runs
