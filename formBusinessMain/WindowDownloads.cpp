@@ -17,18 +17,16 @@
 #include "TransferReports.h"
 #include "Translate.h"
 #include "TrimBlanks.h"
+#include "WindowBoxes.h"
 #include "WindowTransfers.h"
 
 namespace korvane {
 
 namespace {
-// A message box over window alone, deleted once answered.
-QMessageBox* WindowBox(QWidget* window, QMessageBox::Icon icon, const QString& text) {
-    auto* box = new QMessageBox(icon, QApplication::applicationDisplayName(), text,
-                                QMessageBox::NoButton, window);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    return box;
+// A message box of the window's own (see OpenWindowBox), opened by the caller.
+QMessageBox* WindowBox(QMessageBox::Icon icon, const QString& text) {
+    return new QMessageBox(icon, QApplication::applicationDisplayName(), text,
+                           QMessageBox::NoButton);
 }
 }  // namespace
 
@@ -124,8 +122,7 @@ void WindowDownloads::Settle(QList<PlannedDownload> downloads) {
         return;
     }
     // Never a dialog hook's answer: only the operator's word replaces their own files.
-    QMessageBox* box =
-        WindowBox(window_, QMessageBox::Question, LocalConflictQuestion(folder, described));
+    QMessageBox* box = WindowBox(QMessageBox::Question, LocalConflictQuestion(folder, described));
     box->setObjectName(QStringLiteral("LocalConflictQuestion"));
     const QList<std::pair<QAbstractButton*, Choice>> buttons{
         {box->addButton(Tr("korvane", "替换"), QMessageBox::DestructiveRole), Choice::Replace},
@@ -141,7 +138,8 @@ void WindowDownloads::Settle(QList<PlannedDownload> downloads) {
                     }
                 }
             });
-    box->open();
+    // Over the window, holding only it; the answer comes as a signal.
+    telmaris::OpenWindowBox(window_, box);
 }
 
 void WindowDownloads::Answered(QList<PlannedDownload> downloads, const QList<int>& conflicts,
@@ -202,7 +200,7 @@ void WindowDownloads::Box(const QString& text, const QStringList& extra,
         }
         return;
     }
-    QMessageBox* box = WindowBox(window_, QMessageBox::NoIcon, text);
+    QMessageBox* box = WindowBox(QMessageBox::NoIcon, text);
     box->addButton(QMessageBox::Ok);
     QList<QAbstractButton*> buttons;
     for (const QString& caption : extra) {
@@ -214,7 +212,8 @@ void WindowDownloads::Box(const QString& text, const QStringList& extra,
                     then(static_cast<int>(buttons.indexOf(clicked)));
                 }
             });
-    box->open();
+    // Over the window, holding only it; the answer comes as a signal.
+    telmaris::OpenWindowBox(window_, box);
 }
 
 }  // namespace korvane
